@@ -1,0 +1,28 @@
+// Exceptions of the transcoding core. The message of each is the user-visible text; the engine
+// component catches std::exception at its boundary and keeps what() as the last error.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace velto {
+
+// A failure of the transcoding core: bad option values, set-up and run errors.
+class FFMpegException : public std::runtime_error {
+public:
+    explicit FFMpegException(const std::string& message) : std::runtime_error(message) {}
+};
+
+// A malformed integer or floating-point option value ("'%s' is not a valid integer value").
+class EConvertError : public std::runtime_error {
+public:
+    explicit EConvertError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// A violated precondition of an option value (a codec tag that is not four characters).
+class EAssertionFailed : public std::runtime_error {
+public:
+    explicit EAssertionFailed(const std::string& message) : std::runtime_error(message) {}
+};
+
+} // namespace velto

@@ -1,0 +1,159 @@
+// The transcoding task TCustomFFmpeg: its settings, option vocabulary and target presets, and
+// (declared by the later units in their own sections) the input/output set-up, the run and its
+// thread. Options are applied on the caller's thread while the task is idle; the run happens on
+// the task's worker thread. One class, several .cpp files by concern:
+//   FFmpegTask.cpp         construction, option state, log sink
+//   FFmpegConvert.cpp      integer/float/time conversions
+//   FFmpegOptionTable.cpp  the option table and ApplyOptionText
+//   FFmpegOptions.cpp      handlers of the table
+//   FFmpegGenericOptions.cpp  SetGenericOption, ApplyGenericOptions, FindCodecId
+//   FFmpegTargets.cpp      target presets; FFmpegValidators.cpp crop and pad
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "FFMpegException.h"
+#include "FFmpegFiles.h"
+#include "FrameHook.h"
+#include "TaskSettings.h"
+
+namespace velto {
+
+class TCustomFFmpeg;
+
+// The task's log sink: (task, engine log level, text). Unassigned means "not attached".
+using TLogSink = std::function<void(TCustomFFmpeg* task, int level, const std::string& text)>;
+
+// Video norms of the target presets.
+enum TTargetNorm { tnPAL = 0, tnNTSC = 1, tnFilm = 2 };
+
+// The four sides of a picture, for crop and pad values.
+enum TFrameSide { fsTop, fsBottom, fsLeft, fsRight };
+
+// Norm that a frame rate (frames per second) identifies, or -1: 25 is PAL, 29.97 and 23.976
+// are NTSC.
+int NormFromFrameRate(AVRational rate);
+// The automatic norm choice of the presets from the task's frame rate and the frame rates of the
+// opened inputs' video streams (in input and stream order), falling back to fallbackNorm ("film",
+// "ntsc", anything else PAL). Raises "frame_rate is invalid." when frameRate.den is 0.
+TTargetNorm GuessTargetNorm(AVRational frameRate, const std::vector<AVRational>& streamRates,
+                            const std::string& fallbackNorm);
+
+// Conversions with the system's rules and messages (EConvertError).
+int StrToInt(const std::string& text);
+std::int64_t StrToInt64(const std::string& text);
+float StrToFloat(const std::string& text);
+// Leading spaces and control characters removed from both ends.
+std::string Trim(const std::string& text);
+
+// Full-range Y, Cb, Cr of an RGB colour value (red in bits 0-7).
+void RgbToYCbCr(std::uint32_t rgb, int ycbcr[3]);
+
+class TCustomFFmpeg {
+public:
+    TCustomFFmpeg();
+    virtual ~TCustomFFmpeg();
+    TCustomFFmpeg(const TCustomFFmpeg&) = delete;
+    TCustomFFmpeg& operator=(const TCustomFFmpeg&) = delete;
+
+    // ---- Settings and option state (FFmpegTask.cpp) ----
+    TaskSettings Settings;
+    std::string LastError; // reason of the last failed set-up call (FindCodecId, Open*File)
+    TLogSink LogSink;
+    TFrameHook* FrameHooks = nullptr; // hooks added by "vhook", released with the option state
+
+    // Frees the option holders, bitstream filter chains and every setting, and restores the
+    // defaults. Touches the libraries only to free what they allocated.
+    void ResetOptionState();
+    // Allocates the five codec holders, the format holder and the scaler holder (libraries bound).
+    void AllocateOptionHolders();
+    // ResetOptionState followed by AllocateOptionHolders.
+    void InitOptions();
+
+    bool HasLogSink() const { return static_cast<bool>(LogSink); }
+    // Calls the log sink when one is attached.
+    void Log(int level, const std::string& text);
+
+    // ---- Option vocabulary (FFmpegOptionTable.cpp, FFmpegOptions.cpp) ----
+    // Applies name=value lines; the first failing line raises and ends the block.
+    void ApplyOptionText(const std::string& text);
+    // Applies one option through the table; unknown names go to SetGenericOption.
+    void SetOption(const std::string& name, const std::string& value);
+
+    // ---- Generic options (FFmpegGenericOptions.cpp) ----
+    bool SetGenericOption(const std::string& name, const std::string& value);
+    // Copies every recorded generic option whose flags include all of `flags` from holder to
+    // target (both AVClass-enabled structs: codec or format contexts).
+    void ApplyGenericOptions(void* target, void* holder, int flags);
+    // Codec id of an encoder or decoder name; failure leaves the reason in LastError.
+    bool FindCodecId(const std::string& name, AVMediaType kind, bool encoder, AVCodecID& id);
+    std::int64_t ParseTimeOption(const std::string& option, const std::string& text,
+                                 bool isDuration);
+
+    // ---- Setters with guards, used when the option records are applied ----
+    void SetInputFormat(const std::string& name);
+    void SetOutputFormat(const std::string& name);
+    void SetStartTime(std::int64_t microseconds); // above 0
+    void SetProgramId(int id);                    // 0 or above
+    void SetRecordingTime(int milliseconds);      // above 0
+    void SetAudioVolume(int volume);              // 0 or above
+    void SetMuxMaxDelay(float seconds);           // above 0.0
+    void SetMuxPreload(float seconds);            // above 0.0
+    void SetYear(int year);                       // above 0
+    void SetTrack(int track);                     // above 0
+    void SetAudioSyncMethod(int method) { Settings.AudioSyncMethod = method; }
+    void SetVideoSyncMethod(int method) { Settings.VideoSyncMethod = method; }
+    void SetPadColor(std::uint32_t rgb);
+
+    // ---- Target presets and validators (FFmpegTargets.cpp, FFmpegValidators.cpp) ----
+    void ParseTargetOption(const std::string& value);
+    void SetTarget(const std::string& name, const std::string& norm, const std::string& fallback);
+    void SetCrop(TFrameSide side, int value);
+    void SetPad(TFrameSide side, int value);
+    // Frame rates of the video streams of the opened inputs, input by input (norm guess).
+    std::vector<AVRational> InputVideoFrameRates() const;
+
+    // ---- Per-run tables (input and output set-up extend this section) ----
+    std::vector<TInputFile> InputFiles;   // at most kMaxFiles, in opening order
+    std::vector<TOutputFile> OutputFiles; // at most kMaxFiles, in creation order
+
+    // Output stream creation (output set-up, FFmpegOutput.cpp); reached by the options
+    // "newvideo", "newaudio" and "newsubtitle" for the newest output.
+    void NewVideoStream(AVFormatContext* output);
+    void NewAudioStream(AVFormatContext* output);
+    void NewSubtitleStream(AVFormatContext* output);
+
+    // ---- Input/output set-up, transcode, report and thread: declared by their units below ----
+
+private:
+    // Option handlers that need more than one line (FFmpegOptions.cpp).
+    void OptFormat(const std::string& value);
+    void OptDuration(const std::string& value);
+    void OptInputTimestampScale(const std::string& value);
+    void OptTimestamp(const std::string& value);
+    void OptStreamMap(const std::string& value);
+    void OptMetaDataMap(const std::string& value);
+    void OptVerbosity(const std::string& value);
+    void OptMetadata(const std::string& name, const std::string& value);
+    void OptBitRate(const std::string& name, const std::string& value);
+    void OptFrameRate(const std::string& value);
+    void OptFrameSize(const std::string& value);
+    void OptAspectRatio(const std::string& value);
+    void OptPixelFormat(const std::string& value);
+    void OptSampleFormat(const std::string& value);
+    void OptQScale(const std::string& value);
+    void OptCodec(AVMediaType kind, const std::string& value);
+    void OptCodecTag(AVMediaType kind, const std::string& value);
+    void OptBitstreamFilter(const std::string& name, const std::string& value);
+    void OptMatrix(std::vector<std::uint16_t>& matrix, const std::string& value);
+    void OptPass(const std::string& value);
+    void OptVideoStats();
+    void OptFrameHook(const std::string& value);
+    void OptNewStream(AVMediaType kind);
+    void ApplyPreset(const std::string& name, TTargetNorm norm);
+};
+
+} // namespace velto
