@@ -116,10 +116,12 @@ extern "C" {
     X(av_image_check_size)                                                                         \
     X(av_get_pix_fmt)                                                                              \
     X(av_get_pix_fmt_name)                                                                         \
+    X(av_get_pix_fmt_string)                                                                       \
     X(av_pix_fmt_desc_get)                                                                         \
     X(av_pix_fmt_count_planes)                                                                     \
     X(av_get_sample_fmt)                                                                           \
     X(av_get_sample_fmt_name)                                                                      \
+    X(av_get_sample_fmt_string)                                                                    \
     X(av_get_bytes_per_sample)                                                                     \
     X(av_sample_fmt_is_planar)                                                                     \
     X(av_get_packed_sample_fmt)                                                                    \
