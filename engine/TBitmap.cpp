@@ -1,0 +1,25 @@
+#include "TBitmap.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace velto {
+
+void TBitmap::SetSize(int width, int height) {
+    width_ = std::max(width, 0);
+    height_ = std::max(height, 0);
+    bytesPerLine_ = (width_ * 3 + 3) & ~3;
+    pixels_.assign(static_cast<size_t>(bytesPerLine_) * static_cast<size_t>(height_), 0);
+}
+
+std::uint8_t* TBitmap::ScanLine(int y) {
+    if (y < 0 || y >= height_)
+        throw std::out_of_range("Scan line index out of range");
+    return pixels_.data() + static_cast<size_t>(y) * static_cast<size_t>(bytesPerLine_);
+}
+
+const std::uint8_t* TBitmap::ScanLine(int y) const {
+    return const_cast<TBitmap*>(this)->ScanLine(y);
+}
+
+} // namespace velto
