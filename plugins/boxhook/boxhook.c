@@ -10,6 +10,7 @@
 #include <libavutil/pixfmt.h>
 
 #include <stdatomic.h>
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
