@@ -137,7 +137,6 @@ private:
     void OptStreamMap(const std::string& value);
     void OptMetaDataMap(const std::string& value);
     void OptVerbosity(const std::string& value);
-    void OptMetadata(const std::string& name, const std::string& value);
     void OptBitRate(const std::string& name, const std::string& value);
     void OptFrameRate(const std::string& value);
     void OptFrameSize(const std::string& value);
