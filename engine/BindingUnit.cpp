@@ -63,8 +63,7 @@ bool BindingUnit::Load(std::string& error, const std::string& folder, bool versi
             void* address = EntryPointLookup()(handle_, entry.name);
             if (!address) {
                 throw EntryPointMissing(StringPrintf("Load function %s@%s error: %s", entry.name,
-                                                     fileName.c_str(),
-                                                     LastSystemError().c_str()));
+                                                     fileName.c_str(), LastSystemError().c_str()));
             }
             std::memcpy(entry.slot, &address, sizeof address);
         }

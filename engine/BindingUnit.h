@@ -49,7 +49,7 @@ private:
 // Declares the public face of one binding unit; the .cpp defines it with VELTO_DEFINE_BINDING_UNIT.
 #define VELTO_DECLARE_BINDING_UNIT(LIST)                                                           \
     LIST(VELTO_DECLARE_ENTRY_POINT)                                                                \
-    bool Load(std::string& error, const std::string& folder, bool versioned,                      \
+    bool Load(std::string& error, const std::string& folder, bool versioned,                       \
               bool registerAll = true);                                                            \
     void Unload();                                                                                 \
     bool Loaded();                                                                                 \
@@ -66,10 +66,18 @@ private:
         return unit;                                                                               \
     }                                                                                              \
     }                                                                                              \
-    bool Load(std::string& error, const std::string& folder, bool versioned, bool) {              \
+    bool Load(std::string& error, const std::string& folder, bool versioned, bool) {               \
         return Unit().Load(error, folder, versioned, kEntryPoints);                                \
     }                                                                                              \
-    void Unload() { Unit().Unload(kEntryPoints); }                                                 \
-    bool Loaded() { return Unit().Loaded(); }                                                      \
-    std::string FileName(bool versioned) { return Unit().FileName(versioned); }                    \
-    std::span<const ::velto::EntryPoint> EntryPoints() { return kEntryPoints; }
+    void Unload() {                                                                                \
+        Unit().Unload(kEntryPoints);                                                               \
+    }                                                                                              \
+    bool Loaded() {                                                                                \
+        return Unit().Loaded();                                                                    \
+    }                                                                                              \
+    std::string FileName(bool versioned) {                                                         \
+        return Unit().FileName(versioned);                                                         \
+    }                                                                                              \
+    std::span<const ::velto::EntryPoint> EntryPoints() {                                           \
+        return kEntryPoints;                                                                       \
+    }

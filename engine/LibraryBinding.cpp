@@ -47,8 +47,12 @@ void UnloadLibraries() {
     MyUtilHlpr::Unload();
 }
 
-bool LibrariesLoaded() { return librariesLoaded; }
+bool LibrariesLoaded() {
+    return librariesLoaded;
+}
 
-const std::string& LibraryError() { return libraryError; }
+const std::string& LibraryError() {
+    return libraryError;
+}
 
 } // namespace velto

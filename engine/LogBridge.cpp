@@ -72,9 +72,13 @@ TLogLevel LogLevelFromLibraryLevel(int level) {
     return static_cast<TLogLevel>(level + 1);
 }
 
-int LogThreshold() { return logThreshold.load(std::memory_order_relaxed); }
+int LogThreshold() {
+    return logThreshold.load(std::memory_order_relaxed);
+}
 
-void SetLogThreshold(int level) { logThreshold.store(level, std::memory_order_relaxed); }
+void SetLogThreshold(int level) {
+    logThreshold.store(level, std::memory_order_relaxed);
+}
 
 void SetLibraryLogLevel(int level) {
     AVUtilHlpr::av_log_set_level(AVLevelFromLibraryLevel(level));
@@ -89,7 +93,9 @@ void EngineLog(int level, const char* format, ...) {
     va_end(args);
 }
 
-std::uint32_t CurrentThreadId() { return static_cast<std::uint32_t>(gettid()); }
+std::uint32_t CurrentThreadId() {
+    return static_cast<std::uint32_t>(gettid());
+}
 
 void RegisterLogReceiver(ILibraryLogReceiver* receiver) {
     std::lock_guard lock(RegistryLock());
@@ -115,7 +121,8 @@ void LogCallback(void* context, int avLevel, const char* format, va_list args) {
     const std::uint32_t threadId = CurrentThreadId();
     std::string& pending = LogList().FindItem(threadId);
 
-    // The line is assembled in a fixed buffer; longer text is cut to it.
+    // The line is assembled in a fixed buffer; longer text is cut to it, but a cut message keeps
+    // its closing line feed so that the thread's next line does not pile onto an endless one.
     char buffer[kLineBufferSize];
     int used = 0;
     if (context && pending.empty()) {
@@ -127,7 +134,17 @@ void LogCallback(void* context, int avLevel, const char* format, va_list args) {
         used = std::snprintf(buffer, sizeof buffer, "%s", pending.c_str());
     }
     used = std::clamp(used, 0, static_cast<int>(sizeof buffer) - 1);
-    std::vsnprintf(buffer + used, sizeof buffer - static_cast<size_t>(used), format, args);
+    const size_t room = sizeof buffer - static_cast<size_t>(used);
+    va_list copy;
+    va_copy(copy, args);
+    const int wanted = std::vsnprintf(buffer + used, room, format, args);
+    if (wanted >= static_cast<int>(room)) {
+        std::string whole(static_cast<size_t>(wanted) + 1, '\0');
+        std::vsnprintf(whole.data(), whole.size(), format, copy);
+        if (whole[static_cast<size_t>(wanted) - 1] == '\n')
+            buffer[sizeof buffer - 2] = '\n';
+    }
+    va_end(copy);
 
     std::string text = buffer;
     size_t lineFeed;

@@ -8,14 +8,14 @@ extern "C" {
 }
 
 // Table order is binding order; the first missing name is the one reported.
-#define VELTO_SWSCALE_ENTRY_POINTS(X) \
-    X(sws_scale) \
-    X(sws_getContext) \
-    X(sws_freeContext) \
-    X(sws_getCachedContext) \
-    X(sws_get_class) \
-    X(sws_isSupportedInput) \
-    X(sws_isSupportedOutput) \
+#define VELTO_SWSCALE_ENTRY_POINTS(X)                                                              \
+    X(sws_scale)                                                                                   \
+    X(sws_getContext)                                                                              \
+    X(sws_freeContext)                                                                             \
+    X(sws_getCachedContext)                                                                        \
+    X(sws_get_class)                                                                               \
+    X(sws_isSupportedInput)                                                                        \
+    X(sws_isSupportedOutput)                                                                       \
     X(swscale_version)
 
 namespace SwScaleHlpr {

@@ -25,9 +25,13 @@ MYUTIL_EXPORT int my_snprintf(char* buffer, size_t size, const char* format, ...
     return written;
 }
 
-MYUTIL_EXPORT FILE* my_fopen(const char* path, const char* mode) { return fopen(path, mode); }
+MYUTIL_EXPORT FILE* my_fopen(const char* path, const char* mode) {
+    return fopen(path, mode);
+}
 
-MYUTIL_EXPORT long my_ftell(FILE* stream) { return ftell(stream); }
+MYUTIL_EXPORT long my_ftell(FILE* stream) {
+    return ftell(stream);
+}
 
 MYUTIL_EXPORT size_t my_fread(void* buffer, size_t size, size_t count, FILE* stream) {
     return fread(buffer, size, count, stream);
@@ -41,7 +45,9 @@ MYUTIL_EXPORT int my_fseek(FILE* stream, long offset, int origin) {
     return fseek(stream, offset, origin);
 }
 
-MYUTIL_EXPORT int my_fclose(FILE* stream) { return fclose(stream); }
+MYUTIL_EXPORT int my_fclose(FILE* stream) {
+    return fclose(stream);
+}
 
 MYUTIL_EXPORT char* my_strtok(char* text, const char* delimiters) {
     return strtok(text, delimiters);
@@ -51,4 +57,6 @@ MYUTIL_EXPORT long my_strtol(const char* text, char** end, int base) {
     return strtol(text, end, base);
 }
 
-MYUTIL_EXPORT double my_strtod(const char* text, char** end) { return strtod(text, end); }
+MYUTIL_EXPORT double my_strtod(const char* text, char** end) {
+    return strtod(text, end);
+}

@@ -7,7 +7,9 @@
 
 namespace velto::test {
 
-const char* LibAVFolder() { return VELTO_LIBAV_DIR; }
+const char* LibAVFolder() {
+    return VELTO_LIBAV_DIR;
+}
 
 void LoadTestLibraries() {
     ASSERT_TRUE(LoadLibraries(LibAVFolder(), true)) << LibraryError();

@@ -1,0 +1,99 @@
+// Opens one media file (or adopts an opened container) and describes the container and its
+// audio and video streams. Used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct AVFormatContext;
+
+namespace velto {
+
+struct TFormatInfo {
+    std::int64_t StartTime;
+    std::int64_t Duration;
+    std::int32_t BitRate;
+    std::int64_t Timestamp;
+    char Title[512];
+    char Author[512];
+    char Rights[512];
+    char Comment[512];
+    char Album[512];
+    std::int32_t Year;
+    std::int32_t Track;
+    char Genre[32];
+};
+
+struct TAudioStreamInfo {
+    char Language[4];
+    char CodecName[32];
+    std::int64_t StartTime;
+    std::int64_t StartTimeUs;
+    std::int64_t Duration;
+    std::int64_t DurationUs;
+    std::int32_t BitRate;
+    std::int32_t Channels;
+    std::int32_t SampleRate;
+    std::int32_t SampleFormat;
+};
+
+struct TVideoStreamInfo {
+    char Language[4];
+    char CodecName[32];
+    std::int64_t StartTime;
+    std::int64_t StartTimeUs;
+    std::int64_t Duration;
+    std::int64_t DurationUs;
+    std::int32_t BitRate;
+    std::int32_t Height;
+    std::int32_t Width;
+    float AspectRatio;
+    std::int32_t PixelFormat;
+    std::int32_t FrameRateNum;
+    std::int32_t FrameRateDen;
+};
+
+// The open-error message for a file, chosen by the library's error code.
+std::string OpenErrorText(const std::string& fileName, int code);
+
+class TCustomAVProbe {
+public:
+    TCustomAVProbe();
+    virtual ~TCustomAVProbe();
+    TCustomAVProbe(const TCustomAVProbe&) = delete;
+    TCustomAVProbe& operator=(const TCustomAVProbe&) = delete;
+
+    // Raises std::runtime_error when a library the probe needs is not bound.
+    static void CheckLibraries();
+
+    bool LoadFile(const std::string& fileName, const std::string& formatName = {});
+    // Adopts an opened context without owning it; Close leaves it open.
+    virtual void Attach(AVFormatContext* context);
+    virtual void Close();
+
+    void GetFormatInfo(TFormatInfo& info) const;
+    void GetAudioStreamInfo(int index, TAudioStreamInfo& info) const;
+    void GetVideoStreamInfo(int index, TVideoStreamInfo& info) const;
+    std::string GetFileName() const;
+    std::int64_t GetFileSize() const;
+
+    AVFormatContext* FormatContext = nullptr;
+    bool OwnsContext = false;
+    std::string LastError;
+    std::string InputFormatName;
+    int StreamCount = -1;
+    int ProgramCount = -1;
+    int AudioStreamCount = -1;
+    int VideoStreamCount = -1;
+    int SubtitleStreamCount = -1;
+    int FirstAudioStreamIndex = -1;
+    int FirstVideoStreamIndex = -1;
+    int FirstSubtitleStreamIndex = -1;
+
+private:
+    void Analyse();
+};
+
+class TAVProbe : public TCustomAVProbe {};
+
+} // namespace velto

@@ -1,0 +1,478 @@
+#include "MediaFactory.h"
+
+#include "AVCodecHlpr.h"
+#include "AVFormatHlpr.h"
+#include "AVUtilHlpr.h"
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <stdexcept>
+
+namespace velto::test {
+
+namespace {
+
+std::string ErrorText(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    AVUtilHlpr::av_strerror(code, text, sizeof text);
+    return text;
+}
+
+void Check(int code, const std::string& what) {
+    if (code < 0)
+        throw std::runtime_error(what + ": " + ErrorText(code));
+}
+
+struct CodecContextDeleter {
+    void operator()(AVCodecContext* context) const { AVCodecHlpr::avcodec_free_context(&context); }
+};
+struct FrameDeleter {
+    void operator()(AVFrame* frame) const { AVUtilHlpr::av_frame_free(&frame); }
+};
+struct PacketDeleter {
+    void operator()(AVPacket* packet) const { AVCodecHlpr::av_packet_free(&packet); }
+};
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+
+// Closes the output file and frees the muxer, also when a step failed half way.
+struct OutputDeleter {
+    void operator()(AVFormatContext* context) const {
+        if (!(context->oformat->flags & AVFMT_NOFILE))
+            AVFormatHlpr::avio_closep(&context->pb);
+        AVFormatHlpr::avformat_free_context(context);
+    }
+};
+using OutputPtr = std::unique_ptr<AVFormatContext, OutputDeleter>;
+
+// One stream being written: its encoder (none for subtitles), the next frame to make, and time.
+struct Track {
+    AVStream* stream = nullptr;
+    CodecContextPtr encoder;
+    FramePtr frame;
+    std::int64_t nextPts = 0; // in the encoder's time base
+    std::int64_t endPts = 0;
+    double toneHz = 0;
+    bool flushed = false;
+    int cue = 0;
+    int cues = 0;
+};
+
+const AVCodec* FindEncoder(const std::string& name) {
+    const AVCodec* codec = AVCodecHlpr::avcodec_find_encoder_by_name(name.c_str());
+    if (!codec)
+        throw std::runtime_error("encoder not in this build: " + name);
+    return codec;
+}
+
+AVPixelFormat PickPixelFormat(const AVCodec* codec) {
+    if (!codec->pix_fmts)
+        return AV_PIX_FMT_YUV420P;
+    for (const AVPixelFormat* format = codec->pix_fmts; *format != AV_PIX_FMT_NONE; ++format) {
+        if (*format == AV_PIX_FMT_YUV420P)
+            return *format;
+    }
+    return codec->pix_fmts[0];
+}
+
+AVSampleFormat PickSampleFormat(const AVCodec* codec) {
+    return codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+}
+
+int PickSampleRate(const AVCodec* codec, int wanted) {
+    if (!codec->supported_samplerates)
+        return wanted;
+    int best = codec->supported_samplerates[0];
+    for (const int* rate = codec->supported_samplerates; *rate; ++rate) {
+        if (*rate == wanted)
+            return wanted;
+        if (std::abs(*rate - wanted) < std::abs(best - wanted))
+            best = *rate;
+    }
+    return best;
+}
+
+void OpenEncoder(Track& track, const AVCodec* codec, AVFormatContext* output) {
+    if (output->oformat->flags & AVFMT_GLOBALHEADER)
+        track.encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    Check(AVCodecHlpr::avcodec_open2(track.encoder.get(), codec, nullptr),
+          std::string("open encoder ") + codec->name);
+    Check(AVCodecHlpr::avcodec_parameters_from_context(track.stream->codecpar, track.encoder.get()),
+          "copy encoder parameters");
+}
+
+Track AddVideo(AVFormatContext* output, const VideoTrack& spec, double seconds) {
+    const AVCodec* codec = FindEncoder(spec.encoder);
+    Track track;
+    track.stream = AVFormatHlpr::avformat_new_stream(output, nullptr);
+    track.encoder.reset(AVCodecHlpr::avcodec_alloc_context3(codec));
+    AVCodecContext* context = track.encoder.get();
+    context->width = spec.width;
+    context->height = spec.height;
+    context->time_base = AVRational{spec.frameRateDen, spec.frameRateNum};
+    context->framerate = AVRational{spec.frameRateNum, spec.frameRateDen};
+    context->gop_size = spec.gopSize;
+    context->max_b_frames = 0;
+    context->bit_rate = spec.bitRate;
+    context->pix_fmt = PickPixelFormat(codec);
+    if (spec.sampleAspectNum > 0)
+        context->sample_aspect_ratio = AVRational{spec.sampleAspectNum, spec.sampleAspectDen};
+    // Some encoders insist on their standard rates; the tests only need a plausible clip.
+    context->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
+    if (spec.encoder == "libx264")
+        AVUtilHlpr::av_opt_set(context->priv_data, "preset", "ultrafast", 0);
+    track.stream->time_base = context->time_base;
+    track.stream->avg_frame_rate = context->framerate;
+    track.stream->sample_aspect_ratio = context->sample_aspect_ratio;
+    OpenEncoder(track, codec, output);
+
+    track.frame.reset(AVUtilHlpr::av_frame_alloc());
+    track.frame->format = context->pix_fmt;
+    track.frame->width = context->width;
+    track.frame->height = context->height;
+    Check(AVUtilHlpr::av_frame_get_buffer(track.frame.get(), 0), "picture buffer");
+    track.endPts = std::llround(seconds * spec.frameRateNum / spec.frameRateDen);
+    return track;
+}
+
+Track AddAudio(AVFormatContext* output, const AudioTrack& spec, double seconds) {
+    const AVCodec* codec = FindEncoder(spec.encoder);
+    Track track;
+    track.stream = AVFormatHlpr::avformat_new_stream(output, nullptr);
+    track.encoder.reset(AVCodecHlpr::avcodec_alloc_context3(codec));
+    AVCodecContext* context = track.encoder.get();
+    context->sample_fmt = PickSampleFormat(codec);
+    context->sample_rate = PickSampleRate(codec, spec.sampleRate);
+    AVUtilHlpr::av_channel_layout_default(&context->ch_layout, spec.channels);
+    context->bit_rate = spec.bitRate;
+    context->time_base = AVRational{1, context->sample_rate};
+    context->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
+    track.stream->time_base = context->time_base;
+    if (!spec.language.empty())
+        AVUtilHlpr::av_dict_set(&track.stream->metadata, "language", spec.language.c_str(), 0);
+    OpenEncoder(track, codec, output);
+
+    track.frame.reset(AVUtilHlpr::av_frame_alloc());
+    track.frame->format = context->sample_fmt;
+    track.frame->sample_rate = context->sample_rate;
+    track.frame->nb_samples = context->frame_size > 0 ? context->frame_size : 1024;
+    AVUtilHlpr::av_channel_layout_copy(&track.frame->ch_layout, &context->ch_layout);
+    Check(AVUtilHlpr::av_frame_get_buffer(track.frame.get(), 0), "sample buffer");
+    track.endPts = std::llround(seconds * context->sample_rate);
+    track.toneHz = spec.toneHz;
+    return track;
+}
+
+Track AddSubtitles(AVFormatContext* output, int cues) {
+    Track track;
+    track.stream = AVFormatHlpr::avformat_new_stream(output, nullptr);
+    track.stream->codecpar->codec_type = AVMEDIA_TYPE_SUBTITLE;
+    track.stream->codecpar->codec_id = AV_CODEC_ID_SUBRIP;
+    track.stream->time_base = AVRational{1, 1000};
+    track.cues = cues;
+    track.endPts = cues * 1000;
+    return track;
+}
+
+void FillPicture(AVFrame* frame, std::int64_t index) {
+    Check(AVUtilHlpr::av_frame_make_writable(frame), "writable picture");
+    const AVPixFmtDescriptor* descriptor =
+        AVUtilHlpr::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
+    const int planes =
+        AVUtilHlpr::av_pix_fmt_count_planes(static_cast<AVPixelFormat>(frame->format));
+    for (int plane = 0; plane < planes; ++plane) {
+        const bool chroma = plane == 1 || plane == 2;
+        const int width =
+            chroma ? AV_CEIL_RSHIFT(frame->width, descriptor->log2_chroma_w) : frame->width;
+        const int height =
+            chroma ? AV_CEIL_RSHIFT(frame->height, descriptor->log2_chroma_h) : frame->height;
+        const int bytesPerPixel = (descriptor->flags & AV_PIX_FMT_FLAG_PLANAR) ? 1 : 3;
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t* row = frame->data[plane] + y * frame->linesize[plane];
+            for (int x = 0; x < width * bytesPerPixel; ++x)
+                row[x] = static_cast<std::uint8_t>(chroma ? 128 + ((x + index) % 32)
+                                                          : (x + y + index * 3) & 0xFF);
+        }
+    }
+    frame->pts = index;
+}
+
+void FillTone(Track& track) {
+    AVFrame* frame = track.frame.get();
+    Check(AVUtilHlpr::av_frame_make_writable(frame), "writable samples");
+    const auto format = static_cast<AVSampleFormat>(frame->format);
+    const bool planar = AVUtilHlpr::av_sample_fmt_is_planar(format);
+    const int channels = frame->ch_layout.nb_channels;
+    const int bytes = AVUtilHlpr::av_get_bytes_per_sample(format);
+    for (int i = 0; i < frame->nb_samples; ++i) {
+        const double t = static_cast<double>(track.nextPts + i) / frame->sample_rate;
+        const double value = 0.3 * std::sin(2 * M_PI * track.toneHz * t);
+        for (int channel = 0; channel < channels; ++channel) {
+            std::uint8_t* at = planar ? frame->data[channel] + i * bytes
+                                      : frame->data[0] + (i * channels + channel) * bytes;
+            switch (AVUtilHlpr::av_get_packed_sample_fmt(format)) {
+            case AV_SAMPLE_FMT_U8:
+                *at = static_cast<std::uint8_t>(128 + value * 127);
+                break;
+            case AV_SAMPLE_FMT_S16: {
+                const auto sample = static_cast<std::int16_t>(value * 32767);
+                std::memcpy(at, &sample, sizeof sample);
+                break;
+            }
+            case AV_SAMPLE_FMT_S32: {
+                const auto sample = static_cast<std::int32_t>(value * 2147483647.0);
+                std::memcpy(at, &sample, sizeof sample);
+                break;
+            }
+            case AV_SAMPLE_FMT_FLT: {
+                const auto sample = static_cast<float>(value);
+                std::memcpy(at, &sample, sizeof sample);
+                break;
+            }
+            case AV_SAMPLE_FMT_DBL:
+                std::memcpy(at, &value, sizeof value);
+                break;
+            default:
+                throw std::runtime_error("sample format not handled by the media factory");
+            }
+        }
+    }
+    frame->pts = track.nextPts;
+}
+
+void WriteEncoded(AVFormatContext* output, Track& track, AVPacket* packet) {
+    int result;
+    while ((result = AVCodecHlpr::avcodec_receive_packet(track.encoder.get(), packet)) >= 0) {
+        AVCodecHlpr::av_packet_rescale_ts(packet, track.encoder->time_base,
+                                          track.stream->time_base);
+        packet->stream_index = track.stream->index;
+        Check(AVFormatHlpr::av_interleaved_write_frame(output, packet), "write packet");
+    }
+    if (result != AVERROR(EAGAIN) && result != AVERROR_EOF)
+        Check(result, "encode");
+}
+
+// Feeds one more frame (or the drain) of a track into the muxer.
+void Advance(AVFormatContext* output, Track& track, AVPacket* packet) {
+    if (!track.encoder) {
+        const std::string text = "Cue number " + std::to_string(track.cue + 1);
+        Check(AVCodecHlpr::av_new_packet(packet, static_cast<int>(text.size())), "cue packet");
+        std::memcpy(packet->data, text.data(), text.size());
+        packet->pts = packet->dts = track.cue * 1000LL;
+        packet->duration = 800;
+        packet->stream_index = track.stream->index;
+        Check(AVFormatHlpr::av_interleaved_write_frame(output, packet), "write cue");
+        track.nextPts = ++track.cue * 1000LL;
+        track.flushed = track.cue >= track.cues;
+        return;
+    }
+    if (track.nextPts >= track.endPts) {
+        Check(AVCodecHlpr::avcodec_send_frame(track.encoder.get(), nullptr), "drain");
+        WriteEncoded(output, track, packet);
+        track.flushed = true;
+        return;
+    }
+    if (track.encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
+        FillPicture(track.frame.get(), track.nextPts);
+        track.nextPts += 1;
+    } else {
+        FillTone(track);
+        track.nextPts += track.frame->nb_samples;
+    }
+    Check(AVCodecHlpr::avcodec_send_frame(track.encoder.get(), track.frame.get()), "encode");
+    WriteEncoded(output, track, packet);
+}
+
+AVRational TrackTimeBase(const Track& track) {
+    return track.encoder ? track.encoder->time_base : track.stream->time_base;
+}
+
+} // namespace
+
+std::string MakeMedia(const std::string& path, const MediaRecipe& recipe) {
+    AVFormatContext* raw = nullptr;
+    Check(AVFormatHlpr::avformat_alloc_output_context2(
+              &raw, nullptr, recipe.muxer.empty() ? nullptr : recipe.muxer.c_str(), path.c_str()),
+          "output format for " + path);
+    raw->pb = nullptr;
+    OutputPtr output(raw);
+
+    std::vector<Track> tracks;
+    if (!recipe.audioFirst) {
+        for (const VideoTrack& video : recipe.video)
+            tracks.push_back(AddVideo(output.get(), video, recipe.seconds));
+    }
+    for (const AudioTrack& audio : recipe.audio)
+        tracks.push_back(AddAudio(output.get(), audio, recipe.seconds));
+    if (recipe.audioFirst) {
+        for (const VideoTrack& video : recipe.video)
+            tracks.push_back(AddVideo(output.get(), video, recipe.seconds));
+    }
+    if (recipe.subtitleCues > 0)
+        tracks.push_back(AddSubtitles(output.get(), recipe.subtitleCues));
+
+    if (!(output->oformat->flags & AVFMT_NOFILE))
+        Check(AVFormatHlpr::avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE),
+              "create " + path);
+    Check(AVFormatHlpr::avformat_write_header(output.get(), nullptr), "write header");
+
+    PacketPtr packet(AVCodecHlpr::av_packet_alloc());
+    // Always advance the track that is furthest behind, so the muxer sees packets in time order.
+    for (;;) {
+        Track* next = nullptr;
+        for (Track& track : tracks) {
+            if (track.flushed)
+                continue;
+            if (!next || AVUtilHlpr::av_compare_ts(track.nextPts, TrackTimeBase(track),
+                                                   next->nextPts, TrackTimeBase(*next)) < 0)
+                next = &track;
+        }
+        if (!next)
+            break;
+        Advance(output.get(), *next, packet.get());
+    }
+    Check(AVFormatHlpr::av_write_trailer(output.get()), "write trailer");
+    return path;
+}
+
+namespace {
+
+std::string Join(const std::string& folder, const std::string& name) {
+    return (std::filesystem::path(folder) / name).string();
+}
+
+} // namespace
+
+std::string MakeAviMpeg4Mp2(const std::string& folder, double seconds) {
+    MediaRecipe recipe;
+    recipe.seconds = seconds;
+    recipe.video.push_back(VideoTrack{});
+    recipe.audio.push_back(AudioTrack{});
+    return MakeMedia(Join(folder, "mpeg4_mp2.avi"), recipe);
+}
+
+std::string MakeMp4H264Aac(const std::string& folder, double seconds) {
+    MediaRecipe recipe;
+    recipe.seconds = seconds;
+    VideoTrack video;
+    video.encoder = "libx264";
+    recipe.video.push_back(video);
+    AudioTrack audio;
+    audio.encoder = "aac";
+    recipe.audio.push_back(audio);
+    return MakeMedia(Join(folder, "h264_aac.mp4"), recipe);
+}
+
+std::string MakeMpegPsMpeg2Mp2(const std::string& folder, double seconds) {
+    MediaRecipe recipe;
+    recipe.muxer = "vob";
+    recipe.seconds = seconds;
+    VideoTrack video;
+    video.encoder = "mpeg2video";
+    video.width = 352;
+    video.height = 288;
+    recipe.video.push_back(video);
+    AudioTrack audio;
+    audio.sampleRate = 48000;
+    recipe.audio.push_back(audio);
+    return MakeMedia(Join(folder, "mpeg2_mp2.mpg"), recipe);
+}
+
+std::string MakeWav(const std::string& folder, double seconds) {
+    MediaRecipe recipe;
+    recipe.seconds = seconds;
+    AudioTrack audio;
+    audio.encoder = "pcm_s16le";
+    recipe.audio.push_back(audio);
+    return MakeMedia(Join(folder, "tone.wav"), recipe);
+}
+
+std::string MakeMp3(const std::string& folder, double seconds) {
+    MediaRecipe recipe;
+    recipe.seconds = seconds;
+    AudioTrack audio;
+    audio.encoder = "libmp3lame";
+    recipe.audio.push_back(audio);
+    return MakeMedia(Join(folder, "tone.mp3"), recipe);
+}
+
+std::string MakeVideoOnly(const std::string& folder, double seconds) {
+    MediaRecipe recipe;
+    recipe.seconds = seconds;
+    recipe.video.push_back(VideoTrack{});
+    return MakeMedia(Join(folder, "video_only.avi"), recipe);
+}
+
+std::string MakeTwoAudio(const std::string& folder, double seconds) {
+    MediaRecipe recipe;
+    recipe.seconds = seconds;
+    recipe.video.push_back(VideoTrack{});
+    AudioTrack first;
+    first.language = "eng";
+    AudioTrack second;
+    second.toneHz = 660.0;
+    second.channels = 1;
+    second.language = "fre";
+    recipe.audio = {first, second};
+    return MakeMedia(Join(folder, "two_audio.mkv"), recipe);
+}
+
+std::string MakeWithSubtitle(const std::string& folder, double seconds) {
+    MediaRecipe recipe;
+    recipe.seconds = seconds;
+    recipe.video.push_back(VideoTrack{});
+    recipe.audio.push_back(AudioTrack{});
+    recipe.subtitleCues = static_cast<int>(seconds);
+    return MakeMedia(Join(folder, "with_subtitle.mkv"), recipe);
+}
+
+std::string MakeEmptyFile(const std::string& folder, const std::string& name) {
+    const std::string path = Join(folder, name);
+    std::ofstream(path, std::ios::binary | std::ios::trunc);
+    return path;
+}
+
+std::string MakeTruncatedCopy(const std::string& source, const std::string& name, double fraction) {
+    const std::string path = Join(std::filesystem::path(source).parent_path().string(), name);
+    std::ifstream in(source, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    bytes.resize(static_cast<size_t>(static_cast<double>(bytes.size()) * fraction));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+std::string MakeRandomFile(const std::string& folder, const std::string& name, size_t bytes,
+                           std::uint32_t seed) {
+    const std::string path = Join(folder, name);
+    std::mt19937 random(seed);
+    std::vector<char> data(bytes);
+    for (char& byte : data)
+        byte = static_cast<char>(random() & 0xFF);
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(data.data(), static_cast<std::streamsize>(data.size()));
+    return path;
+}
+
+std::string MakeBitFlippedCopy(const std::string& source, const std::string& name, int flips,
+                               std::uint32_t seed, size_t skipBytes) {
+    const std::string path = Join(std::filesystem::path(source).parent_path().string(), name);
+    std::ifstream in(source, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::mt19937 random(seed);
+    if (bytes.size() > skipBytes) {
+        std::uniform_int_distribution<size_t> at(skipBytes, bytes.size() - 1);
+        for (int i = 0; i < flips; ++i)
+            bytes[at(random)] ^= static_cast<char>(1 << (random() % 8));
+    }
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+} // namespace velto::test

@@ -1,0 +1,65 @@
+// Makes small media files at test time through the engine's own binding: synthetic pictures (a
+// moving gradient) and tones encoded into whatever container a test needs. No media is committed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velto::test {
+
+struct VideoTrack {
+    std::string encoder = "mpeg4";
+    int width = 176;
+    int height = 144;
+    int frameRateNum = 25;
+    int frameRateDen = 1;
+    int gopSize = 12;
+    int bitRate = 400000;
+    int sampleAspectNum = 0; // 0: none declared
+    int sampleAspectDen = 1;
+};
+
+struct AudioTrack {
+    std::string encoder = "mp2";
+    int sampleRate = 44100;
+    int channels = 2;
+    int bitRate = 128000;
+    double toneHz = 440.0;
+    std::string language; // three-letter code, empty for none
+};
+
+struct MediaRecipe {
+    std::string muxer; // empty: guessed from the file name
+    double seconds = 1.0;
+    std::vector<VideoTrack> video;
+    std::vector<AudioTrack> audio;
+    int subtitleCues = 0; // subrip cues, one a second; needs a muxer that takes text subtitles
+    // Stream order: video first, then audio, then subtitles, unless audioFirst is set.
+    bool audioFirst = false;
+};
+
+// Writes the recipe to path and returns path; throws std::runtime_error with the library's reason.
+std::string MakeMedia(const std::string& path, const MediaRecipe& recipe);
+
+// Ready-made files in folder; each returns the full path.
+std::string MakeAviMpeg4Mp2(const std::string& folder, double seconds = 1.0);
+std::string MakeMp4H264Aac(const std::string& folder, double seconds = 1.0);
+std::string MakeMpegPsMpeg2Mp2(const std::string& folder, double seconds = 1.0);
+std::string MakeWav(const std::string& folder, double seconds = 1.0);
+std::string MakeMp3(const std::string& folder, double seconds = 1.0);
+std::string MakeVideoOnly(const std::string& folder, double seconds = 1.0);
+std::string MakeTwoAudio(const std::string& folder, double seconds = 1.0);
+std::string MakeWithSubtitle(const std::string& folder, double seconds = 2.0);
+
+// Damaged and empty inputs.
+std::string MakeEmptyFile(const std::string& folder, const std::string& name = "empty.avi");
+// Copies source to name keeping only the first fraction of its bytes.
+std::string MakeTruncatedCopy(const std::string& source, const std::string& name, double fraction);
+std::string MakeRandomFile(const std::string& folder, const std::string& name, size_t bytes,
+                           std::uint32_t seed);
+// Copies source to name with `flips` random bits inverted past the first `skipBytes` bytes.
+std::string MakeBitFlippedCopy(const std::string& source, const std::string& name, int flips,
+                               std::uint32_t seed, size_t skipBytes = 0);
+
+} // namespace velto::test
