@@ -180,6 +180,11 @@ bool TEventLoopDispatcher::WaitServing(const std::function<bool()>& done,
     return done();
 }
 
+size_t TEventLoopDispatcher::Pending() const {
+    std::lock_guard guard(lock_);
+    return queue_.size();
+}
+
 void TEventLoopDispatcher::Shutdown() {
     std::deque<std::function<void()>> dropped;
     std::multimap<Clock::time_point, std::function<void()>> droppedTimers;

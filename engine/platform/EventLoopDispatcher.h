@@ -39,6 +39,8 @@ public:
     // Drops every queued work item and timer, releases waiting PostAndWait callers with false and
     // refuses work from now on.
     void Shutdown();
+    // Work items queued and not yet taken (timers not counted).
+    size_t Pending() const;
 
 private:
     // Takes the next runnable item: posted work first, then a due timer. Lock held.
