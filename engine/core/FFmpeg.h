@@ -126,7 +126,19 @@ public:
     void NewAudioStream(AVFormatContext* output);
     void NewSubtitleStream(AVFormatContext* output);
 
-    // ---- Input/output set-up, transcode, report and thread: declared by their units below ----
+    // ---- Input and output set-up (FFmpegInput.cpp, FFmpegOutput.cpp) ----
+    // Opens one input and reads its stream properties back into Settings; false with LastError.
+    bool OpenInputFile(const std::string& fileName);
+    // Creates one output with its streams and opens its file; false with LastError.
+    bool OpenOutputFile(const std::string& fileName);
+    // Which media kinds (video, audio, subtitle) the opened inputs have.
+    void CheckInputStreamKinds(bool& hasVideo, bool& hasAudio, bool& hasSubtitle) const;
+    // True when the filter chain has no filter that changes the frame size.
+    static bool HasNoResizingFilter(const std::string& chain);
+    // Closes and frees every input and output with their stream records (idempotent).
+    void ReleaseFiles();
+
+    // ---- Transcode, report and thread: declared by their units below ----
 
 private:
     // Option handlers that need more than one line (FFmpegOptions.cpp).

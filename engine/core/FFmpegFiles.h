@@ -1,8 +1,19 @@
-// Per-run file tables of a task: the opened inputs and the created outputs. The input and output
-// set-up fill and extend these records; the option table only reads their counts and streams.
+// Per-run file tables of a task: the opened inputs and the created outputs, with a set-up record
+// per stream. The input and output set-up fill these records; the transcode set-up reads them,
+// opens the codec contexts they hold (under CodecLock) and builds its own per-run state on top.
+//
+// Ownership: every pointer here belongs to the task. TCustomFFmpeg::ReleaseFiles (called by the
+// task's destructor and its clean-up) frees, in this order, the stream records (their codec
+// contexts and bitstream filters, via the unique_ptr deleters), then each output's open file
+// (avio_closep) and context (avformat_free_context), then each input's context
+// (avformat_close_input). Whoever opens a codec context held here must close it before the
+// release (avcodec_free_context also closes an open context, so a missed close does not leak).
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+#include "TaskSettings.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -10,15 +21,37 @@ extern "C" {
 
 namespace velto {
 
+// Decoder settings of one input stream, made at input set-up.
+struct TInputStreamSetup {
+    // Decoder context filled from the stream's codec parameters, with the generic decoder options
+    // and the thread count applied. Configured, not opened.
+    CodecContextPtr CodecContext;
+    int RateEmulation = 0; // read input at its native frame rate ("re")
+};
+
 // One opened input file.
 struct TInputFile {
-    AVFormatContext* Context = nullptr; // owned by the task; closed by its clean-up
-    std::int64_t TimestampOffset = 0;   // microseconds
+    AVFormatContext* Context = nullptr;     // owned by the task; closed by its clean-up
+    std::int64_t TimestampOffset = 0;       // microseconds
+    std::vector<TInputStreamSetup> Streams; // index = AVStream index in Context
+};
+
+// Encoder settings of one output stream, made by NewVideoStream/NewAudioStream/NewSubtitleStream.
+struct TOutputStreamSetup {
+    // Encoder settings: codec_type, codec_id, codec_tag, flags, time_base/framerate, picture or
+    // audio parameters, rate control (rc_override is av_malloc'ed and freed with the context).
+    // Configured, not opened; unused (but present) when StreamCopy is set.
+    CodecContextPtr CodecContext;
+    const AVCodec* Encoder = nullptr;       // looked up by codec id; may be null (no such encoder)
+    bool StreamCopy = false;                // copy packets from the mapped input stream
+    TBitstreamFilterChain BitstreamFilters; // applied to this stream's packets, in order
+    float Quality = 0.0f; // fixed-quantiser quality (118 per quantiser step), 0 when unset
 };
 
 // One created output file.
 struct TOutputFile {
-    AVFormatContext* Context = nullptr; // owned by the task; released by its clean-up
+    AVFormatContext* Context = nullptr;      // owned by the task; released by its clean-up
+    std::vector<TOutputStreamSetup> Streams; // index = AVStream index in Context
 };
 
 } // namespace velto
