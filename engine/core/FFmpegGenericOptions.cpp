@@ -32,10 +32,17 @@ const char* CurrentCodecName(const std::string& name) {
     return name.c_str();
 }
 
+// Generic option names of the old library generation that this build spells differently.
+std::string CurrentOptionName(const std::string& name) {
+    if (name == "gop")
+        return "g";
+    return name;
+}
+
 } // namespace
 
 bool TCustomFFmpeg::SetGenericOption(const std::string& rawName, const std::string& rawValue) {
-    const std::string name = Trim(rawName);
+    const std::string name = CurrentOptionName(Trim(rawName));
     const std::string value = Trim(rawValue);
     if (name.empty() || value.empty())
         return false;
