@@ -52,6 +52,7 @@ extern "C" {
     X(avio_size)                                                                                   \
     X(avio_feof)                                                                                   \
     X(avio_flush)                                                                                  \
+    X(avio_seek)                                                                                   \
     X(avio_check)                                                                                  \
     X(av_dump_format)                                                                              \
     X(av_sdp_create)                                                                               \

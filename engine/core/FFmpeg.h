@@ -10,6 +10,7 @@
 //   FFmpegTargets.cpp      target presets; FFmpegValidators.cpp crop and pad
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,6 +18,7 @@
 
 #include "FFMpegException.h"
 #include "FFmpegFiles.h"
+#include "FFmpegRunTables.h"
 #include "FrameHook.h"
 #include "TaskSettings.h"
 
@@ -120,6 +122,82 @@ public:
     std::vector<TInputFile> InputFiles;   // at most kMaxFiles, in opening order
     std::vector<TOutputFile> OutputFiles; // at most kMaxFiles, in creation order
 
+    // ---- Transcode (FFmpegSetup.cpp, FFmpegMapping.cpp, FFmpegFilters.cpp, FFmpegLoop.cpp,
+    // FFmpegDecode.cpp) ----
+    // Converts the opened inputs into the opened outputs; raises FFMpegException on failure.
+    // Runs on the task's worker thread; StopRequested may be set from any thread.
+    void Transcode();
+    // Closes every codec a run left open (the run's clean-up after a failure).
+    void CloseOpenCodecs();
+    std::atomic<bool> StopRequested{false};
+    bool Finished = false;
+    std::int64_t ProgressInterval = 500000; // microseconds between two progress reports
+    TRunTables Run;                         // per-run stream tables, empty outside a run
+    TRunCounters Counters;
+    std::vector<AVCodecContext*> OpenEncoders; // encoder contexts open now (not owned)
+    std::vector<AVCodecContext*> OpenDecoders; // decoder contexts open now (not owned)
+    std::string FilterError;                   // reason stored by ConfigureFilters, empty when none
+
+    // Builds the video filter chain between an input and an output stream; 0 or -1.
+    int ConfigureFilters(TInputStreamState& ist, TOutputStreamState& ost);
+    // Decodes (or, with packet null, drains) one input stream and feeds its output streams.
+    int DecodePacket(int inputStream, AVPacket* packet);
+    // Sends a packet of output file `file` through the chain into the interleaving writer; takes
+    // the packet's reference.
+    void WriteFrame(int file, AVPacket* packet, AVCodecContext* encoder,
+                    TBitstreamFilterChain& chain);
+    void DoSubtitleOut(int outputStream, int inputStream, AVSubtitle* subtitle, std::int64_t pts);
+    // Receives every packet the encoder of an output stream has ready and writes it; returns
+    // the bytes written.
+    int WriteEncodedPackets(int outputStream);
+
+    // ---- Audio and video output paths, report (their own units) ----
+    void PreProcessPicture(int inputStream, AVFrame* picture);
+    void DoAudioOut(int outputStream, int inputStream, AVFrame* samples);
+    void DoVideoOut(int outputStream, int inputStream, AVFrame* picture, int& encodedSize);
+    // Drains an encoder at end of input (audio: also the samples left in the FIFO).
+    void FlushEncoder(int outputStream);
+    // Encodes whole encoder frames from the audio FIFO (with last, also a short final one).
+    void EncodeQueuedAudio(int outputStream, bool last);
+    void WriteVideoStats(int outputStream, int encodedSize);
+    void PrintReport(bool final);
+    bool CustomHookAssigned = false; // the component has a custom hook handler
+    std::uint32_t PostHookFlags = 0; // bit 0: the encoded-picture preview tap is on
+
+    // ---- Steps of Transcode (the files named above) ----
+    void BuildInputTables();
+    void MapStreams();
+    void SetUpOutputCodec(int outputStream);
+    void SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
+    void SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist);
+    void OpenPassLog(int outputStream);
+    void LogStreamMapping();
+    void OpenCodecs();
+    void InitBitstreamFilters();
+    void ApplyMetaDataMaps();
+    void WriteHeaders();
+    void CloseEncoder(AVCodecContext* encoder);
+    void CloseDecoder(AVCodecContext* decoder);
+    // Frees the per-run tables, also when they were only partly built; closes no codec.
+    void ReleaseRunTables();
+    void RunLoop();
+    int ChooseInputFile(double& outputMinimum);
+    bool HandlePacket(int file, AVPacket* packet);
+    void EndRun();
+    AVRational InputFrameTimeBase(int inputStream) const;
+    void AdvanceCopyTimestamp(int inputStream, const AVPacket* packet);
+    int DecodeFrames(int inputStream, AVPacket* packet);
+    int DecodeSubtitle(int inputStream, AVPacket* packet);
+    void EmulateRate(TInputStreamState& ist);
+    void ServeOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
+    void FeedOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
+    void FilterAndWrite(int file, AVPacket* packet, AVCodecContext* encoder,
+                        TBitstreamFilterChain& chain, size_t position);
+    void ReportFilterFailure(AVBSFContext* filter, int streamIndex, AVCodecContext* encoder,
+                             int code);
+    void FlushBitstreamFilters();
+    std::vector<std::uint8_t> SubtitleBuffer; // subtitle encoder output, kept between packets
+
     // Output stream creation (output set-up, FFmpegOutput.cpp); reached by the options
     // "newvideo", "newaudio" and "newsubtitle" for the newest output.
     void NewVideoStream(AVFormatContext* output);
@@ -141,6 +219,13 @@ public:
     // ---- Transcode, report and thread: declared by their units below ----
 
 private:
+    // Set-up steps (FFmpegInput.cpp, FFmpegOutputStreams.cpp).
+    void ReadInputStream(AVStream* stream, TInputStreamSetup& setup, const std::string& fileName);
+    TOutputStreamSetup& AddOutputStream(AVFormatContext* output, AVMediaType kind,
+                                        AVStream*& stream);
+    void ConfigureVideoEncoder(AVFormatContext* output, AVStream* stream,
+                               TOutputStreamSetup& setup);
+
     // Option handlers that need more than one line (FFmpegOptions.cpp).
     void OptFormat(const std::string& value);
     void OptDuration(const std::string& value);

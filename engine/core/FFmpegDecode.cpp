@@ -1,0 +1,429 @@
+// Packet decoding and stream copy: DecodePacket feeds every output stream of one input stream,
+// WriteFrame sends output packets through the bitstream filters into the muxer, DoSubtitleOut
+// encodes subtitles.
+#include "AVCodecHlpr.h"
+#include "AVFilterHlpr.h"
+#include "AVFormatHlpr.h"
+#include "AVProbe.h"
+#include "AVUtilHlpr.h"
+#include "FFmpeg.h"
+#include "MyUtilHlpr.h"
+#include "MyUtils.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace velto {
+
+namespace {
+
+struct PacketDeleter {
+    void operator()(AVPacket* packet) const { AVCodecHlpr::av_packet_free(&packet); }
+};
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+
+struct FrameDeleter {
+    void operator()(AVFrame* frame) const { AVUtilHlpr::av_frame_free(&frame); }
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+
+template <typename T> void ScaleSamples(std::uint8_t* data, int count, int volume) {
+    T* samples = reinterpret_cast<T*>(data);
+    for (int i = 0; i < count; ++i) {
+        if constexpr (std::is_same_v<T, std::int16_t>) {
+            // Integer formula of the 16-bit path, exact for 16-bit data.
+            const int value = (samples[i] * volume + 128) >> 8;
+            samples[i] = static_cast<std::int16_t>(std::clamp(value, -32768, 32767));
+        } else if constexpr (std::is_same_v<T, std::uint8_t>) {
+            const int value = (((samples[i] - 128) * volume + 128) >> 8) + 128;
+            samples[i] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
+        } else if constexpr (std::is_same_v<T, std::int32_t>) {
+            const std::int64_t value = (static_cast<std::int64_t>(samples[i]) * volume + 128) >> 8;
+            samples[i] =
+                static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+        } else {
+            samples[i] = static_cast<T>(samples[i] * volume / 256.0);
+        }
+    }
+}
+
+} // namespace
+
+void ApplyVolume(AVFrame* frame, int volume) {
+    const AVSampleFormat format = static_cast<AVSampleFormat>(frame->format);
+    const bool planar = AVUtilHlpr::av_sample_fmt_is_planar(format);
+    const int channels = std::max(1, frame->ch_layout.nb_channels);
+    const int planes = planar ? channels : 1;
+    const int count = frame->nb_samples * (planar ? 1 : channels);
+    for (int plane = 0; plane < planes && plane < AV_NUM_DATA_POINTERS; ++plane) {
+        std::uint8_t* data = frame->extended_data[plane];
+        switch (AVUtilHlpr::av_get_packed_sample_fmt(format)) {
+        case AV_SAMPLE_FMT_U8:
+            ScaleSamples<std::uint8_t>(data, count, volume);
+            break;
+        case AV_SAMPLE_FMT_S16:
+            ScaleSamples<std::int16_t>(data, count, volume);
+            break;
+        case AV_SAMPLE_FMT_S32:
+            ScaleSamples<std::int32_t>(data, count, volume);
+            break;
+        case AV_SAMPLE_FMT_FLT:
+            ScaleSamples<float>(data, count, volume);
+            break;
+        case AV_SAMPLE_FMT_DBL:
+            ScaleSamples<double>(data, count, volume);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+int TCustomFFmpeg::DecodePacket(int inputStream, AVPacket* packet) {
+    TInputStreamState& ist = Run.InputStreams[inputStream];
+    if (ist.NextPts == AV_NOPTS_VALUE)
+        ist.NextPts = ist.Pts;
+    if (packet && packet->dts != AV_NOPTS_VALUE) {
+        ist.NextPts = ist.Pts =
+            AVUtilHlpr::av_rescale_q(packet->dts, ist.Stream->time_base, AV_TIME_BASE_Q);
+    }
+    if (!ist.DecodingNeeded) {
+        if (!packet)
+            return 0;
+        ist.Pts = ist.NextPts;
+        AdvanceCopyTimestamp(inputStream, packet);
+        ServeOutputs(inputStream, packet, nullptr, nullptr);
+        return 0;
+    }
+    const int result = ist.Decoder->codec_type == AVMEDIA_TYPE_SUBTITLE
+                           ? DecodeSubtitle(inputStream, packet)
+                           : DecodeFrames(inputStream, packet);
+    if (result < 0)
+        return result;
+    if (!packet) {
+        for (int i = 0; i < static_cast<int>(Run.OutputStreams.size()); ++i) {
+            const TOutputStreamState& ost = Run.OutputStreams[i];
+            if (ost.SourceIndex == inputStream && ost.EncodingNeeded)
+                FlushEncoder(i);
+        }
+    }
+    return 0;
+}
+
+void TCustomFFmpeg::AdvanceCopyTimestamp(int inputStream, const AVPacket* packet) {
+    TInputStreamState& ist = Run.InputStreams[inputStream];
+    const AVCodecParameters* parameters = ist.Stream->codecpar;
+    if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
+        int frameSize = parameters->frame_size;
+        if (frameSize <= 0 && packet->duration > 0 && parameters->sample_rate > 0)
+            frameSize = static_cast<int>(AVUtilHlpr::av_rescale_q(
+                packet->duration, ist.Stream->time_base, AVRational{1, parameters->sample_rate}));
+        if (parameters->sample_rate > 0)
+            ist.NextPts +=
+                static_cast<std::int64_t>(AV_TIME_BASE) * frameSize / parameters->sample_rate;
+    } else if (parameters->codec_type == AVMEDIA_TYPE_VIDEO) {
+        const AVRational frame = InputFrameTimeBase(inputStream);
+        if (frame.num > 0 && frame.den > 0)
+            ist.NextPts += static_cast<std::int64_t>(AV_TIME_BASE) * frame.num / frame.den;
+    }
+}
+
+int TCustomFFmpeg::DecodeFrames(int inputStream, AVPacket* packet) {
+    TInputStreamState& ist = Run.InputStreams[inputStream];
+    AVCodecContext* decoder = ist.Decoder;
+    if (ist.DecoderDrained)
+        return 0;
+    int sent = AVCodecHlpr::avcodec_send_packet(decoder, packet);
+    if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF)
+        return -1;
+    FramePtr frame(AVUtilHlpr::av_frame_alloc());
+    if (!frame)
+        return -1;
+    int frames = 0;
+    for (;;) {
+        const int received = AVCodecHlpr::avcodec_receive_frame(decoder, frame.get());
+        if (received == AVERROR(EAGAIN))
+            break;
+        if (received == AVERROR_EOF) {
+            ist.DecoderDrained = true;
+            break;
+        }
+        if (received < 0)
+            return -1;
+        ist.Pts = ist.NextPts;
+        if (++frames > 1 && packet && Settings.Verbosity > 0)
+            Log(0,
+                StringPrintf("Multiple frames in a packet from stream %d", packet->stream_index));
+        if (decoder->codec_type == AVMEDIA_TYPE_AUDIO) {
+            if (frame->sample_rate > 0)
+                ist.NextPts += static_cast<std::int64_t>(AV_TIME_BASE) * frame->nb_samples /
+                               frame->sample_rate;
+            if (Settings.AudioVolume != 256 && AVUtilHlpr::av_frame_make_writable(frame.get()) >= 0)
+                ApplyVolume(frame.get(), Settings.AudioVolume);
+        } else if (decoder->codec_type == AVMEDIA_TYPE_VIDEO) {
+            ist.Quality = static_cast<float>(frame->quality);
+            const AVRational tb = InputFrameTimeBase(inputStream);
+            if (tb.num > 0 && tb.den > 0)
+                ist.NextPts += static_cast<std::int64_t>(AV_TIME_BASE) * tb.num / tb.den;
+            PreProcessPicture(inputStream, frame.get());
+        } else {
+            AVUtilHlpr::av_frame_unref(frame.get());
+            return -1;
+        }
+        EmulateRate(ist);
+        ServeOutputs(inputStream, packet, frame.get(), nullptr);
+        AVUtilHlpr::av_frame_unref(frame.get());
+    }
+    return 0;
+}
+
+int TCustomFFmpeg::DecodeSubtitle(int inputStream, AVPacket* packet) {
+    TInputStreamState& ist = Run.InputStreams[inputStream];
+    if (!packet)
+        return 0;
+    ist.Pts = ist.NextPts;
+    AVSubtitle subtitle = {};
+    int got = 0;
+    if (AVCodecHlpr::avcodec_decode_subtitle2(ist.Decoder, &subtitle, &got, packet) < 0)
+        return -1;
+    if (got) {
+        EmulateRate(ist);
+        ServeOutputs(inputStream, packet, nullptr, &subtitle);
+        AVCodecHlpr::avsubtitle_free(&subtitle);
+    }
+    return 0;
+}
+
+void TCustomFFmpeg::EmulateRate(TInputStreamState& ist) {
+    if (!ist.RateEmulation)
+        return;
+    const AVRational tb = InputFrameTimeBase(static_cast<int>(&ist - Run.InputStreams.data()));
+    if (tb.num > 0 && tb.den > 0) {
+        const std::int64_t target =
+            static_cast<std::int64_t>(ist.RateEmulationFrames) * tb.num * AV_TIME_BASE / tb.den;
+        const std::int64_t ahead = target - (AVUtilHlpr::av_gettime() - ist.RateEmulationStart);
+        if (ahead > 50000)
+            AVUtilHlpr::av_usleep(static_cast<unsigned>(ahead / 1000 * 1000));
+    }
+    ++ist.RateEmulationFrames;
+}
+
+void TCustomFFmpeg::ServeOutputs(int inputStream, AVPacket* packet, AVFrame* frame,
+                                 AVSubtitle* subtitle) {
+    TInputStreamState& ist = Run.InputStreams[inputStream];
+    if (Settings.StartTime != 0 && ist.Pts < Settings.StartTime)
+        return;
+    const bool filtered =
+        frame && ist.FilterGraph && ist.Decoder && ist.Decoder->codec_type == AVMEDIA_TYPE_VIDEO;
+    if (filtered) {
+        frame->pts = ist.Pts;
+        if (AVFilterHlpr::av_buffersrc_add_frame_flags(ist.InputFilter, frame,
+                                                       AV_BUFFERSRC_FLAG_KEEP_REF) < 0)
+            return;
+        while (!StopRequested.load() &&
+               AVFilterHlpr::av_buffersink_get_frame(ist.OutputFilter, ist.FilteredPicture) >= 0) {
+            if (ist.FilteredPicture->pts != AV_NOPTS_VALUE)
+                ist.Pts = ist.FilteredPicture->pts;
+            FeedOutputs(inputStream, packet, ist.FilteredPicture, nullptr);
+            AVUtilHlpr::av_frame_unref(ist.FilteredPicture);
+        }
+        return;
+    }
+    FeedOutputs(inputStream, packet, frame, subtitle);
+}
+
+void TCustomFFmpeg::FeedOutputs(int inputStream, AVPacket* packet, AVFrame* frame,
+                                AVSubtitle* subtitle) {
+    TInputStreamState& ist = Run.InputStreams[inputStream];
+    for (int i = 0; i < static_cast<int>(Run.OutputStreams.size()); ++i) {
+        TOutputStreamState& ost = Run.OutputStreams[i];
+        if (ost.SourceIndex != inputStream)
+            continue;
+        if (ost.EncodingNeeded) {
+            switch (ost.Encoder->codec_type) {
+            case AVMEDIA_TYPE_AUDIO:
+                if (frame)
+                    DoAudioOut(i, inputStream, frame);
+                break;
+            case AVMEDIA_TYPE_VIDEO:
+                if (frame) {
+                    int encodedSize = 0;
+                    DoVideoOut(i, inputStream, frame, encodedSize);
+                    if (!Settings.VideoStatsFileName.empty() && encodedSize)
+                        WriteVideoStats(i, encodedSize);
+                }
+                break;
+            case AVMEDIA_TYPE_SUBTITLE:
+                if (subtitle)
+                    DoSubtitleOut(i, inputStream, subtitle, packet ? packet->pts : AV_NOPTS_VALUE);
+                break;
+            default:
+                throw FFMpegException("invalid codec_type");
+            }
+            continue;
+        }
+        if (!packet)
+            continue;
+        // A copy has to start on a key frame, or the first pictures cannot be decoded.
+        if (ost.FrameNumber == 0 && !(packet->flags & AV_PKT_FLAG_KEY))
+            continue;
+        if (ost.Encoder->codec_type == AVMEDIA_TYPE_AUDIO)
+            Counters.AudioSize += packet->size;
+        else if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
+            Counters.VideoSize += packet->size;
+            ++ost.SyncOpts;
+        }
+        PacketPtr copy(AVCodecHlpr::av_packet_alloc());
+        if (!copy || AVCodecHlpr::av_packet_ref(copy.get(), packet) < 0)
+            throw FFMpegException("av_mallocz fail");
+        const AVRational from = ist.Stream->time_base;
+        const AVRational to = ost.Stream->time_base;
+        copy->stream_index = ost.Index;
+        copy->pts = packet->pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE
+                                                  : AVUtilHlpr::av_rescale_q(packet->pts, from, to);
+        copy->dts = packet->dts == AV_NOPTS_VALUE
+                        ? AVUtilHlpr::av_rescale_q(ist.Pts, AV_TIME_BASE_Q, to)
+                        : AVUtilHlpr::av_rescale_q(packet->dts, from, to);
+        copy->duration = AVUtilHlpr::av_rescale_q(packet->duration, from, to);
+        copy->flags = packet->flags;
+        WriteFrame(ost.FileIndex, copy.get(), ost.Encoder, ost.Setup->BitstreamFilters);
+        ++ost.Encoder->frame_number;
+        ++ost.FrameNumber;
+    }
+}
+
+void TCustomFFmpeg::WriteFrame(int file, AVPacket* packet, AVCodecContext* encoder,
+                               TBitstreamFilterChain& chain) {
+    FilterAndWrite(file, packet, encoder, chain, 0);
+}
+
+void TCustomFFmpeg::FilterAndWrite(int file, AVPacket* packet, AVCodecContext* encoder,
+                                   TBitstreamFilterChain& chain, size_t position) {
+    if (position < chain.size()) {
+        AVBSFContext* filter = chain[position].get();
+        const int sent = AVCodecHlpr::av_bsf_send_packet(filter, packet);
+        if (sent < 0) {
+            // A failing filter passes the packet on unchanged.
+            ReportFilterFailure(filter, packet ? packet->stream_index : -1, encoder, sent);
+            FilterAndWrite(file, packet, encoder, chain, position + 1);
+            return;
+        }
+        PacketPtr filtered(AVCodecHlpr::av_packet_alloc());
+        if (!filtered)
+            throw FFMpegException("av_mallocz fail");
+        for (;;) {
+            const int received = AVCodecHlpr::av_bsf_receive_packet(filter, filtered.get());
+            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
+                break;
+            if (received < 0) {
+                ReportFilterFailure(filter, packet ? packet->stream_index : -1, encoder, received);
+                break;
+            }
+            FilterAndWrite(file, filtered.get(), encoder, chain, position + 1);
+        }
+        if (!packet) // end of stream reaches the next filter as well
+            FilterAndWrite(file, nullptr, encoder, chain, position + 1);
+        return;
+    }
+    if (!packet)
+        return;
+    const int first = Run.OutputFileFirst[file];
+    TOutputStreamState& ost = Run.OutputStreams[first + packet->stream_index];
+    const std::int64_t start = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    if (start != AV_NOPTS_VALUE) {
+        const std::int64_t end = start + std::max<std::int64_t>(packet->duration, 0);
+        if (ost.LastPts == AV_NOPTS_VALUE || end > ost.LastPts)
+            ost.LastPts = end;
+    }
+    const int written = AVFormatHlpr::av_interleaved_write_frame(OutputFiles[file].Context, packet);
+    if (written < 0)
+        throw FFMpegException(OpenErrorText("av_interleaved_write_frame()", written));
+}
+
+void TCustomFFmpeg::ReportFilterFailure(AVBSFContext* filter, int streamIndex,
+                                        AVCodecContext* encoder, int code) {
+    if (!Settings.ExitOnError && !HasLogSink())
+        return;
+    const char* codec = encoder && encoder->codec ? encoder->codec->name : "copy";
+    const std::string text = OpenErrorText(
+        StringPrintf("%s failed for stream %d, codec %s", filter->filter->name, streamIndex, codec),
+        code);
+    if (Settings.ExitOnError)
+        throw FFMpegException(text);
+    Log(0, text);
+}
+
+void TCustomFFmpeg::FlushBitstreamFilters() {
+    for (TOutputStreamState& ost : Run.OutputStreams) {
+        if (!ost.Setup->BitstreamFilters.empty())
+            FilterAndWrite(ost.FileIndex, nullptr, ost.Encoder, ost.Setup->BitstreamFilters, 0);
+    }
+}
+
+int TCustomFFmpeg::WriteEncodedPackets(int outputStream) {
+    TOutputStreamState& ost = Run.OutputStreams[outputStream];
+    PacketPtr packet(AVCodecHlpr::av_packet_alloc());
+    if (!packet)
+        throw FFMpegException("av_mallocz fail");
+    int bytes = 0;
+    while (AVCodecHlpr::avcodec_receive_packet(ost.Encoder, packet.get()) >= 0) {
+        bytes += packet->size;
+        if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO)
+            Counters.VideoSize += packet->size;
+        else
+            Counters.AudioSize += packet->size;
+        if (ost.LogFile && ost.Encoder->stats_out)
+            MyUtilHlpr::my_fprintf(ost.LogFile, "%s", ost.Encoder->stats_out);
+        packet->stream_index = ost.Index;
+        AVCodecHlpr::av_packet_rescale_ts(packet.get(), ost.Encoder->time_base,
+                                          ost.Stream->time_base);
+        WriteFrame(ost.FileIndex, packet.get(), ost.Encoder, ost.Setup->BitstreamFilters);
+        AVCodecHlpr::av_packet_unref(packet.get());
+    }
+    return bytes;
+}
+
+void TCustomFFmpeg::DoSubtitleOut(int outputStream, int inputStream, AVSubtitle* subtitle,
+                                  std::int64_t pts) {
+    TOutputStreamState& ost = Run.OutputStreams[outputStream];
+    const TInputStreamState& ist = Run.InputStreams[inputStream];
+    if (pts == AV_NOPTS_VALUE) {
+        if (Settings.ExitOnError)
+            throw FFMpegException("Subtitle packets must have a pts");
+        Log(0, "Subtitle packets must have a pts");
+        return;
+    }
+    constexpr int kSubtitleBufferSize = 65536;
+    if (SubtitleBuffer.empty())
+        SubtitleBuffer.resize(kSubtitleBufferSize);
+    // DVB subtitles are shown by one packet and cleared by a second one.
+    const bool dvb = ost.Encoder->codec_id == AV_CODEC_ID_DVB_SUBTITLE;
+    const int count = dvb ? 2 : 1;
+    const std::int64_t base =
+        AVUtilHlpr::av_rescale_q(pts, ist.Stream->time_base, ost.Stream->time_base);
+    for (int i = 0; i < count; ++i) {
+        AVSubtitle copy = *subtitle;
+        if (dvb && i == 1)
+            copy.num_rects = 0;
+        const int size = AVCodecHlpr::avcodec_encode_subtitle(ost.Encoder, SubtitleBuffer.data(),
+                                                              kSubtitleBufferSize, &copy);
+        if (size < 0)
+            throw FFMpegException("Subtitle encoding failed");
+        PacketPtr packet(AVCodecHlpr::av_packet_alloc());
+        if (!packet || AVCodecHlpr::av_new_packet(packet.get(), size) < 0)
+            throw FFMpegException("av_mallocz fail");
+        std::copy_n(SubtitleBuffer.data(), size, packet->data);
+        packet->stream_index = ost.Index;
+        const std::uint32_t display =
+            dvb ? (i == 0 ? subtitle->start_display_time : subtitle->end_display_time) : 0;
+        // Display times are milliseconds; the stream's time base need not be 90 kHz.
+        packet->pts =
+            base + AVUtilHlpr::av_rescale_q(display, AVRational{1, 1000}, ost.Stream->time_base);
+        packet->dts = packet->pts;
+        WriteFrame(ost.FileIndex, packet.get(), ost.Encoder, ost.Setup->BitstreamFilters);
+        ++ost.FrameNumber;
+    }
+}
+
+} // namespace velto

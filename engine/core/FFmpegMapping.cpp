@@ -1,0 +1,350 @@
+// Transcode set-up: which input stream feeds each output stream, and the codec parameters of each
+// output stream (copied from its source or prepared for encoding), with the two-pass log files.
+#include "AVCodecHlpr.h"
+#include "AVFormatHlpr.h"
+#include "AVUtilHlpr.h"
+#include "FFmpeg.h"
+#include "MyUtilHlpr.h"
+#include "MyUtils.h"
+#include "SwScaleHlpr.h"
+
+#include <algorithm>
+
+namespace velto {
+
+AVRational CopyTimeBase(AVRational streamTimeBase, AVRational decoderTimeBase) {
+    const double stream = av_q2d(streamTimeBase);
+    if (decoderTimeBase.num > 0 && decoderTimeBase.den > 0 && stream < av_q2d(decoderTimeBase) &&
+        stream < 0.001)
+        return decoderTimeBase;
+    return streamTimeBase;
+}
+
+namespace {
+
+// The time base the decoder works in: one frame for video, one sample for audio. The demuxer
+// no longer fills the decoder's own field, so it is derived from the stream.
+AVRational DecoderTimeBase(const TInputStreamState& ist) {
+    const AVCodecParameters* parameters = ist.Stream->codecpar;
+    if (parameters->codec_type == AVMEDIA_TYPE_VIDEO) {
+        for (AVRational rate : {ist.Stream->avg_frame_rate, ist.Stream->r_frame_rate}) {
+            if (rate.num > 0 && rate.den > 0)
+                return AVRational{rate.den, rate.num};
+        }
+    } else if (parameters->codec_type == AVMEDIA_TYPE_AUDIO && parameters->sample_rate > 0) {
+        return AVRational{1, parameters->sample_rate};
+    }
+    if (ist.Decoder && ist.Decoder->time_base.num > 0 && ist.Decoder->time_base.den > 0)
+        return ist.Decoder->time_base;
+    return ist.Stream->time_base;
+}
+
+std::string Language(AVStream* stream) {
+    const AVDictionaryEntry* entry =
+        AVUtilHlpr::av_dict_get(stream->metadata, "language", nullptr, 0);
+    return entry ? entry->value : "";
+}
+
+} // namespace
+
+AVRational TCustomFFmpeg::InputFrameTimeBase(int inputStream) const {
+    return DecoderTimeBase(Run.InputStreams[inputStream]);
+}
+
+void TCustomFFmpeg::MapStreams() {
+    int count = 0;
+    for (size_t i = 0; i < OutputFiles.size(); ++i) {
+        if (OutputFiles[i].Context->nb_streams == 0)
+            throw FFMpegException("Output file does not contain any stream");
+        count += static_cast<int>(OutputFiles[i].Context->nb_streams);
+    }
+    const std::vector<TStreamMap>& maps = Settings.StreamMaps;
+    if (!maps.empty() && static_cast<int>(maps.size()) != count)
+        throw FFMpegException("Number of stream maps must match number of output streams");
+    const int inputCount = static_cast<int>(InputFiles.size());
+    for (const TStreamMap& map : maps) {
+        if (map.FileIndex < 0 || map.FileIndex >= inputCount || map.StreamIndex < 0 ||
+            map.StreamIndex >= Run.InputFiles[map.FileIndex].StreamCount)
+            throw FFMpegException(
+                StringPrintf("Could not find input stream #%d.%d", map.FileIndex, map.StreamIndex));
+        if (map.SyncFileIndex < 0 || map.SyncFileIndex >= inputCount || map.SyncStreamIndex < 0 ||
+            map.SyncStreamIndex >= Run.InputFiles[map.SyncFileIndex].StreamCount)
+            throw FFMpegException(StringPrintf("Could not find sync stream #%d.%d",
+                                               map.SyncFileIndex, map.SyncStreamIndex));
+    }
+    try {
+        Run.OutputStreams.resize(count);
+        Run.OutputFileFirst.resize(OutputFiles.size());
+    } catch (const std::bad_alloc&) {
+        throw FFMpegException("av_mallocz fail");
+    }
+
+    int n = 0;
+    for (size_t i = 0; i < OutputFiles.size(); ++i) {
+        AVFormatContext* output = OutputFiles[i].Context;
+        Run.OutputFileFirst[i] = n;
+        for (unsigned k = 0; k < output->nb_streams; ++k, ++n) {
+            TOutputStreamState& ost = Run.OutputStreams[n];
+            ost.FileIndex = static_cast<int>(i);
+            ost.Index = static_cast<int>(k);
+            ost.Stream = output->streams[k];
+            if (k >= OutputFiles[i].Streams.size() || !OutputFiles[i].Streams[k].CodecContext)
+                throw FFMpegException("invalid codec_type of output stream");
+            ost.Setup = &OutputFiles[i].Streams[k];
+            ost.Encoder = ost.Setup->CodecContext.get();
+            const AVMediaType type = ost.Encoder->codec_type;
+            const auto typeOf = [this](int index) {
+                return Run.InputStreams[index].Stream->codecpar->codec_type;
+            };
+
+            int source = -1;
+            if (!maps.empty()) {
+                const TStreamMap& map = maps[n];
+                source = Run.InputFiles[map.FileIndex].FirstStream + map.StreamIndex;
+                if (typeOf(source) != type) {
+                    AVFormatHlpr::av_dump_format(output, static_cast<int>(i), output->url, 1);
+                    throw FFMpegException(
+                        StringPrintf("Codec type mismatch for mapping #%d.%d -> #%d.%d",
+                                     map.FileIndex, map.StreamIndex, ost.FileIndex, ost.Index));
+                }
+            } else {
+                const int programId = Settings.ProgramId;
+                if (programId) {
+                    for (int f = 0; f < inputCount && source < 0; ++f) {
+                        AVFormatContext* input = InputFiles[f].Context;
+                        for (unsigned p = 0; p < input->nb_programs && source < 0; ++p) {
+                            const AVProgram* program = input->programs[p];
+                            if (program->id != programId)
+                                continue;
+                            for (unsigned s = 0; s < program->nb_stream_indexes; ++s) {
+                                const int index = static_cast<int>(program->stream_index[s]);
+                                if (index >= Run.InputFiles[f].StreamCount)
+                                    continue;
+                                const int candidate = Run.InputFiles[f].FirstStream + index;
+                                if (Run.InputStreams[candidate].Discard &&
+                                    typeOf(candidate) == type) {
+                                    source = candidate;
+                                    break;
+                                }
+                            }
+                        }
+                    }
+                } else {
+                    for (int j = 0; j < static_cast<int>(Run.InputStreams.size()); ++j) {
+                        if (Run.InputStreams[j].Discard && typeOf(j) == type) {
+                            source = j;
+                            break;
+                        }
+                    }
+                }
+                // A stream already in use may feed a further output; the last one of the type.
+                if (source < 0 && !programId) {
+                    for (int j = 0; j < static_cast<int>(Run.InputStreams.size()); ++j) {
+                        if (typeOf(j) == type)
+                            source = j;
+                    }
+                }
+                if (source < 0) {
+                    AVFormatHlpr::av_dump_format(output, static_cast<int>(i), output->url, 1);
+                    throw FFMpegException(
+                        StringPrintf("Could not find input stream matching output stream #%d.%d",
+                                     ost.FileIndex, ost.Index));
+                }
+            }
+            ost.SourceIndex = source;
+            Run.InputStreams[source].Discard = 0;
+            if (!maps.empty()) {
+                const TStreamMap& map = maps[n];
+                ost.SyncIndex = Run.InputFiles[map.SyncFileIndex].FirstStream + map.SyncStreamIndex;
+            } else {
+                ost.SyncIndex = source;
+            }
+        }
+    }
+}
+
+void TCustomFFmpeg::SetUpOutputCodec(int n) {
+    TOutputStreamState& ost = Run.OutputStreams[n];
+    TInputStreamState& ist = Run.InputStreams[ost.SourceIndex];
+    AVCodecContext* codec = ost.Encoder;
+    AVCodecParameters* input = ist.Stream->codecpar;
+
+    if (Language(ost.Stream).empty()) {
+        const std::string language = Language(ist.Stream).substr(0, 3);
+        if (!language.empty())
+            AVUtilHlpr::av_dict_set(&ost.Stream->metadata, "language", language.c_str(), 0);
+    }
+    ost.Stream->disposition = ist.Stream->disposition;
+
+    if (ost.Setup->StreamCopy) {
+        SetUpStreamCopy(ost, ist);
+    } else {
+        switch (codec->codec_type) {
+        case AVMEDIA_TYPE_AUDIO:
+            ost.Fifo = AVUtilHlpr::av_audio_fifo_alloc(
+                codec->sample_fmt, std::max(1, codec->ch_layout.nb_channels), 1024);
+            if (!ost.Fifo)
+                throw FFMpegException("av_fifo_init fail");
+            ost.ReformatPair = -6;
+            ost.AudioResample =
+                codec->sample_rate != input->sample_rate || Settings.AudioSyncMethod > 1;
+            ist.DecodingNeeded = 1;
+            ost.EncodingNeeded = 1;
+            break;
+        case AVMEDIA_TYPE_SUBTITLE:
+            ist.DecodingNeeded = 1;
+            ost.EncodingNeeded = 1;
+            break;
+        case AVMEDIA_TYPE_VIDEO:
+            SetUpVideoEncoding(ost, ist);
+            break;
+        default:
+            throw FFMpegException("invalid codec_type of output stream");
+        }
+        OpenPassLog(n);
+    }
+    if (codec->codec_type == AVMEDIA_TYPE_VIDEO)
+        Run.OutputBufferSize = std::max(Run.OutputBufferSize, 4 * codec->width * codec->height);
+}
+
+void TCustomFFmpeg::SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist) {
+    AVCodecContext* codec = ost.Encoder;
+    const AVCodecParameters* input = ist.Stream->codecpar;
+    AVCodecParameters* output = ost.Stream->codecpar;
+    const std::uint32_t tag = output->codec_tag ? output->codec_tag : codec->codec_tag;
+    // All parameters, extradata included, are copied: the output stream frees its own copy.
+    if (AVCodecHlpr::avcodec_parameters_copy(output, input) < 0)
+        throw FFMpegException("av_mallocz fail");
+    output->codec_tag = tag;
+    if (!tag) {
+        const AVCodecTag* const* table = OutputFiles[ost.FileIndex].Context->oformat->codec_tag;
+        unsigned int known = 0;
+        if (!table || AVFormatHlpr::av_codec_get_id(table, input->codec_tag) > 0 ||
+            !AVFormatHlpr::av_codec_get_tag2(table, input->codec_id, &known))
+            output->codec_tag = input->codec_tag;
+    }
+    const AVRational timeBase = CopyTimeBase(ist.Stream->time_base, DecoderTimeBase(ist));
+    switch (input->codec_type) {
+    case AVMEDIA_TYPE_AUDIO:
+        if (Settings.AudioVolume != 256)
+            throw FFMpegException(
+                "-acodec copy and -vol are incompatible (frames are not decoded)");
+        if ((output->block_align == 1 && output->codec_id == AV_CODEC_ID_MP3) ||
+            output->codec_id == AV_CODEC_ID_AC3)
+            output->block_align = 0;
+        break;
+    case AVMEDIA_TYPE_VIDEO:
+        if (CustomHookAssigned)
+            throw FFMpegException(
+                "-vcodec copy and CustomHook are incompatible (frames are not decoded)");
+        if (Settings.FrameHooksInUse)
+            throw FFMpegException(
+                "-vcodec copy and -vhook are incompatible (frames are not decoded)");
+        if (PostHookFlags)
+            throw FFMpegException(
+                "-vcodec copy and PostHooks are incompatible (frames are not decoded)");
+        // The sample aspect ratio was chosen when the output stream was created.
+        if (ost.Stream->sample_aspect_ratio.num)
+            output->sample_aspect_ratio = ost.Stream->sample_aspect_ratio;
+        break;
+    case AVMEDIA_TYPE_SUBTITLE:
+        break;
+    default:
+        throw FFMpegException("invalid codec_type of output stream");
+    }
+    // The unopened encoder context mirrors the copy so that the run reads one place.
+    AVCodecHlpr::avcodec_parameters_to_context(codec, output);
+    codec->time_base = timeBase;
+    ost.Stream->time_base = timeBase;
+}
+
+void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
+    AVCodecContext* codec = ost.Encoder;
+    const AVCodecParameters* input = ist.Stream->codecpar;
+    const TaskSettings& s = Settings;
+    ost.VideoCrop = s.CropTop || s.CropBottom || s.CropLeft || s.CropRight;
+    ost.VideoPad = s.PadTop || s.PadBottom || s.PadLeft || s.PadRight;
+    ost.VideoResample =
+        !(input->width - s.CropLeft - s.CropRight + s.PadLeft + s.PadRight == codec->width &&
+          input->height - s.CropTop - s.CropBottom + s.PadTop + s.PadBottom == codec->height &&
+          input->format == codec->pix_fmt);
+    if (ost.VideoCrop) {
+        ost.TopBand = s.CropTop;
+        ost.LeftBand = s.CropLeft;
+    }
+    const auto allocatePicture = [&](const char* failure) {
+        ost.TempPicture = AVUtilHlpr::av_frame_alloc();
+        if (!ost.TempPicture)
+            throw FFMpegException(failure);
+        ost.TempPicture->format = codec->pix_fmt;
+        ost.TempPicture->width = codec->width;
+        ost.TempPicture->height = codec->height;
+        if (AVUtilHlpr::av_frame_get_buffer(ost.TempPicture, 0) < 0)
+            throw FFMpegException(failure);
+    };
+    if (ost.VideoPad) {
+        ost.PadTop = s.PadTop;
+        ost.PadBottom = s.PadBottom;
+        ost.PadLeft = s.PadLeft;
+        ost.PadRight = s.PadRight;
+        if (!ost.VideoResample)
+            allocatePicture("avpicture_alloc fail");
+    }
+    if (ost.VideoResample) {
+        allocatePicture("Cannot allocate temp picture, check pix fmt");
+        std::int64_t flags = Settings.ScalerFlags;
+        if (Settings.ScalerOptionHolder)
+            AVUtilHlpr::av_opt_get_int(Settings.ScalerOptionHolder.get(), "sws_flags", 0, &flags);
+        Settings.ScalerFlags = static_cast<int>(flags);
+        ost.ImageResampler = SwScaleHlpr::sws_getContext(
+            input->width - s.CropLeft - s.CropRight, input->height - s.CropTop - s.CropBottom,
+            static_cast<AVPixelFormat>(input->format), codec->width - s.PadLeft - s.PadRight,
+            codec->height - s.PadTop - s.PadBottom, codec->pix_fmt, Settings.ScalerFlags, nullptr,
+            nullptr, nullptr);
+        if (!ost.ImageResampler)
+            throw FFMpegException("Cannot get resampling context");
+        ost.ResampleHeight =
+            Settings.FiltersInUse ? input->height : input->height - s.CropTop - s.CropBottom;
+    }
+    ist.DecodingNeeded = 1;
+    ost.EncodingNeeded = 1;
+    FilterError.clear();
+    if (Settings.FiltersInUse && ConfigureFilters(ist, ost) != 0) {
+        throw FFMpegException(FilterError.empty() ? "Error opening filters!"
+                                                  : "Error opening filters: " + FilterError);
+    }
+}
+
+void TCustomFFmpeg::OpenPassLog(int n) {
+    TOutputStreamState& ost = Run.OutputStreams[n];
+    AVCodecContext* codec = ost.Encoder;
+    if (!ost.EncodingNeeded || !(codec->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)))
+        return;
+    const std::string prefix =
+        Settings.PassLogFilePrefix.empty() ? "ffmpeg2pass" : Settings.PassLogFilePrefix;
+    const std::string name = (prefix + "-" + std::to_string(n) + ".log").substr(0, 1023);
+    if (codec->flags & AV_CODEC_FLAG_PASS1) {
+        ost.LogFile = MyUtilHlpr::my_fopen(name.c_str(), "w");
+        if (!ost.LogFile)
+            throw FFMpegException("creat file fail: " + name);
+        return;
+    }
+    std::FILE* file = MyUtilHlpr::my_fopen(name.c_str(), "r");
+    if (!file)
+        throw FFMpegException("creat open fail: " + name);
+    MyUtilHlpr::my_fseek(file, 0, SEEK_END);
+    const long size = MyUtilHlpr::my_ftell(file);
+    MyUtilHlpr::my_fseek(file, 0, SEEK_SET);
+    char* buffer = size >= 0 ? static_cast<char*>(AVUtilHlpr::av_malloc(size + 1)) : nullptr;
+    if (!buffer) {
+        MyUtilHlpr::my_fclose(file);
+        throw FFMpegException("Could not allocate log buffer");
+    }
+    const size_t read = MyUtilHlpr::my_fread(buffer, 1, size, file);
+    MyUtilHlpr::my_fclose(file);
+    buffer[read] = 0;
+    AVUtilHlpr::av_freep(&codec->stats_in);
+    codec->stats_in = buffer;
+}
+
+} // namespace velto

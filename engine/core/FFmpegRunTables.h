@@ -1,0 +1,134 @@
+// Per-run state of one transcode: the input and output stream tables that the set-up builds on top
+// of the file records, the shared output buffer and the run's counters. Created by Transcode on the
+// task's worker thread and released at the end of the run or when the set-up fails; nothing here
+// owns a codec context (those belong to the file records and are tracked in OpenEncoders and
+// OpenDecoders while they are open).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "TaskSettings.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/frame.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+namespace velto {
+
+struct TOutputStreamSetup;
+
+// One input file during a run.
+struct TInputFileState {
+    bool EndOfFile = false; // a read failed; the file is never chosen again
+    int FirstStream = 0;    // index of the file's first entry in the input stream table
+    int StreamCount = 0;    // streams of the file at set-up; later streams are dropped
+};
+
+// One stream of an input file during a run. Timestamps are microseconds.
+struct TInputStreamState {
+    int FileIndex = 0;
+    int StreamIndex = 0;
+    AVStream* Stream = nullptr;        // not owned
+    AVCodecContext* Decoder = nullptr; // the input record's decoder context, not owned
+    int Discard = 1;                   // no output stream is fed from this stream (yet)
+    int DecodingNeeded = 0;
+    int RateEmulation = 0;
+    std::int64_t RateEmulationStart = 0;
+    int RateEmulationFrames = 0;
+    std::int64_t NextPts = AV_NOPTS_VALUE;
+    std::int64_t Pts = 0;
+    int IsStart = 1;             // cleared once audio drift handling has adjusted the stream
+    bool DecoderDrained = false; // the decoder returned end of stream
+    float Quality = 0.0f;        // quality of the last decoded picture (same-quality encoding)
+
+    // Filter chain endpoints (video with the filter chain only).
+    AVFilterGraph* FilterGraph = nullptr;
+    AVFilterContext* InputFilter = nullptr;  // buffer source "src"
+    AVFilterContext* OutputFilter = nullptr; // buffer sink "out"
+    bool PictureWaiting = false;
+    AVFrame* FilteredPicture = nullptr; // the picture taken from the sink, owned
+};
+
+// One stream of an output file during a run.
+struct TOutputStreamState {
+    int FileIndex = 0;
+    int Index = 0;                       // stream index within the output file
+    int SourceIndex = 0;                 // entry of the input stream table
+    AVStream* Stream = nullptr;          // not owned
+    AVCodecContext* Encoder = nullptr;   // the output record's encoder context, not owned
+    TOutputStreamSetup* Setup = nullptr; // the output record (copy flag, filters), not owned
+    int EncodingNeeded = 0;
+    std::int32_t FrameNumber = 0;
+    int SyncIndex = 0;         // entry of the input stream table the stream syncs to
+    std::int64_t SyncOpts = 0; // video: next frame index (encoder time base); audio: samples
+    // End of the last packet written, in the stream's time base (the stream's output time).
+    std::int64_t LastPts = AV_NOPTS_VALUE;
+
+    // Video.
+    int VideoResample = 0;
+    AVFrame* TempPicture = nullptr; // owns its pixel buffer
+    SwsContext* ImageResampler = nullptr;
+    int ResampleHeight = 0;
+    int VideoCrop = 0;
+    int TopBand = 0;
+    int LeftBand = 0;
+    int VideoPad = 0;
+    int PadTop = 0;
+    int PadBottom = 0;
+    int PadLeft = 0;
+    int PadRight = 0;
+
+    // Audio.
+    int AudioResample = 0;
+    SwrContext* Resampler = nullptr;
+    int ReformatPair = -6; // encoder format + 5 x decoder format; -6 means none
+    SwrContext* Reformatter = nullptr;
+    AVAudioFifo* Fifo = nullptr;
+
+    std::FILE* LogFile = nullptr; // two-pass log, open in the first pass only
+};
+
+// Everything a run owns between set-up and release.
+struct TRunTables {
+    std::vector<TInputFileState> InputFiles;
+    std::vector<TInputStreamState> InputStreams;
+    std::vector<TOutputStreamState> OutputStreams;
+    std::vector<int> OutputFileFirst; // index of each output file's first output stream
+    std::uint8_t* OutputBuffer = nullptr;
+    int OutputBufferSize = 262144;
+};
+
+// Counters and times of the run, read by the report.
+struct TRunCounters {
+    std::int64_t StartTime = 0;      // microseconds, system clock
+    std::int64_t LastReportTime = 0; // microseconds, system clock
+    std::int64_t VideoSize = 0;      // bytes
+    std::int64_t AudioSize = 0;
+    std::int64_t ExtraSize = 0; // global headers
+    int DuplicateFrames = 0;
+    int DroppedFrames = 0;
+};
+
+// The correction a discontinuity calls for: packetTime (microseconds, after offset and scale)
+// against the stream's next and current timestamps. Returns the amount to subtract from the
+// file's offset and the packet's timestamps, or 0 when the packet is continuous (or timestamps
+// are to be copied unchanged).
+std::int64_t DiscontinuityDelta(std::int64_t packetTime, std::int64_t nextPts,
+                                std::int64_t currentPts, float threshold, bool copyTimestamps);
+
+// The time base a copied stream gets from its input: the decoder's when the container's is finer
+// than it and finer than a millisecond, the container's otherwise.
+AVRational CopyTimeBase(AVRational streamTimeBase, AVRational decoderTimeBase);
+
+// Scales decoded samples of any sample format by volume / 256 (the frame must be writable).
+void ApplyVolume(AVFrame* frame, int volume);
+
+} // namespace velto
