@@ -1,0 +1,225 @@
+// Input set-up: opening one input file of a task, probing its streams and reading their
+// properties back into the settings so that output options start from the source's values.
+#include <memory>
+
+#include "AVCodecHlpr.h"
+#include "AVFormatHlpr.h"
+#include "AVProbe.h"
+#include "AVUtilHlpr.h"
+#include "CodecLock.h"
+#include "FFmpeg.h"
+#include "MyUtils.h"
+#include "SetupRules.h"
+
+namespace velto {
+
+namespace {
+
+struct InputContextCloser {
+    void operator()(AVFormatContext* context) const {
+        AVFormatHlpr::avformat_close_input(&context);
+    }
+};
+using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextCloser>;
+
+struct DictionaryDeleter {
+    void operator()(AVDictionary* dictionary) const { AVUtilHlpr::av_dict_free(&dictionary); }
+};
+
+// Demuxer options that carry the input settings to raw and capture demuxers; demuxers without
+// such an option leave it unused.
+AVDictionary* DemuxerOptions(const TaskSettings& settings) {
+    AVDictionary* options = nullptr;
+    auto set = [&options](const char* key, const std::string& value) {
+        AVUtilHlpr::av_dict_set(&options, key, value.c_str(), 0);
+    };
+    const int width = settings.FrameWidth + settings.PadLeft + settings.PadRight;
+    const int height = settings.FrameHeight + settings.PadTop + settings.PadBottom;
+    if (width > 0 && height > 0)
+        set("video_size", StringPrintf("%dx%d", width, height));
+    if (settings.FramePixelFormat != AV_PIX_FMT_NONE) {
+        const char* name =
+            AVUtilHlpr::av_get_pix_fmt_name(static_cast<AVPixelFormat>(settings.FramePixelFormat));
+        if (name)
+            set("pixel_format", name);
+    }
+    if (settings.FrameRate.num > 0 && settings.FrameRate.den > 0)
+        set("framerate", StringPrintf("%d/%d", settings.FrameRate.num, settings.FrameRate.den));
+    if (settings.AudioSampleRate > 0)
+        set("sample_rate", std::to_string(settings.AudioSampleRate));
+    if (settings.AudioChannels > 0)
+        set("channels", std::to_string(settings.AudioChannels));
+    if (settings.VideoChannel != 0)
+        set("channel", std::to_string(settings.VideoChannel));
+    if (!settings.VideoStandard.empty())
+        set("standard", settings.VideoStandard);
+    if (settings.LoopInput != 0)
+        set("loop", "1");
+    return options;
+}
+
+} // namespace
+
+bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
+    // The per-input settings apply to this input only, whatever the outcome.
+    struct ResetPerInput {
+        TaskSettings& s;
+        ~ResetPerInput() {
+            s.InputFormat = nullptr;
+            s.OutputFormat = nullptr;
+            s.VideoChannel = 0;
+            s.RateEmulation = 0;
+            s.VideoCodecName.clear();
+            s.AudioCodecName.clear();
+            s.SubtitleCodecName.clear();
+        }
+    } resetPerInput{Settings};
+
+    if (InputFiles.size() >= static_cast<std::size_t>(kMaxFiles))
+        throw FFMpegException(
+            StringPrintf("Too many input files: a task takes at most %d", kMaxFiles));
+
+    AVCodecID videoId = AV_CODEC_ID_NONE;
+    AVCodecID audioId = AV_CODEC_ID_NONE;
+    AVCodecID subtitleId = AV_CODEC_ID_NONE;
+    if (!FindCodecId(Settings.VideoCodecName, AVMEDIA_TYPE_VIDEO, false, videoId) ||
+        !FindCodecId(Settings.AudioCodecName, AVMEDIA_TYPE_AUDIO, false, audioId) ||
+        !FindCodecId(Settings.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, false, subtitleId))
+        return false;
+    if (Settings.PgmyuvCompatibility && videoId == AV_CODEC_ID_NONE)
+        videoId = AV_CODEC_ID_PGMYUV;
+
+    AVFormatContext* raw = AVFormatHlpr::avformat_alloc_context();
+    if (!raw) {
+        LastError = OpenErrorText(fileName, AVERROR(ENOMEM));
+        return false;
+    }
+    ApplyGenericOptions(raw, Settings.FormatOptionHolder.get(), AV_OPT_FLAG_DECODING_PARAM);
+    raw->video_codec_id = videoId;
+    raw->audio_codec_id = audioId;
+    raw->subtitle_codec_id = subtitleId;
+
+    std::unique_ptr<AVDictionary, DictionaryDeleter> options(DemuxerOptions(Settings));
+    AVDictionary* optionList = options.release();
+    // On failure the library frees the context itself and clears the pointer.
+    const int opened = AVFormatHlpr::avformat_open_input(&raw, fileName.c_str(),
+                                                         Settings.InputFormat, &optionList);
+    options.reset(optionList);
+    if (opened < 0) {
+        if (raw)
+            AVFormatHlpr::avformat_free_context(raw);
+        LastError = OpenErrorText(fileName, opened);
+        return false;
+    }
+    InputContextPtr context(raw);
+
+    if (Settings.ProgramId != 0) {
+        for (unsigned i = 0; i < context->nb_programs; ++i)
+            if (context->programs[i]->id != Settings.ProgramId)
+                context->programs[i]->discard = AVDISCARD_ALL;
+    }
+
+    int probed;
+    {
+        std::lock_guard<std::recursive_mutex> lock(CodecLock());
+        probed = AVFormatHlpr::avformat_find_stream_info(context.get(), nullptr);
+    }
+    if (probed < 0 && Settings.Verbosity >= 0) {
+        LastError = StringPrintf("%s: could not find codec parameters", fileName.c_str());
+        return false;
+    }
+
+    std::int64_t timestamp = Settings.StartTime;
+    if (context->start_time != AV_NOPTS_VALUE)
+        timestamp += context->start_time;
+    if (Settings.StartTime != 0) {
+        // A failed seek leaves the input where the library put it.
+        AVFormatHlpr::av_seek_frame(context.get(), -1, timestamp, AVSEEK_FLAG_BACKWARD);
+        Settings.StartTime = 0;
+    }
+
+    TInputFile input;
+    input.Streams.resize(context->nb_streams);
+    for (unsigned i = 0; i < context->nb_streams; ++i)
+        ReadInputStream(context->streams[i], input.Streams[i], fileName);
+
+    if (context->duration != AV_NOPTS_VALUE && context->duration > 0) {
+        const std::int64_t milliseconds = context->duration / 1000;
+        if (Settings.ExpectedDuration < milliseconds)
+            Settings.ExpectedDuration =
+                static_cast<int>(std::min<std::int64_t>(milliseconds, INT32_MAX));
+    }
+
+    input.TimestampOffset = Settings.CopyTimestamps ? Settings.InputTimestampOffset
+                                                    : Settings.InputTimestampOffset - timestamp;
+    input.Context = context.release();
+    const int index = static_cast<int>(InputFiles.size());
+    InputFiles.push_back(std::move(input));
+    if (Settings.Verbosity >= 0)
+        AVFormatHlpr::av_dump_format(InputFiles.back().Context, index, fileName.c_str(), 0);
+    return true;
+}
+
+void TCustomFFmpeg::ReadInputStream(AVStream* stream, TInputStreamSetup& setup,
+                                    const std::string& fileName) {
+    AVCodecParameters* parameters = stream->codecpar;
+    const int kind = parameters->codec_type;
+    if (kind < AVMEDIA_TYPE_UNKNOWN || kind >= AVMEDIA_TYPE_NB)
+        throw FFMpegException("invalid codec_type");
+
+    setup.CodecContext.reset(AVCodecHlpr::avcodec_alloc_context3(nullptr));
+    AVCodecContext* codec = setup.CodecContext.get();
+    if (!codec)
+        throw FFMpegException(OpenErrorText(fileName, AVERROR(ENOMEM)));
+    AVCodecHlpr::avcodec_parameters_to_context(codec, parameters);
+    codec->pkt_timebase = stream->time_base;
+    codec->thread_count = Settings.ThreadCount;
+
+    switch (kind) {
+    case AVMEDIA_TYPE_VIDEO: {
+        ApplyGenericOptions(codec, Settings.CodecOptionHolders[AVMEDIA_TYPE_VIDEO].get(),
+                            AV_OPT_FLAG_DECODING_PARAM | AV_OPT_FLAG_VIDEO_PARAM);
+        Settings.FrameHeight = parameters->height;
+        Settings.FrameWidth = parameters->width;
+        Settings.FrameAspectRatio =
+            InputAspectRatio(stream->sample_aspect_ratio, parameters->sample_aspect_ratio,
+                             parameters->width, parameters->height);
+        codec->pix_fmt = static_cast<AVPixelFormat>(InputPixelFormat(parameters->format, fileName));
+        Settings.FramePixelFormat = codec->pix_fmt;
+
+        const AVRational rate = stream->r_frame_rate;
+        // The codec-level rate of this library generation is the stream's average rate.
+        const AVRational codecRate = stream->avg_frame_rate;
+        if ((codecRate.num != rate.num || codecRate.den != rate.den) && codecRate.num != 0 &&
+            codecRate.den != 0 && rate.den != 0 && Settings.Verbosity > 0 && HasLogSink())
+            Log(1, StringPrintf("Seems stream %d codec frame rate differs from container frame "
+                                "rate: %2.2f (%d/%d) -> %2.2f (%d/%d)",
+                                stream->index, av_q2d(codecRate), codecRate.num, codecRate.den,
+                                av_q2d(rate), rate.num, rate.den));
+        Settings.FrameRate = rate;
+        setup.RateEmulation = Settings.RateEmulation;
+        if (Settings.VideoDisable)
+            stream->discard = AVDISCARD_ALL;
+        else if (Settings.VideoDiscard != 0)
+            stream->discard = static_cast<AVDiscard>(Settings.VideoDiscard);
+        break;
+    }
+    case AVMEDIA_TYPE_AUDIO:
+        ApplyGenericOptions(codec, Settings.CodecOptionHolders[AVMEDIA_TYPE_AUDIO].get(),
+                            AV_OPT_FLAG_DECODING_PARAM | AV_OPT_FLAG_AUDIO_PARAM);
+        Settings.AudioChannels = parameters->ch_layout.nb_channels;
+        Settings.AudioSampleRate = parameters->sample_rate;
+        Settings.AudioSampleFormat = parameters->format;
+        if (Settings.AudioDisable)
+            stream->discard = AVDISCARD_ALL;
+        break;
+    case AVMEDIA_TYPE_SUBTITLE:
+        if (Settings.SubtitleDisable)
+            stream->discard = AVDISCARD_ALL;
+        break;
+    default: // data, attachment, unknown
+        break;
+    }
+}
+
+} // namespace velto

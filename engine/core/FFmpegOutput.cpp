@@ -1,0 +1,224 @@
+// Output set-up: creating one output file of a task with its streams, metadata and muxer settings,
+// and the checks that decide which kinds of streams it gets.
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <sys/stat.h>
+
+#include "AVFormatHlpr.h"
+#include "AVProbe.h"
+#include "AVUtilHlpr.h"
+#include "FFmpeg.h"
+#include "MyUtils.h"
+
+namespace velto {
+
+namespace {
+
+constexpr std::size_t kMaxFileName = 1023;
+constexpr std::size_t kMaxMetadataText = 511;
+constexpr std::size_t kMaxGenreText = 31;
+
+void SetMetadata(AVFormatContext* context, const char* key, const std::string& value,
+                 std::size_t limit) {
+    if (!value.empty())
+        AVUtilHlpr::av_dict_set(&context->metadata, key, value.substr(0, limit).c_str(), 0);
+}
+
+// Index of the opened input that is the same file as fileName, or -1. Opening it for writing
+// would truncate the source the task is about to read.
+int InputIndexOfFile(const std::vector<TInputFile>& inputs, const std::string& fileName) {
+    struct stat target {};
+    if (::stat(fileName.c_str(), &target) != 0)
+        return -1;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        struct stat source {};
+        const AVFormatContext* context = inputs[i].Context;
+        if (context && context->url && ::stat(context->url, &source) == 0 &&
+            source.st_dev == target.st_dev && source.st_ino == target.st_ino)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+} // namespace
+
+bool TCustomFFmpeg::HasNoResizingFilter(const std::string& chain) {
+    std::string text = chain;
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    static const std::string kResizing = ",crop,rotate,scale,transpose,";
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(',', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string item = text.substr(start, end - start);
+        const std::string name = item.substr(0, item.find('='));
+        if (kResizing.find("," + name + ",") != std::string::npos)
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+void TCustomFFmpeg::CheckInputStreamKinds(bool& hasVideo, bool& hasAudio, bool& hasSubtitle) const {
+    hasVideo = hasAudio = hasSubtitle = false;
+    for (const TInputFile& input : InputFiles) {
+        if (!input.Context)
+            continue;
+        for (unsigned i = 0; i < input.Context->nb_streams; ++i) {
+            const int kind = input.Context->streams[i]->codecpar->codec_type;
+            if (kind < AVMEDIA_TYPE_UNKNOWN || kind >= AVMEDIA_TYPE_NB)
+                throw FFMpegException("invalid codec_type of input file");
+            hasVideo |= kind == AVMEDIA_TYPE_VIDEO;
+            hasAudio |= kind == AVMEDIA_TYPE_AUDIO;
+            hasSubtitle |= kind == AVMEDIA_TYPE_SUBTITLE;
+        }
+    }
+}
+
+bool TCustomFFmpeg::OpenOutputFile(const std::string& fileName) {
+    if (OutputFiles.size() >= static_cast<std::size_t>(kMaxFiles))
+        throw FFMpegException(
+            StringPrintf("Too many output files: a task takes at most %d", kMaxFiles));
+    // The forced formats apply to this output only, whatever the outcome.
+    struct ResetFormats {
+        TaskSettings& s;
+        ~ResetFormats() {
+            s.OutputFormat = nullptr;
+            s.InputFormat = nullptr;
+        }
+    } resetFormats{Settings};
+
+    if (!Settings.VideoFilters.empty() && (Settings.CropTop != 0 || Settings.CropBottom != 0 ||
+                                           Settings.CropLeft != 0 || Settings.CropRight != 0)) {
+        LastError = "Cannot enable crop options and filters at the same time.";
+        return false;
+    }
+    if (Settings.PadTop + Settings.PadBottom + Settings.PadLeft + Settings.PadRight != 0 &&
+        !HasNoResizingFilter(Settings.VideoFilters)) {
+        LastError = "Cannot enable pad options and the filters which resize frame at the same "
+                    "time. (crop, rotate, scale, transpose, etc.)";
+        return false;
+    }
+    Settings.FiltersInUse = !Settings.VideoFilters.empty();
+
+    const AVOutputFormat* format = Settings.OutputFormat;
+    if (!format)
+        format = AVFormatHlpr::av_guess_format(nullptr, fileName.c_str(), nullptr);
+    if (!format) {
+        LastError =
+            StringPrintf("Unable to find a suitable output format for '%s'", fileName.c_str());
+        return false;
+    }
+    const std::string name = fileName.substr(0, kMaxFileName);
+    AVFormatContext* context = nullptr;
+    const int allocated =
+        AVFormatHlpr::avformat_alloc_output_context2(&context, format, nullptr, name.c_str());
+    if (allocated < 0 || !context) {
+        LastError = OpenErrorText(fileName, allocated < 0 ? allocated : AVERROR(ENOMEM));
+        return false;
+    }
+    // Registered at once so that the stream records have a home; unregistered on early failure.
+    OutputFiles.push_back(TOutputFile{context, {}});
+    auto unregister = [this]() {
+        TOutputFile last = std::move(OutputFiles.back());
+        OutputFiles.pop_back();
+        last.Streams.clear();
+        AVFormatHlpr::avformat_free_context(last.Context);
+        return false;
+    };
+
+    bool useVideo = Settings.VideoStreamCopy || format->video_codec != AV_CODEC_ID_NONE ||
+                    !Settings.VideoCodecName.empty();
+    bool useAudio = Settings.AudioStreamCopy || format->audio_codec != AV_CODEC_ID_NONE ||
+                    !Settings.AudioCodecName.empty();
+    bool useSubtitle = Settings.SubtitleStreamCopy || format->subtitle_codec != AV_CODEC_ID_NONE ||
+                       !Settings.SubtitleCodecName.empty();
+    if (!InputFiles.empty()) {
+        bool hasVideo = false, hasAudio = false, hasSubtitle = false;
+        try {
+            CheckInputStreamKinds(hasVideo, hasAudio, hasSubtitle);
+        } catch (const std::exception& error) {
+            LastError = StringPrintf("check_audio_video_sub_inputs fail: %s", error.what());
+            return unregister();
+        }
+        useVideo = useVideo && hasVideo;
+        useAudio = useAudio && hasAudio;
+        useSubtitle = useSubtitle && hasSubtitle;
+    }
+
+    const bool videoDisabled = Settings.VideoDisable != 0;
+    const bool audioDisabled = Settings.AudioDisable != 0;
+    const bool subtitleDisabled = Settings.SubtitleDisable != 0;
+    struct StreamStep {
+        bool wanted;
+        void (TCustomFFmpeg::*create)(AVFormatContext*);
+        const char* failure;
+    } const steps[] = {
+        {useVideo && !videoDisabled, &TCustomFFmpeg::NewVideoStream, "new_video_stream fail: %s"},
+        {useAudio && !audioDisabled, &TCustomFFmpeg::NewAudioStream, "new_audio_stream fail: %s"},
+        {useSubtitle && !subtitleDisabled, &TCustomFFmpeg::NewSubtitleStream,
+         "new_subtitle_stream fail: %s"},
+    };
+    for (const StreamStep& step : steps) {
+        if (!step.wanted)
+            continue;
+        try {
+            (this->*step.create)(context);
+        } catch (const std::exception& error) {
+            LastError = StringPrintf(step.failure, error.what());
+            return unregister();
+        }
+    }
+
+    if (Settings.RecordingTimestamp != 0) {
+        const std::time_t seconds = static_cast<std::time_t>(Settings.RecordingTimestamp);
+        std::tm utc{};
+        char text[32] = "";
+        if (::gmtime_r(&seconds, &utc) &&
+            std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &utc))
+            AVUtilHlpr::av_dict_set(&context->metadata, "creation_time", text, 0);
+    }
+    SetMetadata(context, "title", Settings.Title, kMaxMetadataText);
+    SetMetadata(context, "author", Settings.Author, kMaxMetadataText);
+    SetMetadata(context, "copyright", Settings.Rights, kMaxMetadataText);
+    SetMetadata(context, "comment", Settings.Comment, kMaxMetadataText);
+    SetMetadata(context, "album", Settings.Album, kMaxMetadataText);
+    SetMetadata(context, "genre", Settings.Genre, kMaxGenreText);
+    if (Settings.Year > 0)
+        SetMetadata(context, "year", std::to_string(Settings.Year), kMaxMetadataText);
+    if (Settings.Track > 0)
+        SetMetadata(context, "track", std::to_string(Settings.Track), kMaxMetadataText);
+
+    // From here on a failure leaves the output registered; the task's clean-up releases it.
+    if ((format->flags & AVFMT_NEEDNUMBER) &&
+        !AVFormatHlpr::av_filename_number_test(context->url)) {
+        LastError = OpenErrorText(context->url, -33);
+        return false;
+    }
+    if (!(format->flags & AVFMT_NOFILE)) {
+        const int input = InputIndexOfFile(InputFiles, fileName);
+        if (input >= 0) {
+            LastError = StringPrintf("Could not open '%s': it is input file #%d of this task",
+                                     fileName.c_str(), input);
+            return false;
+        }
+        if (AVFormatHlpr::avio_open(&context->pb, context->url, AVIO_FLAG_WRITE) < 0) {
+            LastError = StringPrintf("Could not open '%s'", fileName.c_str());
+            return false;
+        }
+    }
+
+    // Muxer settings; muxers without such an option ignore them.
+    AVUtilHlpr::av_opt_set_int(context, "preload",
+                               static_cast<std::int64_t>(Settings.MuxPreload * 1000000),
+                               AV_OPT_SEARCH_CHILDREN);
+    context->max_delay = static_cast<int>(Settings.MuxMaxDelay * 1000000);
+    AVUtilHlpr::av_opt_set_int(context, "loop", Settings.LoopOutput, AV_OPT_SEARCH_CHILDREN);
+    ApplyGenericOptions(context, Settings.FormatOptionHolder.get(), AV_OPT_FLAG_ENCODING_PARAM);
+    return true;
+}
+
+} // namespace velto

@@ -1,0 +1,283 @@
+// Output stream creation: one video, audio or subtitle stream of an output with its encoder
+// settings taken from the task's settings, which are then reset for the next stream of the kind.
+#include <cmath>
+#include <cstring>
+
+#include "AVCodecHlpr.h"
+#include "AVFormatHlpr.h"
+#include "AVUtilHlpr.h"
+#include "FFmpeg.h"
+#include "MyUtils.h"
+#include "SetupRules.h"
+
+namespace velto {
+
+namespace {
+
+constexpr float kQualityPerQuantiser = FF_QP2LAMBDA;
+
+// A 64-entry quantiser matrix in memory the codec context frees.
+std::uint16_t* CopyMatrix(const std::vector<std::uint16_t>& matrix) {
+    auto* copy = static_cast<std::uint16_t*>(AVUtilHlpr::av_mallocz(64 * sizeof(std::uint16_t)));
+    if (copy)
+        std::memcpy(copy, matrix.data(), std::min<std::size_t>(matrix.size(), 64) * sizeof(*copy));
+    return copy;
+}
+
+void SetLanguage(AVStream* stream, std::string& language) {
+    if (language.empty())
+        return;
+    AVUtilHlpr::av_dict_set(&stream->metadata, "language", language.substr(0, 3).c_str(), 0);
+    language.clear();
+}
+
+} // namespace
+
+TOutputStreamSetup& TCustomFFmpeg::AddOutputStream(AVFormatContext* output, AVMediaType kind,
+                                                   AVStream*& stream) {
+    TOutputFile* file = nullptr;
+    for (TOutputFile& candidate : OutputFiles)
+        if (candidate.Context == output)
+            file = &candidate;
+    // The transcode tables hold kMaxStreams streams per file, as the old library did.
+    if (!file || !output || output->nb_streams >= static_cast<unsigned>(kMaxStreams))
+        throw FFMpegException("Could not alloc stream");
+    stream = AVFormatHlpr::avformat_new_stream(output, nullptr);
+    if (!stream)
+        throw FFMpegException("Could not alloc stream");
+    stream->id = static_cast<int>(output->nb_streams) - 1;
+    // Keep the records aligned with the streams even when the settings below fail.
+    file->Streams.resize(output->nb_streams);
+    TOutputStreamSetup& setup = file->Streams.back();
+    setup.CodecContext.reset(AVCodecHlpr::avcodec_alloc_context3(nullptr));
+    if (!setup.CodecContext)
+        throw FFMpegException("Could not alloc stream");
+    setup.CodecContext->codec_type = kind;
+    return setup;
+}
+
+void TCustomFFmpeg::NewVideoStream(AVFormatContext* output) {
+    AVStream* stream = nullptr;
+    TOutputStreamSetup* record = nullptr;
+    try {
+        record = &AddOutputStream(output, AVMEDIA_TYPE_VIDEO, stream);
+    } catch (...) {
+        Settings.VideoCodecName.clear();
+        throw;
+    }
+    TOutputStreamSetup& setup = *record;
+    AVCodecContext* codec = setup.CodecContext.get();
+    AVCodecContext* holder = Settings.CodecOptionHolders[AVMEDIA_TYPE_VIDEO].get();
+    setup.BitstreamFilters = std::move(Settings.VideoBitstreamFilters);
+    Settings.VideoBitstreamFilters.clear();
+    if (Settings.VideoCodecTag != 0)
+        codec->codec_tag = Settings.VideoCodecTag;
+
+    if ((Settings.VideoGlobalHeader & 1) ||
+        (Settings.VideoGlobalHeader == 0 && (output->oformat->flags & AVFMT_GLOBALHEADER))) {
+        codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        if (holder)
+            holder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
+    if (Settings.VideoGlobalHeader & 2) {
+        codec->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
+        if (holder)
+            holder->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
+    }
+
+    if (Settings.VideoStreamCopy) {
+        setup.StreamCopy = true;
+        const double aspect = Settings.FrameWidth * Settings.FrameHeight != 0
+                                  ? Settings.FrameHeight *
+                                        static_cast<double>(Settings.FrameAspectRatio) /
+                                        Settings.FrameWidth
+                                  : Settings.FrameAspectRatio * 3.0 / 4.0;
+        stream->sample_aspect_ratio = AVUtilHlpr::av_d2q(aspect, 255);
+    } else {
+        ConfigureVideoEncoder(output, stream, setup);
+    }
+
+    Settings.VideoDisable = 0;
+    Settings.VideoStreamCopy = 0;
+    Settings.VideoCodecName.clear();
+}
+
+void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* stream,
+                                          TOutputStreamSetup& setup) {
+    AVCodecContext* codec = setup.CodecContext.get();
+    // A frame rate needs both terms; an unknown one falls back to 25 frames per second.
+    const AVRational fps = Settings.FrameRate.num > 0 && Settings.FrameRate.den > 0
+                               ? Settings.FrameRate
+                               : AVRational{25, 1};
+
+    AVCodecID id = AV_CODEC_ID_NONE;
+    if (!Settings.VideoCodecName.empty()) {
+        if (!FindCodecId(Settings.VideoCodecName, AVMEDIA_TYPE_VIDEO, true, id)) {
+            Settings.VideoCodecName.clear();
+            throw FFMpegException(LastError);
+        }
+    } else {
+        id = AVFormatHlpr::av_guess_codec(output->oformat, nullptr, output->url, nullptr,
+                                          AVMEDIA_TYPE_VIDEO);
+    }
+    codec->codec_id = id;
+    setup.Encoder = AVCodecHlpr::avcodec_find_encoder(id);
+    ApplyGenericOptions(codec, Settings.CodecOptionHolders[AVMEDIA_TYPE_VIDEO].get(),
+                        AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_VIDEO_PARAM);
+
+    const AVRational rate =
+        NearestFrameRate(setup.Encoder ? setup.Encoder->supported_framerates : nullptr, fps);
+    codec->framerate = rate;
+    codec->time_base = av_inv_q(rate);
+
+    codec->width = Settings.FrameWidth + Settings.PadRight + Settings.PadLeft;
+    codec->height = Settings.FrameHeight + Settings.PadTop + Settings.PadBottom;
+    const double aspect =
+        codec->width * codec->height != 0
+            ? Settings.FrameAspectRatio * static_cast<double>(codec->height) / codec->width
+            : Settings.FrameAspectRatio * 3.0 / 4.0;
+    codec->sample_aspect_ratio = AVUtilHlpr::av_d2q(aspect, 255);
+    stream->sample_aspect_ratio = codec->sample_aspect_ratio;
+
+    codec->pix_fmt = static_cast<AVPixelFormat>(SupportedPixelFormat(
+        setup.Encoder ? setup.Encoder->pix_fmts : nullptr, Settings.FramePixelFormat));
+
+    if (Settings.IntraOnly)
+        codec->gop_size = 0;
+    if (Settings.VideoQScale != 0.0f || Settings.SameQuality) {
+        codec->flags |= AV_CODEC_FLAG_QSCALE;
+        setup.Quality = kQualityPerQuantiser * Settings.VideoQScale;
+        codec->global_quality = static_cast<int>(setup.Quality);
+    }
+    if (!Settings.IntraMatrix.empty())
+        codec->intra_matrix = CopyMatrix(Settings.IntraMatrix);
+    if (!Settings.InterMatrix.empty())
+        codec->inter_matrix = CopyMatrix(Settings.InterMatrix);
+    codec->thread_count = Settings.ThreadCount;
+
+    if (!Settings.RcOverride.empty()) {
+        std::vector<RcOverride> overrides;
+        try {
+            overrides = ParseRcOverride(Settings.RcOverride);
+        } catch (...) {
+            Settings.VideoCodecName.clear();
+            throw;
+        }
+        codec->rc_override =
+            static_cast<RcOverride*>(AVUtilHlpr::av_calloc(overrides.size(), sizeof(RcOverride)));
+        if (!codec->rc_override)
+            throw FFMpegException("Could not alloc stream");
+        std::memcpy(codec->rc_override, overrides.data(), overrides.size() * sizeof(RcOverride));
+        codec->rc_override_count = static_cast<int>(overrides.size());
+    }
+
+    if (codec->rc_initial_buffer_occupancy == 0)
+        codec->rc_initial_buffer_occupancy = codec->rc_buffer_size * 3 / 4;
+    codec->intra_dc_precision = Settings.IntraDcPrecision - 8;
+    if (Settings.Psnr)
+        codec->flags |= AV_CODEC_FLAG_PSNR;
+    if (Settings.PassNumber == 1)
+        codec->flags |= AV_CODEC_FLAG_PASS1;
+    else if (Settings.PassNumber == 2)
+        codec->flags |= AV_CODEC_FLAG_PASS2;
+}
+
+void TCustomFFmpeg::NewAudioStream(AVFormatContext* output) {
+    AVStream* stream = nullptr;
+    TOutputStreamSetup* record = nullptr;
+    try {
+        record = &AddOutputStream(output, AVMEDIA_TYPE_AUDIO, stream);
+    } catch (...) {
+        Settings.AudioCodecName.clear();
+        Settings.AudioLanguage.clear();
+        throw;
+    }
+    TOutputStreamSetup& setup = *record;
+    AVCodecContext* codec = setup.CodecContext.get();
+    AVCodecContext* holder = Settings.CodecOptionHolders[AVMEDIA_TYPE_AUDIO].get();
+    setup.BitstreamFilters = std::move(Settings.AudioBitstreamFilters);
+    Settings.AudioBitstreamFilters.clear();
+    if (Settings.AudioCodecTag != 0)
+        codec->codec_tag = Settings.AudioCodecTag;
+    if (output->oformat->flags & AVFMT_GLOBALHEADER) {
+        codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        if (holder)
+            holder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
+
+    const int channels = Settings.AudioChannels > 0 ? Settings.AudioChannels : 0;
+    if (Settings.AudioStreamCopy) {
+        setup.StreamCopy = true;
+        if (channels > 0)
+            AVUtilHlpr::av_channel_layout_default(&codec->ch_layout, channels);
+    } else {
+        AVCodecID id = AVFormatHlpr::av_guess_codec(output->oformat, nullptr, output->url, nullptr,
+                                                    AVMEDIA_TYPE_AUDIO);
+        ApplyGenericOptions(codec, holder, AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_AUDIO_PARAM);
+        if (!Settings.AudioCodecName.empty() &&
+            !FindCodecId(Settings.AudioCodecName, AVMEDIA_TYPE_AUDIO, true, id)) {
+            Settings.AudioCodecName.clear();
+            Settings.AudioLanguage.clear();
+            throw FFMpegException(LastError);
+        }
+        codec->codec_id = id;
+        setup.Encoder = AVCodecHlpr::avcodec_find_encoder(id);
+        if (Settings.AudioQScale > kNoAudioQScale) {
+            codec->flags |= AV_CODEC_FLAG_QSCALE;
+            setup.Quality = kQualityPerQuantiser * Settings.AudioQScale;
+            codec->global_quality = static_cast<int>(setup.Quality);
+        }
+        codec->thread_count = Settings.ThreadCount;
+        if (channels > 0)
+            AVUtilHlpr::av_channel_layout_default(&codec->ch_layout, channels);
+        codec->sample_fmt = static_cast<AVSampleFormat>(SupportedSampleFormat(
+            setup.Encoder ? setup.Encoder->sample_fmts : nullptr, Settings.AudioSampleFormat));
+    }
+
+    codec->sample_rate = Settings.AudioSampleRate;
+    if (Settings.AudioSampleRate > 0)
+        codec->time_base = AVRational{1, Settings.AudioSampleRate};
+    SetLanguage(stream, Settings.AudioLanguage);
+
+    Settings.AudioDisable = 0;
+    Settings.AudioStreamCopy = 0;
+    Settings.AudioCodecName.clear();
+}
+
+void TCustomFFmpeg::NewSubtitleStream(AVFormatContext* output) {
+    AVStream* stream = nullptr;
+    TOutputStreamSetup* record = nullptr;
+    try {
+        record = &AddOutputStream(output, AVMEDIA_TYPE_SUBTITLE, stream);
+    } catch (...) {
+        Settings.SubtitleCodecName.clear();
+        Settings.SubtitleLanguage.clear();
+        throw;
+    }
+    TOutputStreamSetup& setup = *record;
+    AVCodecContext* codec = setup.CodecContext.get();
+    setup.BitstreamFilters = std::move(Settings.SubtitleBitstreamFilters);
+    Settings.SubtitleBitstreamFilters.clear();
+
+    if (Settings.SubtitleStreamCopy) {
+        setup.StreamCopy = true;
+    } else {
+        ApplyGenericOptions(codec, Settings.CodecOptionHolders[AVMEDIA_TYPE_SUBTITLE].get(),
+                            AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_SUBTITLE_PARAM);
+        AVCodecID id = AV_CODEC_ID_NONE;
+        if (!FindCodecId(Settings.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true, id)) {
+            Settings.SubtitleCodecName.clear();
+            Settings.SubtitleLanguage.clear();
+            throw FFMpegException(LastError);
+        }
+        codec->codec_id = id;
+        setup.Encoder = AVCodecHlpr::avcodec_find_encoder(id);
+    }
+    SetLanguage(stream, Settings.SubtitleLanguage);
+
+    Settings.SubtitleDisable = 0;
+    Settings.SubtitleStreamCopy = 0;
+    Settings.SubtitleCodecName.clear();
+}
+
+} // namespace velto
