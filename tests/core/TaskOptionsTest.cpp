@@ -13,8 +13,9 @@ TEST(HookRangesTest, KeepsValidRangesSortedByEnd) {
         {"1000-2000, 0-500, 3000-100", {{0, 500000}, {1000000, 2000000}}},
         {"", {}},
         {" 5 - 7 ", {{5000, 7000}}},
-        {"x-5,-5,5-x,7", {}}, // unparsable parts count as -1
-        {"-1--1", {}},        // the first "-" splits: "" and "-1"
+        // Unparsable parts count as -1: an unreadable start still opens the range.
+        {"x-5,-5,5-x,7", {{-1000, 5000}, {-1000, 5000}}},
+        {"-1--1", {}}, // the first "-" splits: "" and "-1"
         {"0-0,,9-9", {{0, 0}, {9000, 9000}}},
         {"99999999999999999-99999999999999999", {}}, // beyond the microsecond range
     };
