@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "AVCodecHlpr.h"
+#include "AVFormatHlpr.h"
 #include "AVUtilHlpr.h"
 #include "FFmpeg.h"
 #include "LogBridge.h"
@@ -37,6 +38,25 @@ std::string CurrentOptionName(const std::string& name) {
     if (name == "gop")
         return "g";
     return name;
+}
+
+// True when the own option class of some muxer or encoder has an option of this name.
+bool IsPrivateOutputOption(const char* name) {
+    void* state = nullptr;
+    while (const AVOutputFormat* format = AVFormatHlpr::av_muxer_iterate(&state)) {
+        if (format->priv_class &&
+            AVUtilHlpr::av_opt_find(const_cast<AVClass**>(&format->priv_class), name, nullptr, 0,
+                                    AV_OPT_SEARCH_FAKE_OBJ))
+            return true;
+    }
+    state = nullptr;
+    while (const AVCodec* codec = AVCodecHlpr::av_codec_iterate(&state)) {
+        if (codec->priv_class && AVCodecHlpr::av_codec_is_encoder(codec) &&
+            AVUtilHlpr::av_opt_find(const_cast<AVClass**>(&codec->priv_class), name, nullptr, 0,
+                                    AV_OPT_SEARCH_FAKE_OBJ))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -81,8 +101,14 @@ bool TCustomFFmpeg::SetGenericOption(const std::string& rawName, const std::stri
         else if (name[0] == 's')
             accepted = SetNamedOption(holder(AVMEDIA_TYPE_SUBTITLE), rest.c_str(), value.c_str());
     }
-    if (!accepted)
-        return false;
+    if (!accepted) {
+        // Options the old libraries kept on the common contexts now belong to the private
+        // classes of single muxers and encoders; they are kept to be set when those exist.
+        if (!IsPrivateOutputOption(name.c_str()))
+            return false;
+        Settings.PrivateOptions.emplace_back(name, value);
+        return true;
+    }
     Settings.GenericOptionNames.emplace_back(accepted->name);
 
     std::int64_t debug = 0;
@@ -114,6 +140,12 @@ void TCustomFFmpeg::ApplyGenericOptions(void* target, void* holder, int flags) {
             value.resize(255);
         if (option && (option->flags & flags) == flags)
             AVUtilHlpr::av_opt_set(target, name.c_str(), value.c_str(), 0);
+    }
+    for (const auto& [name, value] : Settings.PrivateOptions) {
+        const AVOption* option =
+            AVUtilHlpr::av_opt_find(target, name.c_str(), nullptr, 0, AV_OPT_SEARCH_CHILDREN);
+        if (option && (option->flags & flags) == flags)
+            AVUtilHlpr::av_opt_set(target, name.c_str(), value.c_str(), AV_OPT_SEARCH_CHILDREN);
     }
 }
 

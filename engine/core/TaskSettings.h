@@ -7,6 +7,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern "C" {
@@ -179,6 +180,9 @@ struct TaskSettings {
     FormatContextPtr FormatOptionHolder;
     ScalerContextPtr ScalerOptionHolder;
     std::vector<std::string> GenericOptionNames; // library names, in order, duplicates kept
+    // Options that only some muxer's or encoder's own class knows (such as "muxrate"), as given;
+    // ApplyGenericOptions sets them on contexts whose private data has them.
+    std::vector<std::pair<std::string, std::string>> PrivateOptions;
 };
 
 } // namespace velto

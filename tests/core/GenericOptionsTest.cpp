@@ -97,6 +97,29 @@ TEST_F(GenericOptionsTest, ApplyCopiesOnlyOptionsWithAllRequestedFlags) {
     task.ApplyGenericOptions(nullptr, Codec(AVMEDIA_TYPE_VIDEO), 1); // nothing to do
 }
 
+TEST_F(GenericOptionsTest, PrivateMuxerOptionsReachOutputsThatHaveThem) {
+    EXPECT_TRUE(task.SetGenericOption("muxrate", "1411200")); // only the MPEG muxers know it
+    EXPECT_FALSE(task.SetGenericOption("no_such_private_option", "1"));
+    ASSERT_EQ(task.Settings.PrivateOptions.size(), 1u);
+    EXPECT_TRUE(task.Settings.GenericOptionNames.empty());
+
+    AVFormatContext* vcd = nullptr;
+    ASSERT_GE(AVFormatHlpr::avformat_alloc_output_context2(&vcd, nullptr, "vcd", nullptr), 0);
+    task.ApplyGenericOptions(vcd, task.Settings.FormatOptionHolder.get(),
+                             AV_OPT_FLAG_ENCODING_PARAM);
+    std::int64_t muxRate = 0;
+    EXPECT_GE(AVUtilHlpr::av_opt_get_int(vcd, "muxrate", AV_OPT_SEARCH_CHILDREN, &muxRate), 0);
+    EXPECT_EQ(muxRate, 1411200);
+    AVFormatHlpr::avformat_free_context(vcd);
+
+    // A context without such an option is left alone.
+    AVFormatContext* avi = nullptr;
+    ASSERT_GE(AVFormatHlpr::avformat_alloc_output_context2(&avi, nullptr, "avi", nullptr), 0);
+    task.ApplyGenericOptions(avi, task.Settings.FormatOptionHolder.get(),
+                             AV_OPT_FLAG_ENCODING_PARAM);
+    AVFormatHlpr::avformat_free_context(avi);
+}
+
 TEST_F(GenericOptionsTest, DebugOptionRaisesEveryVerbosityToTwo) {
     task.SetOption("v", "0");
     task.SetOption("bufsize", "1000");
