@@ -1,0 +1,238 @@
+// Stream copy end to end: the output holds the input's packets, starts on key frames, is cleanly
+// decodable, and honours the recording time, shortest, discontinuities and late streams.
+#include "AVProbe.h"
+#include "MediaFactory.h"
+#include "TranscodeFixture.h"
+
+#include <filesystem>
+
+namespace velto::test {
+namespace {
+
+const StreamCount* First(const std::vector<StreamCount>& counts, AVMediaType type) {
+    for (const StreamCount& count : counts) {
+        if (count.type == type)
+            return &count;
+    }
+    return nullptr;
+}
+
+TEST_F(TranscodeTest, CopyKeepsEveryPacketAndDecodesCleanly) {
+    const struct {
+        const char* name;
+        std::string (*make)(const std::string&, double);
+        const char* output;
+    } cases[] = {
+        {"mp4 to mkv", MakeMp4H264Aac, "copy.mkv"},
+        {"avi to avi", MakeAviMpeg4Mp2, "copy.avi"},
+        {"mpeg-ps to mpeg-ps", MakeMpegPsMpeg2Mp2, "copy.mpg"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        task.ReleaseFiles();
+        task.InitOptions();
+        lines.clear();
+        const std::string source = row.make(folder, 2.0);
+        Input(source);
+        Output(row.output, "vcodec=copy\nacodec=copy");
+        ASSERT_EQ(Transcode(), "");
+        EXPECT_TRUE(task.Finished);
+        EXPECT_TRUE(Logged("Stream mapping:"));
+        EXPECT_TRUE(Logged("  Stream #0.0 -> #0.0"));
+        EXPECT_TRUE(Logged("  Stream #0.1 -> #0.1"));
+
+        const auto in = CountStreams(source, true);
+        const auto out = CountStreams(Path(row.output), true);
+        ASSERT_EQ(out.size(), 2u);
+        for (AVMediaType type : {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO}) {
+            const StreamCount* a = First(in, type);
+            const StreamCount* b = First(out, type);
+            ASSERT_TRUE(a && b) << type;
+            EXPECT_EQ(b->packets, a->packets) << type;
+            // AAC priming is signalled differently by MP4 and Matroska: one frame either way.
+            EXPECT_NEAR(b->frames, a->frames, 1) << type;
+            EXPECT_EQ(b->decodeErrors, 0) << type;
+            EXPECT_TRUE(b->firstIsKey) << type;
+            EXPECT_NEAR(b->endTime - b->firstTime, a->endTime - a->firstTime, 0.05) << type;
+        }
+    }
+}
+
+TEST_F(TranscodeTest, CopyStartsAtTheFirstKeyFrame) {
+    // gop 12 at 25 fps: dropping the first 5 pictures leaves 7 pictures before the next key frame.
+    const std::string source = MakeVideoOnly(folder, 2.0);
+    const std::string cut = Path("cut.mkv");
+    int pictures = 0;
+    Remux(source, cut, [&](AVPacket&, AVMediaType, int) { return ++pictures > 5; });
+    const auto in = CountStreams(cut, false);
+    ASSERT_EQ(in.size(), 1u);
+    ASSERT_FALSE(in[0].firstIsKey);
+
+    Input(cut);
+    Output("key.mkv", "vcodec=copy");
+    ASSERT_EQ(Transcode(), "");
+    const auto out = CountStreams(Path("key.mkv"), true);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_TRUE(out[0].firstIsKey);
+    EXPECT_EQ(out[0].packets, in[0].packets - 7);
+    EXPECT_EQ(out[0].decodeErrors, 0);
+}
+
+TEST_F(TranscodeTest, RecordingTimeEndsEveryStreamAtFiveSeconds) {
+    // The Matroska source has a millisecond time base, so a copied stream's clock is its
+    // timestamps, not its packet count.
+    const struct {
+        const char* name;
+        std::string (*make)(const std::string&, double);
+        const char* output;
+    } cases[] = {{"mp4", MakeMp4H264Aac, "five.mkv"}, {"mkv", MakeTwoAudio, "five.avi"}};
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        task.ReleaseFiles();
+        task.InitOptions();
+        Input(row.make(folder, 8.0));
+        Output(row.output, "vcodec=copy\nacodec=copy\nt=5");
+        ASSERT_EQ(Transcode(), "");
+        EXPECT_TRUE(task.Finished);
+        for (const StreamCount& count : CountStreams(Path(row.output), false)) {
+            EXPECT_GE(count.endTime - count.firstTime, 4.9) << count.type;
+            EXPECT_LE(count.endTime - count.firstTime, 5.25) << count.type;
+        }
+    }
+}
+
+TEST_F(TranscodeTest, ShortestEndsAtTheFirstInputToEnd) {
+    for (bool shortest : {false, true}) {
+        SCOPED_TRACE(shortest ? "shortest" : "longest");
+        task.ReleaseFiles();
+        task.InitOptions();
+        Input(MakeVideoOnly(folder, 1.0));
+        Input(MakeWav(folder, 3.0));
+        Output("short.mkv",
+               std::string("vcodec=copy\nacodec=copy") + (shortest ? "\nshortest" : ""));
+        ASSERT_EQ(Transcode(), "");
+        const auto out = CountStreams(Path("short.mkv"), false);
+        const StreamCount* audio = First(out, AVMEDIA_TYPE_AUDIO);
+        ASSERT_NE(audio, nullptr);
+        if (shortest)
+            EXPECT_LT(audio->endTime, 1.6);
+        else
+            EXPECT_NEAR(audio->endTime, 3.0, 0.1);
+    }
+}
+
+TEST_F(TranscodeTest, TimestampJumpIsRemovedUnlessTimestampsAreCopied) {
+    // Every packet from the second second on jumps 15 s ahead (threshold 10 s).
+    const std::string source = MakeAviMpeg4Mp2(folder, 3.0);
+    const std::string jumped = Path("jump.mkv");
+    Remux(source, jumped, [](AVPacket& packet, AVMediaType, int number) {
+        if (number >= 60) {
+            const std::int64_t jump = 15 * 1000; // the Matroska time base is 1/1000
+            if (packet.dts != AV_NOPTS_VALUE)
+                packet.dts += jump;
+            if (packet.pts != AV_NOPTS_VALUE)
+                packet.pts += jump;
+        }
+        return true;
+    });
+    const auto original = CountStreams(source, false);
+    for (bool copyTimestamps : {false, true}) {
+        SCOPED_TRACE(copyTimestamps ? "copyts" : "corrected");
+        task.ReleaseFiles();
+        task.InitOptions();
+        lines.clear();
+        Input(jumped, copyTimestamps ? "copyts" : "");
+        Output("continuous.mkv", "vcodec=copy\nacodec=copy\nv=3");
+        ASSERT_EQ(Transcode(), "");
+        EXPECT_EQ(LoggedFragment("timestamp discontinuity"), !copyTimestamps);
+        const auto out = CountStreams(Path("continuous.mkv"), false);
+        const StreamCount* video = First(out, AVMEDIA_TYPE_VIDEO);
+        ASSERT_NE(video, nullptr);
+        EXPECT_EQ(video->packets, First(original, AVMEDIA_TYPE_VIDEO)->packets);
+        EXPECT_NEAR(video->endTime, copyTimestamps ? 18.0 : 3.0, 0.3);
+    }
+}
+
+TEST(TranscodeRulesTest, DiscontinuityDelta) {
+    const struct {
+        const char* name;
+        std::int64_t packet, next, current;
+        bool copyTimestamps;
+        std::int64_t delta;
+    } cases[] = {
+        {"continuous", 1040000, 1040000, 1000000, false, 0},
+        {"small gap", 1500000, 1040000, 1000000, false, 0},
+        {"jump of 15 s", 16040000, 1040000, 1000000, false, 15000000},
+        {"jump back of 15 s", 1040000, 16040000, 16000000, false, -15000000},
+        {"2 us before the current timestamp", 999998, 1040000, 1000000, false, -40002},
+        {"1 us before the current timestamp", 999999, 1040000, 1000000, false, 0},
+        {"jump with copied timestamps", 16040000, 1040000, 1000000, true, 0},
+        {"2 us back with copied timestamps", 999998, 1040000, 1000000, true, 0},
+    };
+    for (const auto& row : cases)
+        EXPECT_EQ(DiscontinuityDelta(row.packet, row.next, row.current, 10.0f, row.copyTimestamps),
+                  row.delta)
+            << row.name;
+}
+
+TEST(TranscodeRulesTest, CopyTimeBase) {
+    const struct {
+        AVRational stream, decoder, expected;
+    } cases[] = {
+        {{1, 90000}, {1, 25}, {1, 25}},  // container finer than the decoder and than 1 ms
+        {{1, 1000}, {1, 25}, {1, 1000}}, // 1 ms is not finer than 1 ms
+        {{1, 12800}, {1, 25}, {1, 25}},
+        {{1, 25}, {1, 50}, {1, 25}},      // decoder finer: the container's
+        {{1, 90000}, {0, 1}, {1, 90000}}, // no decoder time base
+    };
+    for (const auto& row : cases) {
+        const AVRational got = CopyTimeBase(row.stream, row.decoder);
+        EXPECT_EQ(av_cmp_q(got, row.expected), 0)
+            << row.stream.num << "/" << row.stream.den << " " << got.num << "/" << got.den;
+    }
+}
+
+TEST_F(TranscodeTest, CopiedStreamTakesTheDecoderTimeBase) {
+    // MPEG-PS streams run at 1/90000; AVI keeps the time base it is given.
+    Input(MakeMpegPsMpeg2Mp2(folder, 1.0));
+    Output("tb.avi", "vcodec=copy\nan");
+    ASSERT_EQ(Transcode(), "");
+    TAVProbe probe;
+    ASSERT_TRUE(probe.LoadFile(Path("tb.avi"))) << probe.LastError;
+    ASSERT_EQ(probe.StreamCount, 1);
+    EXPECT_EQ(av_cmp_q(probe.FormatContext->streams[0]->time_base, AVRational{1, 25}), 0);
+}
+
+TEST_F(TranscodeTest, StreamAppearingAfterSetUpIsDropped) {
+    // An MPEG-PS file with audio only from 5 s to 6 s of 20 s: neither the probe at the start
+    // nor the duration scan at the end sees it, so the stream shows up while the loop reads.
+    const std::string source = MakeAviMpeg4Mp2(folder, 20.0);
+    const std::string late = Path("late.mpg");
+    Remux(source, late, [](AVPacket& packet, AVMediaType type, int) {
+        return type != AVMEDIA_TYPE_AUDIO || (packet.pts > 5 * 90000 && packet.pts < 6 * 90000);
+    });
+    ASSERT_EQ(CountStreams(late, false).size(), 2u) << "the audio must be in the file";
+    Input(late, "analyzeduration=200000\nprobesize=32");
+    ASSERT_EQ(task.InputFiles[0].Context->nb_streams, 1u) << "the audio was found by the probe";
+    Output("video.mkv", "vcodec=copy");
+    ASSERT_EQ(Transcode(), "");
+    EXPECT_TRUE(task.Finished);
+    const auto out = CountStreams(Path("video.mkv"), true);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].packets, 500);
+    EXPECT_EQ(out[0].decodeErrors, 0);
+}
+
+TEST_F(TranscodeTest, StopBeforeTheFirstPacketStillWritesTrailers) {
+    Input(MakeAviMpeg4Mp2(folder, 1.0));
+    Output("stopped.avi", "vcodec=copy\nacodec=copy");
+    task.StopRequested = true;
+    ASSERT_EQ(Transcode(), "");
+    EXPECT_FALSE(task.Finished);
+    TAVProbe probe;
+    EXPECT_TRUE(probe.LoadFile(Path("stopped.avi"))) << probe.LastError;
+    EXPECT_EQ(probe.StreamCount, 2);
+}
+
+} // namespace
+} // namespace velto::test
