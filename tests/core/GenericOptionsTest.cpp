@@ -159,8 +159,9 @@ TEST_F(GenericOptionsTest, FindCodecIdByNameKindAndRole) {
         task.LastError.clear();
         AVCodecID id = AV_CODEC_ID_PROBE;
         EXPECT_EQ(task.FindCodecId(row.name, row.kind, row.encoder, id), row.found) << row.name;
-        if (row.found)
+        if (row.found) {
             EXPECT_EQ(id, row.id) << row.name;
+        }
         EXPECT_EQ(task.LastError, row.error) << row.name;
     }
     // Debian's build has no AMR-NB encoder: the message keeps the user's name.
