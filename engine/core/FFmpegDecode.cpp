@@ -137,12 +137,10 @@ int TCustomFFmpeg::DecodeFrames(int inputStream, AVPacket* packet) {
     int sent = AVCodecHlpr::avcodec_send_packet(decoder, packet);
     if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF)
         return -1;
-    FramePtr frame(AVUtilHlpr::av_frame_alloc());
-    if (!frame)
-        return -1;
+    AVFrame* frame = Run.DecodedFrame;
     int frames = 0;
     for (;;) {
-        const int received = AVCodecHlpr::avcodec_receive_frame(decoder, frame.get());
+        const int received = AVCodecHlpr::avcodec_receive_frame(decoder, frame);
         if (received == AVERROR(EAGAIN))
             break;
         if (received == AVERROR_EOF) {
@@ -159,21 +157,21 @@ int TCustomFFmpeg::DecodeFrames(int inputStream, AVPacket* packet) {
             if (frame->sample_rate > 0)
                 ist.NextPts += static_cast<std::int64_t>(AV_TIME_BASE) * frame->nb_samples /
                                frame->sample_rate;
-            if (Settings.AudioVolume != 256 && AVUtilHlpr::av_frame_make_writable(frame.get()) >= 0)
-                ApplyVolume(frame.get(), Settings.AudioVolume);
+            if (Settings.AudioVolume != 256 && AVUtilHlpr::av_frame_make_writable(frame) >= 0)
+                ApplyVolume(frame, Settings.AudioVolume);
         } else if (decoder->codec_type == AVMEDIA_TYPE_VIDEO) {
             ist.Quality = static_cast<float>(frame->quality);
             const AVRational tb = InputFrameTimeBase(inputStream);
             if (tb.num > 0 && tb.den > 0)
                 ist.NextPts += static_cast<std::int64_t>(AV_TIME_BASE) * tb.num / tb.den;
-            PreProcessPicture(inputStream, frame.get());
+            PreProcessPicture(inputStream, frame);
         } else {
-            AVUtilHlpr::av_frame_unref(frame.get());
+            AVUtilHlpr::av_frame_unref(frame);
             return -1;
         }
         EmulateRate(ist);
-        ServeOutputs(inputStream, packet, frame.get(), nullptr);
-        AVUtilHlpr::av_frame_unref(frame.get());
+        ServeOutputs(inputStream, packet, frame, nullptr);
+        AVUtilHlpr::av_frame_unref(frame);
     }
     return 0;
 }
@@ -274,8 +272,8 @@ void TCustomFFmpeg::FeedOutputs(int inputStream, AVPacket* packet, AVFrame* fram
             Counters.VideoSize += packet->size;
             ++ost.SyncOpts;
         }
-        PacketPtr copy(AVCodecHlpr::av_packet_alloc());
-        if (!copy || AVCodecHlpr::av_packet_ref(copy.get(), packet) < 0)
+        AVPacket* copy = Run.CopyPacket;
+        if (AVCodecHlpr::av_packet_ref(copy, packet) < 0)
             throw FFMpegException("av_mallocz fail");
         const AVRational from = ist.Stream->time_base;
         const AVRational to = ost.Stream->time_base;
@@ -287,7 +285,8 @@ void TCustomFFmpeg::FeedOutputs(int inputStream, AVPacket* packet, AVFrame* fram
                         : AVUtilHlpr::av_rescale_q(packet->dts, from, to);
         copy->duration = AVUtilHlpr::av_rescale_q(packet->duration, from, to);
         copy->flags = packet->flags;
-        WriteFrame(ost.FileIndex, copy.get(), ost.Encoder, ost.Setup->BitstreamFilters);
+        WriteFrame(ost.FileIndex, copy, ost.Encoder, ost.Setup->BitstreamFilters);
+        AVCodecHlpr::av_packet_unref(copy); // the muxer normally took the data already
         ++ost.Encoder->frame_number;
         ++ost.FrameNumber;
     }
@@ -363,11 +362,9 @@ void TCustomFFmpeg::FlushBitstreamFilters() {
 
 int TCustomFFmpeg::WriteEncodedPackets(int outputStream) {
     TOutputStreamState& ost = Run.OutputStreams[outputStream];
-    PacketPtr packet(AVCodecHlpr::av_packet_alloc());
-    if (!packet)
-        throw FFMpegException("av_mallocz fail");
+    AVPacket* packet = Run.EncodedPacket;
     int bytes = 0;
-    while (AVCodecHlpr::avcodec_receive_packet(ost.Encoder, packet.get()) >= 0) {
+    while (AVCodecHlpr::avcodec_receive_packet(ost.Encoder, packet) >= 0) {
         bytes += packet->size;
         if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO)
             Counters.VideoSize += packet->size;
@@ -376,10 +373,9 @@ int TCustomFFmpeg::WriteEncodedPackets(int outputStream) {
         if (ost.LogFile && ost.Encoder->stats_out)
             MyUtilHlpr::my_fprintf(ost.LogFile, "%s", ost.Encoder->stats_out);
         packet->stream_index = ost.Index;
-        AVCodecHlpr::av_packet_rescale_ts(packet.get(), ost.Encoder->time_base,
-                                          ost.Stream->time_base);
-        WriteFrame(ost.FileIndex, packet.get(), ost.Encoder, ost.Setup->BitstreamFilters);
-        AVCodecHlpr::av_packet_unref(packet.get());
+        AVCodecHlpr::av_packet_rescale_ts(packet, ost.Encoder->time_base, ost.Stream->time_base);
+        WriteFrame(ost.FileIndex, packet, ost.Encoder, ost.Setup->BitstreamFilters);
+        AVCodecHlpr::av_packet_unref(packet);
     }
     return bytes;
 }
@@ -421,6 +417,10 @@ void TCustomFFmpeg::DoSubtitleOut(int outputStream, int inputStream, AVSubtitle*
         packet->pts =
             base + AVUtilHlpr::av_rescale_q(display, AVRational{1, 1000}, ost.Stream->time_base);
         packet->dts = packet->pts;
+        if (!dvb && subtitle->end_display_time > subtitle->start_display_time)
+            packet->duration =
+                AVUtilHlpr::av_rescale_q(subtitle->end_display_time - subtitle->start_display_time,
+                                         AVRational{1, 1000}, ost.Stream->time_base);
         WriteFrame(ost.FileIndex, packet.get(), ost.Encoder, ost.Setup->BitstreamFilters);
         ++ost.FrameNumber;
     }

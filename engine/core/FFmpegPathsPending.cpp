@@ -32,7 +32,6 @@ void TCustomFFmpeg::DoVideoOut(int outputStream, int inputStream, AVFrame* pictu
     const TInputStreamState& sync = Run.InputStreams[ost.SyncIndex];
     AVCodecContext* encoder = ost.Encoder;
     encodedSize = 0;
-    (void)inputStream;
     if (ost.VideoPad || (ost.VideoCrop && !ost.VideoResample))
         throw FFMpegException("Cropping and padding are not available yet");
     const double syncTime = static_cast<double>(sync.Pts - Settings.StartTime) / AV_TIME_BASE;
@@ -54,7 +53,7 @@ void TCustomFFmpeg::DoVideoOut(int outputStream, int inputStream, AVFrame* pictu
         return;
 
     AVFrame* final = picture;
-    if (ost.VideoResample && !sync.FilterGraph) {
+    if (ost.VideoResample && !Run.InputStreams[inputStream].FilterGraph) {
         if (AVUtilHlpr::av_frame_make_writable(ost.TempPicture) < 0)
             throw FFMpegException("Video encoding failed");
         // Cropping shifts the source planes by the bands.

@@ -104,6 +104,10 @@ struct TRunTables {
     std::vector<int> OutputFileFirst; // index of each output file's first output stream
     std::uint8_t* OutputBuffer = nullptr;
     int OutputBufferSize = 262144;
+    // Scratch objects reused for every packet, so that the packet path allocates nothing.
+    AVPacket* CopyPacket = nullptr;    // output packet of a stream copy
+    AVPacket* EncodedPacket = nullptr; // packet received from an encoder
+    AVFrame* DecodedFrame = nullptr;   // frame received from a decoder
 };
 
 // Counters and times of the run, read by the report.

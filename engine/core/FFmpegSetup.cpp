@@ -57,6 +57,11 @@ void TCustomFFmpeg::Transcode() {
             if (!Run.OutputBuffer)
                 throw FFMpegException("av_malloc fail");
         }
+        Run.CopyPacket = AVCodecHlpr::av_packet_alloc();
+        Run.EncodedPacket = AVCodecHlpr::av_packet_alloc();
+        Run.DecodedFrame = AVUtilHlpr::av_frame_alloc();
+        if (!Run.CopyPacket || !Run.EncodedPacket || !Run.DecodedFrame)
+            throw FFMpegException("av_mallocz fail");
         for (int i = 0; i < static_cast<int>(OutputFiles.size()); ++i)
             AVFormatHlpr::av_dump_format(OutputFiles[i].Context, i, OutputFiles[i].Context->url, 1);
         LogStreamMapping();
@@ -252,6 +257,9 @@ void TCustomFFmpeg::CloseOpenCodecs() {
 
 void TCustomFFmpeg::ReleaseRunTables() {
     AVUtilHlpr::av_freep(&Run.OutputBuffer);
+    AVCodecHlpr::av_packet_free(&Run.CopyPacket);
+    AVCodecHlpr::av_packet_free(&Run.EncodedPacket);
+    AVUtilHlpr::av_frame_free(&Run.DecodedFrame);
     Run.InputFiles.clear();
     for (TInputStreamState& ist : Run.InputStreams) {
         AVFilterHlpr::avfilter_graph_free(&ist.FilterGraph);

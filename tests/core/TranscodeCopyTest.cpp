@@ -58,6 +58,19 @@ TEST_F(TranscodeTest, CopyKeepsEveryPacketAndDecodesCleanly) {
     }
 }
 
+TEST_F(TranscodeTest, CopyCarriesSubtitles) {
+    const std::string source = MakeWithSubtitle(folder, 3.0);
+    Input(source);
+    Output("subtitled.mkv", "vcodec=copy\nacodec=copy\nscodec=copy");
+    ASSERT_EQ(Transcode(), "");
+    const StreamCount* in = First(CountStreams(source, false), AVMEDIA_TYPE_SUBTITLE);
+    const auto out = CountStreams(Path("subtitled.mkv"), false);
+    const StreamCount* copied = First(out, AVMEDIA_TYPE_SUBTITLE);
+    ASSERT_TRUE(in && copied);
+    EXPECT_EQ(copied->packets, in->packets);
+    EXPECT_NEAR(copied->endTime, in->endTime, 0.01);
+}
+
 TEST_F(TranscodeTest, CopyStartsAtTheFirstKeyFrame) {
     // gop 12 at 25 fps: dropping the first 5 pictures leaves 7 pictures before the next key frame.
     const std::string source = MakeVideoOnly(folder, 2.0);
