@@ -2,6 +2,7 @@
 // decodable, and honours the recording time, shortest, discontinuities and late streams.
 #include "AVProbe.h"
 #include "MediaFactory.h"
+#include "MyUtils.h"
 #include "TranscodeFixture.h"
 
 #include <filesystem>
@@ -111,6 +112,28 @@ TEST_F(TranscodeTest, RecordingTimeEndsEveryStreamAtFiveSeconds) {
             EXPECT_GE(count.endTime - count.firstTime, 4.9) << count.type;
             EXPECT_LE(count.endTime - count.firstTime, 5.25) << count.type;
         }
+    }
+}
+
+TEST_F(TranscodeTest, FrameAndSizeLimitsEndTheLoop) {
+    const std::string source = MakeAviMpeg4Mp2(folder, 4.0);
+    const std::int64_t whole = FileSizeOf(source);
+    {
+        SCOPED_TRACE("vframes");
+        Input(source);
+        Output("frames.avi", "vcodec=copy\nacodec=copy\nvframes=10");
+        ASSERT_EQ(Transcode(), "");
+        EXPECT_EQ(First(CountStreams(Path("frames.avi"), false), AVMEDIA_TYPE_VIDEO)->packets, 10);
+    }
+    {
+        SCOPED_TRACE("fs");
+        task.InitOptions();
+        Input(source);
+        Output("size.avi", "vcodec=copy\nacodec=copy\nfs=" + std::to_string(whole / 4));
+        ASSERT_EQ(Transcode(), "");
+        // The limit is checked against what the muxer has written, before each packet.
+        EXPECT_GT(FileSizeOf(Path("size.avi")), whole / 4);
+        EXPECT_LT(FileSizeOf(Path("size.avi")), whole / 2);
     }
 }
 
