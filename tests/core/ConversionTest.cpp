@@ -39,13 +39,6 @@ TEST(ConversionTest, IntegersFollowTheSystemRules) {
     }
 }
 
-TEST(ConversionTest, SixtyFourBitIntegers) {
-    EXPECT_EQ(StrToInt64("9223372036854775807"), INT64_MAX);
-    EXPECT_EQ(StrToInt64("-9223372036854775808"), INT64_MIN);
-    EXPECT_EQ(StrToInt64("5000000000"), 5000000000LL);
-    EXPECT_THROW(StrToInt64("9223372036854775808"), EConvertError);
-}
-
 TEST(ConversionTest, FloatsFollowTheSystemRules) {
     const struct {
         const char* text;
@@ -80,11 +73,6 @@ TEST(ConversionTest, PadColourBecomesFullRangeYCbCr) {
         EXPECT_EQ(ycbcr[1], row.cb) << std::hex << row.rgb;
         EXPECT_EQ(ycbcr[2], row.cr) << std::hex << row.rgb;
     }
-}
-
-TEST(ConversionTest, TrimRemovesSpacesAndControlCharacters) {
-    EXPECT_EQ(Trim(" \t\r\n a b \x01"), "a b");
-    EXPECT_EQ(Trim("   "), "");
 }
 
 } // namespace

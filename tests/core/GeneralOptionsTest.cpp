@@ -10,33 +10,6 @@ namespace {
 
 using GeneralOptionsTest = TaskTest;
 
-TEST_F(GeneralOptionsTest, DefaultsAfterInitialisation) {
-    const TaskSettings& s = task.Settings;
-    EXPECT_EQ(s.RecordingTime, INT64_MAX);
-    EXPECT_EQ(s.ExpectedDuration, -1);
-    EXPECT_EQ(s.LoopOutput, -1);
-    EXPECT_EQ(s.VideoSyncMethod, -1);
-    EXPECT_FLOAT_EQ(s.AudioDriftThreshold, 0.1f);
-    EXPECT_FLOAT_EQ(s.DtsDeltaThreshold, 10.0f);
-    EXPECT_FLOAT_EQ(s.MuxMaxDelay, 0.7f);
-    EXPECT_FLOAT_EQ(s.MuxPreload, 0.5f);
-    EXPECT_EQ(s.Verbosity, 1);
-    EXPECT_EQ(s.ScalerFlags, 4);
-    EXPECT_EQ(s.PadColor[0], 16);
-    EXPECT_EQ(s.PadColor[1], 128);
-    EXPECT_EQ(s.FramePixelFormat, -1);
-    EXPECT_EQ(s.AudioSampleRate, 44100);
-    EXPECT_EQ(s.AudioChannels, 2);
-    EXPECT_EQ(s.AudioVolume, 256);
-    EXPECT_FLOAT_EQ(s.AudioQScale, -99999.0f);
-    EXPECT_EQ(s.IntraDcPrecision, 8);
-    EXPECT_EQ(s.TopFieldFirst, -1);
-    for (int kind = 0; kind < kMediaKindCount; ++kind)
-        EXPECT_NE(s.CodecOptionHolders[kind], nullptr);
-    EXPECT_NE(s.FormatOptionHolder, nullptr);
-    EXPECT_NE(s.ScalerOptionHolder, nullptr);
-}
-
 TEST_F(GeneralOptionsTest, RecordingTime) {
     task.SetOption("t", "0");
     EXPECT_EQ(task.Settings.RecordingTime, INT64_MAX);
@@ -132,42 +105,6 @@ TEST_F(GeneralOptionsTest, StreamAndMetadataMaps) {
     EXPECT_EQ(Failure("map_meta_data", "0:0"), "Too many metadata maps: at most 20 are allowed");
 }
 
-TEST_F(GeneralOptionsTest, ValueOptionsAndSwitches) {
-    task.ApplyOptionText("dframes=1\nvframes=2\naframes=3\nloop_output=0\nvsync=2\nasync=1\n"
-                         "adrift_threshold=0.25\ndts_delta_threshold=3\nprogramid=7\n"
-                         "muxdelay=1.5\nmuxpreload=0.25\nfs=5000000000\n"
-                         "loop_input\ncopyts=ignored\nshortest\nxerror\ndump\nhex\nre\nisync");
-    const TaskSettings& s = task.Settings;
-    EXPECT_EQ(s.MaxFrames[AVMEDIA_TYPE_DATA], 1);
-    EXPECT_EQ(s.MaxFrames[AVMEDIA_TYPE_VIDEO], 2);
-    EXPECT_EQ(s.MaxFrames[AVMEDIA_TYPE_AUDIO], 3);
-    EXPECT_EQ(s.LoopOutput, 0);
-    EXPECT_EQ(s.VideoSyncMethod, 2);
-    EXPECT_EQ(s.AudioSyncMethod, 1);
-    EXPECT_FLOAT_EQ(s.AudioDriftThreshold, 0.25f);
-    EXPECT_FLOAT_EQ(s.DtsDeltaThreshold, 3.0f);
-    EXPECT_EQ(s.ProgramId, 7);
-    EXPECT_FLOAT_EQ(s.MuxMaxDelay, 1.5f);
-    EXPECT_FLOAT_EQ(s.MuxPreload, 0.25f);
-    EXPECT_EQ(s.FileSizeLimit, 5000000000ULL);
-    for (int flag : {s.LoopInput, int(s.CopyTimestamps), s.Shortest, int(s.ExitOnError),
-                     s.PacketDump, s.HexDump, s.RateEmulation, s.InputSync})
-        EXPECT_EQ(flag, 1);
-    EXPECT_EQ(Failure("vsync", ""), "'' is not a valid integer value");
-    EXPECT_EQ(Failure("muxdelay", "fast"), "'fast' is not a valid floating point value");
-}
-
-TEST_F(GeneralOptionsTest, MetadataTexts) {
-    task.ApplyOptionText("title=T\nauthor=A\ncopyright=C\ncomment=M\ngenre=G\nalbum=B");
-    task.ApplyOptionText("title=\nalbum="); // empty texts leave them unchanged
-    EXPECT_EQ(task.Settings.Title, "T");
-    EXPECT_EQ(task.Settings.Author, "A");
-    EXPECT_EQ(task.Settings.Rights, "C");
-    EXPECT_EQ(task.Settings.Comment, "M");
-    EXPECT_EQ(task.Settings.Genre, "G");
-    EXPECT_EQ(task.Settings.Album, "B");
-}
-
 TEST_F(GeneralOptionsTest, VerbositySetsTaskAndLibraryLevels) {
     task.SetOption("v", "2");
     EXPECT_EQ(task.Settings.Verbosity, 2);
@@ -223,32 +160,6 @@ TEST_F(GeneralOptionsTest, FormatSetters) {
     };
     EXPECT_EQ(message([&] { task.SetInputFormat("svcd"); }), "Unknown input format: svcd");
     EXPECT_EQ(message([&] { task.SetOutputFormat("nope"); }), "Unknown output format: nope");
-}
-
-TEST_F(GeneralOptionsTest, GuardedSetters) {
-    const struct {
-        int value;
-        bool applies;
-    } rows[] = {{-1, false}, {0, false}, {3, true}};
-    for (const auto& row : rows) {
-        task.InitOptions();
-        task.SetYear(row.value);
-        task.SetTrack(row.value);
-        task.SetProgramId(row.value);
-        task.SetAudioVolume(row.value);
-        task.SetMuxMaxDelay(static_cast<float>(row.value));
-        task.SetMuxPreload(static_cast<float>(row.value));
-        EXPECT_EQ(task.Settings.Year, row.applies ? 3 : 0);
-        EXPECT_EQ(task.Settings.Track, row.applies ? 3 : 0);
-        EXPECT_EQ(task.Settings.ProgramId, row.value >= 0 ? row.value : 0);
-        EXPECT_EQ(task.Settings.AudioVolume, row.value >= 0 ? row.value : 256);
-        EXPECT_FLOAT_EQ(task.Settings.MuxMaxDelay, row.applies ? 3.0f : 0.7f);
-        EXPECT_FLOAT_EQ(task.Settings.MuxPreload, row.applies ? 3.0f : 0.5f);
-    }
-    task.SetAudioSyncMethod(-5);
-    task.SetVideoSyncMethod(0);
-    EXPECT_EQ(task.Settings.AudioSyncMethod, -5);
-    EXPECT_EQ(task.Settings.VideoSyncMethod, 0);
 }
 
 } // namespace

@@ -20,12 +20,6 @@ TEST_F(OptionTextTest, TheWholeTextIsTrimmedButNotEachLine) {
     EXPECT_EQ(task.Settings.Album, " X"); // the block's trailing space goes
 }
 
-TEST_F(OptionTextTest, ValueKeepsEverythingAfterTheFirstEquals) {
-    task.ApplyOptionText("title=a=b=c\ncomment");
-    EXPECT_EQ(task.Settings.Title, "a=b=c");
-    EXPECT_EQ(task.Settings.Comment, ""); // a line without "=" has an empty value
-}
-
 TEST_F(OptionTextTest, FirstFailingLineStopsTheBlockAndKeepsEarlierLines) {
     EXPECT_THROW(task.ApplyOptionText("title=T\ns=321x240\nauthor=A"), FFMpegException);
     EXPECT_EQ(task.Settings.Title, "T");
@@ -58,12 +52,6 @@ TEST_F(OptionTextTest, SpacesAroundTheEqualsReachTheGenericPath) {
     EXPECT_EQ(HolderInt(Codec(AVMEDIA_TYPE_VIDEO), "g"), 15);
     ASSERT_EQ(task.Settings.GenericOptionNames.size(), 1u);
     EXPECT_EQ(task.Settings.GenericOptionNames[0], "g"); // the library's own name of "gop"
-}
-
-TEST_F(OptionTextTest, UnknownNamesAndEmptyLinesAreIgnoredQuietly) {
-    task.ApplyOptionText("no_such_option=1\n=5\n\nx");
-    EXPECT_TRUE(task.Settings.GenericOptionNames.empty());
-    EXPECT_TRUE(lines.empty());
 }
 
 TEST_F(OptionTextTest, DoNothingOptionsLogAndThreadsRefuses) {

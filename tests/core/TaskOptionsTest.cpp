@@ -52,17 +52,6 @@ protected:
     }
 };
 
-TEST_F(TaskOptionsTest, FreshRecordsAndTaskHoldTheirDefaults) {
-    TFFmpeg fresh;
-    EXPECT_EQ(fresh.Index, -1);
-    EXPECT_EQ(fresh.ThreadID, 0u);
-    const TOutputOptions out;
-    EXPECT_EQ(out.TargetFallbackNorm, 1);
-    EXPECT_EQ(out.CropTop, -1);
-    EXPECT_EQ(out.Timestamp, -1.0);
-    EXPECT_EQ(TInputOptions{}.StartTime, -1);
-}
-
 TEST_F(TaskOptionsTest, InputRecordFillsItsNameAndAppliesInOrder) {
     TInputOptions in;
     in.FileFormat = "wav";
@@ -100,22 +89,6 @@ TEST_F(TaskOptionsTest, TypedFieldsWinOverFreeText) {
     EXPECT_EQ(record.Settings.AudioChannels, 6);
     EXPECT_EQ(record.Settings.AudioLanguage, ""); // always assigned, so the empty field clears
     EXPECT_EQ(record.Settings.VideoSyncMethod, -1);
-}
-
-TEST_F(TaskOptionsTest, NotGivenFieldsChangeNothing) {
-    record.Settings.FrameWidth = 720;
-    record.Settings.FrameHeight = 576;
-    TOutputOptions out;
-    ApplyOutputRecord(record, "out.avi", out, nullptr, nullptr);
-    const TaskSettings& s = record.Settings;
-    EXPECT_EQ(s.CropTop + s.CropBottom + s.CropLeft + s.CropRight, 0);
-    EXPECT_EQ(s.PadTop + s.PadBottom + s.PadLeft + s.PadRight, 0);
-    EXPECT_EQ(s.FrameWidth, 720);
-    EXPECT_EQ(s.AudioVolume, 256);
-    EXPECT_EQ(s.RecordingTime, INT64_MAX);
-    EXPECT_EQ(s.RecordingTimestamp, 0);
-    EXPECT_EQ(s.OutputFormat, nullptr);
-    EXPECT_TRUE(s.GenericOptionNames.empty());
 }
 
 TEST_F(TaskOptionsTest, FieldsReachTheirOptions) {

@@ -25,20 +25,6 @@ TEST_F(VideoOptionsTest, FrameSize) {
     EXPECT_EQ(Failure("s", "320x241"), "Frame size must be a multiple of 2");
 }
 
-TEST_F(VideoOptionsTest, FrameRate) {
-    const struct {
-        const char* text;
-        int num, den;
-    } rows[] = {{"25", 25, 1}, {"30000/1001", 30000, 1001}, {"ntsc", 30000, 1001}};
-    for (const auto& row : rows) {
-        task.SetOption("r", row.text);
-        EXPECT_EQ(task.Settings.FrameRate.num, row.num) << row.text;
-        EXPECT_EQ(task.Settings.FrameRate.den, row.den) << row.text;
-    }
-    EXPECT_EQ(Failure("r", "fast"), "Incorrect frame rate");
-    EXPECT_EQ(task.Settings.FrameRate.num, 30000);
-}
-
 TEST_F(VideoOptionsTest, AspectRatio) {
     const struct {
         const char* text;
@@ -80,20 +66,6 @@ TEST_F(VideoOptionsTest, RangeCheckedValues) {
         EXPECT_EQ(Failure(row.name, row.value), row.failure) << row.name << "=" << row.value;
     EXPECT_FLOAT_EQ(task.Settings.VideoQScale, 0.5f);
     EXPECT_EQ(task.Settings.PassNumber, 1);
-}
-
-TEST_F(VideoOptionsTest, CodecChoiceAndCopy) {
-    task.SetOption("vcodec", "copy");
-    task.SetOption("vcodec", "mpeg4");
-    EXPECT_EQ(task.Settings.VideoStreamCopy, 1); // a later name does not clear the copy flag
-    EXPECT_EQ(task.Settings.VideoCodecName, "mpeg4");
-    task.SetOption("vcodec", "copy");
-    EXPECT_EQ(task.Settings.VideoCodecName, "");
-    task.SetOption("acodec", "mp2");
-    task.SetOption("acodec", "");
-    EXPECT_EQ(task.Settings.AudioCodecName, "mp2");
-    task.SetOption("scodec", "copy");
-    EXPECT_EQ(task.Settings.SubtitleStreamCopy, 1);
 }
 
 TEST_F(VideoOptionsTest, CodecTags) {
@@ -167,33 +139,6 @@ TEST_F(VideoOptionsTest, PixelFormatAndItsList) {
     for (const SinkLine& line : lines)
         EXPECT_EQ(line.text, Trim(line.text));
     EXPECT_EQ(task.Settings.FramePixelFormat, AV_PIX_FMT_NONE);
-}
-
-TEST_F(VideoOptionsTest, SwitchesAndValues) {
-    task.ApplyOptionText("intra\nvn\nsameq\ndeinterlace\npsnr\nqphist\nvdt=3\nme_threshold=4\n"
-                         "top=0\ndc=10\nvglobal=2\nvc=1\ntvstd=pal\nrc_override=0,10,2\n"
-                         "passlogfile=log\nvfilters=hflip\nvstats_file=/tmp/stats.log");
-    const TaskSettings& s = task.Settings;
-    for (int flag :
-         {s.IntraOnly, s.VideoDisable, s.SameQuality, s.Deinterlace, s.Psnr, s.QpHistogram})
-        EXPECT_EQ(flag, 1);
-    EXPECT_EQ(s.VideoDiscard, 3);
-    EXPECT_EQ(s.MotionEstimationThreshold, 4);
-    EXPECT_EQ(s.TopFieldFirst, 0);
-    EXPECT_EQ(s.IntraDcPrecision, 10);
-    EXPECT_EQ(s.VideoGlobalHeader, 2);
-    EXPECT_EQ(s.VideoChannel, 1);
-    EXPECT_EQ(s.VideoStandard, "pal");
-    EXPECT_EQ(s.RcOverride, "0,10,2");
-    EXPECT_EQ(s.PassLogFilePrefix, "log");
-    EXPECT_EQ(s.VideoFilters, "hflip");
-    EXPECT_EQ(s.VideoStatsFileName, "/tmp/stats.log");
-
-    task.SetOption("padcolor", "16777215");
-    EXPECT_EQ(task.Settings.PadColor[0], 255);
-    task.SetPadColor(0);
-    EXPECT_EQ(task.Settings.PadColor[0], 0);
-    EXPECT_EQ(task.Settings.PadColor[1], 128);
 }
 
 TEST_F(VideoOptionsTest, VideoStatsFileIsNamedAfterTheProgramAndTheClock) {
