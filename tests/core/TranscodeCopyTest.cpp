@@ -64,7 +64,8 @@ TEST_F(TranscodeTest, CopyCarriesSubtitles) {
     Input(source);
     Output("subtitled.mkv", "vcodec=copy\nacodec=copy\nscodec=copy");
     ASSERT_EQ(Transcode(), "");
-    const StreamCount* in = First(CountStreams(source, false), AVMEDIA_TYPE_SUBTITLE);
+    const auto original = CountStreams(source, false);
+    const StreamCount* in = First(original, AVMEDIA_TYPE_SUBTITLE);
     const auto out = CountStreams(Path("subtitled.mkv"), false);
     const StreamCount* copied = First(out, AVMEDIA_TYPE_SUBTITLE);
     ASSERT_TRUE(in && copied);

@@ -35,8 +35,8 @@ protected:
         if (!task.OpenInputFile(damaged))
             return; // refused at opening: not this unit's concern
         ++transcoded;
-        ASSERT_TRUE(task.OpenOutputFile(Path(output))) << task.LastError;
         task.ApplyOptionText(options);
+        ASSERT_TRUE(task.OpenOutputFile(Path(output))) << task.LastError;
         const std::string failure = Transcode();
         if (failure.empty()) {
             EXPECT_TRUE(task.Finished);
@@ -59,8 +59,7 @@ TEST_F(TranscodeCorruptTest, StreamCopySurvivesDamage) {
     for (const auto& source : sources) {
         const std::string file = source.make(folder, 2.0);
         for (const Damage& damage : kDamages) {
-            task.ApplyOptionText("vcodec=copy\nacodec=copy");
-            RunDamaged(file, damage, source.output, "");
+            RunDamaged(file, damage, source.output, "vcodec=copy\nacodec=copy");
         }
     }
     EXPECT_GE(transcoded, 12) << "most damaged inputs must reach the run";
@@ -69,8 +68,7 @@ TEST_F(TranscodeCorruptTest, StreamCopySurvivesDamage) {
 TEST_F(TranscodeCorruptTest, DecodingSurvivesDamage) {
     const std::string file = MakeAviMpeg4Mp2(folder, 2.0);
     for (const Damage& damage : kDamages) {
-        task.ApplyOptionText("vcodec=mpeg4\nacodec=mp2");
-        RunDamaged(file, damage, "decoded.avi", "");
+        RunDamaged(file, damage, "decoded.avi", "vcodec=mpeg4\nacodec=mp2");
     }
     EXPECT_GE(transcoded, 4);
 }
@@ -78,8 +76,7 @@ TEST_F(TranscodeCorruptTest, DecodingSurvivesDamage) {
 TEST_F(TranscodeCorruptTest, ExitOnErrorEndsCleanlyToo) {
     const std::string file = MakeAviMpeg4Mp2(folder, 2.0);
     for (const Damage& damage : kDamages) {
-        task.ApplyOptionText("vcodec=mpeg4\nacodec=mp2");
-        RunDamaged(file, damage, "strict.avi", "xerror");
+        RunDamaged(file, damage, "strict.avi", "vcodec=mpeg4\nacodec=mp2\nxerror");
     }
     EXPECT_GE(transcoded, 4);
 }

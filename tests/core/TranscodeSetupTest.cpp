@@ -164,3 +164,22 @@ TEST_F(TranscodeTest, FilterChainScalesToTheRequestedSize) {
 
 } // namespace
 } // namespace velto::test
+
+namespace velto::test {
+namespace {
+
+TEST_F(TranscodeTest, DecodedH264AndAacAreEncodedAgain) {
+    const std::string source = MakeMp4H264Aac(folder, 1.0);
+    Input(source);
+    Output("encoded.mkv", "vcodec=mpeg4\nacodec=mp2");
+    ASSERT_EQ(Transcode(), "");
+    EXPECT_TRUE(task.OpenEncoders.empty() && task.OpenDecoders.empty());
+    const auto out = CountStreams(Path("encoded.mkv"), true);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].frames, CountStreams(source, false).at(0).packets);
+    for (const StreamCount& count : out)
+        EXPECT_EQ(count.decodeErrors, 0) << count.type;
+}
+
+} // namespace
+} // namespace velto::test
