@@ -69,15 +69,6 @@ TEST(Dispatcher, PostAndWaitReturnsAfterTheWorkRanAndCarriesItsException) {
     EXPECT_EQ(error, "window failed");
 }
 
-TEST(Dispatcher, PostAndWaitOnTheMainThreadRunsAtOnce) {
-    TEventLoopDispatcher loop;
-    bool ran = false;
-    EXPECT_TRUE(loop.IsMainThread());
-    EXPECT_TRUE(loop.PostAndWait([&] { ran = true; }));
-    EXPECT_TRUE(ran);
-    EXPECT_EQ(loop.RunPending(), 0);
-}
-
 TEST(Dispatcher, SingleShotTimersFireInDeadlineOrderAndNotEarly) {
     TEventLoopDispatcher loop;
     std::vector<int> order;
@@ -95,20 +86,6 @@ TEST(Dispatcher, SingleShotTimersFireInDeadlineOrderAndNotEarly) {
     loop.Run();
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
     EXPECT_GE(elapsedAtLast, 60ms);
-}
-
-TEST(Dispatcher, RunPendingLeavesWorkPostedByWorkForTheNextCall) {
-    TEventLoopDispatcher loop;
-    int runs = 0;
-    std::function<void()> repost = [&] {
-        ++runs;
-        loop.Post(repost);
-    };
-    loop.Post(repost);
-    loop.SingleShot(1h, [&] { ADD_FAILURE() << "timer not due yet"; });
-    EXPECT_EQ(loop.RunPending(), 1);
-    EXPECT_EQ(loop.RunPending(), 1);
-    EXPECT_EQ(runs, 2);
 }
 
 // A main thread that waits (bounded) for a worker which itself waits for the main thread: the

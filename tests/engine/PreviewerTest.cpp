@@ -136,19 +136,6 @@ TEST(Previewer, WithoutAUsableWindowThePreviewEnds) {
     }
 }
 
-TEST(Previewer, TheProcessWideFactoryIsTheDefault) {
-    auto record = std::make_shared<test::PreviewWindowRecord>();
-    SetPreviewWindowFactory(test::RecordingWindowFactory(record));
-    auto bitmap = MakeBitmap(4, 4);
-    {
-        TPreviewer previewer;
-        EXPECT_TRUE(previewer.ShowFrame(*bitmap, 1, 0));
-    }
-    SetPreviewWindowFactory(nullptr);
-    EXPECT_EQ(record->created, 1);
-    EXPECT_EQ(record->destroyed, 1);
-}
-
 // A task is being destroyed on the main thread while its worker, holding the preview lock, shows
 // a frame: the main thread's bounded wait keeps serving the worker, so neither blocks the other.
 TEST(Previewer, MainThreadWaitingForAPreviewingWorkerDoesNotDeadlock) {
