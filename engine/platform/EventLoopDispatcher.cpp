@@ -69,11 +69,14 @@ bool TEventLoopDispatcher::PostAndWait(std::function<void()> work) {
     changed_.wait(guard, [&] { return state->done || shutDown_; });
     --waiters_;
     const bool ran = state->done;
+    // The caller takes the exception over, so that the main thread never frees it under its feet.
+    std::exception_ptr error = std::move(state->error);
+    state->error = nullptr;
     if (shutDown_)
         changed_.notify_all();
     guard.unlock();
-    if (ran && state->error)
-        std::rethrow_exception(state->error);
+    if (ran && error)
+        std::rethrow_exception(error);
     return ran;
 }
 
