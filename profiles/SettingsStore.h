@@ -1,0 +1,74 @@
+// The "Options" section of the settings file: key names, their defaults and typed read/write.
+// Every call opens the file, reads or writes, and closes it again; nothing is cached, so what the
+// preferences dialog saves is seen by the next reader at once. Main thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace velto {
+
+class TIniFile;
+
+inline constexpr const char* kSettingsFileName = "Velto3GPConverter.ini";
+inline constexpr const char* kFactoryProfilesFileName = "VideoFormat.dat";
+inline constexpr const char* kOptionsSection = "Options";
+inline constexpr const char* kAutoFolder = "Auto";
+
+// The two files beside the program; programFolder is the folder holding the program file.
+std::string SettingsFilePath(const std::string& programFolder);
+std::string FactoryProfilesPath(const std::string& programFolder);
+
+// Where outputs go and which profile is preselected: read when the output-format dialog is
+// created, written by the preferences dialog.
+struct TOutputChoice {
+    std::int32_t OutputFormat = 0;
+    // Only the stored value 1 counts as on for these two.
+    bool ConvertToSamePath = true;
+    bool OverwriteExistFile = false;
+    // A folder ending in a path delimiter, or "Auto".
+    std::string RecentOutputFolder = kAutoFolder;
+
+    // The folder outputs go to: "Auto" (next to the source) unless a folder is chosen and the
+    // same-folder choice is off.
+    std::string EffectiveOutputFolder() const;
+};
+
+// What happens when a job ends; read by the batch controller after each job and by the
+// preferences dialog.
+struct TJobEndOptions {
+    bool DelFileWhenCanceled = false;
+    bool DeleteSourceWhenDone = false;
+    bool OpenFolderWhenDone = false;
+    bool ShunDownWhenDone = false; // the stored key is spelled so
+};
+
+class TSettingsStore {
+public:
+    explicit TSettingsStore(std::string fileName) : FFileName(std::move(fileName)) {}
+    const std::string& FileName() const { return FFileName; }
+
+    // Number of catalogue sections VideoFormat0 and on; 0 without a catalogue.
+    std::int32_t FormatNum() const;
+    TOutputChoice ReadOutputChoice() const;
+    // The folder box's source when the output-folder choice is clicked.
+    std::string RecentOutputFolder() const;
+    // "OpenFolderWhenDone" has two defaults: the batch controller opens the folder until the key
+    // has been written once (pass true), the preferences dialog shows it unticked (pass false).
+    TJobEndOptions ReadJobEndOptions(bool openFolderDefault) const;
+
+    // Write into an open file, for callers that save several groups in one replacement.
+    static bool WriteOutputChoice(TIniFile& ini, const TOutputChoice& choice);
+    static bool WriteJobEndOptions(TIniFile& ini, const TJobEndOptions& options);
+
+    // Open, write, replace the file. False when the file could not be written (error in
+    // LastError); the old file is then unchanged.
+    bool SaveJobEndOptions(const TJobEndOptions& options);
+    const std::string& LastError() const { return FLastError; }
+
+private:
+    std::string FFileName;
+    std::string FLastError;
+};
+
+} // namespace velto
