@@ -29,6 +29,12 @@ class TCustomFFmpeg;
 // The task's log sink: (task, engine log level, text). Unassigned means "not attached".
 using TLogSink = std::function<void(TCustomFFmpeg* task, int level, const std::string& text)>;
 
+// The task's progress sink: (task, frame number, frames per second, current duration in ms,
+// quality, bit rate in kbit/s, current size in bytes, expected total duration in ms).
+using TProgressSink = std::function<void(TCustomFFmpeg* task, int frameNumber, int framesPerSecond,
+                                         int currentDuration, float quality, float bitRate,
+                                         std::int64_t currentSize, int totalDuration)>;
+
 // Video norms of the target presets.
 enum TTargetNorm { tnPAL = 0, tnNTSC = 1, tnFilm = 2 };
 
@@ -161,6 +167,12 @@ public:
     void EncodeQueuedAudio(int outputStream, bool last);
     void WriteVideoStats(int outputStream, int encodedSize);
     void PrintReport(bool final);
+    TProgressSink ProgressSink;
+    // Quantisers of the reported pictures; kept across runs.
+    int QpHistogramCounts[52] = {};
+    // Audio scratch kept between blocks: a block behind inserted silence, the resampler output.
+    std::vector<std::uint8_t> AudioBlockBuffer;
+    std::vector<std::uint8_t> AudioResampleBuffer;
     bool CustomHookAssigned = false; // the component has a custom hook handler
     std::uint32_t PostHookFlags = 0; // bit 0: the encoded-picture preview tap is on
 

@@ -366,6 +366,7 @@ int TCustomFFmpeg::WriteEncodedPackets(int outputStream) {
     int bytes = 0;
     while (AVCodecHlpr::avcodec_receive_packet(ost.Encoder, packet) >= 0) {
         bytes += packet->size;
+        NoteCodedFrame(ost, packet);
         if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO)
             Counters.VideoSize += packet->size;
         else

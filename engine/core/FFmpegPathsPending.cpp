@@ -1,7 +1,6 @@
-// Plain stand-ins for the audio and video output paths and the progress report, so that a run can
-// encode before their own units exist: no hooks, deinterlacing, padding, audio drift handling or
-// statistics. FFmpegAudio.cpp, FFmpegVideo.cpp and FFmpegReport.cpp replace these definitions and
-// delete this file.
+// Plain stand-ins for the video output path, so that a run can encode before its own unit
+// exists: no hooks, deinterlacing or padding. FFmpegVideo.cpp replaces these definitions and
+// deletes this file.
 #include "AVCodecHlpr.h"
 #include "AVUtilHlpr.h"
 #include "FFmpeg.h"
@@ -88,91 +87,5 @@ void TCustomFFmpeg::DoVideoOut(int outputStream, int inputStream, AVFrame* pictu
         ++ost.FrameNumber;
     }
 }
-
-void TCustomFFmpeg::DoAudioOut(int outputStream, int inputStream, AVFrame* samples) {
-    TOutputStreamState& ost = Run.OutputStreams[outputStream];
-    const TInputStreamState& sync = Run.InputStreams[ost.SyncIndex];
-    AVCodecContext* encoder = ost.Encoder;
-    (void)inputStream;
-    if (!ost.Resampler) {
-        if (SwResampleHlpr::swr_alloc_set_opts2(
-                &ost.Resampler, &encoder->ch_layout, encoder->sample_fmt, encoder->sample_rate,
-                &samples->ch_layout, static_cast<AVSampleFormat>(samples->format),
-                samples->sample_rate, 0, nullptr) < 0 ||
-            SwResampleHlpr::swr_init(ost.Resampler) < 0)
-            throw FFMpegException(
-                StringPrintf("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
-                             samples->ch_layout.nb_channels, samples->sample_rate,
-                             encoder->ch_layout.nb_channels, encoder->sample_rate));
-    }
-    const int queued = AVUtilHlpr::av_audio_fifo_size(ost.Fifo);
-    const double syncTime = static_cast<double>(sync.Pts - Settings.StartTime) / AV_TIME_BASE;
-    ost.SyncOpts = std::llround(syncTime * encoder->sample_rate) - queued;
-
-    const int capacity = SwResampleHlpr::swr_get_out_samples(ost.Resampler, samples->nb_samples);
-    if (capacity > 0) {
-        std::vector<std::uint8_t*> converted(
-            std::max(1, encoder->ch_layout.nb_channels) + AV_NUM_DATA_POINTERS, nullptr);
-        if (AVUtilHlpr::av_samples_alloc(converted.data(), nullptr, encoder->ch_layout.nb_channels,
-                                         capacity, encoder->sample_fmt, 0) < 0)
-            throw FFMpegException("av_malloc failed");
-        const int count = SwResampleHlpr::swr_convert(
-            ost.Resampler, converted.data(), capacity,
-            const_cast<const std::uint8_t**>(samples->extended_data), samples->nb_samples);
-        const int written = count > 0
-                                ? AVUtilHlpr::av_audio_fifo_write(
-                                      ost.Fifo, reinterpret_cast<void**>(converted.data()), count)
-                                : 0;
-        AVUtilHlpr::av_freep(&converted[0]);
-        if (written < count)
-            throw FFMpegException("av_fifo_realloc2() failed");
-    }
-    EncodeQueuedAudio(outputStream, false);
-}
-
-void TCustomFFmpeg::EncodeQueuedAudio(int outputStream, bool last) {
-    TOutputStreamState& ost = Run.OutputStreams[outputStream];
-    AVCodecContext* encoder = ost.Encoder;
-    const bool variable = encoder->frame_size <= 1 ||
-                          (encoder->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
-    const bool smallLast = encoder->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME;
-    for (;;) {
-        const int queued = AVUtilHlpr::av_audio_fifo_size(ost.Fifo);
-        int count = variable ? queued : encoder->frame_size;
-        if (queued <= 0 || (queued < count && !(last && smallLast)))
-            return;
-        count = std::min(count, queued);
-        FramePtr frame(AVUtilHlpr::av_frame_alloc());
-        if (!frame)
-            throw FFMpegException("av_malloc failed");
-        frame->nb_samples = count;
-        frame->format = encoder->sample_fmt;
-        frame->sample_rate = encoder->sample_rate;
-        AVUtilHlpr::av_channel_layout_copy(&frame->ch_layout, &encoder->ch_layout);
-        if (AVUtilHlpr::av_frame_get_buffer(frame.get(), 0) < 0)
-            throw FFMpegException("av_malloc failed");
-        AVUtilHlpr::av_audio_fifo_read(ost.Fifo, reinterpret_cast<void**>(frame->data), count);
-        frame->pts = ost.SyncOpts;
-        if (AVCodecHlpr::avcodec_send_frame(encoder, frame.get()) < 0)
-            throw FFMpegException("Audio encoding failed");
-        WriteEncodedPackets(outputStream);
-        ost.SyncOpts += count;
-    }
-}
-
-void TCustomFFmpeg::FlushEncoder(int outputStream) {
-    TOutputStreamState& ost = Run.OutputStreams[outputStream];
-    if (ost.Encoder->codec_type == AVMEDIA_TYPE_AUDIO && ost.Fifo)
-        EncodeQueuedAudio(outputStream, true);
-    if (ost.Encoder->codec_type == AVMEDIA_TYPE_AUDIO ||
-        ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
-        AVCodecHlpr::avcodec_send_frame(ost.Encoder, nullptr);
-        WriteEncodedPackets(outputStream);
-    }
-}
-
-void TCustomFFmpeg::WriteVideoStats(int, int) {}
-
-void TCustomFFmpeg::PrintReport(bool) {}
 
 } // namespace velto

@@ -25,6 +25,14 @@ namespace velto {
 
 struct TOutputStreamSetup;
 
+// What an encoder reported about the last packet it produced (its quality statistics), read by
+// the report and the video statistics file.
+struct TCodedFrame {
+    int Quality = 0; // lambda: FF_QP2LAMBDA per quantiser step
+    int PictureType = AV_PICTURE_TYPE_NONE;
+    std::int64_t Error[4] = {}; // squared error per plane, when the encoder computes PSNR
+};
+
 // One input file during a run.
 struct TInputFileState {
     bool EndOfFile = false; // a read failed; the file is never chosen again
@@ -92,6 +100,10 @@ struct TOutputStreamState {
     int ReformatPair = -6; // encoder format + 5 x decoder format; -6 means none
     SwrContext* Reformatter = nullptr;
     AVAudioFifo* Fifo = nullptr;
+    int ResampleInRate = 0; // input rate and channel count the resampler was made for
+    int ResampleInChannels = 0;
+    std::int64_t AudioNextPts = AV_NOPTS_VALUE; // encoder time base: end of the last frame sent
+    TCodedFrame Coded;
 
     std::FILE* LogFile = nullptr; // two-pass log, open in the first pass only
 };
@@ -131,6 +143,9 @@ std::int64_t DiscontinuityDelta(std::int64_t packetTime, std::int64_t nextPts,
 // The time base a copied stream gets from its input: the decoder's when the container's is finer
 // than it and finer than a millisecond, the container's otherwise.
 AVRational CopyTimeBase(AVRational streamTimeBase, AVRational decoderTimeBase);
+
+// Keeps the quality statistics side data of an encoded packet in ost.Coded.
+void NoteCodedFrame(TOutputStreamState& ost, const AVPacket* packet);
 
 // Scales decoded samples of any sample format by volume / 256 (the frame must be writable).
 void ApplyVolume(AVFrame* frame, int volume);

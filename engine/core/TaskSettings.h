@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <memory>
 #include <string>
@@ -40,10 +41,15 @@ struct ScalerContextDeleter {
 struct BitstreamFilterDeleter {
     void operator()(AVBSFContext* filter) const;
 };
+// Closes a file opened through the helper library.
+struct HelperFileDeleter {
+    void operator()(std::FILE* file) const;
+};
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
 using ScalerContextPtr = std::unique_ptr<SwsContext, ScalerContextDeleter>;
 using BitstreamFilterPtr = std::unique_ptr<AVBSFContext, BitstreamFilterDeleter>;
+using HelperFilePtr = std::unique_ptr<std::FILE, HelperFileDeleter>;
 
 // Bitstream filters applied to one stream's packets in order; a new filter goes at the end. The
 // chain is handed to an output stream with std::move, which leaves the source empty.
@@ -147,6 +153,7 @@ struct TaskSettings {
     int PassNumber = 0;
     std::string PassLogFilePrefix;
     std::string VideoStatsFileName;
+    HelperFilePtr VideoStatsFile; // opened on the first statistics line, closed with the options
     int VideoChannel = 0;
     std::string VideoStandard;
     std::uint8_t FrameHooksInUse = 0;

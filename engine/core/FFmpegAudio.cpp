@@ -1,0 +1,313 @@
+// The audio output path: each decoded block of an input stream is brought to the encoder's rate,
+// channel layout and sample format, kept in step with the sync time, framed through the output
+// stream's FIFO and encoded. FlushEncoder drains what is left at the end of the input.
+#include "AVCodecHlpr.h"
+#include "AVUtilHlpr.h"
+#include "FFmpeg.h"
+#include "MyUtils.h"
+#include "SwResampleHlpr.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace velto {
+
+namespace {
+
+struct FrameDeleter {
+    void operator()(AVFrame* frame) const { AVUtilHlpr::av_frame_free(&frame); }
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+
+// The largest run of silence inserted with one block, counted in bytes of 16-bit samples; a
+// longer gap is filled over the following blocks.
+constexpr int kMaxSilenceBytes = 131072;
+
+// One block of samples as planes of one sample format; packed formats use the first plane.
+struct SampleBlock {
+    std::vector<std::uint8_t*> planes;
+    int count = 0;
+    int channels = 0;
+    AVSampleFormat format = AV_SAMPLE_FMT_NONE;
+
+    bool Planar() const { return AVUtilHlpr::av_sample_fmt_is_planar(format); }
+    // Bytes of one sample position in one plane.
+    int Stride() const {
+        return AVUtilHlpr::av_get_bytes_per_sample(format) * (Planar() ? 1 : channels);
+    }
+};
+
+SampleBlock BlockOf(AVFrame* frame) {
+    SampleBlock block;
+    block.count = frame->nb_samples;
+    block.channels = frame->ch_layout.nb_channels;
+    block.format = static_cast<AVSampleFormat>(frame->format);
+    const int planes = block.Planar() ? block.channels : 1;
+    for (int p = 0; p < planes; ++p)
+        block.planes.push_back(frame->extended_data[p]);
+    return block;
+}
+
+// Points the planes of a block of `count` samples into buffer, which is grown to fit.
+void LayOver(SampleBlock& block, std::vector<std::uint8_t>& buffer, int count) {
+    const size_t planeSize = static_cast<size_t>(count) * block.Stride();
+    const size_t planes = block.Planar() ? block.channels : 1;
+    if (buffer.size() < planeSize * planes)
+        buffer.resize(planeSize * planes);
+    block.planes.resize(planes);
+    for (size_t p = 0; p < planes; ++p)
+        block.planes[p] = buffer.data() + p * planeSize;
+    block.count = count;
+}
+
+void SkipSamples(SampleBlock& block, int count) {
+    for (std::uint8_t*& plane : block.planes)
+        plane += static_cast<size_t>(count) * block.Stride();
+    block.count -= count;
+}
+
+// The block becomes `count` samples of silence followed by its samples, in buffer.
+void PrependSilence(SampleBlock& block, int count, std::vector<std::uint8_t>& buffer) {
+    SampleBlock result = block;
+    LayOver(result, buffer, count + block.count);
+    AVUtilHlpr::av_samples_set_silence(result.planes.data(), 0, count, block.channels,
+                                       block.format);
+    AVUtilHlpr::av_samples_copy(result.planes.data(), block.planes.data(), count, 0, block.count,
+                                block.channels, block.format);
+    block = result;
+}
+
+// A layout with an order the resampler can mix: unknown orders become the default layout.
+AVChannelLayout MixableLayout(const AVChannelLayout& layout) {
+    AVChannelLayout result = {};
+    if (layout.order == AV_CHANNEL_ORDER_UNSPEC)
+        AVUtilHlpr::av_channel_layout_default(&result, layout.nb_channels);
+    else
+        AVUtilHlpr::av_channel_layout_copy(&result, &layout);
+    return result;
+}
+
+} // namespace
+
+// Makes (or drops) the resampler so that it matches this block: rate, channel layout and sample
+// format conversions are all one SwrContext. A block whose parameters differ from the previous
+// one gets a new context, so a decoder that changes its output mid-stream is never fed into a
+// context made for other planes.
+static void PrepareResampler(TCustomFFmpeg& task, TOutputStreamState& ost, const AVFrame* samples) {
+    AVCodecContext* enc = ost.Encoder;
+    const AVSampleFormat format = static_cast<AVSampleFormat>(samples->format);
+    AVChannelLayout input = MixableLayout(samples->ch_layout);
+    AVChannelLayout output = MixableLayout(enc->ch_layout);
+    const bool sameLayout = AVUtilHlpr::av_channel_layout_compare(&input, &output) == 0;
+    const bool needed = ost.AudioResample || !sameLayout || format != enc->sample_fmt ||
+                        samples->sample_rate != enc->sample_rate;
+    const int pair = enc->sample_fmt + AV_SAMPLE_FMT_NB * format;
+    if (!needed ||
+        (ost.Resampler && ost.ReformatPair == pair && ost.ResampleInRate == samples->sample_rate &&
+         ost.ResampleInChannels == input.nb_channels)) {
+        if (!needed)
+            SwResampleHlpr::swr_free(&ost.Resampler);
+        AVUtilHlpr::av_channel_layout_uninit(&input);
+        AVUtilHlpr::av_channel_layout_uninit(&output);
+        return;
+    }
+    SwResampleHlpr::swr_free(&ost.Resampler);
+    ost.ReformatPair = -6;
+    int result = SwResampleHlpr::swr_alloc_set_opts2(&ost.Resampler, &output, enc->sample_fmt,
+                                                     enc->sample_rate, &input, format,
+                                                     samples->sample_rate, 0, nullptr);
+    // Drift compensation needs the resampling stage even between equal rates.
+    if (result >= 0 && task.Settings.AudioSyncMethod > 1)
+        result = AVUtilHlpr::av_opt_set_int(ost.Resampler, "flags", SWR_FLAG_RESAMPLE, 0);
+    if (result >= 0)
+        result = SwResampleHlpr::swr_init(ost.Resampler);
+    AVUtilHlpr::av_channel_layout_uninit(&input);
+    AVUtilHlpr::av_channel_layout_uninit(&output);
+    if (result < 0) {
+        SwResampleHlpr::swr_free(&ost.Resampler);
+        if (ost.AudioResample || samples->sample_rate != enc->sample_rate || !sameLayout)
+            throw FFMpegException(
+                StringPrintf("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
+                             samples->ch_layout.nb_channels, samples->sample_rate,
+                             enc->ch_layout.nb_channels, enc->sample_rate));
+        const char* from = AVUtilHlpr::av_get_sample_fmt_name(format);
+        const char* to = AVUtilHlpr::av_get_sample_fmt_name(enc->sample_fmt);
+        throw FFMpegException(StringPrintf("Cannot convert %s sample format to %s sample format",
+                                           from ? from : "?", to ? to : "?"));
+    }
+    ost.ReformatPair = pair;
+    ost.ResampleInRate = samples->sample_rate;
+    ost.ResampleInChannels = samples->ch_layout.nb_channels;
+}
+
+// Keeps the samples handed to the encoder in step with the sync time: drops the head of the
+// block, puts silence before it or nudges the resampler. False when nothing of the block is left.
+static bool SyncAudio(TCustomFFmpeg& task, TOutputStreamState& ost, TInputStreamState& ist,
+                      SampleBlock& block, int inputRate) {
+    const TaskSettings& settings = task.Settings;
+    AVCodecContext* enc = ost.Encoder;
+    const TInputStreamState& sync = task.Run.InputStreams[ost.SyncIndex];
+    const double syncTime = static_cast<double>(sync.Pts - settings.StartTime) / AV_TIME_BASE;
+    const int queued = AVUtilHlpr::av_audio_fifo_size(ost.Fifo);
+    if (settings.AudioSyncMethod <= 0) {
+        ost.SyncOpts = std::llround(syncTime * enc->sample_rate) - queued;
+        return true;
+    }
+    const double delta = syncTime * enc->sample_rate - static_cast<double>(ost.SyncOpts) - queued;
+    if (std::fabs(delta) <= 50)
+        return true;
+    const double idelta = delta * inputRate / enc->sample_rate;
+    std::int64_t sampleDelta = static_cast<std::int64_t>(idelta);
+    if (ist.IsStart || std::fabs(delta) > settings.AudioDriftThreshold * enc->sample_rate) {
+        if (sampleDelta < 0) {
+            const int skip = static_cast<int>(std::min<std::int64_t>(-sampleDelta, block.count));
+            SkipSamples(block, skip);
+            if (settings.Verbosity > 2)
+                task.Log(1, StringPrintf("discarding %d audio samples", static_cast<int>(-delta)));
+            if (block.count <= 0)
+                return false;
+            ist.IsStart = 0;
+        } else {
+            const int limit = kMaxSilenceBytes / (2 * std::max(1, block.channels));
+            if (sampleDelta + block.count <= limit)
+                ist.IsStart = 0;
+            else // the rest of the gap follows with the next block
+                sampleDelta = std::max(0, limit - block.count);
+            if (sampleDelta > 0)
+                PrependSilence(block, static_cast<int>(sampleDelta), task.AudioBlockBuffer);
+            if (settings.Verbosity > 2)
+                task.Log(
+                    1, StringPrintf("adding %d audio samples of silence", static_cast<int>(delta)));
+        }
+    } else if (settings.AudioSyncMethod > 1 && ost.Resampler) {
+        const int method = settings.AudioSyncMethod;
+        const int comp = std::clamp(static_cast<int>(delta), -method, method);
+        if (settings.Verbosity > 2)
+            task.Log(1, StringPrintf("compensating audio timestamp drift:%f compensation:%d in:%d",
+                                     delta, comp, enc->sample_rate));
+        SwResampleHlpr::swr_set_compensation(ost.Resampler, comp, enc->sample_rate);
+    }
+    return true;
+}
+
+// Resamples or converts a block into the output stream's FIFO.
+static void QueueSamples(TCustomFFmpeg& task, TOutputStreamState& ost, SampleBlock& block) {
+    AVCodecContext* enc = ost.Encoder;
+    SampleBlock out = block;
+    if (ost.Resampler) {
+        const int capacity = SwResampleHlpr::swr_get_out_samples(ost.Resampler, block.count);
+        if (capacity <= 0)
+            return;
+        out.channels = enc->ch_layout.nb_channels;
+        out.format = enc->sample_fmt;
+        LayOver(out, task.AudioResampleBuffer, capacity);
+        const int count = SwResampleHlpr::swr_convert(
+            ost.Resampler, out.planes.data(), capacity,
+            const_cast<const std::uint8_t**>(block.planes.data()), block.count);
+        if (count < 0) {
+            if (task.Settings.ExitOnError)
+                throw FFMpegException("av_audio_convert() failed");
+            task.Log(0, "av_audio_convert() failed");
+            return;
+        }
+        out.count = count;
+    }
+    if (out.count <= 0)
+        return;
+    if (AVUtilHlpr::av_audio_fifo_write(ost.Fifo, reinterpret_cast<void**>(out.planes.data()),
+                                        out.count) < out.count)
+        throw FFMpegException("av_fifo_realloc2() failed");
+}
+
+void TCustomFFmpeg::DoAudioOut(int outputStream, int inputStream, AVFrame* samples) {
+    TOutputStreamState& ost = Run.OutputStreams[outputStream];
+    TInputStreamState& ist = Run.InputStreams[inputStream];
+    AVCodecContext* enc = ost.Encoder;
+    // A block the decoder could not describe cannot be converted safely.
+    if (!ost.Fifo || samples->nb_samples <= 0 || samples->sample_rate <= 0 ||
+        samples->ch_layout.nb_channels <= 0 || samples->format < 0 || enc->sample_rate <= 0)
+        return;
+    if (samples->ch_layout.nb_channels != enc->ch_layout.nb_channels)
+        ost.AudioResample = 1;
+    PrepareResampler(*this, ost, samples);
+    SampleBlock block = BlockOf(samples);
+    if (!SyncAudio(*this, ost, ist, block, samples->sample_rate))
+        return;
+    QueueSamples(*this, ost, block);
+    EncodeQueuedAudio(outputStream, false);
+}
+
+void TCustomFFmpeg::EncodeQueuedAudio(int outputStream, bool last) {
+    TOutputStreamState& ost = Run.OutputStreams[outputStream];
+    AVCodecContext* enc = ost.Encoder;
+    // Encoders without a frame size (PCM and the like) take whatever has been queued.
+    const bool anySize = enc->frame_size < 2;
+    const bool smallLast = enc->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME;
+    const int channels = enc->ch_layout.nb_channels;
+    for (;;) {
+        const int queued = AVUtilHlpr::av_audio_fifo_size(ost.Fifo);
+        const int wanted = anySize ? queued : enc->frame_size;
+        if (queued <= 0 || (queued < wanted && !last))
+            return;
+        const int count = std::min(wanted, queued);
+        // A short tail goes out padded with silence to an encoder that takes only whole frames,
+        // rather than being lost.
+        const int frameSamples = smallLast ? count : wanted;
+        FramePtr frame(AVUtilHlpr::av_frame_alloc());
+        if (!frame)
+            throw FFMpegException("av_malloc failed");
+        frame->nb_samples = frameSamples;
+        frame->format = enc->sample_fmt;
+        frame->sample_rate = enc->sample_rate;
+        AVUtilHlpr::av_channel_layout_copy(&frame->ch_layout, &enc->ch_layout);
+        if (AVUtilHlpr::av_frame_get_buffer(frame.get(), 0) < 0)
+            throw FFMpegException("av_malloc failed");
+        AVUtilHlpr::av_audio_fifo_read(ost.Fifo, reinterpret_cast<void**>(frame->extended_data),
+                                       count);
+        if (frameSamples > count)
+            AVUtilHlpr::av_samples_set_silence(frame->extended_data, count, frameSamples - count,
+                                               channels, enc->sample_fmt);
+        const AVRational sampleBase{1, enc->sample_rate};
+        std::int64_t pts = AVUtilHlpr::av_rescale_q(ost.SyncOpts, sampleBase, enc->time_base);
+        // Frames never overlap: a sync time that went back cannot make timestamps go back.
+        if (ost.AudioNextPts != AV_NOPTS_VALUE && pts < ost.AudioNextPts)
+            pts = ost.AudioNextPts;
+        frame->pts = pts;
+        if (AVCodecHlpr::avcodec_send_frame(enc, frame.get()) < 0)
+            throw FFMpegException("Audio encoding failed");
+        WriteEncodedPackets(outputStream);
+        ost.AudioNextPts = pts + AVUtilHlpr::av_rescale_q(frameSamples, sampleBase, enc->time_base);
+        ost.SyncOpts += frameSamples;
+    }
+}
+
+void TCustomFFmpeg::FlushEncoder(int outputStream) {
+    TOutputStreamState& ost = Run.OutputStreams[outputStream];
+    AVCodecContext* enc = ost.Encoder;
+    if (enc->codec_type == AVMEDIA_TYPE_AUDIO && ost.Fifo) {
+        // The resampler holds back the last few samples for its filter; take them too.
+        if (ost.Resampler) {
+            SampleBlock tail;
+            tail.channels = enc->ch_layout.nb_channels;
+            tail.format = enc->sample_fmt;
+            const int capacity = SwResampleHlpr::swr_get_out_samples(ost.Resampler, 0);
+            if (capacity > 0) {
+                LayOver(tail, AudioResampleBuffer, capacity);
+                const int count = SwResampleHlpr::swr_convert(ost.Resampler, tail.planes.data(),
+                                                              capacity, nullptr, 0);
+                if (count > 0)
+                    AVUtilHlpr::av_audio_fifo_write(
+                        ost.Fifo, reinterpret_cast<void**>(tail.planes.data()), count);
+            }
+        }
+        EncodeQueuedAudio(outputStream, true);
+    }
+    if (enc->codec_type == AVMEDIA_TYPE_AUDIO || enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+        AVCodecHlpr::avcodec_send_frame(enc, nullptr);
+        WriteEncodedPackets(outputStream);
+    }
+}
+
+} // namespace velto
