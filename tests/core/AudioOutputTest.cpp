@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <regex>
 
 namespace velto::test {
 namespace {
@@ -229,6 +230,48 @@ TEST_F(AudioOutputTest, SyncLogsItsCorrections) {
     Output("late.wav", "acodec=pcm_s16le\nasync=1\nv=3");
     ASSERT_EQ(Transcode(), "");
     EXPECT_TRUE(Logged("adding 22050 audio samples of silence"));
+}
+
+TEST_F(AudioOutputTest, SmallDriftIsCompensatedByAtMostTheMethod) {
+    const std::string source = MakeTone(Path("tone.mkv"), "mp2", 2.0);
+    // Every packet from the 20th on comes 7 ms (309 samples) late: below the drift threshold.
+    const std::string input = Path("drift.mkv");
+    Remux(source, input, [&](AVPacket& packet, AVMediaType, int number) {
+        if (number >= 20)
+            packet.pts = packet.dts = packet.pts + 7;
+        return true;
+    });
+    for (int method : {100, 1000}) {
+        SCOPED_TRACE(method);
+        task.InitOptions();
+        lines.clear();
+        // The late start is filled first, which ends the start phase; the drift comes after.
+        Input(input, "itsoffset=0.1");
+        Output("drift.wav", "acodec=pcm_s16le\nv=3\nasync=" + std::to_string(method));
+        ASSERT_EQ(Transcode(), "");
+        const std::regex logged("^compensating audio timestamp drift:([-0-9.]+) "
+                                "compensation:(-?[0-9]+) in:44100$");
+        std::vector<double> drifts;
+        std::smatch match;
+        for (const std::string& line : lines) {
+            if (!std::regex_match(line, match, logged))
+                continue;
+            const double drift = std::stod(match[1]);
+            drifts.push_back(drift);
+            EXPECT_GT(std::fabs(drift), 50.0);
+            EXPECT_EQ(std::stoi(match[2]), std::clamp(static_cast<int>(drift), -method, method));
+        }
+        ASSERT_FALSE(drifts.empty());
+        EXPECT_GT(*std::max_element(drifts.begin(), drifts.end()), 300.0);
+        EXPECT_LT(drifts.back(), drifts.front()); // the resampler catches up
+        EXPECT_FALSE(LoggedFragment("discarding"));
+        // Only the late start is filled with silence, not the drift.
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& line) {
+                                    return line.find("audio samples of silence") != line.npos;
+                                }),
+                  1);
+    }
 }
 
 } // namespace
