@@ -89,13 +89,11 @@ AVChannelLayout MixableLayout(const AVChannelLayout& layout) {
     return result;
 }
 
-} // namespace
-
 // Makes (or drops) the resampler so that it matches this block: rate, channel layout and sample
 // format conversions are all one SwrContext. A block whose parameters differ from the previous
 // one gets a new context, so a decoder that changes its output mid-stream is never fed into a
 // context made for other planes.
-static void PrepareResampler(TCustomFFmpeg& task, TOutputStreamState& ost, const AVFrame* samples) {
+void PrepareResampler(TCustomFFmpeg& task, TOutputStreamState& ost, const AVFrame* samples) {
     AVCodecContext* enc = ost.Encoder;
     const AVSampleFormat format = static_cast<AVSampleFormat>(samples->format);
     AVChannelLayout input = MixableLayout(samples->ch_layout);
@@ -144,8 +142,8 @@ static void PrepareResampler(TCustomFFmpeg& task, TOutputStreamState& ost, const
 
 // Keeps the samples handed to the encoder in step with the sync time: drops the head of the
 // block, puts silence before it or nudges the resampler. False when nothing of the block is left.
-static bool SyncAudio(TCustomFFmpeg& task, TOutputStreamState& ost, TInputStreamState& ist,
-                      SampleBlock& block, int inputRate) {
+bool SyncAudio(TCustomFFmpeg& task, TOutputStreamState& ost, TInputStreamState& ist,
+               SampleBlock& block, int inputRate) {
     const TaskSettings& settings = task.Settings;
     AVCodecContext* enc = ost.Encoder;
     const TInputStreamState& sync = task.Run.InputStreams[ost.SyncIndex];
@@ -193,7 +191,7 @@ static bool SyncAudio(TCustomFFmpeg& task, TOutputStreamState& ost, TInputStream
 }
 
 // Resamples or converts a block into the output stream's FIFO.
-static void QueueSamples(TCustomFFmpeg& task, TOutputStreamState& ost, SampleBlock& block) {
+void QueueSamples(TCustomFFmpeg& task, TOutputStreamState& ost, SampleBlock& block) {
     AVCodecContext* enc = ost.Encoder;
     SampleBlock out = block;
     if (ost.Resampler) {
@@ -220,6 +218,8 @@ static void QueueSamples(TCustomFFmpeg& task, TOutputStreamState& ost, SampleBlo
                                         out.count) < out.count)
         throw FFMpegException("av_fifo_realloc2() failed");
 }
+
+} // namespace
 
 void TCustomFFmpeg::DoAudioOut(int outputStream, int inputStream, AVFrame* samples) {
     TOutputStreamState& ost = Run.OutputStreams[outputStream];

@@ -154,19 +154,13 @@ TEST_F(AudioOutputTest, ReencodesKeepRateChannelsAndDuration) {
                     static_cast<double>(in.samples) / in.rate,
                     static_cast<double>(frame) / out.rate);
         EXPECT_GT(out.rms, 0.05);
+        // MP2 takes whole frames only: its short tail goes out padded, not dropped.
+        if (row.codec == AV_CODEC_ID_MP2) {
+            for (int size : out.frameSizes)
+                EXPECT_EQ(size, 1152);
+            EXPECT_GE(out.samples * in.rate, in.samples * out.rate);
+        }
     }
-}
-
-TEST_F(AudioOutputTest, FramedEncoderGetsWholeFramesAfterResampling) {
-    Input(MakeTone(Path("in.mp2"), "mp2", 1.0));
-    Output("mono.mp2", "acodec=mp2\nar=22050\nac=1");
-    ASSERT_EQ(Transcode(), "");
-    const DecodedAudio out = DecodeAudio(Path("mono.mp2"));
-    ASSERT_FALSE(out.frameSizes.empty());
-    for (int size : out.frameSizes)
-        EXPECT_EQ(size, 1152);
-    // The tail is padded to a frame, not dropped.
-    EXPECT_GE(out.samples, 22050);
 }
 
 TEST_F(AudioOutputTest, SyncFillsGapsAndDropsSamplesAheadOfTime) {
@@ -223,13 +217,6 @@ TEST_F(AudioOutputTest, VolumeScalesSamplesOfEveryDecoderFormat) {
         ASSERT_GT(rms[0], 0.05);
         EXPECT_NEAR(rms[1] / rms[0], 0.5, 0.01);
     }
-}
-
-TEST_F(AudioOutputTest, SyncLogsItsCorrections) {
-    Input(MakeTone(Path("tone.mp2"), "mp2", 1.0), "itsoffset=0.5");
-    Output("late.wav", "acodec=pcm_s16le\nasync=1\nv=3");
-    ASSERT_EQ(Transcode(), "");
-    EXPECT_TRUE(Logged("adding 22050 audio samples of silence"));
 }
 
 TEST_F(AudioOutputTest, SmallDriftIsCompensatedByAtMostTheMethod) {
