@@ -158,12 +158,23 @@ void ApplyOutputRecord(TFFmpeg& task, const std::string& fileName, TOutputOption
         task.SetTarget(kTargets[r.Target], norm, r.TargetFallbackNorm == 1 ? "pal" : "ntsc");
     }
 
-    if (r.CustomHook)
+    if (r.CustomHook && customHook) {
         task.CustomHookHandler = customHook;
-    else if (r.BeforeHook)
+        task.CustomHookAssigned = true;
+        task.CustomHookSink = [](TCustomFFmpeg* self, TBitmap& bitmap, int frameNumber,
+                                 std::int64_t pts, bool& update, bool& stopHook) {
+            auto* owner = static_cast<TFFmpeg*>(self);
+            owner->CustomHookHandler(owner, bitmap, frameNumber, pts, update, stopHook);
+        };
+    } else if (r.BeforeHook && beforeHook) {
         task.BeforeHookHandler = beforeHook;
-    else
+        task.BeforeHookSink = [](TCustomFFmpeg* self, std::int64_t pts, THookAction& action) {
+            auto* owner = static_cast<TFFmpeg*>(self);
+            owner->BeforeHookHandler(owner, pts, action);
+        };
+    } else if (!r.CustomHook && !r.BeforeHook) {
         task.HookRanges = ParseHookRanges(r.HookRanges);
+    }
 }
 
 } // namespace velto

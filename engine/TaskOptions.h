@@ -15,9 +15,6 @@ namespace velto {
 class TBitmap;
 class TFFmpeg;
 
-// What a before-hook handler decides for one frame.
-enum THookAction { haContinue, haIgnore, haStop };
-
 // Handlers the component passes for its OnBeforeHook and OnCustomHook events.
 using TBeforeHookHandler =
     std::function<void(TFFmpeg* task, std::int64_t pts, THookAction& action)>;
@@ -95,12 +92,6 @@ struct TOutputOptions {
     std::string ExtOptions;
 };
 
-// A time range, in microseconds, in which frame hooks run.
-struct THookRange {
-    std::int64_t Start = 0;
-    std::int64_t End = 0;
-};
-
 // A task as the engine component keeps it.
 class TFFmpeg : public TCustomFFmpeg {
 public:
@@ -109,9 +100,9 @@ public:
     TInputOptions InputOptions;
     TOutputOptions OutputOptions;
     // At most one of the two handlers is set; without either, HookRanges limit the hooks.
+    // ApplyOutputRecord also hands them to the run as its hook sinks.
     TBeforeHookHandler BeforeHookHandler;
     TCustomHookHandler CustomHookHandler;
-    std::vector<THookRange> HookRanges; // sorted by End
 };
 
 // Items "start-end" in milliseconds separated by ","; kept when start <= end and end >= 0,

@@ -19,6 +19,7 @@
 #include "FFMpegException.h"
 #include "FFmpegFiles.h"
 #include "FFmpegRunTables.h"
+#include "FFmpegVideoState.h"
 #include "FrameHook.h"
 #include "TaskSettings.h"
 
@@ -28,6 +29,21 @@ class TCustomFFmpeg;
 
 // The task's log sink: (task, engine log level, text). Unassigned means "not attached".
 using TLogSink = std::function<void(TCustomFFmpeg* task, int level, const std::string& text)>;
+
+// What a before-hook handler decides for one picture.
+enum THookAction { haContinue, haIgnore, haStop };
+
+// A time range of input timestamps, in microseconds, inclusive, in which frame hooks run.
+struct THookRange {
+    std::int64_t Start = 0;
+    std::int64_t End = 0;
+};
+
+// The engine component's hook handlers as the task calls them, on its worker thread.
+using TBeforeHookSink =
+    std::function<void(TCustomFFmpeg* task, std::int64_t pts, THookAction& action)>;
+using TCustomHookSink = std::function<void(TCustomFFmpeg* task, TBitmap& bitmap, int frameNumber,
+                                           std::int64_t pts, bool& update, bool& stopHook)>;
 
 // The task's progress sink: (task, frame number, frames per second, current duration in ms,
 // quality, bit rate in kbit/s, current size in bytes, expected total duration in ms).
@@ -174,7 +190,32 @@ public:
     std::vector<std::uint8_t> AudioBlockBuffer;
     std::vector<std::uint8_t> AudioResampleBuffer;
     bool CustomHookAssigned = false; // the component has a custom hook handler
-    std::uint32_t PostHookFlags = 0; // bit 0: the encoded-picture preview tap is on
+    // Bit 0: the encoded-picture preview tap is on. Written from any thread without waiting
+    // (SetPreview); the worker frees the previewer once it sees the bit cleared.
+    std::atomic<std::uint32_t> PostHookFlags{0};
+    void SetPreview(bool on);
+
+    // ---- Hooks and the video path (FFmpegHooks.cpp, FFmpegVideo.cpp) ----
+    // Handlers of the engine component; unassigned means no handler. The custom hook is detached
+    // when it asks to stop or cannot be served.
+    TBeforeHookSink BeforeHookSink;
+    TCustomHookSink CustomHookSink;
+    std::vector<THookRange> HookRanges; // sorted by End; empty: no limit
+    THookAction HookAction = haContinue;
+    TVideoHookState VideoHooks;
+    void DecideHookAction(std::int64_t pts);
+    // Makes VideoHooks.HookPicture a writable copy of picture (deinterlaced when asked); false
+    // when no copy could be made.
+    bool MakeWorkingCopy(const AVFrame* picture);
+    void RunCustomHook(AVFrame* picture, std::int64_t pts);
+    void StopCustomHook();
+    void PreviewTap(const AVFrame* picture, std::int64_t pts);
+    // How many times DoVideoOut encodes the current picture of an output stream (0: dropped).
+    int VideoCopies(TOutputStreamState& ost);
+    // The picture an output stream encodes: picture cropped, scaled and padded as set up; null
+    // when it is dropped for this stream.
+    AVFrame* FormatPicture(TOutputStreamState& ost, int inputStream, AVFrame* picture,
+                           AVFrame* view);
 
     // ---- Steps of Transcode (the files named above) ----
     void BuildInputTables();

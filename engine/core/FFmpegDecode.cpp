@@ -374,6 +374,9 @@ int TCustomFFmpeg::WriteEncodedPackets(int outputStream) {
         if (ost.LogFile && ost.Encoder->stats_out)
             MyUtilHlpr::my_fprintf(ost.LogFile, "%s", ost.Encoder->stats_out);
         packet->stream_index = ost.Index;
+        // Encoders leave picture durations open; MP4 would then cut the last picture off.
+        if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO && packet->duration <= 0)
+            packet->duration = 1;
         AVCodecHlpr::av_packet_rescale_ts(packet, ost.Encoder->time_base, ost.Stream->time_base);
         WriteFrame(ost.FileIndex, packet, ost.Encoder, ost.Setup->BitstreamFilters);
         AVCodecHlpr::av_packet_unref(packet);

@@ -131,6 +131,7 @@ struct TRunCounters {
     std::int64_t ExtraSize = 0; // global headers
     int DuplicateFrames = 0;
     int DroppedFrames = 0;
+    int HookFrameNumber = 0; // decoded video pictures that reached the hook stage
 };
 
 // The correction a discontinuity calls for: packetTime (microseconds, after offset and scale)

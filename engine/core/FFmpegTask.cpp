@@ -35,6 +35,9 @@ void TCustomFFmpeg::ResetOptionState() {
         ReleaseFrameHooks(&FrameHooks);
     // Assigning a fresh record frees the holders, chains and matrices of the old one.
     Settings = TaskSettings{};
+    HookAction = haContinue;
+    HookRanges.clear();
+    VideoHooks.Reset();
 }
 
 void TCustomFFmpeg::AllocateOptionHolders() {
