@@ -33,9 +33,13 @@ void TVideoHookState::Reset() {
     if (AVUtilHlpr::av_frame_free) {
         AVUtilHlpr::av_frame_free(&HookPicture);
         AVUtilHlpr::av_frame_free(&Handover);
+        AVUtilHlpr::av_frame_free(&Prepared);
+        AVUtilHlpr::av_frame_free(&Encoded);
     }
     HookPicture = nullptr;
     Handover = nullptr;
+    Prepared = nullptr;
+    Encoded = nullptr;
     RangeIndex = 0;
     ResetRGBPicture(CustomPicture);
     ResetRGBPicture(PreviewPicture);

@@ -16,10 +16,10 @@ namespace velto {
 
 namespace {
 
-struct FrameDeleter {
-    void operator()(AVFrame* frame) const { AVUtilHlpr::av_frame_free(&frame); }
+// Drops a kept frame's references when the call ends, also by an exception.
+struct FrameUnref {
+    void operator()(AVFrame* frame) const { AVUtilHlpr::av_frame_unref(frame); }
 };
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 
 // Gives frame a buffer of its own again when an encoder still holds the previous one; the
 // contents are about to be overwritten, so nothing is copied.
@@ -159,11 +159,17 @@ void TCustomFFmpeg::DoVideoOut(int outputStream, int inputStream, AVFrame* pictu
     if (copies <= 0)
         return;
 
-    FramePtr prepared(AVUtilHlpr::av_frame_alloc());
-    FramePtr frame(AVUtilHlpr::av_frame_alloc());
+    // Both frames are kept for the task and hold references only within this call.
+    AVFrame*& prepared = VideoHooks.Prepared;
+    AVFrame*& frame = VideoHooks.Encoded;
+    if (!prepared)
+        prepared = AVUtilHlpr::av_frame_alloc();
+    if (!frame)
+        frame = AVUtilHlpr::av_frame_alloc();
     if (!prepared || !frame)
         throw FFMpegException("Video encoding failed");
-    AVFrame* final = FormatPicture(ost, inputStream, picture, prepared.get());
+    std::unique_ptr<AVFrame, FrameUnref> release(prepared);
+    AVFrame* final = FormatPicture(ost, inputStream, picture, prepared);
     if (!final)
         return;
 
@@ -175,7 +181,7 @@ void TCustomFFmpeg::DoVideoOut(int outputStream, int inputStream, AVFrame* pictu
     const float quality =
         Settings.SameQuality ? Run.InputStreams[inputStream].Quality : ost.Setup->Quality;
     for (int i = 0; i < copies && !StopRequested.load(); ++i) {
-        if (AVUtilHlpr::av_frame_ref(frame.get(), final) < 0)
+        if (AVUtilHlpr::av_frame_ref(frame, final) < 0)
             throw FFMpegException("Video encoding failed");
         frame->width = encoder->width;
         frame->height = encoder->height;
@@ -187,8 +193,8 @@ void TCustomFFmpeg::DoVideoOut(int outputStream, int inputStream, AVFrame* pictu
         frame->quality = static_cast<int>(std::lround(quality));
         frame->pict_type = AV_PICTURE_TYPE_NONE;
         frame->pts = ost.SyncOpts;
-        const int sent = AVCodecHlpr::avcodec_send_frame(encoder, frame.get());
-        AVUtilHlpr::av_frame_unref(frame.get());
+        const int sent = AVCodecHlpr::avcodec_send_frame(encoder, frame);
+        AVUtilHlpr::av_frame_unref(frame);
         if (sent < 0)
             throw FFMpegException("Video encoding failed");
         const int bytes = WriteEncodedPackets(outputStream);

@@ -20,6 +20,8 @@ struct TVideoHookState {
     // encoder that keeps pictures holds it and the next picture then gets a fresh buffer.
     AVFrame* HookPicture = nullptr;
     AVFrame* Handover = nullptr; // empty frame that takes the reference before it replaces
+    AVFrame* Prepared = nullptr; // the picture an output stream encodes, between uses empty
+    AVFrame* Encoded = nullptr;  // the copy handed to the encoder, between uses empty
     std::size_t RangeIndex = 0;  // current entry of the task's hook ranges
     TRGBPicture CustomPicture;   // bitmap handed to the custom hook
     TRGBPicture PreviewPicture;  // bitmap shown by the previewer
