@@ -95,6 +95,9 @@ struct TOutputOptions {
 // A task as the engine component keeps it.
 class TFFmpeg : public TCustomFFmpeg {
 public:
+    // The worker's sinks see this class too: it must not be torn down under a running worker.
+    ~TFFmpeg() override { StopAndWait(); }
+
     std::int32_t Index = -1;
     std::uint32_t ThreadID = 0;
     TInputOptions InputOptions;

@@ -11,14 +11,17 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "FFMpegException.h"
 #include "FFmpegFiles.h"
 #include "FFmpegRunTables.h"
+#include "FFmpegThread.h"
 #include "FFmpegVideoState.h"
 #include "FrameHook.h"
 #include "TaskSettings.h"
@@ -50,6 +53,9 @@ using TCustomHookSink = std::function<void(TCustomFFmpeg* task, TBitmap& bitmap,
 using TProgressSink = std::function<void(TCustomFFmpeg* task, int frameNumber, int framesPerSecond,
                                          int currentDuration, float quality, float bitRate,
                                          std::int64_t currentSize, int totalDuration)>;
+
+// The task's terminate sink; the task's Finished, Failed() and ErrorMessage() tell how it ended.
+using TTerminateSink = std::function<void(TCustomFFmpeg* task)>;
 
 // Video norms of the target presets.
 enum TTargetNorm { tnPAL = 0, tnNTSC = 1, tnFilm = 2 };
@@ -269,9 +275,63 @@ public:
     // Closes and frees every input and output with their stream records (idempotent).
     void ReleaseFiles();
 
-    // ---- Transcode, report and thread: declared by their units below ----
+    // ---- Thread and run control (FFmpegRunControl.cpp, FFmpegThread.cpp) ----
+    // Starts the run: on the caller's thread (returns null once it has ended) or on a new worker
+    // thread created suspended, which the caller resumes. Null, changing nothing, when the task
+    // is running or has reported its termination; null after reporting a failure when the task
+    // has no output or no input file.
+    TFFmpegThread* Start(bool threaded, TConvertPriority priority);
+    // Asks the loop to end at its next test and wakes a paused worker. Any thread.
+    void Stop();
+    // Stop for a running task; a task that never ran reports its termination from a thread of
+    // its own. Any thread.
+    void StopOrFinish();
+    // Cooperative pause of a worker: it parks at the top of the next loop iteration or between
+    // duplicated pictures, holding no lock. A run on the caller's thread is not paused.
+    void Pause();
+    void Resume();
+    // Back to the created state with fresh option defaults (libraries bound; not while running).
+    void ResetState();
+    // Closes every file, frees the option state and deletes outputs left empty (libraries bound).
+    void ReleaseFilesAndOptions();
+    // The worker's test: parks while paused; false once a stop is requested.
+    bool KeepRunning();
+    bool Running() const;
+    bool Terminated() const;
+    bool Failed() const;
+    std::string ErrorMessage() const;
+    // True while the worker sits parked by Pause.
+    bool Parked() const { return parked_.load(); }
+    // Stops the run and waits until no thread of the task is left: ten waits of 100 ms, then on
+    // until it ends, since the task must not go while a thread uses it. On the main thread the
+    // wait serves the dispatcher so that a worker waiting for the main thread can finish.
+    void StopAndWait();
+    TTerminateSink TerminateSink;
+
+    // The thread bodies (FFmpegThread.cpp).
+    void RunWrapper();
+    void ReportTermination();
+    // A thread of this task has stopped using it.
+    void ThreadEnded() { activeThreads_.fetch_sub(1); }
 
 private:
+    void RecordFailure(const std::string& message);
+
+    // Run flags, error message, worker. Recursive: a worker that could not get a system thread
+    // runs on the thread that resumed it, which may hold this lock (Stop).
+    mutable std::recursive_mutex runLock_;
+    bool running_ = false;
+    bool terminated_ = false;
+    bool reporting_ = false; // a termination report is on its way outside a run
+    bool failed_ = false;
+    std::string errorMessage_;
+    TFFmpegThread* worker_ = nullptr; // alive until the termination report clears it
+    std::atomic<int> activeThreads_{0};
+    std::mutex pauseLock_;
+    std::condition_variable pauseChanged_;
+    std::atomic<bool> pauseRequested_{false};
+    std::atomic<bool> parked_{false};
+
     // Set-up steps (FFmpegInput.cpp, FFmpegOutputStreams.cpp).
     void ReadInputStream(AVStream* stream, TInputStreamSetup& setup, const std::string& fileName);
     TOutputStreamSetup& AddOutputStream(AVFormatContext* output, AVMediaType kind,

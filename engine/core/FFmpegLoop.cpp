@@ -76,7 +76,7 @@ void TCustomFFmpeg::RunLoop() {
         AVPacket* packet = holder.get();
         if (!packet)
             throw FFMpegException("av_mallocz fail");
-        while (!StopRequested.load()) {
+        while (KeepRunning()) {
             double outputMinimum = 0;
             const int file = ChooseInputFile(outputMinimum);
             if (file < 0)

@@ -26,6 +26,7 @@ void BitstreamFilterDeleter::operator()(AVBSFContext* filter) const {
 TCustomFFmpeg::TCustomFFmpeg() = default;
 
 TCustomFFmpeg::~TCustomFFmpeg() {
+    StopAndWait();
     ReleaseFiles();
     ResetOptionState();
 }

@@ -180,7 +180,7 @@ void TCustomFFmpeg::DoVideoOut(int outputStream, int inputStream, AVFrame* pictu
         defaults->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME);
     const float quality =
         Settings.SameQuality ? Run.InputStreams[inputStream].Quality : ost.Setup->Quality;
-    for (int i = 0; i < copies && !StopRequested.load(); ++i) {
+    for (int i = 0; i < copies && KeepRunning(); ++i) {
         if (AVUtilHlpr::av_frame_ref(frame, final) < 0)
             throw FFMpegException("Video encoding failed");
         frame->width = encoder->width;

@@ -1,0 +1,247 @@
+// Run control of a task: start (on the caller's thread or a worker), the run wrapper that always
+// cleans up, stop, cooperative pause and resume, the termination report and the waits that keep
+// a task alive while one of its threads still uses it.
+#include "FFmpeg.h"
+#include "LibraryBinding.h"
+#include "MainThreadDispatcher.h"
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+namespace velto {
+
+namespace {
+
+// Output files the task opened itself (not protocols or muxers that write no file).
+std::vector<std::string> WrittenFiles(const std::vector<TOutputFile>& outputs) {
+    std::vector<std::string> names;
+    for (const TOutputFile& output : outputs) {
+        const AVFormatContext* context = output.Context;
+        if (context && context->url && context->oformat &&
+            !(context->oformat->flags & AVFMT_NOFILE))
+            names.emplace_back(context->url);
+    }
+    return names;
+}
+
+} // namespace
+
+TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
+    const char* missing = nullptr;
+    {
+        std::lock_guard guard(runLock_);
+        if (running_ || terminated_ || reporting_)
+            return nullptr;
+        if (OutputFiles.empty())
+            missing = "Must supply at least one output file";
+        else if (InputFiles.empty())
+            missing = "Must supply at least one input file";
+        if (missing) {
+            reporting_ = true;
+        } else {
+            running_ = true;
+            StopRequested = false;
+            Finished = false;
+            failed_ = false;
+            errorMessage_.clear();
+            pauseRequested_ = false;
+        }
+    }
+    if (missing) {
+        ReleaseFilesAndOptions();
+        RecordFailure(missing);
+        ReportTermination();
+        return nullptr;
+    }
+    if (!threaded) {
+        RunWrapper();
+        return nullptr;
+    }
+    auto* thread = new TFFmpegThread(this, priority);
+    std::lock_guard guard(runLock_);
+    worker_ = thread;
+    activeThreads_.fetch_add(1);
+    return thread;
+}
+
+void TCustomFFmpeg::RunWrapper() {
+    Finished = false;
+    try {
+        Transcode();
+    } catch (const std::exception& error) {
+        RecordFailure(error.what());
+    } catch (...) {
+        // Anything else escaping a worker thread would end the whole program.
+        RecordFailure("Unknown failure");
+    }
+    CloseOpenCodecs();
+    ReleaseFilesAndOptions();
+    ReportTermination();
+}
+
+void TCustomFFmpeg::RecordFailure(const std::string& message) {
+    {
+        std::lock_guard guard(runLock_);
+        failed_ = true;
+        errorMessage_ = message;
+    }
+    try {
+        Log(-1, message);
+    } catch (...) {
+        // A handler's failure must not stop the termination report.
+    }
+}
+
+void TCustomFFmpeg::ReportTermination() {
+    {
+        std::lock_guard guard(runLock_);
+        running_ = false;
+        terminated_ = true;
+        reporting_ = false;
+        worker_ = nullptr;
+    }
+    if (!TerminateSink)
+        return;
+    try {
+        TerminateSink(this);
+    } catch (...) {
+        // Same as above: the report is the end of the run, there is nobody left to tell.
+    }
+}
+
+void TCustomFFmpeg::Stop() {
+    StopRequested = true;
+    {
+        std::lock_guard guard(pauseLock_);
+        pauseRequested_ = false;
+    }
+    pauseChanged_.notify_all();
+    // A worker that was never resumed must still run to see the flag and report. Under the lock:
+    // a resumed worker deletes itself only after its report has cleared worker_.
+    std::lock_guard guard(runLock_);
+    if (worker_)
+        worker_->Resume();
+}
+
+void TCustomFFmpeg::StopOrFinish() {
+    bool stop = false;
+    TDoTerminateThread* reporter = nullptr;
+    {
+        std::lock_guard guard(runLock_);
+        if (running_) {
+            stop = true;
+        } else if (!terminated_ && !reporting_) {
+            reporting_ = true;
+            activeThreads_.fetch_add(1);
+            reporter = new TDoTerminateThread(this);
+        }
+    }
+    if (stop)
+        Stop();
+    if (reporter)
+        reporter->Resume();
+}
+
+void TCustomFFmpeg::Pause() {
+    std::lock_guard guard(runLock_);
+    if (!worker_)
+        return;
+    std::lock_guard pause(pauseLock_);
+    pauseRequested_ = true;
+}
+
+void TCustomFFmpeg::Resume() {
+    {
+        std::lock_guard guard(pauseLock_);
+        pauseRequested_ = false;
+    }
+    pauseChanged_.notify_all();
+}
+
+bool TCustomFFmpeg::KeepRunning() {
+    if (pauseRequested_.load()) {
+        std::unique_lock guard(pauseLock_);
+        parked_ = true;
+        pauseChanged_.wait(guard,
+                           [this] { return !pauseRequested_.load() || StopRequested.load(); });
+        parked_ = false;
+    }
+    return !StopRequested.load();
+}
+
+bool TCustomFFmpeg::Running() const {
+    std::lock_guard guard(runLock_);
+    return running_;
+}
+
+bool TCustomFFmpeg::Terminated() const {
+    std::lock_guard guard(runLock_);
+    return terminated_;
+}
+
+bool TCustomFFmpeg::Failed() const {
+    std::lock_guard guard(runLock_);
+    return failed_;
+}
+
+std::string TCustomFFmpeg::ErrorMessage() const {
+    std::lock_guard guard(runLock_);
+    return errorMessage_;
+}
+
+void TCustomFFmpeg::ReleaseFilesAndOptions() {
+    if (!LibrariesLoaded())
+        return;
+    const std::vector<std::string> written = WrittenFiles(OutputFiles);
+    ReleaseFiles();
+    ResetOptionState();
+    for (const std::string& name : written) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(name, error) &&
+            std::filesystem::file_size(name, error) == 0)
+            std::filesystem::remove(name, error);
+    }
+}
+
+void TCustomFFmpeg::ResetState() {
+    if (!LibrariesLoaded())
+        return;
+    {
+        // Files and options belong to the run while one is going.
+        std::lock_guard guard(runLock_);
+        if (running_ || reporting_)
+            return;
+        terminated_ = false;
+        failed_ = false;
+        errorMessage_.clear();
+    }
+    ReleaseFilesAndOptions();
+    InitOptions(); // the defaults include an expected total duration of -1
+    StopRequested = false;
+    Finished = false;
+    pauseRequested_ = false;
+}
+
+void TCustomFFmpeg::StopAndWait() {
+    Stop();
+    const auto done = [this] { return activeThreads_.load() == 0; };
+    if (done())
+        return;
+    IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
+    const bool serve = dispatcher && dispatcher->IsMainThread();
+    constexpr auto kStep = std::chrono::milliseconds(100);
+    // Ten waits of 100 ms are what a stopped loop normally needs; past them the task still cannot
+    // go while a thread uses it, so the wait goes on.
+    while (!done()) {
+        if (serve) {
+            dispatcher->WaitServing(done, kStep);
+            continue;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + kStep;
+        while (!done() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+} // namespace velto

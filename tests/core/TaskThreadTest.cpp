@@ -1,0 +1,273 @@
+// The task's worker thread and run control: real conversions started, paused, resumed, stopped
+// and destroyed on worker threads, with the termination report each one gives.
+#include "EventLoopDispatcher.h"
+#include "LogBridge.h"
+#include "MainThreadDispatcher.h"
+#include "MediaFactory.h"
+#include "MyUtils.h"
+#include "TranscodeFixture.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <sched.h>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+
+namespace velto::test {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr auto kGenerous = 120s;
+
+struct Report {
+    bool finished = false;
+    bool failed = false;
+    std::string message;
+    std::uint32_t threadId = 0;
+};
+
+// Collects termination reports from whatever thread gives them.
+class Reports {
+public:
+    void Attach(TCustomFFmpeg& task) {
+        task.TerminateSink = [this](TCustomFFmpeg* t) {
+            std::lock_guard guard(lock_);
+            list_.push_back({t->Finished, t->Failed(), t->ErrorMessage(), CurrentThreadId()});
+            changed_.notify_all();
+        };
+    }
+    bool WaitFor(size_t count) {
+        std::unique_lock guard(lock_);
+        return changed_.wait_for(guard, kGenerous, [&] { return list_.size() >= count; });
+    }
+    std::vector<Report> List() {
+        std::lock_guard guard(lock_);
+        return list_;
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<Report> list_;
+};
+
+template <typename Predicate> bool Eventually(Predicate done) {
+    const auto deadline = std::chrono::steady_clock::now() + kGenerous;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+class TaskThreadTest : public TranscodeTest {
+protected:
+    void SetUp() override {
+        TranscodeTest::SetUp();
+        reports.Attach(task);
+    }
+    // Parks the worker at its first progress report.
+    void PauseAtFirstReport() {
+        task.ProgressInterval = 0;
+        task.ProgressSink = [](TCustomFFmpeg* t, int, int, int, float, float, std::int64_t, int) {
+            if (!t->StopRequested)
+                t->Pause();
+        };
+    }
+    Reports reports;
+};
+
+TEST_F(TaskThreadTest, ThreadedRunFinishesAndStartsOnlyOnce) {
+    Input(MakeAviMpeg4Mp2(folder, 1.0));
+    Output("done.mp4", "vcodec=mpeg4\nacodec=aac");
+    TFFmpegThread* worker = task.Start(true, tpIdle);
+    ASSERT_NE(worker, nullptr);
+    EXPECT_TRUE(task.Running());
+    int policy = -1;
+    std::uint32_t workerId = 0;
+    worker->OnStarted = [&](std::uint32_t id) {
+        workerId = id;
+        policy = sched_getscheduler(0);
+    };
+    worker->Resume();
+    ASSERT_TRUE(reports.WaitFor(1));
+    const Report report = reports.List().at(0);
+    EXPECT_TRUE(report.finished);
+    EXPECT_FALSE(report.failed);
+    EXPECT_EQ(report.message, "");
+    EXPECT_EQ(report.threadId, workerId);
+    EXPECT_NE(workerId, CurrentThreadId());
+    EXPECT_EQ(policy, SCHED_IDLE);
+    EXPECT_TRUE(task.Terminated());
+    EXPECT_FALSE(task.Running());
+    EXPECT_FALSE(CountStreams(Path("done.mp4"), false).empty());
+
+    EXPECT_EQ(task.Start(true, tpNormal), nullptr);
+    task.StopOrFinish();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(reports.List().size(), 1u);
+}
+
+TEST_F(TaskThreadTest, MissingFilesAreReportedAsFailures) {
+    // Without an input the output is refused before its header: it is created empty and must go.
+    const struct {
+        bool withOutput;
+        const char* message;
+    } rows[] = {{false, "Must supply at least one output file"},
+                {true, "Must supply at least one input file"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
+        TCustomFFmpeg fresh;
+        fresh.InitOptions();
+        std::vector<std::pair<int, std::string>> logged;
+        fresh.LogSink = [&](TCustomFFmpeg*, int level, const std::string& text) {
+            logged.emplace_back(level, text);
+        };
+        Reports own;
+        own.Attach(fresh);
+        const std::string output =
+            Path(std::string("lonely") + (row.withOutput ? "1" : "0") + ".avi");
+        if (row.withOutput) {
+            fresh.ApplyOptionText("vcodec=mpeg4\ns=176x144\nr=25");
+            ASSERT_TRUE(fresh.OpenOutputFile(output)) << fresh.LastError;
+        }
+        EXPECT_EQ(std::filesystem::exists(output), row.withOutput);
+        EXPECT_EQ(fresh.Start(true, tpNormal), nullptr);
+        const std::vector<Report> list = own.List();
+        ASSERT_EQ(list.size(), 1u) << "the report comes before Start returns";
+        EXPECT_FALSE(list[0].finished);
+        EXPECT_TRUE(list[0].failed);
+        EXPECT_EQ(list[0].message, row.message);
+        EXPECT_EQ(list[0].threadId, CurrentThreadId());
+        ASSERT_FALSE(logged.empty());
+        EXPECT_EQ(logged.back(), std::make_pair(-1, std::string(row.message)));
+        EXPECT_FALSE(std::filesystem::exists(output));
+        EXPECT_EQ(fresh.Start(true, tpNormal), nullptr);
+        EXPECT_EQ(own.List().size(), 1u);
+    }
+}
+
+TEST_F(TaskThreadTest, FailingRunReportsItsMessageAndLeavesNoEmptyOutput) {
+    Input(MakeVideoOnly(folder, 1.0));
+    const std::string prefix = folder + "/missing/log";
+    Output("failed.avi", "vcodec=mpeg4\npass=2\npasslogfile=" + prefix);
+    TFFmpegThread* worker = task.Start(true, tpNormal);
+    ASSERT_NE(worker, nullptr);
+    worker->Resume();
+    ASSERT_TRUE(reports.WaitFor(1));
+    const Report report = reports.List().at(0);
+    EXPECT_FALSE(report.finished);
+    EXPECT_TRUE(report.failed);
+    EXPECT_EQ(report.message, "creat open fail: " + prefix + "-0.log");
+    EXPECT_TRUE(Logged(report.message));
+    EXPECT_FALSE(std::filesystem::exists(Path("failed.avi")));
+    EXPECT_TRUE(task.OpenEncoders.empty() && task.OpenDecoders.empty());
+}
+
+TEST_F(TaskThreadTest, PauseHoldsTheOutputUntilResumeOrStop) {
+    const std::string source = MakeVideoOnly(folder, 6.0);
+    const int pictures = CountStreams(source, false).at(0).packets;
+    for (bool resume : {true, false}) {
+        SCOPED_TRACE(resume ? "resume" : "stop");
+        Reports own;
+        TCustomFFmpeg& t = task;
+        t.ReleaseFiles();
+        t.InitOptions();
+        t.ResetState();
+        own.Attach(t);
+        PauseAtFirstReport();
+        const std::string output = resume ? "resumed.mp4" : "stopped.mp4";
+        Input(source);
+        Output(output, "vcodec=mpeg4");
+        TFFmpegThread* worker = t.Start(true, tpLower);
+        ASSERT_NE(worker, nullptr);
+        int nice = -100;
+        worker->OnStarted = [&](std::uint32_t id) { nice = getpriority(PRIO_PROCESS, id); };
+        worker->Resume();
+        ASSERT_TRUE(Eventually([&] { return t.Parked(); }));
+        EXPECT_EQ(nice, 10);
+        const std::int64_t held = FileSizeOf(Path(output));
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(FileSizeOf(Path(output)), held);
+        EXPECT_TRUE(own.List().empty());
+        EXPECT_TRUE(t.Running());
+
+        if (resume) {
+            t.ProgressSink = nullptr;
+            t.Resume();
+        } else {
+            t.StopOrFinish();
+        }
+        ASSERT_TRUE(own.WaitFor(1));
+        const Report report = own.List().at(0);
+        EXPECT_EQ(report.finished, resume);
+        EXPECT_FALSE(report.failed);
+        // The stopped output still has its trailer: MP4 cannot be read without one.
+        const std::vector<StreamCount> written = CountStreams(Path(output), false);
+        ASSERT_EQ(written.size(), 1u);
+        if (resume)
+            EXPECT_EQ(written[0].packets, pictures);
+        else
+            EXPECT_LT(written[0].packets, pictures);
+        EXPECT_GT(written[0].packets, 0);
+    }
+}
+
+TEST_F(TaskThreadTest, NeverStartedTaskReportsFromAnotherThreadOnce) {
+    task.StopOrFinish();
+    task.StopOrFinish();
+    ASSERT_TRUE(reports.WaitFor(1));
+    std::this_thread::sleep_for(50ms);
+    const std::vector<Report> list = reports.List();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_FALSE(list[0].finished);
+    EXPECT_FALSE(list[0].failed);
+    EXPECT_NE(list[0].threadId, CurrentThreadId());
+    EXPECT_EQ(task.Start(true, tpNormal), nullptr);
+}
+
+TEST_F(TaskThreadTest, DestroyingARunningTaskStopsAndWaitsForIt) {
+    const std::string source = MakeVideoOnly(folder, 6.0);
+    // The third row's report needs the main thread while the main thread destroys the task.
+    enum Case { pausedWorker, neverResumed, reportPostsToMainThread };
+    for (Case row : {pausedWorker, neverResumed, reportPostsToMainThread}) {
+        SCOPED_TRACE(row);
+        TEventLoopDispatcher dispatcher;
+        SetMainThreadDispatcher(row == reportPostsToMainThread ? &dispatcher : nullptr);
+        auto owned = std::make_unique<TCustomFFmpeg>();
+        owned->InitOptions();
+        bool served = false;
+        std::vector<bool> finished;
+        owned->TerminateSink = [&](TCustomFFmpeg* t) {
+            finished.push_back(t->Finished);
+            if (row == reportPostsToMainThread)
+                served = RunOnMainThread([] {});
+        };
+        owned->ProgressInterval = 0;
+        owned->ProgressSink = [](TCustomFFmpeg* t, int, int, int, float, float, std::int64_t, int) {
+            t->Pause();
+        };
+        ASSERT_TRUE(owned->OpenInputFile(source));
+        owned->ApplyOptionText("vcodec=mpeg4");
+        ASSERT_TRUE(owned->OpenOutputFile(Path("destroyed" + std::to_string(row) + ".mp4")));
+        TFFmpegThread* worker = owned->Start(true, tpNormal);
+        ASSERT_NE(worker, nullptr);
+        if (row != neverResumed) {
+            worker->Resume();
+            ASSERT_TRUE(Eventually([&] { return owned->Parked(); }));
+        }
+        owned.reset();
+        ASSERT_EQ(finished.size(), 1u);
+        EXPECT_FALSE(finished[0]);
+        EXPECT_EQ(served, row == reportPostsToMainThread);
+        SetMainThreadDispatcher(nullptr);
+    }
+}
+
+} // namespace
+} // namespace velto::test
