@@ -351,6 +351,7 @@ private:
     void OptFrameRate(const std::string& value);
     void OptFrameSize(const std::string& value);
     void OptAspectRatio(const std::string& value);
+    void LogFormatList(int count, void (*describe)(char* text, int size, int format));
     void OptPixelFormat(const std::string& value);
     void OptSampleFormat(const std::string& value);
     void OptQScale(const std::string& value);

@@ -248,18 +248,24 @@ void TCustomFFmpeg::OptAspectRatio(const std::string& value) {
     Settings.FrameAspectRatio = static_cast<float>(ratio);
 }
 
+// Logs the heading line (format -1) and one line per format, as the "list" value asks.
+void TCustomFFmpeg::LogFormatList(int count, void (*describe)(char*, int, int)) {
+    if (!HasLogSink())
+        return;
+    for (int format = -1; format < count; ++format) {
+        char text[128] = {};
+        describe(text, sizeof text, format);
+        Log(1, Trim(text));
+    }
+}
+
 void TCustomFFmpeg::OptPixelFormat(const std::string& value) {
     if (value.empty())
         return;
     if (value == "list") {
-        if (!HasLogSink())
-            return;
-        for (int format = -1; format < 40; ++format) {
-            char text[128] = {};
-            AVUtilHlpr::av_get_pix_fmt_string(text, sizeof text,
-                                              static_cast<AVPixelFormat>(format));
-            Log(1, Trim(text));
-        }
+        LogFormatList(40, [](char* text, int size, int format) {
+            AVUtilHlpr::av_get_pix_fmt_string(text, size, static_cast<AVPixelFormat>(format));
+        });
         return;
     }
     Settings.FramePixelFormat = AVUtilHlpr::av_get_pix_fmt(value.c_str());
@@ -269,14 +275,9 @@ void TCustomFFmpeg::OptSampleFormat(const std::string& value) {
     if (value.empty())
         return;
     if (value == "list") {
-        if (!HasLogSink())
-            return;
-        for (int format = -1; format < 5; ++format) {
-            char text[128] = {};
-            AVUtilHlpr::av_get_sample_fmt_string(text, sizeof text,
-                                                 static_cast<AVSampleFormat>(format));
-            Log(1, Trim(text));
-        }
+        LogFormatList(5, [](char* text, int size, int format) {
+            AVUtilHlpr::av_get_sample_fmt_string(text, size, static_cast<AVSampleFormat>(format));
+        });
         return;
     }
     Settings.AudioSampleFormat = AVUtilHlpr::av_get_sample_fmt(value.c_str());

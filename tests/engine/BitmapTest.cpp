@@ -90,9 +90,10 @@ TEST(Bitmap, FramesGoToABitmapAndBackUnchanged) {
         ASSERT_EQ(record.bitmap->Height(), height);
         // A frame already in the bitmap's format is copied without any scaling context.
         EXPECT_EQ(record.toRGB != nullptr, c.scaled);
-        if (c.format == AV_PIX_FMT_RGB24) // pixel (10, 7) holds R 47, G 87, B 127: blue first
+        if (c.format == AV_PIX_FMT_RGB24) { // pixel (10, 7) holds R 47, G 87, B 127: blue first
             EXPECT_EQ(Bytes(record.bitmap->ScanLine(7) + 30, record.bitmap->ScanLine(7) + 33),
                       (Bytes{127, 87, 47}));
+        }
 
         FramePtr back = MakeFrame(c.format, width, height, false);
         VeltoPicture target = PictureOf(*back);
