@@ -3,6 +3,7 @@
 // caller's (main) thread before the task runs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -99,7 +100,7 @@ public:
     ~TFFmpeg() override { StopAndWait(); }
 
     std::int32_t Index = -1;
-    std::uint32_t ThreadID = 0;
+    std::atomic<std::uint32_t> ThreadID{0}; // written when the run starts, read by log lines
     TInputOptions InputOptions;
     TOutputOptions OutputOptions;
     // At most one of the two handlers is set; without either, HookRanges limit the hooks.
