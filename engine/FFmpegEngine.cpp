@@ -303,15 +303,31 @@ void TCustomFFmpegEngine::ResumeTasks() {
         tasks_.Items(i)->Resume();
 }
 
+// The hook events run without the lock; only taking the handler is guarded, since the
+// destructor clears it while a worker may be at a picture.
 void TCustomFFmpegEngine::DoBeforeHook(TFFmpeg* task, std::int64_t pts, THookAction& action) {
-    if (OnBeforeHook)
-        OnBeforeHook(task ? task->Index : -1, pts, action);
+    TBeforeHookEvent handler;
+    int index = -1;
+    {
+        std::lock_guard guard(lock_);
+        handler = OnBeforeHook;
+        index = task ? task->Index : -1;
+    }
+    if (handler)
+        handler(index, pts, action);
 }
 
 void TCustomFFmpegEngine::DoCustomHook(TFFmpeg* task, TBitmap& bitmap, int frameNumber,
                                        std::int64_t pts, bool& update, bool& stopHook) {
-    if (OnCustomHook)
-        OnCustomHook(task ? task->Index : -1, bitmap, frameNumber, pts, update, stopHook);
+    TCustomHookEvent handler;
+    int index = -1;
+    {
+        std::lock_guard guard(lock_);
+        handler = OnCustomHook;
+        index = task ? task->Index : -1;
+    }
+    if (handler)
+        handler(index, bitmap, frameNumber, pts, update, stopHook);
 }
 
 void TCustomFFmpegEngine::DoLog(TFFmpeg* task, int level, const std::string& text) {

@@ -174,34 +174,32 @@ TEST_F(TaskThreadTest, PauseHoldsTheOutputUntilResumeOrStop) {
     const int pictures = CountStreams(source, false).at(0).packets;
     for (bool resume : {true, false}) {
         SCOPED_TRACE(resume ? "resume" : "stop");
+        // The second round reuses the task: ResetState makes a reported task startable again.
+        task.ResetState();
         Reports own;
-        TCustomFFmpeg& t = task;
-        t.ReleaseFiles();
-        t.InitOptions();
-        t.ResetState();
-        own.Attach(t);
+        own.Attach(task);
         PauseAtFirstReport();
         const std::string output = resume ? "resumed.mp4" : "stopped.mp4";
         Input(source);
         Output(output, "vcodec=mpeg4");
-        TFFmpegThread* worker = t.Start(true, tpLower);
+        TFFmpegThread* worker = task.Start(true, tpLower);
         ASSERT_NE(worker, nullptr);
         int nice = -100;
         worker->OnStarted = [&](std::uint32_t id) { nice = getpriority(PRIO_PROCESS, id); };
         worker->Resume();
-        ASSERT_TRUE(Eventually([&] { return t.Parked(); }));
+        ASSERT_TRUE(Eventually([&] { return task.Parked(); }));
         EXPECT_EQ(nice, 10);
         const std::int64_t held = FileSizeOf(Path(output));
         std::this_thread::sleep_for(300ms);
         EXPECT_EQ(FileSizeOf(Path(output)), held);
         EXPECT_TRUE(own.List().empty());
-        EXPECT_TRUE(t.Running());
+        EXPECT_TRUE(task.Running());
 
         if (resume) {
-            t.ProgressSink = nullptr;
-            t.Resume();
+            task.ProgressSink = nullptr;
+            task.Resume();
         } else {
-            t.StopOrFinish();
+            task.StopOrFinish();
         }
         ASSERT_TRUE(own.WaitFor(1));
         const Report report = own.List().at(0);

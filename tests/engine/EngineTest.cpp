@@ -154,6 +154,27 @@ TEST_F(EngineTest, StopEndsTheRunningTaskAndReportsTheWaitingOnes) {
     }
 }
 
+TEST_F(EngineTest, DestroyingTheComponentEndsItsRunningTasks) {
+    auto owned = std::make_unique<TFFmpegEngine>();
+    const int index = owned->AddTask(MakeVideoOnly(folder, 2.0), nullptr);
+    TOutputOptions output;
+    output.CustomHook = true;
+    ASSERT_TRUE(owned->AddOutput(index, folder + "/closed.avi", &output)) << owned->LastError;
+    owned->OnCustomHook = [&](int, TBitmap&, int, std::int64_t, bool& update, bool&) {
+        update = false;
+        owned->PauseTasks();
+    };
+    int events = 0;
+    owned->OnTerminate = [&](int, bool, bool, const std::string&) { ++events; };
+    owned->StartTasks(1);
+    TFFmpeg* task = owned->Tasks(0);
+    for (int i = 0; i < 24000 && !task->Parked(); ++i)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_TRUE(task->Parked());
+    owned.reset();
+    EXPECT_EQ(events, 0) << "a dying component raised an event";
+}
+
 TEST_F(EngineTest, RemovalReindexesAndBadInputIsRefused) {
     AddTasks(3);
     TFFmpeg* second = engine.Tasks(1);
