@@ -1,0 +1,97 @@
+#include "ConvertOptionsModel.h"
+
+#include "IniFile.h"
+#include "OutputProfile.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace velto {
+
+TConvertOptionsModel::TConvertOptionsModel(std::string settingsFile, std::string factoryFile)
+    : FSettingsFile(settingsFile), FCatalogue(std::move(settingsFile), std::move(factoryFile)) {}
+
+void TConvertOptionsModel::Load() {
+    const TOutputChoice choice = TSettingsStore(FSettingsFile).ReadOutputChoice();
+    FOverwrite = choice.OverwriteExistFile;
+    FSameFolder = choice.ConvertToSamePath;
+    FFolderText = FSameFolder ? kAutoFolder : choice.RecentOutputFolder;
+    FCatalogue.Load();
+}
+
+void TConvertOptionsModel::ChooseSameFolder() {
+    FSameFolder = true;
+    FFolderText = kAutoFolder;
+}
+
+void TConvertOptionsModel::ChooseOutputFolder() {
+    FSameFolder = false;
+    FFolderText = TSettingsStore(FSettingsFile).RecentOutputFolder();
+}
+
+void TConvertOptionsModel::SetBrowsedFolder(const std::string& folder) {
+    if (folder.empty())
+        return;
+    FFolderText = folder.back() == '/' ? folder : folder + '/';
+}
+
+std::string TConvertOptionsModel::BrowseStartFolder() const {
+    std::string folder;
+    if (FFolderText != kAutoFolder)
+        folder = FFolderText;
+    else if (!FSourceFile.empty())
+        folder = std::filesystem::path(FSourceFile).parent_path().string();
+    std::error_code error;
+    return !folder.empty() && std::filesystem::is_directory(folder, error) ? folder : std::string();
+}
+
+std::string TConvertOptionsModel::CloseCheckPath() const {
+    return FFolderText == kAutoFolder ? FSourceFile : FFolderText;
+}
+
+TOutputChoice TConvertOptionsModel::Choice() const {
+    TOutputChoice choice;
+    choice.OutputFormat = FCatalogue.SelectedIndex();
+    choice.ConvertToSamePath = FSameFolder;
+    choice.OverwriteExistFile = FOverwrite;
+    choice.RecentOutputFolder = FFolderText;
+    return choice;
+}
+
+bool TConvertOptionsModel::Save(const TJobEndOptions* jobEnd) {
+    TIniFile ini(FSettingsFile);
+    const int selected = FCatalogue.SelectedIndex();
+    // With nothing selected no profile section is written: a "VideoFormat-1" section would stop
+    // that case from reading defaults next time.
+    bool ok = selected < 0 || WriteProfileValues(ini, selected, FCatalogue.Selection());
+    ok &= TSettingsStore::WriteOutputChoice(ini, Choice());
+    if (jobEnd)
+        ok &= TSettingsStore::WriteJobEndOptions(ini, *jobEnd);
+    if (!ok) {
+        FLastError = "A value cannot be stored in \"" + FSettingsFile + "\"";
+        return false;
+    }
+    if (!ini.UpdateFile()) {
+        FLastError = ini.LastError();
+        return false;
+    }
+    FLastError.clear();
+    return true;
+}
+
+TOutputOptions
+TConvertOptionsModel::BuildOutputOptions(const std::vector<std::string>& takenPaths) const {
+    TOutputPlacement placement;
+    placement.FolderText = FFolderText;
+    placement.Overwrite = FOverwrite;
+    placement.TakenPaths = takenPaths;
+    return velto::BuildOutputOptions(FCatalogue.Profile(), FCatalogue.Selection(), FSourceFile,
+                                     placement);
+}
+
+bool IsOpticalMount(const std::string& fileSystemType, const std::string& device) {
+    return fileSystemType == "iso9660" || fileSystemType == "udf" ||
+           device.starts_with("/dev/sr") || device.starts_with("/dev/cdrom");
+}
+
+} // namespace velto

@@ -1,0 +1,73 @@
+// What the output-format dialog decides, without its widgets: the catalogue and the value lists'
+// selection, the output folder choice, the source being added, the folder to start browsing in,
+// the path whose drive the OK check examines, and saving or turning it all into a job's records.
+// The dialog is a thin view over this. Main thread.
+#pragma once
+
+#include "ProfileCatalogue.h"
+#include "ProfileMapping.h"
+#include "SettingsStore.h"
+
+#include <string>
+#include <vector>
+
+namespace velto {
+
+class TConvertOptionsModel {
+public:
+    TConvertOptionsModel(std::string settingsFile, std::string factoryFile);
+
+    // Reads the output choice and the catalogue, selecting "OutputFormat".
+    void Load();
+
+    TProfileCatalogue& Catalogue() { return FCatalogue; }
+    const TProfileCatalogue& Catalogue() const { return FCatalogue; }
+
+    // The file being added (the probe's file name); empty when docked in the preferences.
+    void AttachSource(std::string sourceFile) { FSourceFile = std::move(sourceFile); }
+    const std::string& SourceFile() const { return FSourceFile; }
+
+    bool SameFolder() const { return FSameFolder; }
+    // Same folder: the folder text becomes "Auto".
+    void ChooseSameFolder();
+    // Output folder: the folder text is "RecentOutputFolder" as the settings file holds it now.
+    void ChooseOutputFolder();
+    const std::string& FolderText() const { return FFolderText; }
+    // A folder the browser returned; stored with a trailing delimiter.
+    void SetBrowsedFolder(const std::string& folder);
+
+    bool Overwrite() const { return FOverwrite; }
+    void SetOverwrite(bool overwrite) { FOverwrite = overwrite; }
+
+    // The folder text unless "Auto", else the source's folder; empty when there is none or it
+    // does not exist.
+    std::string BrowseStartFolder() const;
+    // The path whose drive decides whether OK may close: the folder text, or the source when it
+    // is "Auto". Empty when there is nothing to examine (no source and "Auto").
+    std::string CloseCheckPath() const;
+
+    // What the preferences save: "OutputFormat" is the selected profile.
+    TOutputChoice Choice() const;
+    // Writes the selected profile's tunable values, the output choice and, when given, the
+    // job-end options, in one replacement of the settings file. False (LastError) when the file
+    // could not be written; it is then unchanged.
+    bool Save(const TJobEndOptions* jobEnd = nullptr);
+    const std::string& LastError() const { return FLastError; }
+
+    // The job's output record, named for the attached source.
+    TOutputOptions BuildOutputOptions(const std::vector<std::string>& takenPaths = {}) const;
+
+private:
+    std::string FSettingsFile;
+    TProfileCatalogue FCatalogue;
+    std::string FSourceFile;
+    bool FSameFolder = true;
+    bool FOverwrite = false;
+    std::string FFolderText = kAutoFolder;
+    std::string FLastError;
+};
+
+// A mount is an optical drive when its file system is a disc's or its device is a CD/DVD drive.
+bool IsOpticalMount(const std::string& fileSystemType, const std::string& device);
+
+} // namespace velto

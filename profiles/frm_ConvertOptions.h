@@ -1,0 +1,107 @@
+// The output-format dialog: profile list, video and audio value lists with their lock and
+// restore buttons, and the output folder choice. Modal for each file being added (OK builds the
+// job's records), or docked in the preferences without its buttons (its values are saved there).
+// It never writes the settings file by itself. A view over TConvertOptionsModel; main thread.
+#pragma once
+
+#include "ConvertOptionsModel.h"
+
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace velto {
+
+class TCustomAVProbe;
+class TDialogServices;
+
+class TfrmConvertOptions : public QDialog {
+    Q_OBJECT
+
+public:
+    // Loads the settings and the catalogue at once. services must outlive the dialog.
+    TfrmConvertOptions(TDialogServices& services, const std::string& settingsFile,
+                       const std::string& factoryFile, QWidget* parent = nullptr);
+
+    // The probe of the file being added; call before showing the dialog for an Add.
+    void AttachProbe(const TCustomAVProbe* probe);
+    // The same for a source known by name only.
+    void AttachSourceFile(const std::string& fileName);
+
+    // After OK: the job's records. takenPaths are the sources and outputs of the jobs already in
+    // the list, never chosen as this output.
+    TOutputOptions BuildOutputOptions(const std::vector<std::string>& takenPaths = {}) const;
+    // Needs an attached probe.
+    TInputOptions BuildInputOptions() const;
+
+    // Writes the selected profile's values and the output choice (and the job-end options when
+    // given). Used by the preferences only.
+    bool SaveSettings(const TJobEndOptions* jobEnd = nullptr);
+    const std::string& LastError() const { return FModel.LastError(); }
+
+    // Drops OK, Cancel and help, for docking in the preferences; the dialog then never closes
+    // itself.
+    void RemoveButtons();
+
+    // Ends with OK only when the output does not lie on an optical drive.
+    void done(int result) override;
+
+    const TConvertOptionsModel& Model() const { return FModel; }
+
+    QLabel* lblAVIFormat;
+    QComboBox* cbxVideoFormat;
+    QPushButton* btnOK;
+    QPushButton* btnCancel;
+    QPushButton* btnHelp;
+    QGroupBox* grbWhat;
+    QComboBox* cbxFrameSize;
+    QComboBox* cbxVideoBitrate;
+    QComboBox* cbxFramerate;
+    QPushButton* btnRestoreVideo;
+    QGroupBox* GroupBox1;
+    QComboBox* cbxAudioBitrate;
+    QComboBox* cbxSampleBitrate;
+    QComboBox* cbxChannels;
+    QPushButton* btnRestoreAudio;
+    QGroupBox* grbWhere;
+    QRadioButton* rbtConvertToSamePath;
+    QRadioButton* rbtConvertToPath;
+    QLineEdit* edtOutPath;
+    QPushButton* btnOutPath;
+    QCheckBox* chkOverwrite;
+
+public slots:
+    void cbxVideoFormatChange(int index);
+    void btnRestoreVideoClick();
+    void btnRestoreAudioClick();
+    // Tag 0: same folder; tag 1: output folder.
+    void rbtConvertToSamePathClick(int tag);
+    void btnOutPathClick();
+    // False (with the CD-ROM message) while the output would land on an optical drive.
+    bool FormCloseQuery();
+
+private:
+    void BuildLayout();
+    // Widgets from the model, without echoing the changes back.
+    void ShowSelection();
+    void ShowOutputChoice();
+    // A user's pick in one of the value lists.
+    void ValueListChange();
+    void keyPressEvent(QKeyEvent* event) override;
+
+    TDialogServices& FServices;
+    TConvertOptionsModel FModel;
+    const TCustomAVProbe* FProbe = nullptr;
+    bool FDocked = false;
+};
+
+} // namespace velto

@@ -1,0 +1,33 @@
+// The platform calls the two dialogs make that would block or depend on the machine: the folder
+// browser, information boxes and the optical-drive check. Tests replace them. Main thread.
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+class QWidget;
+
+namespace velto {
+
+class TDialogServices {
+public:
+    virtual ~TDialogServices() = default;
+    // The chosen folder, or empty when the browser was cancelled. initialFolder may be empty.
+    virtual std::string ChooseFolder(QWidget* parent, const QString& title,
+                                     const std::string& initialFolder) = 0;
+    // An information box captioned with the application title.
+    virtual void ShowInformation(QWidget* parent, const QString& text) = 0;
+    virtual bool IsOnOpticalDrive(const std::string& path) = 0;
+};
+
+// QFileDialog, QMessageBox and QStorageInfo.
+class TQtDialogServices : public TDialogServices {
+public:
+    std::string ChooseFolder(QWidget* parent, const QString& title,
+                             const std::string& initialFolder) override;
+    void ShowInformation(QWidget* parent, const QString& text) override;
+    bool IsOnOpticalDrive(const std::string& path) override;
+};
+
+} // namespace velto

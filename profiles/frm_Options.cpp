@@ -1,0 +1,99 @@
+#include "frm_Options.h"
+
+#include "SettingsStore.h"
+#include "frm_ConvertOptions.h"
+#include "frm_DialogServices.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace velto {
+
+TfrmOptions::TfrmOptions(TDialogServices& services, const std::string& settingsFile,
+                         const std::string& factoryFile, QWidget* parent)
+    : QDialog(parent), FServices(services) {
+    setWindowTitle(QStringLiteral("选项"));
+    resize(478, 390);
+
+    frmConvertOptions = new TfrmConvertOptions(services, settingsFile, factoryFile);
+    frmConvertOptions->RemoveButtons();
+    frmConvertOptions->setWindowFlags(Qt::Widget);
+
+    PageControl1 = new QTabWidget;
+    auto* convertPage = new QWidget;
+    auto* convertLayout = new QVBoxLayout(convertPage);
+    convertLayout->setContentsMargins(0, 0, 0, 0);
+    convertLayout->addWidget(frmConvertOptions, 0, Qt::AlignTop);
+    PageControl1->addTab(convertPage, QStringLiteral("转换参数"));
+
+    ckbDelWhenCanceled = new QCheckBox(QStringLiteral("当中断转换时，请删除输出文件"));
+    chkDeleteSource = new QCheckBox(QStringLiteral("当转换完成后，请删除源文件"));
+    chkOpenFolder = new QCheckBox(QStringLiteral("当转换完成后，请打开目标文件所在的文件夹"));
+    chkShutdown = new QCheckBox(QStringLiteral("当所有转换任务完成后，请自动关闭计算机"));
+    auto* advancedPage = new QWidget;
+    auto* advancedLayout = new QVBoxLayout(advancedPage);
+    for (QCheckBox* box : {ckbDelWhenCanceled, chkDeleteSource, chkOpenFolder, chkShutdown})
+        advancedLayout->addWidget(box);
+    advancedLayout->addStretch(1);
+    PageControl1->addTab(advancedPage, QStringLiteral("高级"));
+    PageControl1->setCurrentIndex(0);
+
+    btnOK = new QPushButton(QStringLiteral("确定"));
+    btnOK->setDefault(true);
+    btnCancel = new QPushButton(QStringLiteral("取消"));
+    btnApply = new QPushButton(QStringLiteral("应用(&A)"));
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(btnOK);
+    buttonRow->addWidget(btnCancel);
+    buttonRow->addWidget(btnApply);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(PageControl1, 1);
+    layout->addLayout(buttonRow);
+
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnApply, &QPushButton::clicked, this, &TfrmOptions::btnApplyClick);
+
+    // The dialog shows the boxes unticked until a key is written, whatever the batch controller
+    // assumes meanwhile.
+    const TJobEndOptions options = TSettingsStore(settingsFile).ReadJobEndOptions(false);
+    ckbDelWhenCanceled->setChecked(options.DelFileWhenCanceled);
+    chkDeleteSource->setChecked(options.DeleteSourceWhenDone);
+    chkOpenFolder->setChecked(options.OpenFolderWhenDone);
+    chkShutdown->setChecked(options.ShunDownWhenDone);
+}
+
+bool TfrmOptions::Save() {
+    TJobEndOptions options;
+    options.DelFileWhenCanceled = ckbDelWhenCanceled->isChecked();
+    options.DeleteSourceWhenDone = chkDeleteSource->isChecked();
+    options.OpenFolderWhenDone = chkOpenFolder->isChecked();
+    options.ShunDownWhenDone = chkShutdown->isChecked();
+    if (frmConvertOptions->SaveSettings(&options))
+        return true;
+    FServices.ShowInformation(this, QString::fromStdString(frmConvertOptions->LastError()));
+    return false;
+}
+
+void TfrmOptions::btnApplyClick() {
+    Save();
+}
+
+bool TfrmOptions::FormCloseQuery() {
+    return Save();
+}
+
+void TfrmOptions::done(int result) {
+    // A settings file that could not be written keeps the dialog open, so nothing is lost
+    // silently; Cancel still closes.
+    if (result == QDialog::Accepted && !FormCloseQuery())
+        return;
+    QDialog::done(result);
+}
+
+} // namespace velto
