@@ -1,24 +1,55 @@
-// Entry of the desktop program. The full main window arrives with the desktop work; until then a
-// plain window shows that the engine binds its libraries from LibAV/ beside the program.
-#include "LibraryBinding.h"
+// Entry of the desktop program: the application object with its error box, the engine's
+// main-thread dispatcher over the Qt event loop, and the main window.
+#include "FFMpegException.h"
+#include "QtMainThreadDispatcher.h"
+#include "frm_Main.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
+
+#include <exception>
+
+namespace {
+
+// Exceptions that reach the event loop end in the error box; the program goes on.
+class TVeltoApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    velto::TfrmMain* MainForm = nullptr;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const velto::FFMpegException& error) {
+            Report(QString::fromStdString(error.what()), true);
+        } catch (const std::exception& error) {
+            Report(QString::fromStdString(error.what()), false);
+        }
+        return false;
+    }
+
+private:
+    void Report(const QString& message, bool engineError) {
+        if (MainForm)
+            MainForm->ShowError(message, engineError);
+    }
+};
+
+} // namespace
 
 int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Velto 3GP Converter"));
-    const QString libraryFolder = QCoreApplication::applicationDirPath() + QStringLiteral("/LibAV");
-    const bool loaded = velto::LoadLibraries(libraryFolder.toStdString(), true);
-
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Velto 3GP Converter"));
-    auto* status = new QLabel(loaded ? QStringLiteral("媒体库已加载。")
-                                     : QString::fromStdString(velto::LibraryError()));
-    status->setAlignment(Qt::AlignCenter);
-    window.setCentralWidget(status);
-    window.resize(640, 400);
-    window.show();
-    return QApplication::exec();
+    TVeltoApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velto3GPConverter"));
+    // Declared before the window: the engine inside it may post until it is destroyed.
+    velto::TQtMainThreadDispatcher dispatcher;
+    velto::SetMainThreadDispatcher(&dispatcher);
+    int result = 0;
+    {
+        velto::TfrmMain window(QCoreApplication::applicationDirPath());
+        application.MainForm = &window;
+        window.show();
+        result = QApplication::exec();
+        application.MainForm = nullptr;
+    }
+    velto::SetMainThreadDispatcher(nullptr);
+    return result;
 }

@@ -1,0 +1,59 @@
+#include "JobNodeData.h"
+
+#include <algorithm>
+
+namespace velto {
+
+QString TJobNodeData::Text(int column) const {
+    switch (column) {
+    case 0:
+        return SourceName;
+    case 1:
+        return TotalTime;
+    case 2:
+        return SourceSize;
+    case 3:
+        return OutputName;
+    case 4:
+        return Progress;
+    case 5:
+        return CurrentTime;
+    case 6:
+        return OutputSize;
+    default:
+        return {};
+    }
+}
+
+QString FormatDuration(std::int64_t seconds) {
+    if (seconds <= 0)
+        return {};
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString FormatSize(std::int64_t bytes, const QLocale& locale) {
+    if (bytes < 1024)
+        return QString::number(bytes) + QLatin1Char('B');
+    double divisor = 1024.0;
+    const char* unit = " KB";
+    if (bytes >= 1073741824) {
+        divisor = 1073741824.0;
+        unit = " GB";
+    } else if (bytes >= 1048576) {
+        divisor = 1048576.0;
+        unit = " MB";
+    }
+    return locale.toString(static_cast<double>(bytes) / divisor, 'f', 2) + QLatin1String(unit);
+}
+
+int ProgressPercent(std::int64_t currentMs, std::int64_t totalMs) {
+    // 64-bit, so that hours of milliseconds times 100 cannot overflow into a negative percent.
+    if (totalMs <= 0 || currentMs <= 0)
+        return 0;
+    return static_cast<int>(std::min<std::int64_t>(currentMs * 100 / totalMs, 100));
+}
+
+} // namespace velto

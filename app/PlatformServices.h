@@ -1,0 +1,56 @@
+// The edges of the main window that block or reach outside the program: file and format
+// choice, message boxes, the shell and power-off. The Qt program uses the implementations in
+// QtPlatformServices.h; tests put fakes in their place.
+#pragma once
+
+#include "TaskOptions.h"
+
+#include <QString>
+
+#include <string>
+#include <vector>
+
+namespace velto {
+
+class TCustomAVProbe;
+
+class IFileChooser {
+public:
+    virtual ~IFileChooser() = default;
+    // The file to convert, or empty when the user cancelled.
+    virtual QString ChooseSourceFile() = 0;
+};
+
+class IOutputFormatChooser {
+public:
+    virtual ~IOutputFormatChooser() = default;
+    // Asks for the output of one probed file. takenPaths are the sources and outputs of the jobs
+    // already listed. False when the user cancelled; otherwise both records are filled and
+    // output.FileName names the output file.
+    virtual bool Choose(const TCustomAVProbe& probe, const std::vector<std::string>& takenPaths,
+                        TInputOptions& input, TOutputOptions& output) = 0;
+};
+
+class IMessageBox {
+public:
+    enum class TIcon { Exclamation, Error };
+    virtual ~IMessageBox() = default;
+    virtual void Show(const QString& text, TIcon icon) = 0;
+};
+
+class IShell {
+public:
+    enum class TShow { Normal, Maximised, NoActivate };
+    virtual ~IShell() = default;
+    // Opens a file, folder or address (http:, mailto:) with its associated program.
+    virtual bool Open(const QString& target, TShow show) = 0;
+};
+
+class IPowerOff {
+public:
+    virtual ~IPowerOff() = default;
+    // Asks the system to power off; the result is not needed.
+    virtual void PowerOff() = 0;
+};
+
+} // namespace velto

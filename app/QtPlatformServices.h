@@ -1,0 +1,61 @@
+// The Qt side of the main window's edges: the open-file dialog, message boxes, the shell, the
+// power-off request, and the output-format step used until the output-format dialog is wired in.
+#pragma once
+
+#include "PlatformServices.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace velto {
+
+// Application title: task bar and message-box captions.
+inline constexpr const char* kApplicationTitle = "3DUroziz";
+
+// The 14 source filters in Qt's "Description (patterns)" form; the first is the default.
+QStringList SourceFileFilters();
+
+class TQtFileChooser : public IFileChooser {
+public:
+    explicit TQtFileChooser(QWidget* parent) : parent_(parent) {}
+    QString ChooseSourceFile() override;
+
+private:
+    QWidget* parent_;
+};
+
+class TQtMessageBox : public IMessageBox {
+public:
+    explicit TQtMessageBox(QWidget* parent) : parent_(parent) {}
+    void Show(const QString& text, TIcon icon) override;
+
+private:
+    QWidget* parent_;
+};
+
+class TQtShell : public IShell {
+public:
+    bool Open(const QString& target, TShow show) override;
+};
+
+// logind's PowerOff over the system bus, falling back to `systemctl poweroff`.
+class TQtPowerOff : public IPowerOff {
+public:
+    void PowerOff() override;
+};
+
+// Takes the profile saved as the current output format and the saved output folder, without
+// asking; refuses when the catalogue has no such profile.
+class TSavedFormatChooser : public IOutputFormatChooser {
+public:
+    explicit TSavedFormatChooser(QString programFolder)
+        : programFolder_(std::move(programFolder)) {}
+    bool Choose(const TCustomAVProbe& probe, const std::vector<std::string>& takenPaths,
+                TInputOptions& input, TOutputOptions& output) override;
+
+private:
+    QString programFolder_;
+};
+
+} // namespace velto

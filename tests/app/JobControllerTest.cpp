@@ -1,0 +1,289 @@
+// The conversion list and batch controller on real media with the real engine; only the file
+// and format choice, message boxes, the shell and power-off are fakes.
+#include "JobController.h"
+
+#include "MediaFactory.h"
+#include "ProfileMapping.h"
+#include "QtMainThreadDispatcher.h"
+#include "TestLibraries.h"
+#include "frm_Main.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTreeView>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace velto::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, IPowerOff {
+    std::deque<QString> files;
+    std::string folder;
+    std::string extOptions; // given to every output
+    int outputs = 0;
+    QStringList messages, opened;
+    int powerOffs = 0;
+    std::function<void()> onOpen; // runs inside the job-end handling
+
+    QString ChooseSourceFile() override {
+        if (files.empty())
+            return {};
+        QString file = files.front();
+        files.pop_front();
+        return file;
+    }
+    bool Choose(const TCustomAVProbe& probe, const std::vector<std::string>&, TInputOptions& input,
+                TOutputOptions& output) override {
+        input = BuildInputOptions(probe);
+        output.FileName = folder + "/out" + std::to_string(outputs++) + ".avi";
+        output.VideoCodec = "mpeg4";
+        output.ExtOptions = extOptions;
+        return true;
+    }
+    void Show(const QString& text, TIcon) override { messages << text; }
+    bool Open(const QString& target, TShow) override {
+        opened << target;
+        if (onOpen)
+            onOpen();
+        return true;
+    }
+    void PowerOff() override { ++powerOffs; }
+};
+
+class JobControllerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "test_app";
+        static char* argv[] = {name, nullptr};
+        // Never destroyed: Qt's own globals may be gone by the time statics are torn down.
+        if (!QApplication::instance())
+            new QApplication(argc, argv);
+    }
+    void SetUp() override {
+        LoadTestLibraries();
+        folder = ScratchFolder();
+        fs::create_directory_symlink(LibAVFolder(), folder + "/LibAV");
+        fakes.folder = folder;
+        SetMainThreadDispatcher(&dispatcher);
+        controller =
+            std::make_unique<TJobController>(engine, QString::fromStdString(folder),
+                                             TJobServices{&fakes, &fakes, &fakes, &fakes, &fakes});
+    }
+    void TearDown() override {
+        controller.reset();
+        SetMainThreadDispatcher(nullptr);
+    }
+    void Settings(const std::string& options) {
+        std::ofstream(folder + "/Velto3GPConverter.ini") << "[Options]\n" << options;
+    }
+    // Adds copies of one clip, each under its own name.
+    void AddClips(int count, double seconds) {
+        const std::string clip = MakeVideoOnly(folder, seconds);
+        for (int i = 0; i < count; ++i) {
+            const std::string source = folder + "/src" + std::to_string(i) + ".avi";
+            fs::copy_file(clip, source);
+            sources.push_back(source);
+            fakes.files.push_back(QString::fromStdString(source));
+            controller->Add();
+        }
+    }
+    bool WaitFor(const std::function<bool()>& done, int ms = 120000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done() && timer.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return done();
+    }
+    bool RunEnded() {
+        return WaitFor([&] {
+            return controller->Actions().Clear && !controller->Actions().Stop &&
+                   !controller->Actions().Add;
+        });
+    }
+    QString Text(int row, int column) { return controller->Model().Row(row)->Text(column); }
+
+    TQtMainThreadDispatcher dispatcher;
+    TFFmpegEngine engine;
+    TFakes fakes;
+    std::string folder;
+    std::vector<std::string> sources;
+    std::unique_ptr<TJobController> controller;
+};
+
+TEST(JobTextFormats, DurationsSizesAndPercentages) {
+    for (auto [seconds, text] : {std::pair<std::int64_t, const char*>{0, ""},
+                                 {-5, ""},
+                                 {307, "0:05:07"},
+                                 {3725, "1:02:05"},
+                                 {43231, "12:00:31"}})
+        EXPECT_EQ(FormatDuration(seconds), QString::fromUtf8(text)) << seconds;
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    for (auto [bytes, text] : {std::pair<std::int64_t, const char*>{512, "512B"},
+                               {-1, "-1B"},
+                               {1023, "1023B"},
+                               {1024, "1.00 KB"},
+                               {1024000, "1,000.00 KB"},
+                               {1048576, "1.00 MB"},
+                               {5368709120, "5.00 GB"}})
+        EXPECT_EQ(FormatSize(bytes, english), QString::fromUtf8(text)) << bytes;
+    for (auto [current, total, percent] : {std::tuple<std::int64_t, std::int64_t, int>{500, 0, 0},
+                                           {370, 1000, 37},
+                                           {1500, 1000, 100},
+                                           {-20, 1000, 0},
+                                           {7200000 * 10LL, 7200000 * 20LL, 50}})
+        EXPECT_EQ(ProgressPercent(current, total), percent) << current << "/" << total;
+}
+
+TEST(JobActionStates, FollowTheRunFromCreationToClear) {
+    // Expected Add, Remove, Clear, Start, Stop, Pause, Resume after each step.
+    const std::vector<std::tuple<int, int, const char*>> steps = {
+        {0, 0, "1000000"}, {1, 1, "1111000"}, {3, 0, "1000000"}, {1, 2, "1111000"},
+        {4, 2, "0000110"}, {6, 2, "0000101"}, {7, 2, "0000110"}, {5, 2, "0000010"},
+        {8, 2, "0010000"}, {2, 0, "1000000"}};
+    TActionStates states;
+    for (auto [state, rows, expected] : steps) {
+        states.Apply(state, rows);
+        const std::string got = {char('0' + states.Add),   char('0' + states.Remove),
+                                 char('0' + states.Clear), char('0' + states.Start),
+                                 char('0' + states.Stop),  char('0' + states.Pause),
+                                 char('0' + states.Resume)};
+        EXPECT_EQ(got, expected) << "state " << state;
+    }
+}
+
+TEST(ErrorBox, AddsAFullStopOnlyAfterCharactersSortingAfterIt) {
+    for (auto [message, shown] : {std::pair{"Disk full", "Disk full."},
+                                  {"Done!", "Done!"},
+                                  {"Ends.", "Ends."},
+                                  {"", ""},
+                                  {"磁盘已满", "磁盘已满."}})
+        EXPECT_EQ(ErrorBoxText(QString::fromUtf8(message)), QString::fromUtf8(shown));
+}
+
+TEST_F(JobControllerTest, FailedProbeLogsAndLeavesTheListHidden) {
+    fakes.files.push_back(QString::fromStdString(MakeEmptyFile(folder)));
+    controller->Add();
+    EXPECT_FALSE(controller->ListVisible());
+    EXPECT_EQ(controller->Model().Count(), 0);
+    const QStringList& log = controller->Log();
+    ASSERT_EQ(log.size(), 3);
+    EXPECT_EQ(log[0], "");
+    EXPECT_TRUE(log[1].startsWith("***File load error: ")) << log[1].toStdString();
+    EXPECT_EQ(log[2], "");
+}
+
+TEST_F(JobControllerTest, TwoJobsRunToTheEndAndOpenTheirFolder) {
+    AddClips(2, 1.0);
+    ASSERT_EQ(controller->Model().Count(), 2);
+    EXPECT_TRUE(controller->ListVisible());
+    EXPECT_EQ(Text(0, 0), "src0.avi");
+    EXPECT_EQ(Text(1, 3), "out1.avi");
+    EXPECT_EQ(Text(0, 1), "0:00:01");
+    EXPECT_TRUE(Text(0, 2).endsWith(" KB")) << Text(0, 2).toStdString();
+    EXPECT_EQ(Text(0, 4), "");
+    EXPECT_TRUE(controller->Log().contains("***File has been added to convert list."));
+
+    controller->Start(); // no settings file: the folder opens after every job
+    ASSERT_TRUE(RunEnded());
+    for (int row : {0, 1}) {
+        EXPECT_EQ(Text(row, 4), "100%");
+        EXPECT_TRUE(fs::file_size(folder + "/out" + std::to_string(row) + ".avi") > 0);
+        EXPECT_TRUE(fs::exists(sources[static_cast<size_t>(row)]));
+    }
+    EXPECT_EQ(fakes.opened, QStringList({QString::fromStdString(folder)}) +
+                                QStringList({QString::fromStdString(folder)}));
+    EXPECT_EQ(engine.TaskCount(), 0);
+    EXPECT_EQ(fakes.powerOffs, 0);
+    EXPECT_TRUE(std::any_of(controller->Log().begin(), controller->Log().end(),
+                            [](const QString& l) { return l.startsWith("#0.2: "); }));
+}
+
+TEST_F(JobControllerTest, StopMidBatchKeepsUnfinishedSourcesAndDropsTheirOutputs) {
+    Settings("DeleteSourceWhenDone=1\nDelFileWhenCanceled=1\nShunDownWhenDone=1\n"
+             "OpenFolderWhenDone=1\n");
+    AddClips(3, 30.0);
+    // Stop while the first job's end is handled: the second has just been started.
+    fakes.onOpen = [&] {
+        fakes.onOpen = nullptr;
+        controller->Stop();
+    };
+    ASSERT_EQ(controller->Model().Count(), 3);
+    controller->Start();
+    ASSERT_TRUE(RunEnded());
+    EXPECT_EQ(Text(0, 4), "100%");
+    EXPECT_NE(Text(1, 4), "100%");
+    EXPECT_FALSE(fs::exists(sources[0])) << "a finished job's source is deleted when asked";
+    EXPECT_TRUE(fs::exists(folder + "/out0.avi"));
+    for (int row : {1, 2}) {
+        EXPECT_TRUE(fs::exists(sources[static_cast<size_t>(row)]));
+        EXPECT_FALSE(fs::exists(folder + "/out" + std::to_string(row) + ".avi"));
+    }
+    EXPECT_EQ(fakes.powerOffs, 0) << "the last job did not finish";
+    EXPECT_EQ(fakes.opened.size(), 3) << "the folder opens after stopped jobs too";
+}
+
+TEST_F(JobControllerTest, FailingJobShowsItsMessageAndKeepsItsSource) {
+    Settings("DeleteSourceWhenDone=1\nShunDownWhenDone=1\nOpenFolderWhenDone=0\n");
+    fakes.extOptions = "pass=2\npasslogfile=" + folder + "/missing/log";
+    AddClips(1, 1.0);
+    ASSERT_EQ(controller->Model().Count(), 1);
+    controller->Start();
+    ASSERT_TRUE(RunEnded());
+    ASSERT_EQ(fakes.messages.size(), 1);
+    EXPECT_TRUE(fakes.messages[0].contains("missing/log")) << fakes.messages[0].toStdString();
+    EXPECT_TRUE(fs::exists(sources[0]));
+    EXPECT_EQ(fakes.powerOffs, 0);
+}
+
+TEST_F(JobControllerTest, RemoveRenumbersAndClearEmptiesTheList) {
+    Settings("OpenFolderWhenDone=0\n");
+    AddClips(3, 0.5);
+    ASSERT_EQ(controller->Model().Count(), 3);
+    controller->Remove(-1);
+    EXPECT_EQ(controller->Model().Count(), 3);
+    controller->Remove(1);
+    ASSERT_EQ(engine.TaskCount(), 2);
+    EXPECT_EQ(Text(1, 0), "src2.avi");
+    TInputOptions input;
+    engine.GetInputOptions(1, input);
+    EXPECT_EQ(input.FileName, sources[2]);
+    controller->Start();
+    ASSERT_TRUE(RunEnded());
+    EXPECT_EQ(Text(1, 4), "100%");
+    EXPECT_FALSE(controller->Actions().Remove);
+    controller->Clear();
+    EXPECT_EQ(controller->Model().Count(), 0);
+    EXPECT_FALSE(controller->ListVisible());
+    EXPECT_TRUE(controller->Log().isEmpty());
+    EXPECT_TRUE(controller->Actions().Add);
+}
+
+TEST_F(JobControllerTest, MainWindowShowsTheListAfterAnAddAndOnlyExitCloses) {
+    controller.reset();
+    TfrmMain window(QString::fromStdString(folder), {&fakes, &fakes, &fakes, &fakes, &fakes});
+    window.show();
+    EXPECT_EQ(window.windowTitle(), "Velto3DUroziz");
+    EXPECT_EQ(window.pmFile->actions().size(), 5);
+    EXPECT_FALSE(window.actStart->isEnabled());
+    fakes.files.push_back(QString::fromStdString(MakeVideoOnly(folder, 0.5)));
+    window.actAdd->trigger();
+    EXPECT_TRUE(window.vstFiles->isVisible());
+    EXPECT_TRUE(window.actStart->isEnabled());
+    EXPECT_TRUE(window.mmoLog->toPlainText().contains("***File has been added"));
+    window.grab().save(QString::fromStdString(folder + "/main.png"));
+    EXPECT_FALSE(window.close()) << "a close that is not an exit only minimises";
+    window.actExit->trigger();
+    EXPECT_FALSE(window.isVisible());
+}
+
+} // namespace
+} // namespace velto::test
