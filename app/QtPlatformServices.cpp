@@ -1,8 +1,8 @@
 #include "QtPlatformServices.h"
 
+#include "frm_ConvertOptions.h"
+
 #include "AVProbe.h"
-#include "ProfileCatalogue.h"
-#include "ProfileMapping.h"
 #include "SettingsStore.h"
 
 #include <QDBusConnection>
@@ -75,22 +75,17 @@ void TQtPowerOff::PowerOff() {
     QProcess::startDetached(QStringLiteral("systemctl"), {QStringLiteral("poweroff")});
 }
 
-bool TSavedFormatChooser::Choose(const TCustomAVProbe& probe,
-                                 const std::vector<std::string>& takenPaths, TInputOptions& input,
-                                 TOutputOptions& output) {
+bool TDialogFormatChooser::Choose(const TCustomAVProbe& probe,
+                                  const std::vector<std::string>& takenPaths, TInputOptions& input,
+                                  TOutputOptions& output) {
     const std::string folder = programFolder_.toStdString();
-    TProfileCatalogue catalogue(SettingsFilePath(folder), FactoryProfilesPath(folder));
-    catalogue.Load();
-    if (catalogue.SelectedIndex() < 0)
+    TfrmConvertOptions dialog(dialogServices_, SettingsFilePath(folder),
+                              FactoryProfilesPath(folder), parent_);
+    dialog.AttachProbe(&probe);
+    if (dialog.exec() != QDialog::Accepted)
         return false;
-    const TOutputChoice choice = TSettingsStore(SettingsFilePath(folder)).ReadOutputChoice();
-    TOutputPlacement placement;
-    placement.FolderText = choice.EffectiveOutputFolder();
-    placement.Overwrite = choice.OverwriteExistFile;
-    placement.TakenPaths = takenPaths;
-    output = BuildOutputOptions(catalogue.Profile(), catalogue.Selection(), probe.GetFileName(),
-                                placement);
-    input = BuildInputOptions(probe);
+    output = dialog.BuildOutputOptions(takenPaths);
+    input = dialog.BuildInputOptions();
     return true;
 }
 

@@ -2,6 +2,8 @@
 // power-off request, and the output-format step used until the output-format dialog is wired in.
 #pragma once
 
+#include "frm_DialogServices.h"
+
 #include "PlatformServices.h"
 
 #include <QString>
@@ -45,17 +47,18 @@ public:
     void PowerOff() override;
 };
 
-// Takes the profile saved as the current output format and the saved output folder, without
-// asking; refuses when the catalogue has no such profile.
-class TSavedFormatChooser : public IOutputFormatChooser {
+// Asks with the output-format dialog: the user picks the profile, its values and the folder.
+class TDialogFormatChooser : public IOutputFormatChooser {
 public:
-    explicit TSavedFormatChooser(QString programFolder)
-        : programFolder_(std::move(programFolder)) {}
+    TDialogFormatChooser(QWidget* parent, QString programFolder)
+        : parent_(parent), programFolder_(std::move(programFolder)) {}
     bool Choose(const TCustomAVProbe& probe, const std::vector<std::string>& takenPaths,
                 TInputOptions& input, TOutputOptions& output) override;
 
 private:
+    QWidget* parent_;
     QString programFolder_;
+    TQtDialogServices dialogServices_;
 };
 
 } // namespace velto

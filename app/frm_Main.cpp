@@ -1,5 +1,8 @@
 #include "frm_Main.h"
 
+#include "SettingsStore.h"
+#include "frm_Options.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -31,11 +34,11 @@ void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
 
 TfrmMain::TfrmMain(QString programFolder, TMainServices services, QWidget* parent)
     : QMainWindow(parent), programFolder_(std::move(programFolder)), qtFiles_(this),
-      qtMessages_(this), savedFormat_(programFolder_), services_(services) {
+      qtMessages_(this), dialogFormat_(this, programFolder_), services_(services) {
     if (!services_.Files)
         services_.Files = &qtFiles_;
     if (!services_.Formats)
-        services_.Formats = &savedFormat_;
+        services_.Formats = &dialogFormat_;
     if (!services_.Messages)
         services_.Messages = &qtMessages_;
     if (!services_.Shell)
@@ -116,6 +119,7 @@ void TfrmMain::CreateActions() {
     connect(actStop, &QAction::triggered, controller_.get(), &TJobController::Stop);
     connect(actPause, &QAction::triggered, controller_.get(), &TJobController::Pause);
     connect(actResume, &QAction::triggered, controller_.get(), &TJobController::Resume);
+    connect(actOptions, &QAction::triggered, this, &TfrmMain::actOptionsExecute);
     connect(actExit, &QAction::triggered, this, [this] {
         ExitFlag = true;
         close();
@@ -272,6 +276,14 @@ void TfrmMain::actRemoveExecute() {
 
 void TfrmMain::actClearExecute() {
     controller_->Clear();
+}
+
+// The preferences save themselves on OK and Apply; the next Add reads them afresh.
+void TfrmMain::actOptionsExecute() {
+    const std::string folder = programFolder_.toStdString();
+    TfrmOptions dialog(dialogServices_, SettingsFilePath(folder), FactoryProfilesPath(folder),
+                       this);
+    dialog.exec();
 }
 
 void TfrmMain::LabelFileClick(TClickLabel* label) {

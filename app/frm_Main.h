@@ -69,6 +69,7 @@ public:
     void actAddExecute();
     void actRemoveExecute();
     void actClearExecute();
+    void actOptionsExecute();
     void LabelFileClick(TClickLabel* label);
     // The exception handler: shows ErrorBoxText under the application title.
     void ShowError(const QString& message, bool engineError);
@@ -90,7 +91,8 @@ private:
     TQtMessageBox qtMessages_;
     TQtShell qtShell_;
     TQtPowerOff qtPower_;
-    TSavedFormatChooser savedFormat_;
+    TDialogFormatChooser dialogFormat_;
+    TQtDialogServices dialogServices_;
     TMainServices services_;
     // The engine outlives the controller, which detaches from it on destruction.
     TFFmpegEngine engine_;
