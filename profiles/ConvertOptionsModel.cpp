@@ -59,24 +59,9 @@ TOutputChoice TConvertOptionsModel::Choice() const {
 }
 
 bool TConvertOptionsModel::Save(const TJobEndOptions* jobEnd) {
-    TIniFile ini(FSettingsFile);
-    const int selected = FCatalogue.SelectedIndex();
-    // With nothing selected no profile section is written: a "VideoFormat-1" section would stop
-    // that case from reading defaults next time.
-    bool ok = selected < 0 || WriteProfileValues(ini, selected, FCatalogue.Selection());
-    ok &= TSettingsStore::WriteOutputChoice(ini, Choice());
-    if (jobEnd)
-        ok &= TSettingsStore::WriteJobEndOptions(ini, *jobEnd);
-    if (!ok) {
-        FLastError = "A value cannot be stored in \"" + FSettingsFile + "\"";
-        return false;
-    }
-    if (!ini.UpdateFile()) {
-        FLastError = ini.LastError();
-        return false;
-    }
-    FLastError.clear();
-    return true;
+    const bool saved = FCatalogue.Save(Choice(), jobEnd);
+    FLastError = FCatalogue.LastError();
+    return saved;
 }
 
 TOutputOptions

@@ -38,13 +38,15 @@ void TProfileCatalogue::RestoreAudioDefaults() {
     SelectAudioValues(FProfile, FSelection);
 }
 
-bool TProfileCatalogue::Save(const TOutputChoice& choice) {
+bool TProfileCatalogue::Save(const TOutputChoice& choice, const TJobEndOptions* jobEnd) {
     TIniFile ini(FSettingsFile);
     // A "VideoFormat-1" section would stop the no-selection case from reading defaults.
     bool ok = FSelected < 0 || WriteProfileValues(ini, FSelected, FSelection);
     TOutputChoice written = choice;
     written.OutputFormat = FSelected;
     ok &= TSettingsStore::WriteOutputChoice(ini, written);
+    if (jobEnd)
+        ok &= TSettingsStore::WriteJobEndOptions(ini, *jobEnd);
     if (!ok) {
         // Only a folder name with a line break gets here; it cannot be stored in the file.
         FLastError = "A value cannot be stored in \"" + FSettingsFile + "\"";

@@ -42,7 +42,8 @@ public:
     // choice with "OutputFormat" = the selected index, in one replacement of the settings file.
     // With nothing selected no profile section is written. False (LastError) when the file could
     // not be written; it is then unchanged.
-    bool Save(const TOutputChoice& choice);
+    // jobEnd, when given, goes into the same single replacement of the file.
+    bool Save(const TOutputChoice& choice, const TJobEndOptions* jobEnd = nullptr);
     const std::string& LastError() const { return FLastError; }
 
 private:
