@@ -102,6 +102,38 @@ void TCustomFFmpeg::NewVideoStream(AVFormatContext* output) {
     Settings.VideoCodecName.clear();
 }
 
+namespace {
+
+// x264 refuses the generic rate-control values of a context made for no codec ("broken ffmpeg
+// default settings detected"), so an H.264 job would fail at its first picture. It starts from
+// its own values instead; options the user set are applied on top as for any encoder.
+void UseEncoderRateDefaults(AVCodecContext* codec, const AVCodec* encoder) {
+    if (!encoder || std::strcmp(encoder->name, "libx264") != 0)
+        return;
+    AVCodecContext* own = AVCodecHlpr::avcodec_alloc_context3(encoder);
+    if (!own)
+        return;
+    codec->bit_rate = own->bit_rate;
+    codec->max_b_frames = own->max_b_frames;
+    codec->gop_size = own->gop_size;
+    codec->keyint_min = own->keyint_min;
+    codec->i_quant_factor = own->i_quant_factor;
+    codec->b_quant_factor = own->b_quant_factor;
+    codec->qmin = own->qmin;
+    codec->qmax = own->qmax;
+    codec->max_qdiff = own->max_qdiff;
+    codec->qblur = own->qblur;
+    codec->qcompress = own->qcompress;
+    codec->refs = own->refs;
+    codec->me_range = own->me_range;
+    codec->me_subpel_quality = own->me_subpel_quality;
+    codec->me_cmp = own->me_cmp;
+    codec->trellis = own->trellis;
+    AVCodecHlpr::avcodec_free_context(&own);
+}
+
+} // namespace
+
 void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* stream,
                                           TOutputStreamSetup& setup) {
     AVCodecContext* codec = setup.CodecContext.get();
@@ -122,6 +154,7 @@ void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* str
     }
     codec->codec_id = id;
     setup.Encoder = AVCodecHlpr::avcodec_find_encoder(id);
+    UseEncoderRateDefaults(codec, setup.Encoder);
     ApplyGenericOptions(codec, Settings.CodecOptionHolders[AVMEDIA_TYPE_VIDEO].get(),
                         AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_VIDEO_PARAM);
 
