@@ -1,6 +1,6 @@
-// Every shipped profile, mapped for a real source, gives a record that a real task accepts: the
-// output opens whenever this build has the profile's encoders, and a missing encoder is a clear
-// refusal naming it.
+// Every shipped profile, mapped for a real source, gives a record that a real task converts with:
+// the output opens and the conversion runs whenever this build has the profile's encoders, and a
+// missing encoder is a clear refusal naming it.
 #include "AVProbe.h"
 #include "MediaFactory.h"
 #include "ProfileCatalogue.h"
@@ -54,7 +54,19 @@ TEST(ShippedProfilesEngineTest, EveryProfileOpensOrNamesItsMissingEncoder) {
         const std::string missing = encoders ? "" : task.LastError;
         if (task.OpenOutputFile(record.FileName)) {
             EXPECT_TRUE(encoders);
-            EXPECT_TRUE(std::filesystem::exists(record.FileName));
+            // The whole conversion runs and gives a file that opens again: a profile that only
+            // opens would still fail the user at its first picture.
+            try {
+                task.Transcode();
+            } catch (const std::exception& error) {
+                ADD_FAILURE() << error.what();
+            }
+            EXPECT_TRUE(task.Finished);
+            task.CloseOpenCodecs();
+            task.ReleaseFiles();
+            TAVProbe output;
+            EXPECT_TRUE(output.LoadFile(record.FileName)) << output.LastError;
+            EXPECT_EQ(output.VideoStreamCount, record.DisableVideo ? 0 : 1);
         } else {
             // The stream set-up prefixes its context: "new_audio_stream fail: Unknown encoder ...".
             EXPECT_FALSE(encoders) << task.LastError;
