@@ -96,8 +96,7 @@ TEST_F(TranscodeTest, ReencodesIntoOtherCodecsAndSizes) {
     } rows[] = {
         {"mpeg4.mp4", "vcodec=mpeg4\ns=320x240\nacodec=aac", "mpeg4", 320, 240, 25},
         // x264 with nothing but generic options: it must start from its own rate control.
-        {"h264.mp4", "vcodec=libx264\ns=160x120\nacodec=aac",
-         "h264", 160, 120, 25},
+        {"h264.mp4", "vcodec=libx264\ns=160x120\nacodec=aac", "h264", 160, 120, 25},
         {"h263.3gp", "vcodec=h263\ns=176x144\nr=15\nan=1", "h263", 176, 144, 16},
         {"mpeg1.mpg", "vcodec=mpeg1video\ns=352x288\nacodec=mp2", "mpeg1video", 352, 288, 25},
     };
