@@ -45,10 +45,7 @@ TfrmMain::TfrmMain(QString programFolder, TMainServices services, QWidget* paren
         services_.Shell = &qtShell_;
     if (!services_.Power)
         services_.Power = &qtPower_;
-    controller_ = std::make_unique<TJobController>(engine_, programFolder_,
-                                                   TJobServices{services_.Files, services_.Formats,
-                                                                services_.Messages, services_.Shell,
-                                                                services_.Power});
+    controller_ = std::make_unique<TJobController>(engine_, programFolder_, services_);
 
     setFont(QFont(QStringLiteral("Tahoma"), 8));
     CreateActions();

@@ -38,14 +38,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-// Replaceable edges; any left null gets its Qt implementation.
-struct TMainServices {
-    IFileChooser* Files = nullptr;
-    IOutputFormatChooser* Formats = nullptr;
-    IMessageBox* Messages = nullptr;
-    IShell* Shell = nullptr;
-    IPowerOff* Power = nullptr;
-};
+// Replaceable edges, the same the controller takes; any left null gets its Qt implementation.
+using TMainServices = TJobServices;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
