@@ -83,11 +83,11 @@ TJobController::TJobController(TFFmpegEngine& engine, QString programFolder, TJo
             },
             Qt::QueuedConnection);
     };
-    engine_.OnTerminate = [this](int index, bool finished, bool exception,
-                                 const std::string& message) {
+    engine_.OnTerminate = [this](int index, bool, bool, const std::string& message,
+                                 TJobResult result) {
         if (closing_)
             return;
-        TEnded ended{index, finished, exception, QString::fromStdString(message), {}, {}, false};
+        TEnded ended{index, result, QString::fromStdString(message), {}, {}, false};
         if (index >= 0) {
             try {
                 TInputOptions input;
@@ -242,9 +242,11 @@ void TJobController::JobEnded(const TEnded& ended) {
     // A name that resolves to the source is never deleted as an output, nor the other way round.
     const bool samePath = source.exists() && output.exists() &&
                           source.canonicalFilePath() == output.canonicalFilePath();
-    if (ended.Finished) {
+    const bool finished = ended.Result == jrFinished;
+    if (finished) {
         model_.SetProgressText(ended.Index, QStringLiteral("100%"));
-        // The source goes only when the converted file is really there.
+        // Finished means the engine verified the output under its final name; the source goes
+        // only then, and only when that file is really there.
         if (options.DeleteSourceWhenDone && source.isFile() && !samePath && output.isFile() &&
             output.size() > 0)
             QFile::remove(ended.Source);
@@ -255,9 +257,11 @@ void TJobController::JobEnded(const TEnded& ended) {
         services_.Shell->Open(output.absolutePath(), IShell::TShow::NoActivate);
         emit RaiseRequested();
     }
-    if (!ended.Finished && options.DelFileWhenCanceled && output.isFile() && !samePath)
+    if (!finished && options.DelFileWhenCanceled && output.isFile() && !samePath)
         QFile::remove(ended.Output);
-    if (ended.Exception && services_.Messages)
+    if (ended.Result == jrIncomplete)
+        LogMessage(QStringLiteral("***Conversion incomplete: ") + ended.Message);
+    if (ended.Result == jrFailed && services_.Messages)
         services_.Messages->Show(ended.Message, IMessageBox::TIcon::Exclamation);
 }
 

@@ -76,8 +76,7 @@ signals:
 private:
     struct TEnded {
         int Index;
-        bool Finished;
-        bool Exception;
+        TJobResult Result;
         QString Message;
         QString Source;
         QString Output;
