@@ -50,10 +50,9 @@ void TActionStates::Apply(int state, int rowCount) {
     }
 }
 
-TJobController::TJobController(TFFmpegEngine& engine, QString programFolder, TJobServices services,
+TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServices services,
                                QObject* parent)
-    : QObject(parent), engine_(engine), programFolder_(std::move(programFolder)),
-      services_(services) {
+    : QObject(parent), engine_(engine), paths_(std::move(paths)), services_(services) {
     actions_.Apply(0, 0);
     // The handlers run on the engine's threads under its lock: they copy, read the task's file
     // names while the task still exists, and post the rest to the GUI thread.
@@ -126,7 +125,7 @@ void TJobController::Shutdown() {
 void TJobController::Add() {
     if (!actions_.Add || closing_)
         return;
-    const QString libraries = programFolder_ + QStringLiteral("/LibAV");
+    const QString libraries = paths_.ProgramFolder + QStringLiteral("/LibAV");
     if (!engine_.LoadLibraries(QDir::toNativeSeparators(libraries).toStdString(), true)) {
         AppendLog(QString::fromStdString(engine_.LastError));
         return;
@@ -235,8 +234,7 @@ void TJobController::JobEnded(const TEnded& ended) {
         return;
     }
     // Read afresh for every job: the preferences may have changed during the run.
-    const TJobEndOptions options =
-        TSettingsStore(SettingsFilePath(programFolder_.toStdString())).ReadJobEndOptions(true);
+    const TJobEndOptions options = TSettingsStore(paths_.Settings()).ReadJobEndOptions(true);
     const QFileInfo source(ended.Source);
     const QFileInfo output(ended.Output);
     // A name that resolves to the source is never deleted as an output, nor the other way round.
