@@ -91,11 +91,11 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
             },
             Qt::QueuedConnection);
     };
-    engine_.OnTerminate = [this](int index, bool finished, bool exception,
-                                 const std::string& message) {
+    engine_.OnTerminate = [this](int index, bool, bool, const std::string& message,
+                                 TJobResult result) {
         if (closing_)
             return;
-        TEnded ended{index, finished, exception, QString::fromStdString(message), {}, {}, false};
+        TEnded ended{index, result, QString::fromStdString(message), {}, {}, false};
         if (index >= 0) {
             try {
                 TInputOptions input;
@@ -428,6 +428,20 @@ TBatchFigures TJobController::BatchFigures() const {
     return ComputeBatchFigures(jobs, elapsed);
 }
 
+TJobStatus JobStatusOf(TJobResult result) {
+    switch (result) {
+    case jrFinished:
+        return TJobStatus::Finished;
+    case jrIncomplete:
+        return TJobStatus::Incomplete;
+    case jrFailed:
+        return TJobStatus::Failed;
+    case jrStopped:
+        return TJobStatus::Stopped;
+    }
+    return TJobStatus::Failed;
+}
+
 void TJobController::JobEnded(const TEnded& ended) {
     if (closing_)
         return;
@@ -441,9 +455,7 @@ void TJobController::JobEnded(const TEnded& ended) {
         return;
     }
     const int row = model_.RowOfTask(ended.Index);
-    const TJobStatus status = ended.Finished    ? TJobStatus::Finished
-                              : ended.Exception ? TJobStatus::Failed
-                                                : TJobStatus::Stopped;
+    const TJobStatus status = JobStatusOf(ended.Result);
     model_.Update(row, [&](TJobNodeData& data) {
         data.Status = status;
         data.Reason = status == TJobStatus::Finished ? QString() : ended.Message;
@@ -461,8 +473,10 @@ void TJobController::JobEnded(const TEnded& ended) {
     // A name that resolves to the source is never deleted as an output, nor the other way round.
     const bool samePath = source.exists() && output.exists() &&
                           source.canonicalFilePath() == output.canonicalFilePath();
-    if (ended.Finished) {
-        // The source goes only when the converted file is really there.
+    const bool finished = ended.Result == jrFinished;
+    if (finished) {
+        // Finished means the engine verified the output under its final name; the source goes
+        // only then, and only when that file is really there.
         if (options.DeleteSourceWhenDone && source.isFile() && !samePath && output.isFile() &&
             output.size() > 0)
             QFile::remove(ended.Source);
@@ -473,9 +487,11 @@ void TJobController::JobEnded(const TEnded& ended) {
         services_.Shell->Open(output.absolutePath(), IShell::TShow::NoActivate);
         emit RaiseRequested();
     }
-    if (!ended.Finished && options.DelFileWhenCanceled && output.isFile() && !samePath)
+    if (!finished && options.DelFileWhenCanceled && output.isFile() && !samePath)
         QFile::remove(ended.Output);
-    if (ended.Exception && services_.Messages && !quitting_)
+    if (ended.Result == jrIncomplete)
+        LogMessage(QStringLiteral("***Conversion incomplete: ") + ended.Message);
+    if (ended.Result == jrFailed && services_.Messages && !quitting_)
         services_.Messages->Show(ended.Message, IMessageBox::TIcon::Exclamation);
 }
 

@@ -49,6 +49,9 @@ struct TJobServices {
     IPowerOff* Power = nullptr;
 };
 
+// The row status a job's result gives.
+TJobStatus JobStatusOf(TJobResult result);
+
 class TJobController : public QObject {
     Q_OBJECT
 public:
@@ -106,8 +109,7 @@ signals:
 private:
     struct TEnded {
         int Index;
-        bool Finished;
-        bool Exception;
+        TJobResult Result;
         QString Message;
         QString Source;
         QString Output;
