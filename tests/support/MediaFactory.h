@@ -17,6 +17,7 @@ struct VideoTrack {
     int gopSize = 12;
     int bitRate = 400000;
     int sampleAspectNum = 0; // 0: none declared
+    int maxBFrames = 0;      // reordered pictures, so that decoders hand pictures back late
     int sampleAspectDen = 1;
 };
 
