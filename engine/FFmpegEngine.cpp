@@ -294,6 +294,13 @@ void TCustomFFmpegEngine::StopTasks() {
         tasks_.Items(i)->StopOrFinish();
 }
 
+void TCustomFFmpegEngine::SetTasksPreview(bool on) {
+    TEngineLock guard(*this);
+    Preview = on;
+    for (int i = 0; i < tasks_.Count(); ++i)
+        tasks_.Items(i)->SetPreview(on);
+}
+
 void TCustomFFmpegEngine::PauseTasks() {
     TEngineLock guard(*this);
     for (int i = 0; i < tasks_.Count(); ++i)

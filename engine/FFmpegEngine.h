@@ -89,6 +89,9 @@ public:
     // from a 100 ms timer of the main-thread dispatcher.
     void StartTasks(int count);
     void StopTasks();
+    // Turns the preview of every listed task on or off; tasks added later take Preview. Never
+    // waits for a task showing a frame.
+    void SetTasksPreview(bool on);
     void PauseTasks();
     void ResumeTasks();
 
