@@ -183,6 +183,12 @@ TSourcePicture SourcePictureOf(const TCustomAVProbe& probe) {
 TPictureFit FitPicture(int frameWidth, int frameHeight, const TSourcePicture& source,
                        bool followSource) {
     TPictureFit fit;
+    if (source.Width <= 0 || source.Height <= 0 || frameWidth <= 0 || frameHeight <= 0) {
+        // No shape to keep: the whole frame, as without the option.
+        fit.Width = std::max(0, frameWidth);
+        fit.Height = std::max(0, frameHeight);
+        return fit;
+    }
     const double aspect =
         source.DisplayAspect > 0.0 ? source.DisplayAspect : double(source.Width) / source.Height;
     if (followSource) {
