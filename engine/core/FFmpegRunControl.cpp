@@ -25,7 +25,27 @@ std::vector<std::string> WrittenFiles(const std::vector<TOutputFile>& outputs) {
     return names;
 }
 
+// The task whose run or report this thread executes; set for exactly that span.
+thread_local TCustomFFmpeg* taskOfThisThread = nullptr;
+
+class TTaskThreadScope {
+public:
+    explicit TTaskThreadScope(TCustomFFmpeg* task) : previous_(taskOfThisThread) {
+        taskOfThisThread = task;
+    }
+    ~TTaskThreadScope() { taskOfThisThread = previous_; }
+    TTaskThreadScope(const TTaskThreadScope&) = delete;
+    TTaskThreadScope& operator=(const TTaskThreadScope&) = delete;
+
+private:
+    TCustomFFmpeg* const previous_;
+};
+
 } // namespace
+
+TCustomFFmpeg* TCustomFFmpeg::TaskOfThisThread() {
+    return taskOfThisThread;
+}
 
 TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
     const char* missing = nullptr;
@@ -48,14 +68,20 @@ TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
             pauseRequested_ = false;
         }
     }
+    // The caller's thread uses the task until its report is through: a handler that frees the
+    // task meanwhile must leave that to later.
     if (missing) {
+        ThreadStarted();
         ReleaseFilesAndOptions();
         RecordFailure(missing);
         ReportTermination();
+        ThreadEnded();
         return nullptr;
     }
     if (!threaded) {
+        ThreadStarted();
         RunWrapper();
+        ThreadEnded();
         return nullptr;
     }
     auto* thread = new TFFmpegThread(this, priority);
@@ -66,6 +92,7 @@ TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
 }
 
 void TCustomFFmpeg::RunWrapper() {
+    const TTaskThreadScope scope(this);
     Finished = false;
     try {
         Transcode();
@@ -94,6 +121,7 @@ void TCustomFFmpeg::RecordFailure(const std::string& message) {
 }
 
 void TCustomFFmpeg::ReportTermination() {
+    const TTaskThreadScope scope(this);
     {
         std::lock_guard guard(runLock_);
         running_ = false;
@@ -124,7 +152,7 @@ void TCustomFFmpeg::Stop() {
         worker_->Resume();
 }
 
-void TCustomFFmpeg::StopOrFinish() {
+bool TCustomFFmpeg::StopOrFinish() {
     bool stop = false;
     TDoTerminateThread* reporter = nullptr;
     {
@@ -141,6 +169,7 @@ void TCustomFFmpeg::StopOrFinish() {
         Stop();
     if (reporter)
         reporter->Resume();
+    return reporter != nullptr;
 }
 
 void TCustomFFmpeg::Pause() {

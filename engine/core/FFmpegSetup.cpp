@@ -143,7 +143,7 @@ void TCustomFFmpeg::OpenCodecs() {
             throw FFMpegException(StringPrintf("Unsupported codec for output stream #%d.%d",
                                                ost.FileIndex, ost.Index));
         {
-            std::lock_guard<std::recursive_mutex> lock(CodecLock());
+            std::lock_guard lock(CodecLock());
             if (AVCodecHlpr::avcodec_open2(ost.Encoder, codec, nullptr) < 0)
                 throw FFMpegException(
                     StringPrintf("Error while opening codec for output stream #%d.%d - maybe "
@@ -167,7 +167,7 @@ void TCustomFFmpeg::OpenCodecs() {
                              ist.Decoder ? static_cast<int>(ist.Decoder->codec_id) : 0,
                              ist.FileIndex, ist.StreamIndex));
         ist.Decoder->pkt_timebase = ist.Stream->time_base;
-        std::lock_guard<std::recursive_mutex> lock(CodecLock());
+        std::lock_guard lock(CodecLock());
         if (AVCodecHlpr::avcodec_open2(ist.Decoder, codec, nullptr) < 0)
             throw FFMpegException(StringPrintf("Error while opening codec for input stream #%d.%d",
                                                ist.FileIndex, ist.StreamIndex));
@@ -237,13 +237,13 @@ void TCustomFFmpeg::WriteHeaders() {
 
 void TCustomFFmpeg::CloseEncoder(AVCodecContext* encoder) {
     AVUtilHlpr::av_freep(&encoder->stats_in);
-    std::lock_guard<std::recursive_mutex> lock(CodecLock());
+    std::lock_guard lock(CodecLock());
     AVCodecHlpr::avcodec_close(encoder);
     Remove(OpenEncoders, encoder);
 }
 
 void TCustomFFmpeg::CloseDecoder(AVCodecContext* decoder) {
-    std::lock_guard<std::recursive_mutex> lock(CodecLock());
+    std::lock_guard lock(CodecLock());
     AVCodecHlpr::avcodec_close(decoder);
     Remove(OpenDecoders, decoder);
 }
