@@ -294,6 +294,7 @@ int TCustomFFmpegEngine::IndexOf(const TFFmpeg* task) const {
 
 void TCustomFFmpegEngine::StartTasks(int count) {
     FreeRetired();
+    const bool mayWait = MayWait(); // before this call's own lock
     {
         TEngineLock guard(*this);
         ClearLogList();
@@ -313,7 +314,7 @@ void TCustomFFmpegEngine::StartTasks(int count) {
         if (count <= 0 && !MainThreadDispatcher()) {
             if (runningInPlace_)
                 return; // the loop running them here takes the new ones too
-            if (MayWait())
+            if (mayWait)
                 runningInPlace_ = true;
             else
                 ConcurrentTasks = 1;
