@@ -434,7 +434,7 @@ void TCustomFFmpegEngine::CheckBatchEnd() {
         return;
     batchRunning_ = false;
     if (OnTerminate)
-        OnTerminate(-1, true, false, std::string());
+        OnTerminate(-1, true, false, std::string(), jrFinished);
     ClearLogList();
 }
 
@@ -515,14 +515,16 @@ void TCustomFFmpegEngine::DoTerminate(TFFmpeg* task) {
     TEngineLock guard(*this);
     if (!task) {
         if (OnTerminate)
-            OnTerminate(-1, true, false, std::string());
+            OnTerminate(-1, true, false, std::string(), jrFinished);
         ClearLogList();
         return;
     }
     // A task taken out of the list has no index left to report under.
     const int index = IndexOf(task);
-    if (OnTerminate && index >= 0)
-        OnTerminate(index, task->Finished, task->Failed(), task->ErrorMessage());
+    if (OnTerminate && index >= 0) {
+        const TJobResult result = task->Result();
+        OnTerminate(index, result == jrFinished, result == jrFailed, task->ResultMessage(), result);
+    }
     ++FinishedCount;
     if (Erase(awaited_, task))
         StartNext();

@@ -63,6 +63,7 @@ TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
             running_ = true;
             StopRequested = false;
             Finished = false;
+            IncompleteReason.clear();
             failed_ = false;
             errorMessage_.clear();
             pauseRequested_ = false;
@@ -94,6 +95,7 @@ TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
 void TCustomFFmpeg::RunWrapper() {
     const TTaskThreadScope scope(this);
     Finished = false;
+    IncompleteReason.clear();
     try {
         Transcode();
     } catch (const std::exception& error) {
@@ -219,6 +221,24 @@ std::string TCustomFFmpeg::ErrorMessage() const {
     return errorMessage_;
 }
 
+TJobResult TCustomFFmpeg::Result() const {
+    std::lock_guard guard(runLock_);
+    if (failed_)
+        return jrFailed;
+    if (Finished)
+        return jrFinished;
+    if (!IncompleteReason.empty())
+        return jrIncomplete;
+    return jrStopped;
+}
+
+std::string TCustomFFmpeg::ResultMessage() const {
+    std::lock_guard guard(runLock_);
+    if (failed_)
+        return errorMessage_;
+    return Finished ? std::string() : IncompleteReason;
+}
+
 void TCustomFFmpeg::ReleaseFilesAndOptions() {
     if (!LibrariesLoaded())
         return;
@@ -249,6 +269,7 @@ void TCustomFFmpeg::ResetState() {
     InitOptions(); // the defaults include an expected total duration of -1
     StopRequested = false;
     Finished = false;
+    IncompleteReason.clear();
     pauseRequested_ = false;
 }
 

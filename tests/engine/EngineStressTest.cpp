@@ -72,7 +72,8 @@ protected:
                 Fail("progress without a task index");
             Act(Draw(progressMoves));
         };
-        engine.OnTerminate = [this](int index, bool finished, bool, const std::string& message) {
+        engine.OnTerminate = [this](int index, bool finished, bool, const std::string& message,
+                                    TJobResult) {
             if (index >= 0) {
                 (finished ? finishedRuns : otherEnds).fetch_add(1);
                 if (!message.empty() && Chance(20))

@@ -24,6 +24,7 @@ struct Ended {
     bool finished;
     bool exception;
     std::string message;
+    TJobResult result;
     std::uint32_t threadId;
     bool thirdStarted; // task 2 was running or done when this event came
 };
@@ -35,14 +36,15 @@ protected:
         folder = ScratchFolder();
         ASSERT_TRUE(engine.LoadLibraries(LibAVFolder(), true)) << engine.LastError;
         engine.OnTerminate = [this](int index, bool finished, bool exception,
-                                    const std::string& message) {
+                                    const std::string& message, TJobResult result) {
             bool third = false;
             if (engine.TaskCount() > 2) {
                 TFFmpeg* task = engine.Tasks(2);
                 third = task->Running() || task->Terminated();
             }
             std::lock_guard guard(lock);
-            ended.push_back({index, finished, exception, message, CurrentThreadId(), third});
+            ended.push_back(
+                {index, finished, exception, message, result, CurrentThreadId(), third});
             changed.notify_all();
         };
     }
@@ -113,6 +115,7 @@ TEST_F(EngineTest, BatchesRunInTaskOrderAndEndWithOneFinalEvent) {
         for (const Ended& e : ended) {
             EXPECT_TRUE(e.finished);
             EXPECT_FALSE(e.exception);
+            EXPECT_EQ(e.result, jrFinished) << e.index;
             EXPECT_EQ(e.message, "");
             EXPECT_EQ(e.threadId == CurrentThreadId(), count <= 0) << e.index;
         }
@@ -152,6 +155,7 @@ TEST_F(EngineTest, StopEndsTheRunningTaskAndReportsTheWaitingOnes) {
     for (size_t i = 0; i + 1 < ended.size(); ++i) {
         EXPECT_FALSE(ended[i].finished) << ended[i].index;
         EXPECT_FALSE(ended[i].exception) << ended[i].index;
+        EXPECT_EQ(ended[i].result, jrStopped) << ended[i].index;
     }
 }
 
@@ -166,7 +170,7 @@ TEST_F(EngineTest, DestroyingTheComponentEndsItsRunningTasks) {
         owned->PauseTasks();
     };
     int events = 0;
-    owned->OnTerminate = [&](int, bool, bool, const std::string&) { ++events; };
+    owned->OnTerminate = [&](int, bool, bool, const std::string&, TJobResult) { ++events; };
     owned->StartTasks(1);
     TFFmpeg* task = owned->Tasks(0);
     for (int i = 0; i < 24000 && !task->Parked(); ++i)
@@ -230,7 +234,8 @@ TEST_F(EngineTest, HandlersMayRemoveOrClearAndTheBatchStillEndsOnce) {
         ended.clear();
         AddTasks(3);
         bool acted = false;
-        engine.OnTerminate = [&](int index, bool finished, bool exception, const std::string&) {
+        engine.OnTerminate = [&](int index, bool finished, bool exception, const std::string&,
+                                 TJobResult) {
             if (index >= 0 && !acted) {
                 acted = true;
                 if (c.clear)
@@ -239,7 +244,7 @@ TEST_F(EngineTest, HandlersMayRemoveOrClearAndTheBatchStillEndsOnce) {
                     engine.RemoveTask(index);
             }
             std::lock_guard guard(lock);
-            ended.push_back({index, finished, exception, {}, CurrentThreadId(), false});
+            ended.push_back({index, finished, exception, {}, jrFinished, CurrentThreadId(), false});
             changed.notify_all();
         };
         engine.StartTasks(c.count);
