@@ -426,6 +426,8 @@ void TCustomFFmpegEngine::RunScheduled(std::uint64_t serial) {
 
 void TCustomFFmpegEngine::PrepareRun(TFFmpeg& task) const {
     task.ProgressInterval = static_cast<std::int64_t>(progressInterval_) * 1000;
+    // An automatic thread count shares the cores among the tasks that run together.
+    task.TasksAtOnce = std::max(1, std::min(ConcurrentTasks, tasks_.Count()));
     SetTaskLogLevel(task);
 }
 
