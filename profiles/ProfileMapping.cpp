@@ -311,6 +311,10 @@ TOutputOptions BuildOutputOptions(const TOutputProfile& profile, const TProfileS
     if (selection.KeepAspect)
         FitToSource(o, profile, source);
     AddDeviceLevel(o, profile, source);
+    // Phones and browsers start playing an MP4 before it has all arrived only with its index
+    // in front.
+    if (profile.FrameFollowsSource != 0 && o.FileType == ".mp4")
+        o.ExtOptions += "movflags=+faststart\n";
     o.FileName = OutputFileName(sourceFile, placement.FolderText, o.FileType, placement.Overwrite,
                                 placement.TakenPaths);
     return o;
