@@ -126,6 +126,30 @@ void TCustomFFmpeg::LogStreamMapping() {
     }
 }
 
+namespace {
+
+// Options of the encoder's own class ("preset", "cpu-used") reach it only as it opens: before
+// that the context has no private part to set them on.
+AVDictionary* EncoderOwnOptions(const AVCodec* codec,
+                                const std::vector<std::pair<std::string, std::string>>& options) {
+    AVDictionary* own = nullptr;
+    const int kind = codec->type == AVMEDIA_TYPE_VIDEO   ? AV_OPT_FLAG_VIDEO_PARAM
+                     : codec->type == AVMEDIA_TYPE_AUDIO ? AV_OPT_FLAG_AUDIO_PARAM
+                                                         : AV_OPT_FLAG_SUBTITLE_PARAM;
+    for (const auto& [name, value] : options) {
+        if (!codec->priv_class)
+            break;
+        const AVOption* option =
+            AVUtilHlpr::av_opt_find(const_cast<AVClass**>(&codec->priv_class), name.c_str(),
+                                    nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ);
+        if (option && (option->flags & AV_OPT_FLAG_ENCODING_PARAM) && (option->flags & kind))
+            AVUtilHlpr::av_dict_set(&own, name.c_str(), value.c_str(), 0);
+    }
+    return own;
+}
+
+} // namespace
+
 void TCustomFFmpeg::OpenCodecs() {
     for (TOutputStreamState& ost : Run.OutputStreams) {
         if (!ost.EncodingNeeded)
@@ -139,7 +163,10 @@ void TCustomFFmpeg::OpenCodecs() {
         SetCodecThreads(ost.Encoder);
         {
             std::lock_guard<std::recursive_mutex> lock(CodecLock());
-            if (AVCodecHlpr::avcodec_open2(ost.Encoder, codec, nullptr) < 0)
+            AVDictionary* own = EncoderOwnOptions(codec, Settings.PrivateOptions);
+            const int opened = AVCodecHlpr::avcodec_open2(ost.Encoder, codec, &own);
+            AVUtilHlpr::av_dict_free(&own);
+            if (opened < 0)
                 throw FFMpegException(
                     StringPrintf("Error while opening codec for output stream #%d.%d - maybe "
                                  "incorrect parameters such as bit_rate, rate, width or height",
