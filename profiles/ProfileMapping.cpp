@@ -156,8 +156,10 @@ void AddDeviceLevel(TOutputOptions& o, const TOutputProfile& profile,
     if (width <= 0 || height <= 0)
         return;
     const double rate = o.FrameRate.empty() ? source.FrameRate : RateOf(o.FrameRate);
+    // 100 is High in the codec context's own profile numbers, which x264 reads; the "v" names
+    // keep both values off the audio encoder, which has fields of the same names.
     o.ExtOptions +=
-        "profile=high\nlevel=" + std::to_string(H264LevelFor(width, height, rate)) + "\n";
+        "vprofile=100\nvlevel=" + std::to_string(H264LevelFor(width, height, rate)) + "\n";
 }
 
 } // namespace

@@ -165,7 +165,7 @@ TEST(ProfileMappingTest, KeptProportionsSetSizePadsAndSquarePixels) {
     EXPECT_EQ(o.FrameSize, "1920x800");
     EXPECT_EQ(o.PadTop, 0);
     EXPECT_EQ(o.AspectRatio, "1920:800");
-    EXPECT_EQ(o.ExtOptions, "profile=high\nlevel=42\n");
+    EXPECT_EQ(o.ExtOptions, "vprofile=100\nvlevel=42\n");
 }
 
 TEST(ProfileMappingTest, H264LevelsCoverFrameAndPictureRate) {
