@@ -14,7 +14,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <memory>
 
 namespace velto {
@@ -207,6 +209,12 @@ TEST_P(ShippedProfileConverts, EachSourceKindOrIsRefusedWithTheReason) {
         if (profile.FrameFollowsSource != 0) {
             EXPECT_EQ(coding.PixelFormat, AV_PIX_FMT_YUV420P);
             const std::size_t level = r.ExtOptions.find("vlevel=");
+            // Index in front, so that playing can start before the whole file has arrived.
+            if (r.FileType == ".mp4") {
+                std::ifstream in(r.FileName, std::ios::binary);
+                const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+                EXPECT_LT(bytes.find("moov"), bytes.find("mdat"));
+            }
             if (r.VideoCodec == "libx264") {
                 ASSERT_NE(level, std::string::npos) << r.ExtOptions;
                 EXPECT_EQ(coding.Profile, FF_PROFILE_H264_HIGH);
