@@ -1,5 +1,6 @@
 #include "JobController.h"
 
+#include "ConcurrencyPolicy.h"
 #include "SettingsStore.h"
 #include "SourceFiles.h"
 
@@ -307,7 +308,12 @@ void TJobController::Start() {
     pausedMs_ = 0;
     pauseClock_.invalidate();
     SetState(4);
-    engine_.StartTasks(1);
+    // Several jobs at once as the preference says; read at every start, as the dialog may have
+    // changed it since.
+    const int cores = MachineCores();
+    const int preference = SimultaneousJobsPreference(
+        TSettingsStore(paths_.Settings()).ReadOption(kSimultaneousJobsKey, "0"), cores);
+    engine_.StartTasks(SimultaneousJobs(preference, engine_.TaskCount(), cores));
 }
 
 void TJobController::Stop() {
