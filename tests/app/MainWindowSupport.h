@@ -2,11 +2,11 @@
 // blocking: the file chooser, the output-format question, message boxes, the shell and power-off.
 #pragma once
 
+#include "JobListView.h"
 #include "MediaFactory.h"
 #include "ProfileMapping.h"
 #include "QtMainThreadDispatcher.h"
 #include "TestLibraries.h"
-#include "JobListView.h"
 #include "frm_Main.h"
 
 #include <QApplication>
@@ -114,9 +114,9 @@ protected:
     TJobController& Controller() { return window->Controller(); }
     const TJobNodeData& Row(int row) { return *Controller().Model().Row(row); }
     void Select(int row) {
-        window->vstFiles->selectionModel()->select(
-            Controller().Model().index(row, 0),
-            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        window->vstFiles->selectionModel()->select(Controller().Model().index(row, 0),
+                                                   QItemSelectionModel::ClearAndSelect |
+                                                       QItemSelectionModel::Rows);
     }
     bool RunEnded() {
         return WaitFor([&] { return !Controller().Running(); });
