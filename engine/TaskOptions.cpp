@@ -88,6 +88,7 @@ void ApplyOutputRecord(TFFmpeg& task, const std::string& fileName, TOutputOption
         record.FileName = fileName;
     task.OutputOptions = record;
     const TOutputOptions& r = record;
+    task.KeepUnfinishedOutput = r.KeepUnfinished;
     // The free text first, so that every typed field that is given wins over it.
     task.ApplyOptionText(r.ExtOptions);
 

@@ -91,6 +91,9 @@ struct TOutputOptions {
     bool BeforeHook = false;
     std::string HookRanges;
     std::string ExtOptions;
+    // A stopped or incomplete run leaves its output under the output name (when nothing is
+    // there); off, only a finished run leaves a file.
+    bool KeepUnfinished = true;
 };
 
 // A task as the engine component keeps it.

@@ -25,6 +25,7 @@
 #include "FFmpegVideoState.h"
 #include "FrameHook.h"
 #include "JobResult.h"
+#include "OutputVerifier.h"
 #include "TaskSettings.h"
 
 namespace velto {
@@ -79,6 +80,12 @@ std::int64_t StrToInt64(const std::string& text);
 float StrToFloat(const std::string& text);
 // Leading spaces and control characters removed from both ends.
 std::string Trim(const std::string& text);
+
+// The library's text for an error code ("No space left on device", "Permission denied", ...).
+std::string LibraryErrorReason(int code);
+// Why an output of this name could not be written into its folder, or empty: the folder must
+// exist and be writable, and an existing name must be a file (it is replaced by a rename).
+std::string OutputFolderProblem(const std::string& fileName);
 
 // Full-range Y, Cb, Cr of an RGB colour value (red in bits 0-7).
 void RgbToYCbCr(std::uint32_t rgb, int ycbcr[3]);
@@ -275,8 +282,28 @@ public:
     void CheckInputStreamKinds(bool& hasVideo, bool& hasAudio, bool& hasSubtitle) const;
     // True when the filter chain has no filter that changes the frame size.
     static bool HasNoResizingFilter(const std::string& chain);
-    // Closes and frees every input and output with their stream records (idempotent).
+    // Closes and frees every input and output with their stream records (idempotent); removes
+    // the temporary files of outputs that were not completed.
     void ReleaseFiles();
+
+    // ---- Safe output writing (FFmpegOutputFiles.cpp) ----
+    // A stopped or short run's output takes the output name when nothing is there (else it is
+    // removed). An output that failed is always removed.
+    bool KeepUnfinishedOutput = true;
+    // Opens a new temporary file beside every output that writes a file.
+    void OpenOutputTempFiles();
+    // Raises the write failure the output's byte stream has recorded, with its reason.
+    void CheckOutputWrites(int file);
+    // Trailers, checked closes, verification and the rename into place; sets IncompleteReason.
+    void FinishOutputFiles();
+    void DiscardOutputTempFiles();
+    // What the output file should hold, from its streams' sources, start offset and recording
+    // time.
+    TOutputExpectation ExpectedOutput(int file) const;
+    // Output time (microseconds) past which a run is stopped as runaway; -1 for no limit.
+    std::int64_t OutputLengthLimit() const;
+    // Raises when an output reaches `microseconds`, past the run's limit.
+    void CheckOutputLength(int file, std::int64_t microseconds) const;
 
     // ---- Thread and run control (FFmpegRunControl.cpp, FFmpegThread.cpp) ----
     // Starts the run: on the caller's thread (returns null once it has ended) or on a new worker

@@ -334,10 +334,16 @@ void TCustomFFmpeg::FilterAndWrite(int file, AVPacket* packet, AVCodecContext* e
         const std::int64_t end = start + std::max<std::int64_t>(packet->duration, 0);
         if (ost.LastPts == AV_NOPTS_VALUE || end > ost.LastPts)
             ost.LastPts = end;
+        CheckOutputLength(file,
+                          AVUtilHlpr::av_rescale_q(end, ost.Stream->time_base, AV_TIME_BASE_Q));
     }
     const int written = AVFormatHlpr::av_interleaved_write_frame(OutputFiles[file].Context, packet);
+    // The byte stream buffers: a full disk shows in its error flag before any call fails.
+    CheckOutputWrites(file);
     if (written < 0)
-        throw FFMpegException(OpenErrorText("av_interleaved_write_frame()", written));
+        throw FFMpegException(StringPrintf("Could not write '%s': %s",
+                                           OutputFiles[file].Context->url,
+                                           LibraryErrorReason(written).c_str()));
 }
 
 void TCustomFFmpeg::ReportFilterFailure(AVBSFContext* filter, int streamIndex,
