@@ -86,6 +86,15 @@ void ApplyOutputRecord(TFFmpeg& task, const std::string& fileName, TOutputOption
                        const TCustomHookHandler& customHook, const TBeforeHookHandler& beforeHook) {
     if (record.FileName.empty())
         record.FileName = fileName;
+    if (record.NeedsVideoAndAudio) {
+        bool video = false, audio = false, subtitle = false;
+        task.CheckInputStreamKinds(video, audio, subtitle);
+        if (!video || !audio)
+            throw FFMpegException(
+                StringPrintf("This output profile needs a source with both video and audio; "
+                             "'%s' has no %s stream",
+                             task.InputOptions.FileName.c_str(), video ? "audio" : "video"));
+    }
     task.OutputOptions = record;
     const TOutputOptions& r = record;
     task.KeepUnfinishedOutput = r.KeepUnfinished;

@@ -128,6 +128,9 @@ public:
     void ApplyGenericOptions(void* target, void* holder, int flags);
     // Codec id of an encoder or decoder name; failure leaves the reason in LastError.
     bool FindCodecId(const std::string& name, AVMediaType kind, bool encoder, AVCodecID& id);
+    // The encoder of that name (old names mapped to this build's), or null. Several encoders
+    // share a codec id; the one the user named is the one to use.
+    const AVCodec* FindEncoderByName(const std::string& name) const;
     std::int64_t ParseTimeOption(const std::string& option, const std::string& text,
                                  bool isDuration);
 
@@ -265,6 +268,8 @@ public:
     void EmulateRate(TInputStreamState& ist);
     void ServeOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
     void FeedOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
+    // End of input for the video filter chain: the pictures it still holds go to the outputs.
+    void FlushFilterGraph(int inputStream);
     void FilterAndWrite(int file, AVPacket* packet, AVCodecContext* encoder,
                         TBitstreamFilterChain& chain, size_t position);
     void ReportFilterFailure(AVBSFContext* filter, int streamIndex, AVCodecContext* encoder,

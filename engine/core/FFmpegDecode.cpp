@@ -102,6 +102,7 @@ int TCustomFFmpeg::DecodePacket(int inputStream, AVPacket* packet) {
     if (result < 0)
         return result;
     if (!packet) {
+        FlushFilterGraph(inputStream);
         for (int i = 0; i < static_cast<int>(Run.OutputStreams.size()); ++i) {
             const TOutputStreamState& ost = Run.OutputStreams[i];
             if (ost.SourceIndex == inputStream && ost.EncodingNeeded)
@@ -234,6 +235,23 @@ void TCustomFFmpeg::ServeOutputs(int inputStream, AVPacket* packet, AVFrame* fra
         return;
     }
     FeedOutputs(inputStream, packet, frame, subtitle);
+}
+
+void TCustomFFmpeg::FlushFilterGraph(int inputStream) {
+    TInputStreamState& ist = Run.InputStreams[inputStream];
+    if (!ist.FilterGraph || !ist.FilteredPicture)
+        return;
+    // Filters that hold pictures back (frame-rate changes, temporal denoisers) give them up
+    // only when told that no more come.
+    if (AVFilterHlpr::av_buffersrc_add_frame_flags(ist.InputFilter, nullptr, 0) < 0)
+        return;
+    while (!StopRequested.load() &&
+           AVFilterHlpr::av_buffersink_get_frame(ist.OutputFilter, ist.FilteredPicture) >= 0) {
+        if (ist.FilteredPicture->pts != AV_NOPTS_VALUE)
+            ist.Pts = ist.FilteredPicture->pts;
+        FeedOutputs(inputStream, nullptr, ist.FilteredPicture, nullptr);
+        AVUtilHlpr::av_frame_unref(ist.FilteredPicture);
+    }
 }
 
 void TCustomFFmpeg::FeedOutputs(int inputStream, AVPacket* packet, AVFrame* frame,

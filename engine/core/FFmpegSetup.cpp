@@ -147,7 +147,12 @@ void TCustomFFmpeg::OpenCodecs() {
         SetCodecThreads(ost.Encoder);
         {
             std::lock_guard<std::recursive_mutex> lock(CodecLock());
-            if (AVCodecHlpr::avcodec_open2(ost.Encoder, codec, nullptr) < 0)
+            AVDictionary* options = nullptr;
+            for (const auto& [name, value] : ost.Setup->PrivateOptions)
+                AVUtilHlpr::av_dict_set(&options, name.c_str(), value.c_str(), 0);
+            const int opened = AVCodecHlpr::avcodec_open2(ost.Encoder, codec, &options);
+            AVUtilHlpr::av_dict_free(&options);
+            if (opened < 0)
                 throw FFMpegException(
                     StringPrintf("Error while opening codec for output stream #%d.%d - maybe "
                                  "incorrect parameters such as bit_rate, rate, width or height",
