@@ -25,14 +25,18 @@ void TConvertOptionsModel::ChooseSameFolder() {
 }
 
 void TConvertOptionsModel::ChooseOutputFolder() {
+    if (!FSameFolder)
+        return;
     FSameFolder = false;
-    FFolderText = TSettingsStore(FSettingsFile).RecentOutputFolder();
+    FFolderText = FBrowsedFolder.empty() ? TSettingsStore(FSettingsFile).RecentOutputFolder()
+                                         : FBrowsedFolder;
 }
 
 void TConvertOptionsModel::SetBrowsedFolder(const std::string& folder) {
     if (folder.empty())
         return;
     FFolderText = folder.back() == '/' ? folder : folder + '/';
+    FBrowsedFolder = FFolderText;
 }
 
 std::string TConvertOptionsModel::BrowseStartFolder() const {
@@ -64,6 +68,17 @@ bool TConvertOptionsModel::Save(const TJobEndOptions* jobEnd) {
     return saved;
 }
 
+bool TConvertOptionsModel::SaveRecentChoice() {
+    TIniFile ini(FSettingsFile);
+    bool ok = ini.WriteInteger(kOptionsSection, "OutputFormat", FCatalogue.SelectedIndex());
+    ok &= ini.WriteInteger(kOptionsSection, "ConvertToSamePath", FSameFolder);
+    if (!FSameFolder && FFolderText != kAutoFolder)
+        ok &= ini.WriteString(kOptionsSection, "RecentOutputFolder", FFolderText);
+    ok = ok && ini.UpdateFile();
+    FLastError = ini.LastError();
+    return ok;
+}
+
 TOutputOptions
 TConvertOptionsModel::BuildOutputOptions(const std::vector<std::string>& takenPaths) const {
     TOutputPlacement placement;
@@ -71,7 +86,7 @@ TConvertOptionsModel::BuildOutputOptions(const std::vector<std::string>& takenPa
     placement.Overwrite = FOverwrite;
     placement.TakenPaths = takenPaths;
     return velto::BuildOutputOptions(FCatalogue.Profile(), FCatalogue.Selection(), FSourceFile,
-                                     placement);
+                                     placement, FSourcePicture);
 }
 
 bool IsOpticalMount(const std::string& fileSystemType, const std::string& device) {

@@ -12,7 +12,6 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "TaskSettings.h"
@@ -48,9 +47,6 @@ struct TOutputStreamSetup {
     bool StreamCopy = false;                // copy packets from the mapped input stream
     TBitstreamFilterChain BitstreamFilters; // applied to this stream's packets, in order
     float Quality = 0.0f; // fixed-quantiser quality (118 per quantiser step), 0 when unset
-    // Options of single encoders (name, value), handed to the encoder when it opens: its own
-    // option table exists only then. Options it does not know are left alone.
-    std::vector<std::pair<std::string, std::string>> PrivateOptions;
 };
 
 // One created output file.

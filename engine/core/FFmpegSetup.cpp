@@ -51,12 +51,6 @@ void TCustomFFmpeg::Transcode() {
         MapStreams();
         for (int i = 0; i < static_cast<int>(Run.OutputStreams.size()); ++i)
             SetUpOutputCodec(i);
-        if (!Run.OutputBuffer) {
-            Run.OutputBuffer =
-                static_cast<std::uint8_t*>(AVUtilHlpr::av_malloc(Run.OutputBufferSize));
-            if (!Run.OutputBuffer)
-                throw FFMpegException("av_malloc fail");
-        }
         Run.CopyPacket = AVCodecHlpr::av_packet_alloc();
         Run.EncodedPacket = AVCodecHlpr::av_packet_alloc();
         Run.DecodedFrame = AVUtilHlpr::av_frame_alloc();
@@ -134,6 +128,30 @@ void TCustomFFmpeg::LogStreamMapping() {
     }
 }
 
+namespace {
+
+// Options of the encoder's own class ("preset", "cpu-used") reach it only as it opens: before
+// that the context has no private part to set them on.
+AVDictionary* EncoderOwnOptions(const AVCodec* codec,
+                                const std::vector<std::pair<std::string, std::string>>& options) {
+    AVDictionary* own = nullptr;
+    const int kind = codec->type == AVMEDIA_TYPE_VIDEO   ? AV_OPT_FLAG_VIDEO_PARAM
+                     : codec->type == AVMEDIA_TYPE_AUDIO ? AV_OPT_FLAG_AUDIO_PARAM
+                                                         : AV_OPT_FLAG_SUBTITLE_PARAM;
+    for (const auto& [name, value] : options) {
+        if (!codec->priv_class)
+            break;
+        const AVOption* option =
+            AVUtilHlpr::av_opt_find(const_cast<AVClass**>(&codec->priv_class), name.c_str(),
+                                    nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ);
+        if (option && (option->flags & AV_OPT_FLAG_ENCODING_PARAM) && (option->flags & kind))
+            AVUtilHlpr::av_dict_set(&own, name.c_str(), value.c_str(), 0);
+    }
+    return own;
+}
+
+} // namespace
+
 void TCustomFFmpeg::OpenCodecs() {
     for (TOutputStreamState& ost : Run.OutputStreams) {
         if (!ost.EncodingNeeded)
@@ -147,11 +165,9 @@ void TCustomFFmpeg::OpenCodecs() {
         SetCodecThreads(ost.Encoder);
         {
             std::lock_guard<std::recursive_mutex> lock(CodecLock());
-            AVDictionary* options = nullptr;
-            for (const auto& [name, value] : ost.Setup->PrivateOptions)
-                AVUtilHlpr::av_dict_set(&options, name.c_str(), value.c_str(), 0);
-            const int opened = AVCodecHlpr::avcodec_open2(ost.Encoder, codec, &options);
-            AVUtilHlpr::av_dict_free(&options);
+            AVDictionary* own = EncoderOwnOptions(codec, Settings.PrivateOptions);
+            const int opened = AVCodecHlpr::avcodec_open2(ost.Encoder, codec, &own);
+            AVUtilHlpr::av_dict_free(&own);
             if (opened < 0)
                 throw FFMpegException(
                     StringPrintf("Error while opening codec for output stream #%d.%d - maybe "
@@ -267,8 +283,10 @@ void TCustomFFmpeg::CloseOpenCodecs() {
 }
 
 void TCustomFFmpeg::ReleaseRunTables() {
-    AVUtilHlpr::av_freep(&Run.OutputBuffer);
     AVCodecHlpr::av_packet_free(&Run.CopyPacket);
+    for (AVPacket*& packet : Run.FilteredPackets)
+        AVCodecHlpr::av_packet_free(&packet);
+    Run.FilteredPackets.clear();
     AVCodecHlpr::av_packet_free(&Run.EncodedPacket);
     AVUtilHlpr::av_frame_free(&Run.DecodedFrame);
     Run.InputFiles.clear();
@@ -285,6 +303,8 @@ void TCustomFFmpeg::ReleaseRunTables() {
             AVUtilHlpr::av_audio_fifo_free(ost.Fifo);
         ost.Fifo = nullptr;
         AVUtilHlpr::av_frame_free(&ost.TempPicture);
+        AVUtilHlpr::av_frame_free(&ost.AudioFrame);
+        ost.AudioFrameCapacity = 0;
         if (ost.ImageResampler)
             SwScaleHlpr::sws_freeContext(ost.ImageResampler);
         ost.ImageResampler = nullptr;
