@@ -156,8 +156,10 @@ void AddDeviceLevel(TOutputOptions& o, const TOutputProfile& profile,
     if (width <= 0 || height <= 0)
         return;
     const double rate = o.FrameRate.empty() ? source.FrameRate : RateOf(o.FrameRate);
+    // 100 is High in the codec context's own profile numbers, which x264 reads; the "v" names
+    // keep both values off the audio encoder, which has fields of the same names.
     o.ExtOptions +=
-        "profile=high\nlevel=" + std::to_string(H264LevelFor(width, height, rate)) + "\n";
+        "vprofile=100\nvlevel=" + std::to_string(H264LevelFor(width, height, rate)) + "\n";
 }
 
 } // namespace
@@ -181,6 +183,12 @@ TSourcePicture SourcePictureOf(const TCustomAVProbe& probe) {
 TPictureFit FitPicture(int frameWidth, int frameHeight, const TSourcePicture& source,
                        bool followSource) {
     TPictureFit fit;
+    if (source.Width <= 0 || source.Height <= 0 || frameWidth <= 0 || frameHeight <= 0) {
+        // No shape to keep: the whole frame, as without the option.
+        fit.Width = std::max(0, frameWidth);
+        fit.Height = std::max(0, frameHeight);
+        return fit;
+    }
     const double aspect =
         source.DisplayAspect > 0.0 ? source.DisplayAspect : double(source.Width) / source.Height;
     if (followSource) {
@@ -309,6 +317,10 @@ TOutputOptions BuildOutputOptions(const TOutputProfile& profile, const TProfileS
     if (selection.KeepAspect)
         FitToSource(o, profile, source);
     AddDeviceLevel(o, profile, source);
+    // Phones and browsers start playing an MP4 before it has all arrived only with its index
+    // in front.
+    if (profile.FrameFollowsSource != 0 && o.FileType == ".mp4")
+        o.ExtOptions += "movflags=+faststart\n";
     o.FileName = OutputFileName(sourceFile, placement.FolderText, o.FileType, placement.Overwrite,
                                 placement.TakenPaths);
     return o;

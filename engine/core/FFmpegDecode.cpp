@@ -368,8 +368,7 @@ void TCustomFFmpeg::FilterAndWrite(int file, AVPacket* packet, AVCodecContext* e
     // The byte stream buffers: a full disk shows in its error flag before any call fails.
     CheckOutputWrites(file);
     if (written < 0)
-        throw FFMpegException(StringPrintf("Could not write '%s': %s",
-                                           OutputFiles[file].Context->url,
+        throw FFMpegException(StringPrintf("Could not write '%s': %s", OutputName(file),
                                            LibraryErrorReason(written).c_str()));
 }
 

@@ -100,23 +100,37 @@ void TCustomFFmpeg::OpenOutputTempFiles() {
         AVFormatContext* context = output.Context;
         if (!WritesAFile(context) || context->pb)
             continue;
-        if (const int error = CreateTempFile(context->url, output.TempName)) {
+        const std::string name = context->url;
+        if (const int error = CreateTempFile(name, output.TempName)) {
             output.TempName.clear();
             throw FFMpegException(
-                StringPrintf("Could not open '%s': %s", context->url, std::strerror(error)));
+                StringPrintf("Could not open '%s': %s", name.c_str(), std::strerror(error)));
         }
+        // Muxers that read their output back (MP4's index moved to the front) go by the
+        // context's name, which must therefore be the file being written.
+        char* temp = AVUtilHlpr::av_strdup(output.TempName.c_str());
+        if (!temp)
+            throw FFMpegException("av_mallocz fail");
+        AVUtilHlpr::av_free(context->url);
+        context->url = temp;
+        output.FinalName = name;
         const int opened =
             AVFormatHlpr::avio_open(&context->pb, output.TempName.c_str(), AVIO_FLAG_WRITE);
         if (opened < 0)
-            throw FFMpegException(StringPrintf("Could not open '%s': %s", context->url,
+            throw FFMpegException(StringPrintf("Could not open '%s': %s", name.c_str(),
                                                LibraryErrorReason(opened).c_str()));
     }
+}
+
+const char* TCustomFFmpeg::OutputName(int file) const {
+    const TOutputFile& output = OutputFiles[file];
+    return output.FinalName.empty() ? output.Context->url : output.FinalName.c_str();
 }
 
 void TCustomFFmpeg::CheckOutputWrites(int file) {
     const AVFormatContext* context = OutputFiles[file].Context;
     if (context->pb && context->pb->error < 0)
-        throw FFMpegException(StringPrintf("Could not write '%s': %s", context->url,
+        throw FFMpegException(StringPrintf("Could not write '%s': %s", OutputName(file),
                                            LibraryErrorReason(context->pb->error).c_str()));
 }
 
@@ -169,7 +183,7 @@ void TCustomFFmpeg::CheckOutputLength(int file, std::int64_t microseconds) const
     if (Run.OutputLimit > 0 && microseconds > Run.OutputLimit)
         throw FFMpegException(StringPrintf("Output '%s' runs past %s, far beyond the length of "
                                            "its source: the source's timing is damaged",
-                                           OutputFiles[file].Context->url,
+                                           OutputName(file),
                                            FormatClockTime(Run.OutputLimit).c_str()));
 }
 
@@ -178,7 +192,7 @@ void TCustomFFmpeg::FinishOutputFiles() {
         AVFormatContext* context = OutputFiles[i].Context;
         const int trailer = AVFormatHlpr::av_write_trailer(context);
         if (trailer < 0)
-            throw FFMpegException(StringPrintf("Could not write '%s': %s", context->url,
+            throw FFMpegException(StringPrintf("Could not write '%s': %s", OutputName(i),
                                                LibraryErrorReason(trailer).c_str()));
         if (!context->pb || !WritesAFile(context))
             continue;
@@ -186,7 +200,7 @@ void TCustomFFmpeg::FinishOutputFiles() {
         OutputFiles[i].ClosedSize = AVFormatHlpr::avio_size(context->pb);
         const int closed = AVFormatHlpr::avio_closep(&context->pb);
         if (closed < 0)
-            throw FFMpegException(StringPrintf("Could not write '%s': %s", context->url,
+            throw FFMpegException(StringPrintf("Could not write '%s': %s", OutputName(i),
                                                LibraryErrorReason(closed).c_str()));
     }
     const bool stopped = StopRequested.load();
@@ -203,8 +217,8 @@ void TCustomFFmpeg::FinishOutputFiles() {
                 keep[i] = false;
                 continue;
             }
-            throw FFMpegException(StringPrintf("The output '%s' is not valid: %s",
-                                               output.Context->url, check.Problem.c_str()));
+            throw FFMpegException(StringPrintf("The output '%s' is not valid: %s", OutputName(i),
+                                               check.Problem.c_str()));
         }
         if (check.Verdict == ovShort && !stopped && incomplete.empty())
             incomplete = "source ended at " + FormatClockTime(check.Duration) + " of " +
@@ -217,7 +231,7 @@ void TCustomFFmpeg::FinishOutputFiles() {
         TOutputFile& output = OutputFiles[i];
         if (output.TempName.empty())
             continue;
-        const std::string name = output.Context->url;
+        const std::string name = output.FinalName;
         std::error_code error;
         const bool place =
             keep[i] &&

@@ -11,6 +11,30 @@
 
 namespace velto {
 
+namespace {
+
+// The task whose run or report this thread executes; set for exactly that span.
+thread_local TCustomFFmpeg* taskOfThisThread = nullptr;
+
+class TTaskThreadScope {
+public:
+    explicit TTaskThreadScope(TCustomFFmpeg* task) : previous_(taskOfThisThread) {
+        taskOfThisThread = task;
+    }
+    ~TTaskThreadScope() { taskOfThisThread = previous_; }
+    TTaskThreadScope(const TTaskThreadScope&) = delete;
+    TTaskThreadScope& operator=(const TTaskThreadScope&) = delete;
+
+private:
+    TCustomFFmpeg* const previous_;
+};
+
+} // namespace
+
+TCustomFFmpeg* TCustomFFmpeg::TaskOfThisThread() {
+    return taskOfThisThread;
+}
+
 TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
     const char* missing = nullptr;
     {
@@ -33,14 +57,20 @@ TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
             pauseRequested_ = false;
         }
     }
+    // The caller's thread uses the task until its report is through: a handler that frees the
+    // task meanwhile must leave that to later.
     if (missing) {
+        ThreadStarted();
         ReleaseFilesAndOptions();
         RecordFailure(missing);
         ReportTermination();
+        ThreadEnded();
         return nullptr;
     }
     if (!threaded) {
+        ThreadStarted();
         RunWrapper();
+        ThreadEnded();
         return nullptr;
     }
     auto* thread = new TFFmpegThread(this, priority);
@@ -51,6 +81,7 @@ TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
 }
 
 void TCustomFFmpeg::RunWrapper() {
+    const TTaskThreadScope scope(this);
     Finished = false;
     IncompleteReason.clear();
     try {
@@ -80,6 +111,7 @@ void TCustomFFmpeg::RecordFailure(const std::string& message) {
 }
 
 void TCustomFFmpeg::ReportTermination() {
+    const TTaskThreadScope scope(this);
     {
         std::lock_guard guard(runLock_);
         running_ = false;
@@ -110,7 +142,7 @@ void TCustomFFmpeg::Stop() {
         worker_->Resume();
 }
 
-void TCustomFFmpeg::StopOrFinish() {
+bool TCustomFFmpeg::StopOrFinish() {
     bool stop = false;
     TDoTerminateThread* reporter = nullptr;
     {
@@ -127,6 +159,7 @@ void TCustomFFmpeg::StopOrFinish() {
         Stop();
     if (reporter)
         reporter->Resume();
+    return reporter != nullptr;
 }
 
 void TCustomFFmpeg::Pause() {

@@ -164,7 +164,7 @@ void TCustomFFmpeg::OpenCodecs() {
                                                ost.FileIndex, ost.Index));
         SetCodecThreads(ost.Encoder);
         {
-            std::lock_guard<std::recursive_mutex> lock(CodecLock());
+            std::lock_guard lock(CodecLock());
             AVDictionary* own = EncoderOwnOptions(codec, Settings.PrivateOptions);
             const int opened = AVCodecHlpr::avcodec_open2(ost.Encoder, codec, &own);
             AVUtilHlpr::av_dict_free(&own);
@@ -192,7 +192,7 @@ void TCustomFFmpeg::OpenCodecs() {
                              ist.FileIndex, ist.StreamIndex));
         ist.Decoder->pkt_timebase = ist.Stream->time_base;
         SetCodecThreads(ist.Decoder);
-        std::lock_guard<std::recursive_mutex> lock(CodecLock());
+        std::lock_guard lock(CodecLock());
         if (AVCodecHlpr::avcodec_open2(ist.Decoder, codec, nullptr) < 0)
             throw FFMpegException(StringPrintf("Error while opening codec for input stream #%d.%d",
                                                ist.FileIndex, ist.StreamIndex));
@@ -264,13 +264,13 @@ void TCustomFFmpeg::WriteHeaders() {
 
 void TCustomFFmpeg::CloseEncoder(AVCodecContext* encoder) {
     AVUtilHlpr::av_freep(&encoder->stats_in);
-    std::lock_guard<std::recursive_mutex> lock(CodecLock());
+    std::lock_guard lock(CodecLock());
     AVCodecHlpr::avcodec_close(encoder);
     Remove(OpenEncoders, encoder);
 }
 
 void TCustomFFmpeg::CloseDecoder(AVCodecContext* decoder) {
-    std::lock_guard<std::recursive_mutex> lock(CodecLock());
+    std::lock_guard lock(CodecLock());
     AVCodecHlpr::avcodec_close(decoder);
     Remove(OpenDecoders, decoder);
 }

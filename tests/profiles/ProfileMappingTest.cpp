@@ -116,6 +116,8 @@ TEST(ProfileMappingTest, PictureFitsTheFrameAtItsShownProportions) {
         // An upright phone picture turns the bound instead of shrinking to a strip.
         {1920, 1080, {1080, 1920}, true, {1080, 1920, 0, 0, 0, 0}},
         {1280, 720, {1080, 1920}, true, {720, 1280, 0, 0, 0, 0}},
+        // A source without a picture size leaves the frame whole.
+        {320, 240, {0, 0}, true, {320, 240, 0, 0, 0, 0}},
     };
     for (const auto& row : rows) {
         const TPictureFit fit = FitPicture(row.frameWidth, row.frameHeight, row.source, row.follow);
@@ -165,7 +167,7 @@ TEST(ProfileMappingTest, KeptProportionsSetSizePadsAndSquarePixels) {
     EXPECT_EQ(o.FrameSize, "1920x800");
     EXPECT_EQ(o.PadTop, 0);
     EXPECT_EQ(o.AspectRatio, "1920:800");
-    EXPECT_EQ(o.ExtOptions, "profile=high\nlevel=42\n");
+    EXPECT_EQ(o.ExtOptions, "vprofile=100\nvlevel=42\nmovflags=+faststart\n");
 }
 
 TEST(ProfileMappingTest, H264LevelsCoverFrameAndPictureRate) {

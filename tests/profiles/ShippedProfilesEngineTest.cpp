@@ -14,7 +14,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <memory>
 
 namespace velto {
@@ -110,6 +112,35 @@ std::string MakeSource(const TSourceKind& kind, const std::string& folder) {
     return test::MakeMp3(folder, kSourceSeconds);
 }
 
+// What the container records of the first video stream's coding: tag, profile, level, format.
+struct TVideoCoding {
+    std::string Tag;
+    int Profile = -1;
+    int Level = -1;
+    int PixelFormat = -1;
+};
+
+TVideoCoding VideoCodingOf(const std::string& file) {
+    TVideoCoding coding;
+    AVFormatContext* context = nullptr;
+    if (AVFormatHlpr::avformat_open_input(&context, file.c_str(), nullptr, nullptr) < 0)
+        return coding;
+    AVFormatHlpr::avformat_find_stream_info(context, nullptr);
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        const AVCodecParameters* p = context->streams[i]->codecpar;
+        if (p->codec_type != AVMEDIA_TYPE_VIDEO)
+            continue;
+        for (int shift = 0; shift < 32 && (p->codec_tag >> shift) != 0; shift += 8)
+            coding.Tag += char((p->codec_tag >> shift) & 0xFF);
+        coding.Profile = p->profile;
+        coding.Level = p->level;
+        coding.PixelFormat = p->format;
+        break;
+    }
+    AVFormatHlpr::avformat_close_input(&context);
+    return coding;
+}
+
 class ShippedProfileConverts : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 TEST_P(ShippedProfileConverts, EachSourceKindOrIsRefusedWithTheReason) {
@@ -169,6 +200,26 @@ TEST_P(ShippedProfileConverts, EachSourceKindOrIsRefusedWithTheReason) {
         // Some containers (FLV) keep no duration per stream; the file's is checked above.
         if (video.DurationUs > 0) {
             EXPECT_NEAR(video.DurationUs / 1e6, kSourceSeconds, 0.25);
+        }
+        // Today's players: the tag Apple's need, 8-bit 4:2:0, High profile at the stated level.
+        const TVideoCoding coding = VideoCodingOf(r.FileName);
+        if (!r.VideoTag.empty()) {
+            EXPECT_EQ(coding.Tag, r.VideoTag);
+        }
+        if (profile.FrameFollowsSource != 0) {
+            EXPECT_EQ(coding.PixelFormat, AV_PIX_FMT_YUV420P);
+            const std::size_t level = r.ExtOptions.find("vlevel=");
+            // Index in front, so that playing can start before the whole file has arrived.
+            if (r.FileType == ".mp4") {
+                std::ifstream in(r.FileName, std::ios::binary);
+                const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+                EXPECT_LT(bytes.find("moov"), bytes.find("mdat"));
+            }
+            if (r.VideoCodec == "libx264") {
+                ASSERT_NE(level, std::string::npos) << r.ExtOptions;
+                EXPECT_EQ(coding.Profile, FF_PROFILE_H264_HIGH);
+                EXPECT_EQ(coding.Level, std::stoi(r.ExtOptions.substr(level + 7)));
+            }
         }
     }
     if (audioOut) {
