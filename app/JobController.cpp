@@ -302,6 +302,12 @@ void TJobController::Start() {
         return;
     engine_.SetLogLevel(llInfo);
     engine_.ThreadPriority = tpNormal;
+    // The engine removes what a stopped or short run wrote unless the user keeps such outputs;
+    // deleting here instead could hit a file the run never replaced.
+    const bool keep =
+        !TSettingsStore(paths_.Settings()).ReadJobEndOptions(true).DelFileWhenCanceled;
+    for (int i = 0; i < engine_.TaskCount(); ++i)
+        engine_.Tasks(i)->KeepUnfinishedOutput = keep;
     model_.UpdateAll([](TJobNodeData& row) { row.InRun = row.Task >= 0; });
     running_ = true;
     runClock_.start();
@@ -493,8 +499,6 @@ void TJobController::JobEnded(const TEnded& ended) {
         services_.Shell->Open(output.absolutePath(), IShell::TShow::NoActivate);
         emit RaiseRequested();
     }
-    if (!finished && options.DelFileWhenCanceled && output.isFile() && !samePath)
-        QFile::remove(ended.Output);
     if (ended.Result == jrIncomplete)
         LogMessage(QStringLiteral("***Conversion incomplete: ") + ended.Message);
     if (ended.Result == jrFailed && services_.Messages && !quitting_)
