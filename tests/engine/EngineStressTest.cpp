@@ -251,9 +251,17 @@ TEST_P(EngineStress, EveryBatchEndsOnceWhateverTheHandlersDo) {
     SetMainThreadDispatcher(nullptr);
 }
 
+// ThreadSanitizer runs the conversions several times slower; fewer cycles keep it inside the
+// watchdog on a busy machine.
+#ifdef __SANITIZE_THREAD__
+constexpr int kCycles = 150;
+#else
+constexpr int kCycles = 300;
+#endif
+
 INSTANTIATE_TEST_SUITE_P(Cycles, EngineStress,
-                         ::testing::Values(TStressCase{"WithoutDispatcher", false, 300},
-                                           TStressCase{"WithDispatcher", true, 300}),
+                         ::testing::Values(TStressCase{"WithoutDispatcher", false, kCycles},
+                                           TStressCase{"WithDispatcher", true, kCycles}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
