@@ -223,6 +223,7 @@ TEST_F(AVProbeTest, StreamWithoutStartTimeKeepsTheNoTimestampValue) {
 }
 
 TEST(AVProbeLibraries, UnboundLibrariesRaiseBeforeAnyWork) {
+    velto::test::UnloadTestLibraries();
     TAVProbe probe;
     try {
         probe.LoadFile("whatever.avi");
