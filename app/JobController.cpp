@@ -50,10 +50,9 @@ void TActionStates::Apply(int state, int rowCount) {
     }
 }
 
-TJobController::TJobController(TFFmpegEngine& engine, QString programFolder, TJobServices services,
+TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServices services,
                                QObject* parent)
-    : QObject(parent), engine_(engine), programFolder_(std::move(programFolder)),
-      services_(services) {
+    : QObject(parent), engine_(engine), paths_(std::move(paths)), services_(services) {
     actions_.Apply(0, 0);
     // The handlers run on the engine's threads under its lock: they copy, read the task's file
     // names while the task still exists, and post the rest to the GUI thread.
@@ -83,11 +82,11 @@ TJobController::TJobController(TFFmpegEngine& engine, QString programFolder, TJo
             },
             Qt::QueuedConnection);
     };
-    engine_.OnTerminate = [this](int index, bool finished, bool exception,
-                                 const std::string& message) {
+    engine_.OnTerminate = [this](int index, bool, bool, const std::string& message,
+                                 TJobResult result) {
         if (closing_)
             return;
-        TEnded ended{index, finished, exception, QString::fromStdString(message), {}, {}, false};
+        TEnded ended{index, result, QString::fromStdString(message), {}, {}, false};
         if (index >= 0) {
             try {
                 TInputOptions input;
@@ -126,7 +125,7 @@ void TJobController::Shutdown() {
 void TJobController::Add() {
     if (!actions_.Add || closing_)
         return;
-    const QString libraries = programFolder_ + QStringLiteral("/LibAV");
+    const QString libraries = paths_.ProgramFolder + QStringLiteral("/LibAV");
     if (!engine_.LoadLibraries(QDir::toNativeSeparators(libraries).toStdString(), true)) {
         AppendLog(QString::fromStdString(engine_.LastError));
         return;
@@ -235,16 +234,17 @@ void TJobController::JobEnded(const TEnded& ended) {
         return;
     }
     // Read afresh for every job: the preferences may have changed during the run.
-    const TJobEndOptions options =
-        TSettingsStore(SettingsFilePath(programFolder_.toStdString())).ReadJobEndOptions(true);
+    const TJobEndOptions options = TSettingsStore(paths_.Settings()).ReadJobEndOptions(true);
     const QFileInfo source(ended.Source);
     const QFileInfo output(ended.Output);
     // A name that resolves to the source is never deleted as an output, nor the other way round.
     const bool samePath = source.exists() && output.exists() &&
                           source.canonicalFilePath() == output.canonicalFilePath();
-    if (ended.Finished) {
+    const bool finished = ended.Result == jrFinished;
+    if (finished) {
         model_.SetProgressText(ended.Index, QStringLiteral("100%"));
-        // The source goes only when the converted file is really there.
+        // Finished means the engine verified the output under its final name; the source goes
+        // only then, and only when that file is really there.
         if (options.DeleteSourceWhenDone && source.isFile() && !samePath && output.isFile() &&
             output.size() > 0)
             QFile::remove(ended.Source);
@@ -255,9 +255,11 @@ void TJobController::JobEnded(const TEnded& ended) {
         services_.Shell->Open(output.absolutePath(), IShell::TShow::NoActivate);
         emit RaiseRequested();
     }
-    if (!ended.Finished && options.DelFileWhenCanceled && output.isFile() && !samePath)
+    if (!finished && options.DelFileWhenCanceled && output.isFile() && !samePath)
         QFile::remove(ended.Output);
-    if (ended.Exception && services_.Messages)
+    if (ended.Result == jrIncomplete)
+        LogMessage(QStringLiteral("***Conversion incomplete: ") + ended.Message);
+    if (ended.Result == jrFailed && services_.Messages)
         services_.Messages->Show(ended.Message, IMessageBox::TIcon::Exclamation);
 }
 

@@ -5,6 +5,7 @@
 // engine's events arrive on workers and are copied and posted here.
 #pragma once
 
+#include "AppPaths.h"
 #include "FFmpegEngine.h"
 #include "JobListModel.h"
 #include "PlatformServices.h"
@@ -42,8 +43,8 @@ struct TJobServices {
 class TJobController : public QObject {
     Q_OBJECT
 public:
-    // programFolder holds LibAV/ and the settings file.
-    TJobController(TFFmpegEngine& engine, QString programFolder, TJobServices services,
+    // paths.ProgramFolder holds LibAV/; job-end options come from paths.SettingsFile.
+    TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServices services,
                    QObject* parent = nullptr);
     ~TJobController() override;
 
@@ -62,6 +63,8 @@ public:
     void Resume();
     // The program is ending: no job's end is handled any more and every job stops.
     void Shutdown();
+    // Diagnostics go to the log between two empty lines.
+    void LogMessage(const QString& message);
 
 signals:
     void ActionsChanged();
@@ -76,8 +79,7 @@ signals:
 private:
     struct TEnded {
         int Index;
-        bool Finished;
-        bool Exception;
+        TJobResult Result;
         QString Message;
         QString Source;
         QString Output;
@@ -87,13 +89,11 @@ private:
     void SetState(int state);
     void SetListVisible(bool visible);
     void AppendLog(const QString& line);
-    // Diagnostics go to the hidden log between two empty lines.
-    void LogMessage(const QString& message);
     void JobEnded(const TEnded& ended);
     std::vector<std::string> TakenPaths() const;
 
     TFFmpegEngine& engine_;
-    QString programFolder_;
+    TAppPaths paths_;
     TJobServices services_;
     TJobListModel model_;
     TActionStates actions_;

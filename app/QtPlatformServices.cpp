@@ -78,9 +78,8 @@ void TQtPowerOff::PowerOff() {
 bool TDialogFormatChooser::Choose(const TCustomAVProbe& probe,
                                   const std::vector<std::string>& takenPaths, TInputOptions& input,
                                   TOutputOptions& output) {
-    const std::string folder = programFolder_.toStdString();
-    TfrmConvertOptions dialog(dialogServices_, SettingsFilePath(folder),
-                              FactoryProfilesPath(folder), parent_);
+    TfrmConvertOptions dialog(dialogServices_, paths_.Settings(), paths_.FactoryProfiles(),
+                              parent_);
     dialog.AttachProbe(&probe);
     if (dialog.exec() != QDialog::Accepted)
         return false;

@@ -4,6 +4,7 @@
 
 #include "frm_DialogServices.h"
 
+#include "AppPaths.h"
 #include "PlatformServices.h"
 
 #include <QString>
@@ -50,14 +51,14 @@ public:
 // Asks with the output-format dialog: the user picks the profile, its values and the folder.
 class TDialogFormatChooser : public IOutputFormatChooser {
 public:
-    TDialogFormatChooser(QWidget* parent, QString programFolder)
-        : parent_(parent), programFolder_(std::move(programFolder)) {}
+    TDialogFormatChooser(QWidget* parent, TAppPaths paths)
+        : parent_(parent), paths_(std::move(paths)) {}
     bool Choose(const TCustomAVProbe& probe, const std::vector<std::string>& takenPaths,
                 TInputOptions& input, TOutputOptions& output) override;
 
 private:
     QWidget* parent_;
-    QString programFolder_;
+    TAppPaths paths_;
     TQtDialogServices dialogServices_;
 };
 

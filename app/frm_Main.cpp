@@ -32,9 +32,9 @@ void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
         emit clicked();
 }
 
-TfrmMain::TfrmMain(QString programFolder, TMainServices services, QWidget* parent)
-    : QMainWindow(parent), programFolder_(std::move(programFolder)), qtFiles_(this),
-      qtMessages_(this), dialogFormat_(this, programFolder_), services_(services) {
+TfrmMain::TfrmMain(TAppPaths paths, TMainServices services, QWidget* parent)
+    : QMainWindow(parent), paths_(std::move(paths)), qtFiles_(this), qtMessages_(this),
+      dialogFormat_(this, paths_), services_(services) {
     if (!services_.Files)
         services_.Files = &qtFiles_;
     if (!services_.Formats)
@@ -45,7 +45,7 @@ TfrmMain::TfrmMain(QString programFolder, TMainServices services, QWidget* paren
         services_.Shell = &qtShell_;
     if (!services_.Power)
         services_.Power = &qtPower_;
-    controller_ = std::make_unique<TJobController>(engine_, programFolder_, services_);
+    controller_ = std::make_unique<TJobController>(engine_, paths_, services_);
 
     setFont(QFont(QStringLiteral("Tahoma"), 8));
     CreateActions();
@@ -74,6 +74,8 @@ TfrmMain::TfrmMain(QString programFolder, TMainServices services, QWidget* paren
         ExitFlag = true;
         close();
     });
+    if (!paths_.SettingsError.isEmpty())
+        controller_->LogMessage(QStringLiteral("***Settings: ") + paths_.SettingsError);
 }
 
 TfrmMain::~TfrmMain() {
@@ -277,9 +279,7 @@ void TfrmMain::actClearExecute() {
 
 // The preferences save themselves on OK and Apply; the next Add reads them afresh.
 void TfrmMain::actOptionsExecute() {
-    const std::string folder = programFolder_.toStdString();
-    TfrmOptions dialog(dialogServices_, SettingsFilePath(folder), FactoryProfilesPath(folder),
-                       this);
+    TfrmOptions dialog(dialogServices_, paths_.Settings(), paths_.FactoryProfiles(), this);
     dialog.exec();
 }
 
@@ -305,7 +305,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmMain::OpenInProgramFolder(const QString& name, IShell::TShow show) {
-    services_.Shell->Open(programFolder_ + QLatin1Char('/') + name, show);
+    services_.Shell->Open(paths_.DataFile(name), show);
 }
 
 QString TfrmMain::MailTarget() const {

@@ -44,8 +44,7 @@ using TMainServices = TJobServices;
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TfrmMain(QString programFolder, TMainServices services = {},
-                      QWidget* parent = nullptr);
+    explicit TfrmMain(TAppPaths paths, TMainServices services = {}, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     TJobController& Controller() { return *controller_; }
@@ -80,7 +79,7 @@ private:
     void OpenInProgramFolder(const QString& name, IShell::TShow show);
     QString MailTarget() const;
 
-    QString programFolder_;
+    TAppPaths paths_;
     TQtFileChooser qtFiles_;
     TQtMessageBox qtMessages_;
     TQtShell qtShell_;

@@ -44,7 +44,8 @@ int main(int argc, char* argv[]) {
     velto::SetMainThreadDispatcher(&dispatcher);
     int result = 0;
     {
-        velto::TfrmMain window(QCoreApplication::applicationDirPath());
+        velto::TfrmMain window(
+            velto::TAppPaths::ForProgram(QCoreApplication::applicationDirPath()));
         application.MainForm = &window;
         window.show();
         result = QApplication::exec();

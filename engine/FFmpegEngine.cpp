@@ -348,8 +348,11 @@ void TCustomFFmpegEngine::DoProgress(TFFmpeg* task, int frameNumber, int framesP
 void TCustomFFmpegEngine::DoTerminate(TFFmpeg* task) {
     TEngineLock guard(*this);
     if (task) {
-        if (OnTerminate)
-            OnTerminate(task->Index, task->Finished, task->Failed(), task->ErrorMessage());
+        if (OnTerminate) {
+            const TJobResult result = task->Result();
+            OnTerminate(task->Index, result == jrFinished, result == jrFailed,
+                        task->ResultMessage(), result);
+        }
         ++FinishedCount;
         if (PendingCount > 0) {
             StartNext();
@@ -361,7 +364,7 @@ void TCustomFFmpegEngine::DoTerminate(TFFmpeg* task) {
     }
     batchEnded_ = true;
     if (OnTerminate)
-        OnTerminate(-1, true, false, std::string());
+        OnTerminate(-1, true, false, std::string(), jrFinished);
     clearLogList_ = true;
 }
 

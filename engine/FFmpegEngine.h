@@ -26,8 +26,10 @@ using TLogEvent = std::function<void(int AIndex, TLogLevel ALogLevel, const std:
 using TProgressEvent =
     std::function<void(int AIndex, int AFrameNumber, int AFPS, int ACurrentDuration, float AQuality,
                        float ABitRate, std::int64_t ACurrentSize, int ATotalOutputDuration)>;
-using TTerminateEvent =
-    std::function<void(int AIndex, bool AFinished, bool AException, const std::string& AMessage)>;
+// AResult tells how the job ended (AFinished is AResult == jrFinished, AException AResult ==
+// jrFailed); AMessage is the failure or the incomplete reason. Index -1 ends the batch.
+using TTerminateEvent = std::function<void(int AIndex, bool AFinished, bool AException,
+                                           const std::string& AMessage, TJobResult AResult)>;
 
 // The owned, ordered task list; a task's Index is its position.
 class TFFmpegList {

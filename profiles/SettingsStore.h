@@ -53,8 +53,8 @@ public:
     TOutputChoice ReadOutputChoice() const;
     // The folder box's source when the output-folder choice is clicked.
     std::string RecentOutputFolder() const;
-    // "OpenFolderWhenDone" has two defaults: the batch controller opens the folder until the key
-    // has been written once (pass true), the preferences dialog shows it unticked (pass false).
+    // A missing "OpenFolderWhenDone" counts as openFolderDefault; the batch controller and the
+    // preferences both pass true, so the dialog shows what the controller will do.
     TJobEndOptions ReadJobEndOptions(bool openFolderDefault) const;
 
     // Write into an open file, for callers that save several groups in one replacement.

@@ -59,9 +59,8 @@ TfrmOptions::TfrmOptions(TDialogServices& services, const std::string& settingsF
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnApply, &QPushButton::clicked, this, &TfrmOptions::btnApplyClick);
 
-    // The dialog shows the boxes unticked until a key is written, whatever the batch controller
-    // assumes meanwhile.
-    const TJobEndOptions options = TSettingsStore(settingsFile).ReadJobEndOptions(false);
+    // The boxes show what the batch controller will do: a missing "open folder" key means on.
+    const TJobEndOptions options = TSettingsStore(settingsFile).ReadJobEndOptions(true);
     ckbDelWhenCanceled->setChecked(options.DelFileWhenCanceled);
     chkDeleteSource->setChecked(options.DeleteSourceWhenDone);
     chkOpenFolder->setChecked(options.OpenFolderWhenDone);

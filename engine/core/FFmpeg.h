@@ -24,6 +24,7 @@
 #include "FFmpegThread.h"
 #include "FFmpegVideoState.h"
 #include "FrameHook.h"
+#include "JobResult.h"
 #include "TaskSettings.h"
 
 namespace velto {
@@ -54,7 +55,7 @@ using TProgressSink = std::function<void(TCustomFFmpeg* task, int frameNumber, i
                                          int currentDuration, float quality, float bitRate,
                                          std::int64_t currentSize, int totalDuration)>;
 
-// The task's terminate sink; the task's Finished, Failed() and ErrorMessage() tell how it ended.
+// The task's terminate sink; the task's Result() and ResultMessage() tell how it ended.
 using TTerminateSink = std::function<void(TCustomFFmpeg* task)>;
 
 // Video norms of the target presets.
@@ -158,7 +159,9 @@ public:
     // Closes every codec a run left open (the run's clean-up after a failure).
     void CloseOpenCodecs();
     std::atomic<bool> StopRequested{false};
-    bool Finished = false;
+    bool Finished = false; // the run ended with a complete, verified output (jrFinished)
+    // Set by a run whose output is valid but shorter than the source said: "source ended at ...".
+    std::string IncompleteReason;
     std::int64_t ProgressInterval = 500000; // microseconds between two progress reports
     TRunTables Run;                         // per-run stream tables, empty outside a run
     TRunCounters Counters;
@@ -300,6 +303,11 @@ public:
     bool Terminated() const;
     bool Failed() const;
     std::string ErrorMessage() const;
+    // How the last run ended: failed, finished, incomplete or (also for a task that never ran)
+    // stopped.
+    TJobResult Result() const;
+    // The failure message, the incomplete reason, or empty.
+    std::string ResultMessage() const;
     // True while the worker sits parked by Pause.
     bool Parked() const { return parked_.load(); }
     // Stops the run and waits until no thread of the task is left: ten waits of 100 ms, then on

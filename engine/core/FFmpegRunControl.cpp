@@ -43,6 +43,7 @@ TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
             running_ = true;
             StopRequested = false;
             Finished = false;
+            IncompleteReason.clear();
             failed_ = false;
             errorMessage_.clear();
             pauseRequested_ = false;
@@ -67,6 +68,7 @@ TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
 
 void TCustomFFmpeg::RunWrapper() {
     Finished = false;
+    IncompleteReason.clear();
     try {
         Transcode();
     } catch (const std::exception& error) {
@@ -190,6 +192,24 @@ std::string TCustomFFmpeg::ErrorMessage() const {
     return errorMessage_;
 }
 
+TJobResult TCustomFFmpeg::Result() const {
+    std::lock_guard guard(runLock_);
+    if (failed_)
+        return jrFailed;
+    if (Finished)
+        return jrFinished;
+    if (!IncompleteReason.empty())
+        return jrIncomplete;
+    return jrStopped;
+}
+
+std::string TCustomFFmpeg::ResultMessage() const {
+    std::lock_guard guard(runLock_);
+    if (failed_)
+        return errorMessage_;
+    return Finished ? std::string() : IncompleteReason;
+}
+
 void TCustomFFmpeg::ReleaseFilesAndOptions() {
     if (!LibrariesLoaded())
         return;
@@ -220,6 +240,7 @@ void TCustomFFmpeg::ResetState() {
     InitOptions(); // the defaults include an expected total duration of -1
     StopRequested = false;
     Finished = false;
+    IncompleteReason.clear();
     pauseRequested_ = false;
 }
 

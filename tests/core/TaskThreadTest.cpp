@@ -28,6 +28,7 @@ struct Report {
     bool failed = false;
     std::string message;
     std::uint32_t threadId = 0;
+    TJobResult result = jrFinished;
 };
 
 // Collects termination reports from whatever thread gives them.
@@ -36,7 +37,8 @@ public:
     void Attach(TCustomFFmpeg& task) {
         task.TerminateSink = [this](TCustomFFmpeg* t) {
             std::lock_guard guard(lock_);
-            list_.push_back({t->Finished, t->Failed(), t->ErrorMessage(), CurrentThreadId()});
+            list_.push_back(
+                {t->Finished, t->Failed(), t->ErrorMessage(), CurrentThreadId(), t->Result()});
             changed_.notify_all();
         };
     }
@@ -99,6 +101,7 @@ TEST_F(TaskThreadTest, ThreadedRunFinishesAndStartsOnlyOnce) {
     const Report report = reports.List().at(0);
     EXPECT_TRUE(report.finished);
     EXPECT_FALSE(report.failed);
+    EXPECT_EQ(report.result, jrFinished);
     EXPECT_EQ(report.message, "");
     EXPECT_EQ(report.threadId, workerId);
     EXPECT_NE(workerId, CurrentThreadId());
@@ -142,6 +145,7 @@ TEST_F(TaskThreadTest, MissingFilesAreReportedAsFailures) {
         ASSERT_EQ(list.size(), 1u) << "the report comes before Start returns";
         EXPECT_FALSE(list[0].finished);
         EXPECT_TRUE(list[0].failed);
+        EXPECT_EQ(list[0].result, jrFailed);
         EXPECT_EQ(list[0].message, row.message);
         EXPECT_EQ(list[0].threadId, CurrentThreadId());
         ASSERT_FALSE(logged.empty());
@@ -205,6 +209,7 @@ TEST_F(TaskThreadTest, PauseHoldsTheOutputUntilResumeOrStop) {
         const Report report = own.List().at(0);
         EXPECT_EQ(report.finished, resume);
         EXPECT_FALSE(report.failed);
+        EXPECT_EQ(report.result, resume ? jrFinished : jrStopped);
         // The stopped output still has its trailer: MP4 cannot be read without one.
         const std::vector<StreamCount> written = CountStreams(Path(output), false);
         ASSERT_EQ(written.size(), 1u);
@@ -225,6 +230,7 @@ TEST_F(TaskThreadTest, NeverStartedTaskReportsFromAnotherThreadOnce) {
     ASSERT_EQ(list.size(), 1u);
     EXPECT_FALSE(list[0].finished);
     EXPECT_FALSE(list[0].failed);
+    EXPECT_EQ(list[0].result, jrStopped);
     EXPECT_NE(list[0].threadId, CurrentThreadId());
     EXPECT_EQ(task.Start(true, tpNormal), nullptr);
 }

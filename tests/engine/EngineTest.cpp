@@ -23,6 +23,7 @@ struct Ended {
     bool finished;
     bool exception;
     std::string message;
+    TJobResult result;
     std::uint32_t threadId;
     bool thirdStarted; // task 2 was running or done when this event came
 };
@@ -34,14 +35,15 @@ protected:
         folder = ScratchFolder();
         ASSERT_TRUE(engine.LoadLibraries(LibAVFolder(), true)) << engine.LastError;
         engine.OnTerminate = [this](int index, bool finished, bool exception,
-                                    const std::string& message) {
+                                    const std::string& message, TJobResult result) {
             bool third = false;
             if (engine.TaskCount() > 2) {
                 TFFmpeg* task = engine.Tasks(2);
                 third = task->Running() || task->Terminated();
             }
             std::lock_guard guard(lock);
-            ended.push_back({index, finished, exception, message, CurrentThreadId(), third});
+            ended.push_back(
+                {index, finished, exception, message, result, CurrentThreadId(), third});
             changed.notify_all();
         };
     }
@@ -112,6 +114,7 @@ TEST_F(EngineTest, BatchesRunInTaskOrderAndEndWithOneFinalEvent) {
         for (const Ended& e : ended) {
             EXPECT_TRUE(e.finished);
             EXPECT_FALSE(e.exception);
+            EXPECT_EQ(e.result, jrFinished) << e.index;
             EXPECT_EQ(e.message, "");
             EXPECT_EQ(e.threadId == CurrentThreadId(), count <= 0) << e.index;
         }
@@ -151,6 +154,7 @@ TEST_F(EngineTest, StopEndsTheRunningTaskAndReportsTheWaitingOnes) {
     for (size_t i = 0; i + 1 < ended.size(); ++i) {
         EXPECT_FALSE(ended[i].finished) << ended[i].index;
         EXPECT_FALSE(ended[i].exception) << ended[i].index;
+        EXPECT_EQ(ended[i].result, jrStopped) << ended[i].index;
     }
 }
 
@@ -165,7 +169,7 @@ TEST_F(EngineTest, DestroyingTheComponentEndsItsRunningTasks) {
         owned->PauseTasks();
     };
     int events = 0;
-    owned->OnTerminate = [&](int, bool, bool, const std::string&) { ++events; };
+    owned->OnTerminate = [&](int, bool, bool, const std::string&, TJobResult) { ++events; };
     owned->StartTasks(1);
     TFFmpeg* task = owned->Tasks(0);
     for (int i = 0; i < 24000 && !task->Parked(); ++i)

@@ -30,7 +30,8 @@ TEST_F(OptionsTest, OkSavesTheProfileAndTheJobEndOptionsForTheNextAdd) {
 
     const TJobEndOptions saved = TSettingsStore(SettingsFile).ReadJobEndOptions(true);
     EXPECT_TRUE(saved.ShunDownWhenDone);
-    EXPECT_FALSE(saved.OpenFolderWhenDone); // written as "0": the folder no longer opens
+    // Shown ticked for the missing key and saved as such: the folder still opens.
+    EXPECT_TRUE(saved.OpenFolderWhenDone);
     TfrmConvertOptions next(Services, SettingsFile, FactoryFile);
     EXPECT_EQ(next.cbxVideoFormat->currentIndex(), 1);
     EXPECT_EQ(next.cbxVideoBitrate->currentText(), "400");
@@ -70,11 +71,12 @@ TEST_F(OptionsTest, DockedPageIgnoresEscapeAndStaysVisible) {
     EXPECT_EQ(ReadText(SettingsFile), kSettingsText);
 }
 
-TEST_F(OptionsTest, NoSettingsFileShowsBoxesUntickedAndAFailedSaveKeepsTheDialogOpen) {
+TEST_F(OptionsTest, NoSettingsFileShowsTheValuesInEffectAndAFailedSaveKeepsTheDialogOpen) {
     TfrmOptions fresh(Services, Root + "missing.ini", FactoryFile);
-    for (QCheckBox* box :
-         {fresh.ckbDelWhenCanceled, fresh.chkDeleteSource, fresh.chkOpenFolder, fresh.chkShutdown})
+    for (QCheckBox* box : {fresh.ckbDelWhenCanceled, fresh.chkDeleteSource, fresh.chkShutdown})
         EXPECT_FALSE(box->isChecked());
+    // Without the key the folder is opened after each job, so the box shows it ticked.
+    EXPECT_TRUE(fresh.chkOpenFolder->isChecked());
 
     TfrmOptions unwritable(Services, Root + "no/such/folder/Velto3GPConverter.ini", FactoryFile);
     unwritable.show();

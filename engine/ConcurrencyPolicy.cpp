@@ -1,0 +1,40 @@
+#include "ConcurrencyPolicy.h"
+
+#include <sched.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace velto {
+
+int MachineCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) {
+        const int count = CPU_COUNT(&set);
+        if (count > 0)
+            return count;
+    }
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? static_cast<int>(online) : 1;
+}
+
+int SimultaneousJobs(int requested, int taskCount, int cores) {
+    cores = std::max(1, cores);
+    const int jobs = requested <= kAutomaticCount ? cores : std::min(requested, cores);
+    return std::max(1, std::min(jobs, taskCount));
+}
+
+int ThreadsPerTask(int requested, int tasksAtOnce, int cores) {
+    if (requested > kAutomaticCount)
+        return requested;
+    if (tasksAtOnce <= 1)
+        return kAutomaticCount;
+    return std::max(1, std::max(1, cores) / tasksAtOnce);
+}
+
+int ValidSimultaneousJobsPreference(int stored, int cores) {
+    return stored >= 1 && stored <= std::max(1, cores) ? stored : kAutomaticCount;
+}
+
+} // namespace velto
