@@ -121,6 +121,9 @@ TOutputOptions MapProfile(const TOutputProfile& profile, const TProfileSelection
     if (frameSize != "Auto")
         o.FrameSize = WithoutBlanks(frameSize);
     o.VideoBitRate = IntegerOr(ListEntryText(vlVideoBitrate, selection.VideoBitrate), 200) * 1000;
+    // The encoders' own allowance is 4 Mbit whatever the rate, so a low rate drifts 20-40 % high
+    // before it is corrected; one second's worth keeps the average within a few per cent.
+    o.VideoBitRateTolerance = o.VideoBitRate;
     const std::string frameRate = ListEntryText(vlFramerate, selection.Framerate);
     if (frameRate != "Auto")
         o.FrameRate = frameRate;

@@ -4,6 +4,7 @@
 #include "AVFormatHlpr.h"
 #include "AVUtilHlpr.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -59,6 +60,7 @@ struct Track {
     std::int64_t endPts = 0;
     double toneHz = 0;
     bool flushed = false;
+    bool motion = false;
     int cue = 0;
     int cues = 0;
 };
@@ -137,6 +139,7 @@ Track AddVideo(AVFormatContext* output, const VideoTrack& spec, double seconds) 
     track.frame->height = context->height;
     Check(AVUtilHlpr::av_frame_get_buffer(track.frame.get(), 0), "picture buffer");
     track.endPts = std::llround(seconds * spec.frameRateNum / spec.frameRateDen);
+    track.motion = spec.motion;
     return track;
 }
 
@@ -197,6 +200,49 @@ void FillPicture(AVFrame* frame, std::int64_t index) {
             for (int x = 0; x < width * bytesPerPixel; ++x)
                 row[x] = static_cast<std::uint8_t>(chroma ? 128 + ((x + index) % 32)
                                                           : (x + y + index * 3) & 0xFF);
+        }
+    }
+    frame->pts = index;
+}
+
+// Fixed texture panned two pixels right and one down per frame, a slow wave over it and grain
+// that differs in every frame; chroma drifts with the texture. Deterministic for a frame index.
+void FillMotionPicture(AVFrame* frame, std::int64_t index) {
+    Check(AVUtilHlpr::av_frame_make_writable(frame), "writable picture");
+    if (frame->format != AV_PIX_FMT_YUV420P)
+        throw std::runtime_error("the motion picture needs 4:2:0 planes");
+    auto hash = [](std::uint32_t x) {
+        x ^= x >> 16;
+        x *= 0x7feb352dU;
+        x ^= x >> 15;
+        x *= 0x846ca68bU;
+        x ^= x >> 16;
+        return x;
+    };
+    const auto pan = static_cast<int>(index);
+    for (int y = 0; y < frame->height; ++y) {
+        std::uint8_t* row = frame->data[0] + y * frame->linesize[0];
+        for (int x = 0; x < frame->width; ++x) {
+            const int u = x - 2 * pan;
+            const int v = y - pan;
+            // Texture in 4x4 cells so that motion search finds it again after the pan.
+            const std::uint32_t cell =
+                hash(std::uint32_t(u >> 2) * 2654435761U ^ std::uint32_t(v >> 2));
+            const double wave = 40.0 * std::sin(u / 23.0) * std::cos(v / 17.0 + index / 10.0);
+            const int grain = int(hash(std::uint32_t(x + y * 7919 + index * 104729)) % 13) - 6;
+            const int value = 128 + int(wave) + int(cell % 61) - 30 + grain;
+            row[x] = static_cast<std::uint8_t>(std::clamp(value, 16, 235));
+        }
+    }
+    for (int plane = 1; plane < 3; ++plane) {
+        for (int y = 0; y < (frame->height + 1) / 2; ++y) {
+            std::uint8_t* row = frame->data[plane] + y * frame->linesize[plane];
+            for (int x = 0; x < (frame->width + 1) / 2; ++x) {
+                const int u = 2 * x - 2 * pan;
+                const int v = 2 * y - pan;
+                const double wave = 30.0 * std::sin((u + plane * 40) / 31.0 + v / 29.0);
+                row[x] = static_cast<std::uint8_t>(128 + int(wave));
+            }
         }
     }
     frame->pts = index;
@@ -278,7 +324,10 @@ void Advance(AVFormatContext* output, Track& track, AVPacket* packet) {
         return;
     }
     if (track.encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
-        FillPicture(track.frame.get(), track.nextPts);
+        if (track.motion)
+            FillMotionPicture(track.frame.get(), track.nextPts);
+        else
+            FillPicture(track.frame.get(), track.nextPts);
         track.nextPts += 1;
     } else {
         FillTone(track);
@@ -406,6 +455,25 @@ std::string MakeVideoOnly(const std::string& folder, double seconds) {
     recipe.seconds = seconds;
     recipe.video.push_back(VideoTrack{});
     return MakeMedia(Join(folder, "video_only.avi"), recipe);
+}
+
+std::string MakeMotionClip(const std::string& folder, double seconds, int width, int height,
+                           int frameRate, bool videoOnly) {
+    MediaRecipe recipe;
+    recipe.seconds = seconds;
+    VideoTrack video;
+    video.width = width;
+    video.height = height;
+    video.frameRateNum = frameRate;
+    // Rich enough that the source's own losses do not smooth the grain away.
+    video.bitRate = width * height * frameRate / 2;
+    video.motion = true;
+    recipe.video.push_back(video);
+    if (!videoOnly)
+        recipe.audio.push_back(AudioTrack{});
+    return MakeMedia(Join(folder, "motion_" + std::to_string(width) + "x" + std::to_string(height) +
+                                      (videoOnly ? "_v" : "") + ".avi"),
+                     recipe);
 }
 
 std::string MakeTwoAudio(const std::string& folder, double seconds) {

@@ -18,6 +18,9 @@ struct VideoTrack {
     int bitRate = 400000;
     int sampleAspectNum = 0; // 0: none declared
     int sampleAspectDen = 1;
+    // A textured picture that pans and carries fresh grain in every frame: it costs bits the way
+    // filmed content does, so that bit rates measured on it mean something.
+    bool motion = false;
 };
 
 struct AudioTrack {
@@ -49,6 +52,9 @@ std::string MakeMpegPsMpeg2Mp2(const std::string& folder, double seconds = 1.0);
 std::string MakeWav(const std::string& folder, double seconds = 1.0);
 std::string MakeMp3(const std::string& folder, double seconds = 1.0);
 std::string MakeVideoOnly(const std::string& folder, double seconds = 1.0);
+// MPEG-4 video of the given size with the motion picture, MP2 audio unless videoOnly.
+std::string MakeMotionClip(const std::string& folder, double seconds, int width, int height,
+                           int frameRate = 25, bool videoOnly = false);
 std::string MakeTwoAudio(const std::string& folder, double seconds = 1.0);
 std::string MakeWithSubtitle(const std::string& folder, double seconds = 2.0);
 
