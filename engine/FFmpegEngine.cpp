@@ -4,6 +4,7 @@
 #include "LibraryBinding.h"
 #include "MainThreadDispatcher.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace velto {
@@ -266,6 +267,8 @@ void TCustomFFmpegEngine::StartTask(int index) {
             return;
         task = tasks_.Items(index);
         task->ProgressInterval = static_cast<std::int64_t>(progressInterval_) * 1000;
+        // An automatic thread count shares the cores among the tasks that run together.
+        task->TasksAtOnce = std::max(1, std::min(ConcurrentTasks, tasks_.Count()));
         SetTaskLogLevel(*task);
         threaded = ConcurrentTasks > 0;
         if (threaded) {

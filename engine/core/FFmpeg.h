@@ -163,7 +163,10 @@ public:
     // Set by a run whose output is valid but shorter than the source said: "source ended at ...".
     std::string IncompleteReason;
     std::int64_t ProgressInterval = 500000; // microseconds between two progress reports
-    TRunTables Run;                         // per-run stream tables, empty outside a run
+    // Tasks the engine runs at the same time as this one's batch, itself included; an automatic
+    // thread count takes its share of the cores from it. Set before Start.
+    int TasksAtOnce = 1;
+    TRunTables Run; // per-run stream tables, empty outside a run
     TRunCounters Counters;
     std::vector<AVCodecContext*> OpenEncoders; // encoder contexts open now (not owned)
     std::vector<AVCodecContext*> OpenDecoders; // decoder contexts open now (not owned)
@@ -235,6 +238,8 @@ public:
     void OpenPassLog(int outputStream);
     void LogStreamMapping();
     void OpenCodecs();
+    // Thread count and kinds of a codec about to open (FFmpegCodecThreads.cpp).
+    void SetCodecThreads(AVCodecContext* codec) const;
     void InitBitstreamFilters();
     void ApplyMetaDataMaps();
     void WriteHeaders();
@@ -355,6 +360,7 @@ private:
     void OptStreamMap(const std::string& value);
     void OptMetaDataMap(const std::string& value);
     void OptVerbosity(const std::string& value);
+    void OptThreads(const std::string& value);
     void OptBitRate(const std::string& name, const std::string& value);
     void OptFrameRate(const std::string& value);
     void OptFrameSize(const std::string& value);

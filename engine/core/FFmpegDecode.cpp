@@ -161,6 +161,11 @@ int TCustomFFmpeg::DecodeFrames(int inputStream, AVPacket* packet) {
                 ApplyVolume(frame, Settings.AudioVolume);
         } else if (decoder->codec_type == AVMEDIA_TYPE_VIDEO) {
             ist.Quality = static_cast<float>(frame->quality);
+            // The picture's own time: a threaded decoder hands pictures back several packets
+            // late, so the clock of the last packet read would run ahead of them.
+            if (frame->best_effort_timestamp != AV_NOPTS_VALUE)
+                ist.Pts = ist.NextPts = AVUtilHlpr::av_rescale_q(
+                    frame->best_effort_timestamp, ist.Stream->time_base, AV_TIME_BASE_Q);
             const AVRational tb = InputFrameTimeBase(inputStream);
             if (tb.num > 0 && tb.den > 0)
                 ist.NextPts += static_cast<std::int64_t>(AV_TIME_BASE) * tb.num / tb.den;

@@ -173,7 +173,6 @@ void TCustomFFmpeg::ReadInputStream(AVStream* stream, TInputStreamSetup& setup,
         throw FFMpegException(OpenErrorText(fileName, AVERROR(ENOMEM)));
     AVCodecHlpr::avcodec_parameters_to_context(codec, parameters);
     codec->pkt_timebase = stream->time_base;
-    codec->thread_count = Settings.ThreadCount;
 
     switch (kind) {
     case AVMEDIA_TYPE_VIDEO: {

@@ -94,10 +94,7 @@ void TCustomFFmpeg::SetOption(const std::string& name, const std::string& value)
         {"apre", doNothing},
         {"vpre", doNothing},
         {"spre", doNothing},
-        {"threads",
-         [](TCustomFFmpeg&, const std::string& n, const std::string&) {
-             throw FFMpegException("TODO: option - " + n);
-         }},
+        VELTO_CALL("threads", OptThreads(v)),
 
         // General, file and timing options.
         VELTO_CALL("v", OptVerbosity(v)),

@@ -71,6 +71,14 @@ void TCustomFFmpeg::OptVerbosity(const std::string& value) {
     SetLogThreshold(level);
 }
 
+void TCustomFFmpeg::OptThreads(const std::string& value) {
+    // The libraries hold frame threads to 64; 0 leaves the count to the machine.
+    const int count = StrToInt(value);
+    if (count < 0 || count > kMaxCodecThreads)
+        throw FFMpegException("threads must be between 0 and 64");
+    Settings.ThreadCount = count;
+}
+
 void TCustomFFmpeg::OptFormat(const std::string& value) {
     if (value.empty())
         return;

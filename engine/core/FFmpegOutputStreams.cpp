@@ -186,7 +186,6 @@ void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* str
         codec->intra_matrix = CopyMatrix(Settings.IntraMatrix);
     if (!Settings.InterMatrix.empty())
         codec->inter_matrix = CopyMatrix(Settings.InterMatrix);
-    codec->thread_count = Settings.ThreadCount;
 
     if (!Settings.RcOverride.empty()) {
         std::vector<RcOverride> overrides;
@@ -260,7 +259,6 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext* output) {
             setup.Quality = kQualityPerQuantiser * Settings.AudioQScale;
             codec->global_quality = static_cast<int>(setup.Quality);
         }
-        codec->thread_count = Settings.ThreadCount;
         if (channels > 0)
             AVUtilHlpr::av_channel_layout_default(&codec->ch_layout, channels);
         codec->sample_fmt = static_cast<AVSampleFormat>(SupportedSampleFormat(

@@ -142,6 +142,7 @@ void TCustomFFmpeg::OpenCodecs() {
         if (!codec)
             throw FFMpegException(StringPrintf("Unsupported codec for output stream #%d.%d",
                                                ost.FileIndex, ost.Index));
+        SetCodecThreads(ost.Encoder);
         {
             std::lock_guard<std::recursive_mutex> lock(CodecLock());
             if (AVCodecHlpr::avcodec_open2(ost.Encoder, codec, nullptr) < 0)
@@ -167,6 +168,7 @@ void TCustomFFmpeg::OpenCodecs() {
                              ist.Decoder ? static_cast<int>(ist.Decoder->codec_id) : 0,
                              ist.FileIndex, ist.StreamIndex));
         ist.Decoder->pkt_timebase = ist.Stream->time_base;
+        SetCodecThreads(ist.Decoder);
         std::lock_guard<std::recursive_mutex> lock(CodecLock());
         if (AVCodecHlpr::avcodec_open2(ist.Decoder, codec, nullptr) < 0)
             throw FFMpegException(StringPrintf("Error while opening codec for input stream #%d.%d",

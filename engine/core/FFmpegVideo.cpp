@@ -153,6 +153,10 @@ void TCustomFFmpeg::DoVideoOut(int outputStream, int inputStream, AVFrame* pictu
     TOutputStreamState& ost = Run.OutputStreams[outputStream];
     AVCodecContext* encoder = ost.Encoder;
     encodedSize = 0;
+    // Pictures a decoder still held when the frame limit ended the loop are not counted as
+    // drops or repeats: how many it holds depends on its thread count.
+    if (ost.FrameNumber >= Settings.MaxFrames[0])
+        return;
     int copies = VideoCopies(ost);
     copies = static_cast<int>(std::min<std::int64_t>(
         copies, static_cast<std::int64_t>(Settings.MaxFrames[0]) - ost.FrameNumber));

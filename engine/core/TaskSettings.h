@@ -26,6 +26,7 @@ constexpr int kMaxStreamMaps = 400;  // "map" entries
 constexpr int kMaxMetaDataMaps = 20; // "map_meta_data" entries
 constexpr int kMaxHookWords = 64;    // words of one "vhook" command line
 constexpr int kMediaKindCount = 5;   // video, audio, data, subtitle, attachment
+constexpr int kMaxCodecThreads = 64; // "threads"
 constexpr float kNoAudioQScale = -99999.0f;
 
 // Deleters that release library objects through the binding units.
@@ -102,7 +103,7 @@ struct TaskSettings {
     int Verbosity = 1;
     int PacketDump = 0;
     int HexDump = 0;
-    int ThreadCount = 1;
+    int ThreadCount = 0; // codec threads of the video codecs; 0: sized from the machine
     int PgmyuvCompatibility = 0;
     int ScalerFlags = SWS_BICUBIC;
 

@@ -54,7 +54,7 @@ TEST_F(OptionTextTest, SpacesAroundTheEqualsReachTheGenericPath) {
     EXPECT_EQ(task.Settings.GenericOptionNames[0], "g"); // the library's own name of "gop"
 }
 
-TEST_F(OptionTextTest, DoNothingOptionsLogAndThreadsRefuses) {
+TEST_F(OptionTextTest, DoNothingOptionsLog) {
     for (const char* name :
          {"L", "h", "version", "formats", "i", "y", "benchmark", "apre", "vpre", "spre"}) {
         lines.clear();
@@ -65,9 +65,29 @@ TEST_F(OptionTextTest, DoNothingOptionsLogAndThreadsRefuses) {
     }
     task.LogSink = nullptr;
     EXPECT_NO_THROW(task.SetOption("y", ""));
+}
 
-    EXPECT_EQ(Failure("threads", "4"), "TODO: option - threads");
-    EXPECT_EQ(task.Settings.ThreadCount, 1);
+TEST_F(OptionTextTest, ThreadsTakesACountWithZeroForAutomatic) {
+    EXPECT_EQ(task.Settings.ThreadCount, 0);
+    struct Row {
+        const char* value;
+        int expected;
+        const char* error;
+    };
+    const Row rows[] = {
+        {"4", 4, ""},
+        {"1", 1, ""},
+        {"64", 64, ""},
+        {"0", 0, ""},
+        {"65", 0, "threads must be between 0 and 64"},
+        {"-1", 0, "threads must be between 0 and 64"},
+    };
+    for (const Row& row : rows) {
+        task.Settings.ThreadCount = 0;
+        EXPECT_EQ(Failure("threads", row.value), row.error) << row.value;
+        EXPECT_EQ(task.Settings.ThreadCount, row.expected) << row.value;
+    }
+    EXPECT_NE(Failure("threads", "two"), "");
 }
 
 } // namespace

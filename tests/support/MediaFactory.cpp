@@ -119,7 +119,7 @@ Track AddVideo(AVFormatContext* output, const VideoTrack& spec, double seconds) 
     context->time_base = AVRational{spec.frameRateDen, spec.frameRateNum};
     context->framerate = AVRational{spec.frameRateNum, spec.frameRateDen};
     context->gop_size = spec.gopSize;
-    context->max_b_frames = 0;
+    context->max_b_frames = spec.maxBFrames;
     context->bit_rate = spec.bitRate;
     context->pix_fmt = PickPixelFormat(codec);
     if (spec.sampleAspectNum > 0)

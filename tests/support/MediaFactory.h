@@ -17,6 +17,7 @@ struct VideoTrack {
     int gopSize = 12;
     int bitRate = 400000;
     int sampleAspectNum = 0; // 0: none declared
+    int maxBFrames = 0;      // reordered pictures, so that decoders hand pictures back late
     int sampleAspectDen = 1;
     // A textured picture that pans and carries fresh grain in every frame: it costs bits the way
     // filmed content does, so that bit rates measured on it mean something.
