@@ -3,17 +3,21 @@
 #include "SettingsLocation.h"
 #include "SettingsStore.h"
 
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace velto {
 
 TAppPaths::TAppPaths(const QString& folder)
-    : ProgramFolder(folder), DataFolder(folder),
+    : ProgramFolder(folder), LibrariesFolder(folder + QStringLiteral("/LibAV")), DataFolder(folder),
       SettingsFile(QString::fromStdString(SettingsFilePath(folder.toStdString()))) {}
 
 TAppPaths TAppPaths::ForProgram(const QString& programFolder) {
     TAppPaths paths;
     paths.ProgramFolder = programFolder;
+    const QString libraries = programFolder + QStringLiteral("/LibAV");
+    if (QFileInfo(libraries).isDir())
+        paths.LibrariesFolder = libraries;
     paths.DataFolder = QString::fromStdString(FactoryDataFolder(programFolder.toStdString()));
     const QString configFolder =
         QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);

@@ -10,6 +10,9 @@ namespace velto {
 
 struct TAppPaths {
     QString ProgramFolder;
+    // Where the media libraries are bound from: LibAV/ beside the program in the build folder;
+    // empty (the system's library path) when installed.
+    QString LibrariesFolder;
     QString DataFolder;
     QString SettingsFile;
     // Why the user's settings file could not be prepared; reported in the log at start.

@@ -1,6 +1,7 @@
 #include "JobController.h"
 
 #include "SettingsStore.h"
+#include "SourceFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,14 +72,22 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
         QMetaObject::invokeMethod(
             this,
             [this, index, currentDuration, currentSize, totalDuration] {
-                if (closing_ || !model_.Row(index))
+                const int row = model_.RowOfTask(index);
+                if (closing_ || row < 0)
                     return;
-                model_.SetProgress(
-                    index,
-                    QString::number(ProgressPercent(currentDuration, totalDuration)) +
-                        QLatin1Char('%'),
-                    FormatDuration(currentDuration / 1000), FormatSize(currentSize));
-                emit RowActive(index);
+                const int percent = ProgressPercent(currentDuration, totalDuration);
+                model_.Update(row, [&](TJobNodeData& data) {
+                    data.Progress = QString::number(percent) + QLatin1Char('%');
+                    data.CurrentTime = FormatDuration(currentDuration / 1000);
+                    data.OutputSize = FormatSize(currentSize);
+                    data.Percent = percent;
+                    data.CurrentMs = currentDuration;
+                    if (totalDuration > 0)
+                        data.TotalMs = totalDuration;
+                    if (data.Status == TJobStatus::Queued)
+                        data.Status = TJobStatus::Running;
+                });
+                emit RowActive(row);
             },
             Qt::QueuedConnection);
     };
@@ -122,64 +131,156 @@ void TJobController::Shutdown() {
     engine_.OnCustomHook = nullptr;
 }
 
+bool TJobController::LoadLibraries() {
+    if (engine_.LoadLibraries(paths_.LibrariesFolder.toStdString(), true))
+        return true;
+    AppendLog(QString::fromStdString(engine_.LastError));
+    if (services_.Messages)
+        services_.Messages->Show(
+            tr("无法载入媒体库:\n%1").arg(QString::fromStdString(engine_.LastError)),
+            IMessageBox::TIcon::Error);
+    return false;
+}
+
 void TJobController::Add() {
     if (!actions_.Add || closing_)
         return;
-    const QString libraries = paths_.ProgramFolder + QStringLiteral("/LibAV");
-    if (!engine_.LoadLibraries(QDir::toNativeSeparators(libraries).toStdString(), true)) {
-        AppendLog(QString::fromStdString(engine_.LastError));
+    if (!LoadLibraries())
         return;
-    }
-    engine_.SetLogLevel(llInfo);
-    const QString file = services_.Files->ChooseSourceFile();
-    if (file.isEmpty())
-        return;
-    TAVProbe& probe = engine_.Probe;
-    if (!probe.LoadFile(file.toStdString())) {
-        LogMessage(QStringLiteral("***File load error: ") +
-                   QString::fromStdString(probe.LastError));
-        return;
-    }
-    TInputOptions input;
-    TOutputOptions output;
-    const bool chosen = services_.Formats->Choose(probe, TakenPaths(), input, output);
-    TJobNodeData row;
-    if (chosen) {
-        TFormatInfo info{};
-        probe.GetFormatInfo(info);
-        row.SourceName = QFileInfo(QString::fromStdString(probe.GetFileName())).fileName();
-        row.TotalTime = FormatDuration(info.Duration > 0 ? info.Duration / 1000000 : 0);
-        row.SourceSize = FormatSize(probe.GetFileSize());
-        row.OutputName = QFileInfo(QString::fromStdString(output.FileName)).fileName();
-    }
-    probe.Close();
-    SetListVisible(true);
-    if (chosen)
-        AddJob(input, output, row);
+    const QStringList files = services_.Files->ChooseSourceFiles();
+    if (!files.isEmpty())
+        AddFiles(files);
 }
 
-void TJobController::AddJob(TInputOptions& input, TOutputOptions& output, const TJobNodeData& row) {
+void TJobController::AddFiles(const QStringList& paths) {
+    if (!actions_.Add || closing_ || paths.isEmpty() || !LoadLibraries())
+        return;
+    engine_.SetLogLevel(llInfo);
+    QStringList failures;
+    auto fail = [&failures](const QString& file, const QString& reason) {
+        failures << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file), reason);
+    };
+    QStringList missing;
+    const QStringList files = ExpandSources(paths, &missing);
+    for (const QString& file : missing)
+        fail(file, tr("文件不存在"));
+    for (const QString& path : paths)
+        if (QFileInfo(path).isDir() && ExpandSources({path}).isEmpty())
+            fail(path, tr("文件夹中没有可转换的媒体文件"));
+
+    // Every file is probed first, so that the format is asked only for files that can be read.
+    TAVProbe& probe = engine_.Probe;
+    std::vector<TProbed> readable;
+    for (const QString& file : files) {
+        if (!probe.LoadFile(file.toStdString())) {
+            const QString reason = QString::fromStdString(probe.LastError);
+            LogMessage(QStringLiteral("***File load error: ") + reason);
+            fail(file, reason);
+            continue;
+        }
+        TFormatInfo info{};
+        probe.GetFormatInfo(info);
+        TProbed probed{file, {}};
+        probed.Row.SourceName = QFileInfo(file).fileName();
+        probed.Row.SourcePath = file;
+        probed.Row.TotalTime = FormatSourceDuration(info.Duration);
+        probed.Row.TotalMs = info.Duration > 0 ? info.Duration / 1000 : 0;
+        probed.Row.SourceSize = FormatSize(probe.GetFileSize());
+        probe.Close();
+        readable.push_back(std::move(probed));
+    }
+
+    if (!readable.empty()) {
+        QStringList names;
+        for (const TProbed& probed : readable)
+            names << probed.File;
+        bool asked = probe.LoadFile(readable.front().File.toStdString()) &&
+                     services_.Formats->BeginGroup(probe, names);
+        probe.Close();
+        for (size_t i = 0; asked && i < readable.size(); ++i) {
+            TProbed& probed = readable[i];
+            if (!probe.LoadFile(probed.File.toStdString())) {
+                fail(probed.File, QString::fromStdString(probe.LastError));
+                continue;
+            }
+            auto options = std::make_shared<TJobOptions>();
+            asked = services_.Formats->Choose(probe, TakenPaths(), options->Input, options->Output);
+            probe.Close();
+            QString reason;
+            if (asked && !AddJob(options, probed.Row, reason))
+                fail(probed.File, reason);
+        }
+        services_.Formats->EndGroup();
+        SetListVisible(true);
+    }
+    if (failures.isEmpty() || !services_.Messages)
+        return;
+    const QString text = failures.size() == 1 ? tr("无法添加文件 %1").arg(failures.first())
+                                              : tr("以下 %1 个文件无法添加:\n%2")
+                                                    .arg(failures.size())
+                                                    .arg(failures.join(QLatin1Char('\n')));
+    services_.Messages->Show(text, IMessageBox::TIcon::Exclamation);
+}
+
+int TJobController::CreateTask(TJobOptions& options, QString& reason) {
+    // The engine fills the records it is given; the kept ones stay as chosen for a later rerun.
+    TInputOptions input = options.Input;
+    TOutputOptions output = options.Output;
     const int index = engine_.AddTask(input.FileName, &input);
     if (index < 0) {
-        LogMessage(QStringLiteral("***File open error: ") +
-                   QString::fromStdString(engine_.LastError));
-        return;
+        reason = QString::fromStdString(engine_.LastError);
+        LogMessage(QStringLiteral("***File open error: ") + reason);
+        return -1;
     }
     if (!engine_.AddOutput(index, output.FileName, &output)) {
-        const QString error = QString::fromStdString(engine_.LastError);
+        reason = QString::fromStdString(engine_.LastError);
         engine_.RemoveTask(index);
-        LogMessage(QStringLiteral("***Cannot do convert, error: ") + error);
-        return;
+        LogMessage(QStringLiteral("***Cannot do convert, error: ") + reason);
+        return -1;
     }
+    return index;
+}
+
+bool TJobController::AddJob(const std::shared_ptr<TJobOptions>& options, TJobNodeData row,
+                            QString& reason) {
+    const QString output = QString::fromStdString(options->Output.FileName);
+    // Said now rather than when the run reaches the job.
+    const QFileInfo folder(QFileInfo(output).absolutePath());
+    if (!folder.isDir() || !folder.isWritable()) {
+        reason =
+            tr("输出目录不存在或不能写入: %1").arg(QDir::toNativeSeparators(folder.filePath()));
+        LogMessage(QStringLiteral("***Cannot do convert, error: ") + reason);
+        return false;
+    }
+    const int index = CreateTask(*options, reason);
+    if (index < 0)
+        return false;
+    row.OutputName = QFileInfo(output).fileName();
+    row.OutputPath = output;
+    row.Task = index;
+    row.Status = TJobStatus::Queued;
+    row.Options = options;
     model_.Append(row);
     LogMessage(QStringLiteral("***File has been added to convert list."));
     SetState(1);
+    return true;
 }
 
 void TJobController::Remove(int row) {
-    if (!actions_.Remove || !model_.Row(row) || row >= engine_.TaskCount())
+    const TJobNodeData* data = model_.Row(row);
+    if (!actions_.Remove || !data)
         return;
-    engine_.RemoveTask(row);
+    const int task = data->Task;
+    if (task >= 0) {
+        if (task >= engine_.TaskCount())
+            return;
+        engine_.RemoveTask(task);
+        // The engine renumbers the tasks behind the removed one.
+        model_.UpdateAll([task](TJobNodeData& other) {
+            if (other.Task > task)
+                --other.Task;
+        });
+    }
     model_.Remove(row);
     SetState(3);
 }
@@ -200,6 +301,11 @@ void TJobController::Start() {
         return;
     engine_.SetLogLevel(llInfo);
     engine_.ThreadPriority = tpNormal;
+    model_.UpdateAll([](TJobNodeData& row) { row.InRun = row.Task >= 0; });
+    running_ = true;
+    runClock_.start();
+    pausedMs_ = 0;
+    pauseClock_.invalidate();
     SetState(4);
     engine_.StartTasks(1);
 }
@@ -215,6 +321,11 @@ void TJobController::Pause() {
     if (!actions_.Pause)
         return;
     SetState(6);
+    pauseClock_.start();
+    model_.UpdateAll([](TJobNodeData& row) {
+        if (row.Status == TJobStatus::Running)
+            row.Status = TJobStatus::Paused;
+    });
     engine_.PauseTasks();
 }
 
@@ -222,17 +333,139 @@ void TJobController::Resume() {
     if (!actions_.Resume)
         return;
     SetState(7);
+    if (pauseClock_.isValid())
+        pausedMs_ += pauseClock_.elapsed();
+    pauseClock_.invalidate();
+    model_.UpdateAll([](TJobNodeData& row) {
+        if (row.Status == TJobStatus::Paused)
+            row.Status = TJobStatus::Running;
+    });
     engine_.ResumeTasks();
+}
+
+bool TJobController::CanRunAgain() const {
+    if (running_ || closing_)
+        return false;
+    for (int i = 0; i < model_.Count(); ++i)
+        if (model_.Row(i)->CanRunAgain() && model_.Row(i)->Options)
+            return true;
+    return false;
+}
+
+void TJobController::RunAgain(const QList<int>& rows) {
+    if (running_ || closing_)
+        return;
+    QList<int> chosen = rows;
+    if (chosen.isEmpty())
+        for (int i = 0; i < model_.Count(); ++i)
+            chosen << i;
+    QStringList failures;
+    bool queued = false;
+    for (int i : chosen) {
+        const TJobNodeData* data = model_.Row(i);
+        if (!data || !data->CanRunAgain() || !data->Options || data->Task >= 0)
+            continue;
+        TJobOptions options = *data->Options;
+        QString reason;
+        const int task = CreateTask(options, reason);
+        model_.Update(i, [&](TJobNodeData& row) {
+            row.Task = task;
+            row.Reason = reason;
+            if (task < 0)
+                return;
+            row.Status = TJobStatus::Queued;
+            row.Percent = 0;
+            row.CurrentMs = 0;
+            row.Progress.clear();
+            row.CurrentTime.clear();
+            row.OutputSize.clear();
+        });
+        if (task < 0)
+            failures << QStringLiteral("%1: %2").arg(data->SourceName, reason);
+        else
+            queued = true;
+    }
+    if (queued)
+        SetState(1);
+    else
+        emit ActionsChanged();
+    if (!failures.isEmpty() && services_.Messages)
+        services_.Messages->Show(failures.join(QLatin1Char('\n')), IMessageBox::TIcon::Exclamation);
+}
+
+void TJobController::OpenOutputFolder(int row) {
+    const TJobNodeData* data = model_.Row(row);
+    if (data && services_.Shell && !data->OutputPath.isEmpty())
+        services_.Shell->Open(QFileInfo(data->OutputPath).absolutePath(), IShell::TShow::Normal);
+}
+
+void TJobController::Play(int row) {
+    const TJobNodeData* data = model_.Row(row);
+    if (data && services_.Shell && QFileInfo(data->OutputPath).isFile())
+        services_.Shell->Open(data->OutputPath, IShell::TShow::Normal);
+}
+
+void TJobController::StopForQuit() {
+    quitting_ = true;
+    if (actions_.Stop)
+        Stop();
+}
+
+TBatchFigures TJobController::BatchFigures() const {
+    std::vector<TJobAmount> jobs;
+    for (int i = 0; i < model_.Count(); ++i) {
+        const TJobNodeData* row = model_.Row(i);
+        if (row->InRun)
+            jobs.push_back({row->TotalMs,
+                            row->Ended() && row->Status == TJobStatus::Finished ? row->TotalMs
+                                                                                : row->CurrentMs,
+                            row->Ended()});
+    }
+    std::int64_t elapsed = finalElapsedMs_;
+    if (running_ && runClock_.isValid())
+        elapsed =
+            runClock_.elapsed() - pausedMs_ - (pauseClock_.isValid() ? pauseClock_.elapsed() : 0);
+    return ComputeBatchFigures(jobs, elapsed);
+}
+
+TJobStatus JobStatusOf(TJobResult result) {
+    switch (result) {
+    case jrFinished:
+        return TJobStatus::Finished;
+    case jrIncomplete:
+        return TJobStatus::Incomplete;
+    case jrFailed:
+        return TJobStatus::Failed;
+    case jrStopped:
+        return TJobStatus::Stopped;
+    }
+    return TJobStatus::Failed;
 }
 
 void TJobController::JobEnded(const TEnded& ended) {
     if (closing_)
         return;
     if (ended.Index < 0) {
+        finalElapsedMs_ = BatchFigures().ElapsedMs;
+        running_ = false;
         SetState(8);
         engine_.ClearTasks();
+        model_.UpdateAll([](TJobNodeData& row) { row.Task = -1; });
+        emit RunEnded();
         return;
     }
+    const int row = model_.RowOfTask(ended.Index);
+    const TJobStatus status = JobStatusOf(ended.Result);
+    model_.Update(row, [&](TJobNodeData& data) {
+        data.Status = status;
+        data.Reason = status == TJobStatus::Finished ? QString() : ended.Message;
+        if (status == TJobStatus::Finished) {
+            data.Progress = QStringLiteral("100%");
+            data.Percent = 100;
+        }
+    });
+    if (status == TJobStatus::Failed)
+        LogMessage(QStringLiteral("***%1: %2").arg(ended.Source, ended.Message));
     // Read afresh for every job: the preferences may have changed during the run.
     const TJobEndOptions options = TSettingsStore(paths_.Settings()).ReadJobEndOptions(true);
     const QFileInfo source(ended.Source);
@@ -242,16 +475,15 @@ void TJobController::JobEnded(const TEnded& ended) {
                           source.canonicalFilePath() == output.canonicalFilePath();
     const bool finished = ended.Result == jrFinished;
     if (finished) {
-        model_.SetProgressText(ended.Index, QStringLiteral("100%"));
         // Finished means the engine verified the output under its final name; the source goes
         // only then, and only when that file is really there.
         if (options.DeleteSourceWhenDone && source.isFile() && !samePath && output.isFile() &&
             output.size() > 0)
             QFile::remove(ended.Source);
-        if (ended.Last && options.ShunDownWhenDone && services_.Power)
+        if (ended.Last && options.ShunDownWhenDone && services_.Power && !quitting_)
             services_.Power->PowerOff();
     }
-    if (options.OpenFolderWhenDone && services_.Shell && !ended.Output.isEmpty()) {
+    if (options.OpenFolderWhenDone && services_.Shell && !ended.Output.isEmpty() && !quitting_) {
         services_.Shell->Open(output.absolutePath(), IShell::TShow::NoActivate);
         emit RaiseRequested();
     }
@@ -259,25 +491,24 @@ void TJobController::JobEnded(const TEnded& ended) {
         QFile::remove(ended.Output);
     if (ended.Result == jrIncomplete)
         LogMessage(QStringLiteral("***Conversion incomplete: ") + ended.Message);
-    if (ended.Result == jrFailed && services_.Messages)
+    if (ended.Result == jrFailed && services_.Messages && !quitting_)
         services_.Messages->Show(ended.Message, IMessageBox::TIcon::Exclamation);
 }
 
 std::vector<std::string> TJobController::TakenPaths() const {
     std::vector<std::string> paths;
-    for (int i = 0; i < engine_.TaskCount(); ++i) {
-        TInputOptions input;
-        TOutputOptions output;
-        engine_.GetInputOptions(i, input);
-        engine_.GetOutputOptions(i, output);
-        paths.push_back(input.FileName);
-        paths.push_back(output.FileName);
+    for (int i = 0; i < model_.Count(); ++i) {
+        paths.push_back(model_.Row(i)->SourcePath.toStdString());
+        paths.push_back(model_.Row(i)->OutputPath.toStdString());
     }
     return paths;
 }
 
 void TJobController::SetState(int state) {
     actions_.Apply(state, model_.Count());
+    // Rows that already ran have no task: Start needs a queued job.
+    if (state == 1 || state == 3)
+        actions_.Start = engine_.TaskCount() > 0;
     emit ActionsChanged();
 }
 

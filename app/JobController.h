@@ -1,15 +1,19 @@
 // The decisions behind the conversion list and the run buttons: adding, removing and clearing
-// jobs, starting, stopping, pausing and resuming the batch, the enabled state of the seven list
-// and run actions, and what happens when a job ends. Plain logic over the engine and the list
-// model; the main window binds it to widgets. Public members belong to the GUI thread; the
-// engine's events arrive on workers and are copied and posted here.
+// jobs, starting, stopping, pausing and resuming the batch, running failed jobs again, the
+// enabled state of the list and run actions, each row's status, and what happens when a job
+// ends. Plain logic over the engine and the list model; the main window binds it to widgets.
+// Public members belong to the GUI thread; the engine's events arrive on workers and are copied
+// and posted here.
 #pragma once
 
 #include "AppPaths.h"
+#include "BatchProgress.h"
 #include "FFmpegEngine.h"
 #include "JobListModel.h"
 #include "PlatformServices.h"
+#include "TaskOptions.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 
@@ -17,6 +21,11 @@
 #include <memory>
 
 namespace velto {
+
+struct TJobOptions {
+    TInputOptions Input;
+    TOutputOptions Output;
+};
 
 struct TActionStates {
     bool Add = true;
@@ -40,10 +49,13 @@ struct TJobServices {
     IPowerOff* Power = nullptr;
 };
 
+// The row status a job's result gives.
+TJobStatus JobStatusOf(TJobResult result);
+
 class TJobController : public QObject {
     Q_OBJECT
 public:
-    // paths.ProgramFolder holds LibAV/; job-end options come from paths.SettingsFile.
+    // Libraries are bound from paths.LibrariesFolder; job-end options come from paths.SettingsFile.
     TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServices services,
                    QObject* parent = nullptr);
     ~TJobController() override;
@@ -52,8 +64,17 @@ public:
     const TActionStates& Actions() const { return actions_; }
     const QStringList& Log() const { return log_; }
     bool ListVisible() const { return listVisible_; }
+    // From Start until the end of the run.
+    bool Running() const { return running_; }
+    bool CanRunAgain() const;
+    TBatchFigures BatchFigures() const;
 
+    // Asks for files with the file chooser, then adds them as AddFiles does.
     void Add();
+    // Files and folders (their media files) from Add or a drop. Each file is probed; the output
+    // format is asked once for all that could be read; every file that could not be added is
+    // told in one message naming it and the reason.
+    void AddFiles(const QStringList& paths);
     // row is the selected row, -1 for none.
     void Remove(int row);
     void Clear();
@@ -61,6 +82,14 @@ public:
     void Stop();
     void Pause();
     void Resume();
+    // Puts failed and stopped jobs back in the queue: the given rows, or all such rows for an
+    // empty list. Only outside a run.
+    void RunAgain(const QList<int>& rows = {});
+    void OpenOutputFolder(int row);
+    void Play(int row);
+    // Quitting while jobs run: they stop as Stop makes them, without opening folders or
+    // showing boxes; RunEnded follows.
+    void StopForQuit();
     // The program is ending: no job's end is handled any more and every job stops.
     void Shutdown();
     // Diagnostics go to the log between two empty lines.
@@ -71,10 +100,11 @@ signals:
     void ListVisibleChanged(bool visible);
     void LogAppended(const QString& line);
     void LogCleared();
-    // A job reported progress: its row wants selecting and scrolling into view.
+    // A job reported progress: its row wants scrolling into view.
     void RowActive(int row);
     // The output folder was opened: the window comes back to the front.
     void RaiseRequested();
+    void RunEnded();
 
 private:
     struct TEnded {
@@ -85,7 +115,15 @@ private:
         QString Output;
         bool Last;
     };
-    void AddJob(TInputOptions& input, TOutputOptions& output, const TJobNodeData& row);
+    struct TProbed {
+        QString File;
+        TJobNodeData Row;
+    };
+    bool LoadLibraries();
+    // Adds one probed file with the records the format chooser built; false with reason.
+    bool AddJob(const std::shared_ptr<TJobOptions>& options, TJobNodeData row, QString& reason);
+    // The engine task for a row's options; -1 with reason.
+    int CreateTask(TJobOptions& options, QString& reason);
     void SetState(int state);
     void SetListVisible(bool visible);
     void AppendLog(const QString& line);
@@ -99,6 +137,13 @@ private:
     TActionStates actions_;
     QStringList log_;
     bool listVisible_ = false;
+    bool running_ = false;
+    bool quitting_ = false;
+    // Run time without pauses.
+    QElapsedTimer runClock_;
+    QElapsedTimer pauseClock_;
+    std::int64_t pausedMs_ = 0;
+    std::int64_t finalElapsedMs_ = 0;
     // Read by the engine's handlers on workers: set once the program is ending.
     std::atomic<bool> closing_{false};
 };

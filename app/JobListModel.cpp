@@ -1,5 +1,7 @@
 #include "JobListModel.h"
 
+#include <QCoreApplication>
+
 namespace velto {
 
 namespace {
@@ -8,12 +10,18 @@ struct TColumn {
     int width;
     Qt::Alignment alignment;
 };
-const TColumn kColumns[TJobNodeData::kColumnCount] = {
-    {"源文件", 120, Qt::AlignLeft},  {"总时间", 65, Qt::AlignHCenter},
-    {"文件大小", 75, Qt::AlignLeft}, {"输出文件", 140, Qt::AlignLeft},
-    {"转换进度", 60, Qt::AlignLeft}, {"当前时间", 75, Qt::AlignHCenter},
-    {"文件大小", 70, Qt::AlignLeft},
+// The seven texts, then the status.
+const TColumn kColumns[TJobNodeData::kColumnCount + 1] = {
+    {QT_TRANSLATE_NOOP("TJobListModel", "源文件"), 150, Qt::AlignLeft},
+    {QT_TRANSLATE_NOOP("TJobListModel", "总时间"), 70, Qt::AlignHCenter},
+    {QT_TRANSLATE_NOOP("TJobListModel", "文件大小"), 80, Qt::AlignLeft},
+    {QT_TRANSLATE_NOOP("TJobListModel", "输出文件"), 170, Qt::AlignLeft},
+    {QT_TRANSLATE_NOOP("TJobListModel", "转换进度"), 110, Qt::AlignLeft},
+    {QT_TRANSLATE_NOOP("TJobListModel", "当前时间"), 75, Qt::AlignHCenter},
+    {QT_TRANSLATE_NOOP("TJobListModel", "输出大小"), 80, Qt::AlignLeft},
+    {QT_TRANSLATE_NOOP("TJobListModel", "状态"), 90, Qt::AlignLeft},
 };
+constexpr int kAllColumns = TJobNodeData::kColumnCount + 1;
 } // namespace
 
 int TJobListModel::rowCount(const QModelIndex& parent) const {
@@ -21,36 +29,84 @@ int TJobListModel::rowCount(const QModelIndex& parent) const {
 }
 
 int TJobListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : TJobNodeData::kColumnCount;
+    return parent.isValid() ? 0 : kAllColumns;
+}
+
+QString TJobListModel::StatusText(TJobStatus status) {
+    switch (status) {
+    case TJobStatus::Queued:
+        return tr("等待转换");
+    case TJobStatus::Running:
+        return tr("正在转换");
+    case TJobStatus::Paused:
+        return tr("已暂停");
+    case TJobStatus::Finished:
+        return tr("已完成");
+    case TJobStatus::Incomplete:
+        return tr("不完整");
+    case TJobStatus::Failed:
+        return tr("失败");
+    case TJobStatus::Stopped:
+        return tr("已停止");
+    }
+    return {};
 }
 
 QVariant TJobListModel::data(const QModelIndex& index, int role) const {
     const TJobNodeData* row = index.isValid() ? Row(index.row()) : nullptr;
-    if (!row)
+    if (!row || index.column() >= kAllColumns)
         return {};
-    if (role == Qt::DisplayRole)
-        return row->Text(index.column());
-    if (role == Qt::TextAlignmentRole && index.column() < TJobNodeData::kColumnCount)
-        return QVariant::fromValue(kColumns[index.column()].alignment | Qt::AlignVCenter);
-    return {};
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        return column == TJobNodeData::kStatusColumn ? StatusText(row->Status) : row->Text(column);
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(kColumns[column].alignment | Qt::AlignVCenter);
+    case Qt::ToolTipRole: {
+        // Names are cut to their column; the tip gives the full paths and why a job did not finish.
+        QString tip = column == 3 ? row->OutputPath : row->SourcePath;
+        if (column == 3 || column == 0)
+            tip = tr("源文件: %1\n输出文件: %2").arg(row->SourcePath, row->OutputPath);
+        else
+            tip = StatusText(row->Status);
+        if (!row->Reason.isEmpty())
+            tip += QLatin1Char('\n') + row->Reason;
+        return tip;
+    }
+    case PercentRole:
+        return row->Percent;
+    case StatusRole:
+        return static_cast<int>(row->Status);
+    default:
+        return {};
+    }
 }
 
 QVariant TJobListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= TJobNodeData::kColumnCount)
+    if (orientation != Qt::Horizontal || section < 0 || section >= kAllColumns)
         return {};
     if (role == Qt::DisplayRole)
-        return QString::fromUtf8(kColumns[section].header);
+        return QCoreApplication::translate("TJobListModel", kColumns[section].header);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(kColumns[section].alignment | Qt::AlignVCenter);
     return {};
 }
 
 int TJobListModel::ColumnWidth(int column) {
-    return column >= 0 && column < TJobNodeData::kColumnCount ? kColumns[column].width : 0;
+    return column >= 0 && column < kAllColumns ? kColumns[column].width : 0;
 }
 
 const TJobNodeData* TJobListModel::Row(int index) const {
     return index >= 0 && index < Count() ? &rows_[static_cast<size_t>(index)] : nullptr;
+}
+
+int TJobListModel::RowOfTask(int task) const {
+    if (task < 0)
+        return -1;
+    for (int i = 0; i < Count(); ++i)
+        if (rows_[static_cast<size_t>(i)].Task == task)
+            return i;
+    return -1;
 }
 
 void TJobListModel::Append(const TJobNodeData& row) {
@@ -73,22 +129,31 @@ void TJobListModel::Clear() {
     endResetModel();
 }
 
-void TJobListModel::SetProgress(int index, const QString& progress, const QString& currentTime,
-                                const QString& outputSize) {
+void TJobListModel::Update(int index, const std::function<void(TJobNodeData&)>& change) {
     if (!Row(index))
         return;
-    TJobNodeData& row = rows_[static_cast<size_t>(index)];
-    row.Progress = progress;
-    row.CurrentTime = currentTime;
-    row.OutputSize = outputSize;
-    emit dataChanged(this->index(index, 4), this->index(index, 6));
+    change(rows_[static_cast<size_t>(index)]);
+    emit dataChanged(this->index(index, 0), this->index(index, kAllColumns - 1));
+}
+
+void TJobListModel::UpdateAll(const std::function<void(TJobNodeData&)>& change) {
+    for (TJobNodeData& row : rows_)
+        change(row);
+    if (Count() > 0)
+        emit dataChanged(index(0, 0), index(Count() - 1, kAllColumns - 1));
+}
+
+void TJobListModel::SetProgress(int index, const QString& progress, const QString& currentTime,
+                                const QString& outputSize) {
+    Update(index, [&](TJobNodeData& row) {
+        row.Progress = progress;
+        row.CurrentTime = currentTime;
+        row.OutputSize = outputSize;
+    });
 }
 
 void TJobListModel::SetProgressText(int index, const QString& progress) {
-    if (!Row(index))
-        return;
-    rows_[static_cast<size_t>(index)].Progress = progress;
-    emit dataChanged(this->index(index, 4), this->index(index, 4));
+    Update(index, [&](TJobNodeData& row) { row.Progress = progress; });
 }
 
 } // namespace velto

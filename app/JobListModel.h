@@ -1,11 +1,13 @@
-// The conversion list as a flat Qt item model: row n is engine task n. Rows are appended at the
-// end, removed singly or cleared, so the two stay aligned. GUI thread only.
+// The conversion list as a flat Qt item model. Each row remembers the engine task behind it;
+// rows are appended at the end, removed singly or cleared, and the controller keeps the task
+// numbers in step with the engine's. GUI thread only.
 #pragma once
 
 #include "JobNodeData.h"
 
 #include <QAbstractTableModel>
 
+#include <functional>
 #include <vector>
 
 namespace velto {
@@ -13,6 +15,10 @@ namespace velto {
 class TJobListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // The progress column's whole percent and the row's TJobStatus, for the delegate.
+    static constexpr int PercentRole = Qt::UserRole + 1;
+    static constexpr int StatusRole = Qt::UserRole + 2;
+
     using QAbstractTableModel::QAbstractTableModel;
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -22,13 +28,20 @@ public:
 
     // Column widths of the list view, in column order.
     static int ColumnWidth(int column);
+    static QString StatusText(TJobStatus status);
 
     int Count() const { return static_cast<int>(rows_.size()); }
-    // The row of a task index, or nullptr when there is none (negative or past the end).
+    // The row at a position, or nullptr when there is none (negative or past the end).
     const TJobNodeData* Row(int index) const;
+    // The row holding an engine task, -1 for none.
+    int RowOfTask(int task) const;
     void Append(const TJobNodeData& row);
     void Remove(int index);
     void Clear();
+    // Changes one row and repaints it; ignored for a missing row.
+    void Update(int index, const std::function<void(TJobNodeData&)>& change);
+    // Changes every row and repaints the list.
+    void UpdateAll(const std::function<void(TJobNodeData&)>& change);
     // Writes the three progress fields of a row and repaints it; ignored for a missing row.
     void SetProgress(int index, const QString& progress, const QString& currentTime,
                      const QString& outputSize);

@@ -34,6 +34,13 @@ QString FormatDuration(std::int64_t seconds) {
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
+QString FormatSourceDuration(std::int64_t microseconds) {
+    if (microseconds <= 0 || microseconds >= 1000000)
+        return FormatDuration(microseconds / 1000000);
+    return QStringLiteral("0:00:00.%1")
+        .arg(std::max<std::int64_t>(microseconds / 10000, 1), 2, 10, QLatin1Char('0'));
+}
+
 QString FormatSize(std::int64_t bytes, const QLocale& locale) {
     if (bytes < 1024)
         return QString::number(bytes) + QLatin1Char('B');

@@ -1,5 +1,5 @@
-// One row of the conversion list: seven texts in column order, and the two text formats the
-// rows use for durations and byte counts.
+// One row of the conversion list: seven texts in column order, the job's state and paths, and
+// the text formats the rows use for durations and byte counts.
 #pragma once
 
 #include <QLocale>
@@ -7,11 +7,23 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 namespace velto {
 
+struct TInputOptions;
+struct TOutputOptions;
+
+// Where a job stands. The last four are how a job ended.
+enum class TJobStatus { Queued, Running, Paused, Finished, Incomplete, Failed, Stopped };
+
+// The options a job was added with, kept so that a failed or stopped job can be run again.
+struct TJobOptions;
+
 struct TJobNodeData {
     static constexpr int kColumnCount = 7;
+    // The status column follows the seven texts.
+    static constexpr int kStatusColumn = 7;
 
     QString SourceName;
     QString TotalTime;
@@ -23,10 +35,34 @@ struct TJobNodeData {
 
     // Field k for column k; empty for any other column.
     QString Text(int column) const;
+
+    TJobStatus Status = TJobStatus::Queued;
+    int Percent = 0;
+    // Why the job failed, stopped or came out short; empty otherwise.
+    QString Reason;
+    QString SourcePath;
+    QString OutputPath;
+    // The source's length, and how much of it is converted, in milliseconds.
+    std::int64_t TotalMs = 0;
+    std::int64_t CurrentMs = 0;
+    // The engine task behind the row, -1 once the run that held it has ended.
+    int Task = -1;
+    // Counted in the status bar's figures: queued when the current or last run started.
+    bool InRun = false;
+    std::shared_ptr<const TJobOptions> Options;
+
+    bool Ended() const { return Status >= TJobStatus::Finished; }
+    // Failed and stopped jobs can be put back in the queue.
+    bool CanRunAgain() const {
+        return Status == TJobStatus::Failed || Status == TJobStatus::Stopped;
+    }
 };
 
 // "H:MM:SS" with unpadded hours; empty for zero or fewer seconds.
 QString FormatDuration(std::int64_t seconds);
+// The source length column: FormatDuration of the whole seconds, but a source shorter than a
+// second shows its hundredths ("0:00:00.40") rather than nothing.
+QString FormatSourceDuration(std::int64_t microseconds);
 // "512B" below 1024, else the quotient with two decimals and " KB", " MB" or " GB".
 QString FormatSize(std::int64_t bytes, const QLocale& locale = QLocale());
 // Whole percent of current over total: 0 when the total is unknown, never above 100.

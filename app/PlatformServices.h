@@ -6,6 +6,7 @@
 #include "TaskOptions.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <string>
 #include <vector>
@@ -17,8 +18,8 @@ class TCustomAVProbe;
 class IFileChooser {
 public:
     virtual ~IFileChooser() = default;
-    // The file to convert, or empty when the user cancelled.
-    virtual QString ChooseSourceFile() = 0;
+    // The files to convert, empty when the user cancelled.
+    virtual QStringList ChooseSourceFiles() = 0;
 };
 
 class IOutputFormatChooser {
@@ -29,6 +30,15 @@ public:
     // output.FileName names the output file.
     virtual bool Choose(const TCustomAVProbe& probe, const std::vector<std::string>& takenPaths,
                         TInputOptions& input, TOutputOptions& output) = 0;
+    // Several files added at once are asked for once: BeginGroup asks with the files' names
+    // shown (first is the first file's probe), then Choose builds each file's records without
+    // asking again, until EndGroup. False when the user cancelled. By default each Choose asks.
+    virtual bool BeginGroup(const TCustomAVProbe& first, const QStringList& files) {
+        (void)first;
+        (void)files;
+        return true;
+    }
+    virtual void EndGroup() {}
 };
 
 class IMessageBox {
@@ -36,6 +46,8 @@ public:
     enum class TIcon { Exclamation, Error };
     virtual ~IMessageBox() = default;
     virtual void Show(const QString& text, TIcon icon) = 0;
+    // A yes/no question; true for yes.
+    virtual bool Confirm(const QString& text) = 0;
 };
 
 class IShell {

@@ -5,11 +5,13 @@
 #include "AVProbe.h"
 #include "SettingsStore.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QUrl>
@@ -18,27 +20,35 @@ namespace velto {
 
 QStringList SourceFileFilters() {
     return {
-        QStringLiteral("Video files (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob "
-                       "*.mp4 *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mp3 *.ac3 "
-                       "*.aac *.m4a)"),
-        QStringLiteral("AVI files (*.avi)"),
-        QStringLiteral("MPEG files (*.mpeg *.mpg *.mpm *.mpv *.mpa *.mod *.vob)"),
-        QStringLiteral("Media Player files (*.wmv *.asf *.wma)"),
-        QStringLiteral("Real Media files (*.rm *.rmvb)"),
-        QStringLiteral("Quick Time files (*.qt *.mov)"),
-        QStringLiteral("MPEG-4 files (*.mp4 *.3gp *.3g2 *.m4v)"),
-        QStringLiteral("DVD-MPEG2 PS files (*.vob)"),
-        QStringLiteral("Microsoft Recorded TV Show (*.dvr-ms)"),
-        QStringLiteral("FLV Flash files (*.flv)"),
-        QStringLiteral("SWF Flash files (*.swf)"),
-        QStringLiteral("Audio files (*.mp3 *.ac3 *.aac *.m4a)"),
-        QStringLiteral("All files (*)"),
+        QCoreApplication::translate(
+            "TQtFileChooser",
+            "Video files (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob "
+            "*.mp4 *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mp3 *.ac3 "
+            "*.aac *.m4a)"),
+        QCoreApplication::translate("TQtFileChooser", "AVI files (*.avi)"),
+        QCoreApplication::translate("TQtFileChooser",
+                                    "MPEG files (*.mpeg *.mpg *.mpm *.mpv *.mpa *.mod *.vob)"),
+        QCoreApplication::translate("TQtFileChooser", "Media Player files (*.wmv *.asf *.wma)"),
+        QCoreApplication::translate("TQtFileChooser", "Real Media files (*.rm *.rmvb)"),
+        QCoreApplication::translate("TQtFileChooser", "Quick Time files (*.qt *.mov)"),
+        QCoreApplication::translate("TQtFileChooser", "MPEG-4 files (*.mp4 *.3gp *.3g2 *.m4v)"),
+        QCoreApplication::translate("TQtFileChooser", "DVD-MPEG2 PS files (*.vob)"),
+        QCoreApplication::translate("TQtFileChooser", "Microsoft Recorded TV Show (*.dvr-ms)"),
+        QCoreApplication::translate("TQtFileChooser", "FLV Flash files (*.flv)"),
+        QCoreApplication::translate("TQtFileChooser", "SWF Flash files (*.swf)"),
+        QCoreApplication::translate("TQtFileChooser", "Audio files (*.mp3 *.ac3 *.aac *.m4a)"),
+        QCoreApplication::translate("TQtFileChooser", "All files (*)"),
     };
 }
 
-QString TQtFileChooser::ChooseSourceFile() {
-    QFileDialog dialog(parent_, QStringLiteral("请选择需要转换的文件"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
+QStringList TQtFileChooser::ChooseSourceFiles() {
+    QFileDialog dialog(parent_,
+                       QCoreApplication::translate("TQtFileChooser", "请选择需要转换的文件"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    TSettingsStore store(settingsFile_.toStdString());
+    const QString recent = QString::fromStdString(store.ReadOption("RecentSourceFolder"));
+    if (!recent.isEmpty() && QFileInfo(recent).isDir())
+        dialog.setDirectory(recent);
     dialog.setOption(QFileDialog::ReadOnly, false);
     const QStringList filters = SourceFileFilters();
     dialog.setNameFilters(filters);
@@ -46,13 +56,21 @@ QString TQtFileChooser::ChooseSourceFile() {
     dialog.setSizeGripEnabled(true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().first();
+    const QStringList files = dialog.selectedFiles();
+    store.SaveOption("RecentSourceFolder", QFileInfo(files.first()).absolutePath().toStdString());
+    return files;
 }
 
 void TQtMessageBox::Show(const QString& text, TIcon icon) {
     QMessageBox box(icon == TIcon::Exclamation ? QMessageBox::Warning : QMessageBox::Critical,
                     QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok, parent_);
     box.exec();
+}
+
+bool TQtMessageBox::Confirm(const QString& text) {
+    return QMessageBox::question(parent_, QString::fromUtf8(kApplicationTitle), text,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool TQtShell::Open(const QString& target, TShow) {
@@ -75,16 +93,46 @@ void TQtPowerOff::PowerOff() {
     QProcess::startDetached(QStringLiteral("systemctl"), {QStringLiteral("poweroff")});
 }
 
+TDialogFormatChooser::TDialogFormatChooser(QWidget* parent, TAppPaths paths,
+                                           TDialogServices& dialogServices)
+    : parent_(parent), paths_(std::move(paths)), dialogServices_(dialogServices) {}
+
+TDialogFormatChooser::~TDialogFormatChooser() = default;
+
+bool TDialogFormatChooser::Ask(const TCustomAVProbe& probe, const QStringList& files) {
+    group_ = std::make_unique<TfrmConvertOptions>(dialogServices_, paths_.Settings(),
+                                                  paths_.FactoryProfiles(), parent_);
+    group_->AttachProbe(&probe);
+    group_->ShowSourceFiles(files);
+    if (group_->exec() != QDialog::Accepted) {
+        group_.reset();
+        return false;
+    }
+    // Failing to remember is no reason to refuse the files.
+    group_->SaveRecentChoice();
+    return true;
+}
+
+bool TDialogFormatChooser::BeginGroup(const TCustomAVProbe& first, const QStringList& files) {
+    grouped_ = Ask(first, files);
+    return grouped_;
+}
+
+void TDialogFormatChooser::EndGroup() {
+    grouped_ = false;
+    group_.reset();
+}
+
 bool TDialogFormatChooser::Choose(const TCustomAVProbe& probe,
                                   const std::vector<std::string>& takenPaths, TInputOptions& input,
                                   TOutputOptions& output) {
-    TfrmConvertOptions dialog(dialogServices_, paths_.Settings(), paths_.FactoryProfiles(),
-                              parent_);
-    dialog.AttachProbe(&probe);
-    if (dialog.exec() != QDialog::Accepted)
+    if (!grouped_ && !Ask(probe, {QString::fromStdString(probe.GetFileName())}))
         return false;
-    output = dialog.BuildOutputOptions(takenPaths);
-    input = dialog.BuildInputOptions();
+    group_->AttachProbe(&probe);
+    output = group_->BuildOutputOptions(takenPaths);
+    input = group_->BuildInputOptions();
+    if (!grouped_)
+        group_.reset();
     return true;
 }
 

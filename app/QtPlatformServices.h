@@ -9,9 +9,13 @@
 
 #include <QString>
 
+#include <memory>
+
 class QWidget;
 
 namespace velto {
+
+class TfrmConvertOptions;
 
 // Application title: task bar and message-box captions.
 inline constexpr const char* kApplicationTitle = "3DUroziz";
@@ -19,19 +23,23 @@ inline constexpr const char* kApplicationTitle = "3DUroziz";
 // The 14 source filters in Qt's "Description (patterns)" form; the first is the default.
 QStringList SourceFileFilters();
 
+// Opens in the folder of the last chosen files, kept in the settings file.
 class TQtFileChooser : public IFileChooser {
 public:
-    explicit TQtFileChooser(QWidget* parent) : parent_(parent) {}
-    QString ChooseSourceFile() override;
+    TQtFileChooser(QWidget* parent, QString settingsFile)
+        : parent_(parent), settingsFile_(std::move(settingsFile)) {}
+    QStringList ChooseSourceFiles() override;
 
 private:
     QWidget* parent_;
+    QString settingsFile_;
 };
 
 class TQtMessageBox : public IMessageBox {
 public:
     explicit TQtMessageBox(QWidget* parent) : parent_(parent) {}
     void Show(const QString& text, TIcon icon) override;
+    bool Confirm(const QString& text) override;
 
 private:
     QWidget* parent_;
@@ -48,18 +56,26 @@ public:
     void PowerOff() override;
 };
 
-// Asks with the output-format dialog: the user picks the profile, its values and the folder.
+// Asks with the output-format dialog: the user picks the profile, its values and the folder,
+// once for a group of files; the choice is remembered for the next Add.
 class TDialogFormatChooser : public IOutputFormatChooser {
 public:
-    TDialogFormatChooser(QWidget* parent, TAppPaths paths)
-        : parent_(parent), paths_(std::move(paths)) {}
+    TDialogFormatChooser(QWidget* parent, TAppPaths paths, TDialogServices& dialogServices);
+    ~TDialogFormatChooser() override;
     bool Choose(const TCustomAVProbe& probe, const std::vector<std::string>& takenPaths,
                 TInputOptions& input, TOutputOptions& output) override;
+    bool BeginGroup(const TCustomAVProbe& first, const QStringList& files) override;
+    void EndGroup() override;
 
 private:
+    // Shows the dialog for probe; true on OK, the dialog then stays in group_.
+    bool Ask(const TCustomAVProbe& probe, const QStringList& files);
+
     QWidget* parent_;
     TAppPaths paths_;
-    TQtDialogServices dialogServices_;
+    TDialogServices& dialogServices_;
+    std::unique_ptr<TfrmConvertOptions> group_;
+    bool grouped_ = false;
 };
 
 } // namespace velto

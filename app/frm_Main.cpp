@@ -1,22 +1,31 @@
 #include "frm_Main.h"
 
+#include "JobListView.h"
+#include "Language.h"
 #include "SettingsStore.h"
+#include "frm_About.h"
 #include "frm_Options.h"
+#include "frm_Preview.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
-#include <QMouseEvent>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScreen>
 #include <QSessionManager>
-#include <QToolButton>
-#include <QTreeView>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
 #include <QUrl>
-
-#include <tuple>
 
 namespace velto {
 
@@ -26,15 +35,19 @@ QString ErrorBoxText(const QString& message) {
     return message;
 }
 
-void TClickLabel::mouseReleaseEvent(QMouseEvent* event) {
-    QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked();
+QString StatusTime(std::int64_t ms) {
+    if (ms < 0)
+        return QStringLiteral("--:--:--");
+    const std::int64_t seconds = ms / 1000;
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 TfrmMain::TfrmMain(TAppPaths paths, TMainServices services, QWidget* parent)
-    : QMainWindow(parent), paths_(std::move(paths)), qtFiles_(this), qtMessages_(this),
-      dialogFormat_(this, paths_), services_(services) {
+    : QMainWindow(parent), paths_(std::move(paths)), qtFiles_(this, paths_.SettingsFile),
+      qtMessages_(this), dialogFormat_(this, paths_, dialogServices_), services_(services) {
     if (!services_.Files)
         services_.Files = &qtFiles_;
     if (!services_.Formats)
@@ -46,8 +59,10 @@ TfrmMain::TfrmMain(TAppPaths paths, TMainServices services, QWidget* parent)
     if (!services_.Power)
         services_.Power = &qtPower_;
     controller_ = std::make_unique<TJobController>(engine_, paths_, services_);
+    dialogServices_.GuideFile = GuideFile();
 
-    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    setObjectName(QStringLiteral("frmMain"));
+    setAcceptDrops(true);
     CreateActions();
     CreateMenus();
     CreateLayout();
@@ -57,19 +72,23 @@ TfrmMain::TfrmMain(TAppPaths paths, TMainServices services, QWidget* parent)
 
     TJobController* c = controller_.get();
     connect(c, &TJobController::ActionsChanged, this, &TfrmMain::UpdateActions);
-    connect(c, &TJobController::ListVisibleChanged, vstFiles, &QWidget::setVisible);
     connect(c, &TJobController::LogAppended, mmoLog, &QPlainTextEdit::appendPlainText);
     connect(c, &TJobController::LogCleared, mmoLog, &QPlainTextEdit::clear);
     connect(c, &TJobController::RowActive, this, [this](int row) {
-        const QModelIndex index = controller_->Model().index(row, 0);
-        vstFiles->setCurrentIndex(index);
-        vstFiles->scrollTo(index);
+        // The running row is brought into view without taking the user's selection.
+        vstFiles->scrollTo(controller_->Model().index(row, 0));
+        UpdateStatus();
     });
     connect(c, &TJobController::RaiseRequested, this, [this] {
         raise();
         activateWindow();
     });
-    // Log-off or shutdown: the program may end, and it does.
+    connect(c, &TJobController::RunEnded, this, [this] {
+        UpdateStatus();
+        if (quitting_)
+            close();
+    });
+    // Log-off or shutdown: the program ends at once, without asking.
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
         ExitFlag = true;
         close();
@@ -83,29 +102,47 @@ TfrmMain::~TfrmMain() {
 }
 
 void TfrmMain::CreateActions() {
-    auto make = [this](const char* caption, const char* hint) {
-        auto* action = new QAction(QString::fromUtf8(caption), this);
-        if (hint)
-            action->setToolTip(QString::fromUtf8(hint));
+    QStyle* style = this->style();
+    auto make = [this, style](const QString& caption, const QString& hint, const char* iconName,
+                              QStyle::StandardPixmap fallback) {
+        auto* action = new QAction(caption, this);
+        if (!hint.isEmpty())
+            action->setToolTip(hint);
+        if (iconName)
+            action->setIcon(
+                QIcon::fromTheme(QString::fromLatin1(iconName), style->standardIcon(fallback)));
         return action;
     };
-    actAdd = make("Add", "增加需要转换的文件");
-    actRemove = make("Remove", "移除当前选择的文件");
-    actClear = make("Clear", "从列表中清除所有文件");
-    actStart = make("Start", "开始转换");
+    actAdd = make(tr("Add"), tr("增加需要转换的文件"), "list-add", QStyle::SP_DialogOpenButton);
+    actAdd->setShortcut(QKeySequence::Open);
+    actRemove =
+        make(tr("Remove"), tr("移除当前选择的文件"), "list-remove", QStyle::SP_DialogDiscardButton);
+    actRemove->setShortcut(QKeySequence::Delete);
+    actClear =
+        make(tr("Clear"), tr("从列表中清除所有文件"), "edit-clear", QStyle::SP_DialogResetButton);
+    actStart = make(tr("Start"), tr("开始转换"), "media-playback-start", QStyle::SP_MediaPlay);
     actStart->setShortcut(Qt::Key_F9);
-    actStop = make("Stop", "停止转换");
-    actPause = make("Pause", "暂停");
-    actResume = make("Resume", "继续");
-    actOptions = make("Options", nullptr);
-    actHelp = make("Help", nullptr);
+    actStop = make(tr("Stop"), tr("停止转换"), "media-playback-stop", QStyle::SP_MediaStop);
+    actPause = make(tr("Pause"), tr("暂停"), "media-playback-pause", QStyle::SP_MediaPause);
+    actResume = make(tr("Resume"), tr("继续"), "media-seek-forward", QStyle::SP_MediaSeekForward);
+    actRunAgain = make(tr("重新转换"), tr("把失败或停止的文件放回转换队列"), "view-refresh",
+                       QStyle::SP_BrowserReload);
+    actOpenFolder = make(tr("打开输出文件夹"), {}, "folder-open", QStyle::SP_DirOpenIcon);
+    actPlay = make(tr("播放"), {}, "media-playback-start", QStyle::SP_MediaPlay);
+    actPreview = make(tr("预览窗口"), tr("转换时在小窗口中显示画面"), "video-display",
+                      QStyle::SP_DesktopIcon);
+    actPreview->setCheckable(true);
+    actOptions =
+        make(tr("Options"), tr("选项"), "preferences-system", QStyle::SP_FileDialogDetailedView);
+    actHelp = make(tr("Help"), {}, "help-contents", QStyle::SP_DialogHelpButton);
     actHelp->setShortcut(Qt::Key_F1);
-    actExit = make("退出", nullptr);
-    actAbout = make("About", nullptr);
-    actContactus = make("联系我们...", nullptr);
-    actLicense = make("License...", nullptr);
-    actFaq = make("FAQ...", nullptr);
-    actHome = make("Visit Homepage", nullptr);
+    actExit = make(tr("退出"), {}, "application-exit", QStyle::SP_DialogCloseButton);
+    actExit->setShortcut(QKeySequence::Quit);
+    actAbout = make(tr("About"), {}, "help-about", QStyle::SP_MessageBoxInformation);
+    actContactus = make(tr("联系我们..."), {}, "mail-send", QStyle::SP_DialogYesButton);
+    actLicense = make(tr("License..."), {}, nullptr, QStyle::SP_CustomBase);
+    actFaq = make(tr("FAQ..."), {}, "help-faq", QStyle::SP_MessageBoxQuestion);
+    actHome = make(tr("Visit Homepage"), {}, "go-home", QStyle::SP_DirHomeIcon);
     for (QAction* action : {actStart, actHelp}) {
         action->setShortcutContext(Qt::ApplicationShortcut);
         addAction(action);
@@ -114,132 +151,178 @@ void TfrmMain::CreateActions() {
     connect(actAdd, &QAction::triggered, this, &TfrmMain::actAddExecute);
     connect(actRemove, &QAction::triggered, this, &TfrmMain::actRemoveExecute);
     connect(actClear, &QAction::triggered, this, &TfrmMain::actClearExecute);
-    connect(actStart, &QAction::triggered, controller_.get(), &TJobController::Start);
+    connect(actStart, &QAction::triggered, this, [this] {
+        controller_->Start();
+        statusTimer_->start();
+        UpdateStatus();
+    });
     connect(actStop, &QAction::triggered, controller_.get(), &TJobController::Stop);
     connect(actPause, &QAction::triggered, controller_.get(), &TJobController::Pause);
     connect(actResume, &QAction::triggered, controller_.get(), &TJobController::Resume);
+    connect(actRunAgain, &QAction::triggered, this, [this] {
+        const QList<int> rows = SelectedRows();
+        bool anySelected = false;
+        for (int row : rows)
+            anySelected |= controller_->Model().Row(row)->CanRunAgain();
+        controller_->RunAgain(anySelected ? rows : QList<int>{});
+    });
+    connect(actOpenFolder, &QAction::triggered, this, [this] {
+        for (int row : SelectedRows())
+            return controller_->OpenOutputFolder(row);
+    });
+    connect(actPlay, &QAction::triggered, this, [this] {
+        for (int row : SelectedRows())
+            return controller_->Play(row);
+    });
+    connect(actPreview, &QAction::toggled, this, [this](bool on) {
+        engine_.Preview = on;
+        TSettingsStore(paths_.Settings()).SaveOption("Preview", on ? "1" : "0");
+    });
     connect(actOptions, &QAction::triggered, this, &TfrmMain::actOptionsExecute);
-    connect(actExit, &QAction::triggered, this, [this] {
-        ExitFlag = true;
-        close();
+    connect(actExit, &QAction::triggered, this, &QWidget::close);
+    connect(actHelp, &QAction::triggered, this, [this] { ShowGuide(); });
+    connect(actLicense, &QAction::triggered, this, [this] {
+        services_.Shell->Open(paths_.DataFile(QStringLiteral("License.txt")),
+                              IShell::TShow::Normal);
     });
-    connect(actHelp, &QAction::triggered, this, [this] {
-        OpenInProgramFolder(QStringLiteral("Velto3GPConverter.html"), IShell::TShow::Normal);
+    connect(actFaq, &QAction::triggered, this, [this] {
+        services_.Shell->Open(paths_.DataFile(LocalisedDataFile(QStringLiteral("faq.htm"))),
+                              IShell::TShow::Maximised);
     });
-    connect(actLicense, &QAction::triggered, this,
-            [this] { OpenInProgramFolder(QStringLiteral("License.txt"), IShell::TShow::Normal); });
-    connect(actFaq, &QAction::triggered, this,
-            [this] { OpenInProgramFolder(QStringLiteral("faq.htm"), IShell::TShow::Maximised); });
     connect(actHome, &QAction::triggered, this, [this] {
         services_.Shell->Open(QString::fromUtf8(kHomePage), IShell::TShow::Maximised);
     });
     connect(actContactus, &QAction::triggered, this,
-            [this] { services_.Shell->Open(MailTarget(), IShell::TShow::Maximised); });
+            [this] { services_.Shell->Open(ContactMailTarget(), IShell::TShow::Maximised); });
     connect(actAbout, &QAction::triggered, this, [this] {
-        QMessageBox::about(this, QStringLiteral("About %1").arg(kProductName),
-                           QStringLiteral("%1 (%2)\n%3\n%4")
-                               .arg(kProductName, kVersionText, kHomePage, kSupportMail));
+        TfrmAbout about(*services_.Shell, this);
+        about.exec();
     });
 }
 
 void TfrmMain::CreateMenus() {
-    // Menu items carry their own captions and follow their action's enabled state.
-    auto item = [this](QMenu* menu, QAction* target, const QString& caption) {
-        auto* proxy = menu->addAction(caption);
-        proxy->setEnabled(target->isEnabled());
-        connect(target, &QAction::enabledChanged, proxy, &QAction::setEnabled);
-        connect(proxy, &QAction::triggered, target, &QAction::trigger);
-        return proxy;
-    };
-    pmFile = new QMenu(this);
-    item(pmFile, actAdd, QStringLiteral("添加文件"));
-    item(pmFile, actRemove, QStringLiteral("移除文件"));
-    item(pmFile, actClear, QStringLiteral("清除转换列表"));
+    pmFile = menuBar()->addMenu(tr("文件(&F)"));
+    pmFile->setObjectName(QStringLiteral("pmFile"));
+    pmFile->addAction(actAdd);
+    pmFile->addAction(actRemove);
+    pmFile->addAction(actClear);
     pmFile->addSeparator();
-    item(pmFile, actExit, QStringLiteral("退出"));
+    pmFile->addAction(actExit);
+    // The menu's own words for the list actions.
+    actAdd->setIconText(actAdd->text());
+    const std::pair<QAction*, QString> fileCaptions[] = {
+        {actAdd, tr("添加文件")}, {actRemove, tr("移除文件")}, {actClear, tr("清除转换列表")}};
+    for (const auto& [action, caption] : fileCaptions) {
+        action->setIconText(action->text());
+        action->setText(caption);
+    }
 
-    pmActions = new QMenu(this);
-    item(pmActions, actStart, QStringLiteral("开始转换"));
-    item(pmActions, actStop, QStringLiteral("停止"));
-    item(pmActions, actPause, QStringLiteral("暂停"));
-    item(pmActions, actResume, QStringLiteral("继续"));
+    pmActions = menuBar()->addMenu(tr("转换(&C)"));
+    pmActions->setObjectName(QStringLiteral("pmActions"));
+    const std::pair<QAction*, QString> runCaptions[] = {{actStart, tr("开始转换")},
+                                                        {actStop, tr("停止")},
+                                                        {actPause, tr("暂停")},
+                                                        {actResume, tr("继续")}};
+    for (const auto& [action, caption] : runCaptions) {
+        action->setIconText(action->text());
+        action->setText(caption);
+        pmActions->addAction(action);
+    }
+    pmActions->addSeparator();
+    pmActions->addAction(actRunAgain);
 
-    pmHelp = new QMenu(this);
-    for (QAction* hidden : {actHelp, actFaq, actLicense})
-        item(pmHelp, hidden, hidden->text())->setVisible(false);
-    pmHelp->addSeparator()->setVisible(false);
-    item(pmHelp, actContactus, actContactus->text());
-    item(pmHelp, actHome, {})->setObjectName(QStringLiteral("mniHomepage"));
+    auto* options = menuBar()->addAction(tr("选项(&O)"));
+    options->setObjectName(QStringLiteral("mniOptions"));
+    connect(options, &QAction::triggered, actOptions, &QAction::trigger);
+
+    pmView = menuBar()->addMenu(tr("查看(&V)"));
+    pmView->setObjectName(QStringLiteral("pmView"));
+
+    pmHelp = menuBar()->addMenu(tr("帮助(&H)"));
+    pmHelp->setObjectName(QStringLiteral("pmHelp"));
+    pmHelp->addAction(actHelp);
+    pmHelp->addAction(actFaq);
+    pmHelp->addAction(actLicense);
     pmHelp->addSeparator();
-    item(pmHelp, actAbout, {})->setObjectName(QStringLiteral("mniAbout"));
+    pmHelp->addAction(actContactus);
+    auto* home = pmHelp->addAction(actHome->icon(), {});
+    home->setObjectName(QStringLiteral("mniHomepage"));
+    connect(home, &QAction::triggered, actHome, &QAction::trigger);
+    pmHelp->addSeparator();
+    auto* about = pmHelp->addAction(actAbout->icon(), {});
+    about->setObjectName(QStringLiteral("mniAbout"));
+    connect(about, &QAction::triggered, actAbout, &QAction::trigger);
+
+    pmRow = new QMenu(this);
+    pmRow->addAction(actOpenFolder);
+    pmRow->addAction(actPlay);
+    pmRow->addAction(actRunAgain);
+    pmRow->addSeparator();
+    pmRow->addAction(actRemove);
 }
 
 void TfrmMain::CreateLayout() {
-    auto* client = new QWidget(this);
-    setCentralWidget(client);
-    setFixedSize(664, 449);
+    tbMain = addToolBar(tr("工具栏"));
+    tbMain->setObjectName(QStringLiteral("tbMain"));
+    tbMain->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    tbMain->setMovable(false);
+    for (QAction* action : {actAdd, actRemove, actClear})
+        tbMain->addAction(action);
+    tbMain->addSeparator();
+    for (QAction* action : {actStart, actStop, actPause, actResume, actRunAgain})
+        tbMain->addAction(action);
+    tbMain->addSeparator();
+    tbMain->addAction(actOptions);
 
-    auto* logo = new QLabel(QString::fromUtf8(kProductName), client);
-    logo->setObjectName(QStringLiteral("imgLogo"));
-    logo->setGeometry(0, 0, 241, 40);
-    logo->setStyleSheet(QStringLiteral("font: bold 14pt; color: #1d5fa8; padding-left: 12px;"));
-
-    int x = 18;
-    for (auto [label, name, caption] : {std::tuple{&LabelFile, "LabelFile", "文件"},
-                                        {&LabelAction, "LabelAction", "转换"},
-                                        {&LabelOptions, "LabelOptions", "选项"},
-                                        {&LabelHelp, "LabelHelp", "帮助"}}) {
-        *label = new TClickLabel(QString::fromUtf8(caption), client);
-        (*label)->setObjectName(QString::fromUtf8(name));
-        (*label)->setGeometry(x, 69, 50, 16);
-        (*label)->setStyleSheet(QStringLiteral("color: grey;"));
-        (*label)->setCursor(Qt::PointingHandCursor);
-        x += 58;
-    }
-    for (TClickLabel* label : {LabelFile, LabelAction, LabelHelp})
-        connect(label, &TClickLabel::clicked, this, [this, label] { LabelFileClick(label); });
-    connect(LabelOptions, &TClickLabel::clicked, actOptions, &QAction::trigger);
-
-    vstFiles = new QTreeView(client);
-    vstFiles->setObjectName(QStringLiteral("vstFiles"));
-    vstFiles->setGeometry(17, 93, 630, 275);
+    vstFiles = new TJobListView(this);
     vstFiles->setModel(&controller_->Model());
-    vstFiles->setRootIsDecorated(false);
-    vstFiles->setUniformRowHeights(true);
-    vstFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
-    vstFiles->setSelectionMode(QAbstractItemView::SingleSelection);
-    vstFiles->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid #d0d0d0; }"));
-    vstFiles->header()->setSectionsMovable(true);
-    vstFiles->header()->setSectionResizeMode(QHeaderView::Interactive);
-    vstFiles->header()->setStretchLastSection(false);
-    for (int column = 0; column < TJobNodeData::kColumnCount; ++column)
-        vstFiles->setColumnWidth(column, TJobListModel::ColumnWidth(column));
-    vstFiles->setVisible(false);
-
-    mmoLog = new QPlainTextEdit(client);
-    mmoLog->setObjectName(QStringLiteral("mmoLog"));
-    mmoLog->setReadOnly(true);
-    mmoLog->setVisible(false);
-
-    x = 17;
-    for (QAction* action : {actAdd, actRemove, actClear, actStart, actStop, actPause, actResume}) {
-        auto* button = new QToolButton(client);
-        button->setDefaultAction(action);
-        const int side = action == actStart ? 54 : 36;
-        button->setGeometry(x, action == actStart ? 376 : 385, side, side);
-        x += side + 8;
-    }
-    auto* minimise = new QToolButton(client);
-    minimise->setText(QStringLiteral("_"));
-    minimise->setGeometry(614, 14, 14, 14);
-    connect(minimise, &QToolButton::clicked, this, &QWidget::showMinimized);
-    auto* closeButton = new QToolButton(client);
-    closeButton->setText(QStringLiteral("×"));
-    closeButton->setGeometry(634, 14, 14, 14);
-    connect(closeButton, &QToolButton::clicked, this, [this] {
-        ExitFlag = true;
-        close();
+    vstFiles->SetUpColumns();
+    setCentralWidget(vstFiles);
+    connect(vstFiles, &QWidget::customContextMenuRequested, this, &TfrmMain::ShowRowMenu);
+    connect(vstFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TfrmMain::UpdateActions);
+    connect(&controller_->Model(), &QAbstractItemModel::dataChanged, this,
+            &TfrmMain::UpdateActions);
+    connect(vstFiles, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (const TJobNodeData* row = controller_->Model().Row(index.row());
+            row && row->Status == TJobStatus::Finished)
+            controller_->Play(index.row());
     });
+
+    mmoLog = new QPlainTextEdit;
+    mmoLog->setObjectName(QStringLiteral("mmoLog"));
+    // Read-only text can still be selected and copied.
+    mmoLog->setReadOnly(true);
+    mmoLog->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    mmoLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    dckLog = new QDockWidget(tr("日志"), this);
+    dckLog->setObjectName(QStringLiteral("dckLog"));
+    dckLog->setWidget(mmoLog);
+    addDockWidget(Qt::BottomDockWidgetArea, dckLog);
+    dckLog->hide();
+    QAction* showLog = dckLog->toggleViewAction();
+    showLog->setText(tr("日志(&L)"));
+    showLog->setShortcut(Qt::CTRL | Qt::Key_L);
+    pmView->addAction(showLog);
+    pmView->addAction(actPreview);
+    actPreview->setChecked(TSettingsStore(paths_.Settings()).ReadOption("Preview", "0") == "1");
+
+    lblBatch = new QLabel;
+    lblBatch->setObjectName(QStringLiteral("lblBatch"));
+    pgbBatch = new QProgressBar;
+    pgbBatch->setObjectName(QStringLiteral("pgbBatch"));
+    pgbBatch->setRange(0, 100);
+    pgbBatch->setMaximumWidth(220);
+    statusBar()->addWidget(lblBatch, 1);
+    statusBar()->addPermanentWidget(pgbBatch);
+    statusTimer_ = new QTimer(this);
+    statusTimer_->setInterval(500);
+    connect(statusTimer_, &QTimer::timeout, this, &TfrmMain::UpdateStatus);
+    UpdateStatus();
+
+    resize(900, 560);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
 void TfrmMain::SetCaptions() {
@@ -247,10 +330,18 @@ void TfrmMain::SetCaptions() {
     setWindowTitle(QString::fromUtf8(kProductName));
     for (QAction* item : pmHelp->actions()) {
         if (item->objectName() == QLatin1String("mniHomepage"))
-            item->setText(QStringLiteral("访问【%1】首页").arg(kProductName));
+            item->setText(tr("访问【%1】首页").arg(QString::fromUtf8(kProductName)));
         else if (item->objectName() == QLatin1String("mniAbout"))
-            item->setText(QStringLiteral("关于 %1").arg(kProductName));
+            item->setText(tr("关于 %1").arg(QString::fromUtf8(kProductName)));
     }
+}
+
+QList<int> TfrmMain::SelectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex& index : vstFiles->selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 void TfrmMain::UpdateActions() {
@@ -262,6 +353,38 @@ void TfrmMain::UpdateActions() {
     actStop->setEnabled(states.Stop);
     actPause->setEnabled(states.Pause);
     actResume->setEnabled(states.Resume);
+    actRunAgain->setEnabled(controller_->CanRunAgain());
+    bool finished = false;
+    for (int row : SelectedRows())
+        finished |= controller_->Model().Row(row)->Status == TJobStatus::Finished;
+    actOpenFolder->setEnabled(finished);
+    actPlay->setEnabled(finished);
+    if (!controller_->Running() && statusTimer_)
+        statusTimer_->stop();
+}
+
+void TfrmMain::UpdateStatus() {
+    const TBatchFigures figures = controller_->BatchFigures();
+    pgbBatch->setValue(figures.Percent);
+    const int rows = controller_->Model().Count();
+    if (!controller_->Running() && figures.ElapsedMs == 0) {
+        lblBatch->setText(tr("%n 个文件", nullptr, rows));
+        return;
+    }
+    QString speed = figures.Speed > 0 ? QStringLiteral("%1×").arg(figures.Speed, 0, 'f', 1)
+                                      : QStringLiteral("--");
+    lblBatch->setText(tr("总进度 %1%   已用时间 %2   剩余时间 %3   速度 %4")
+                          .arg(figures.Percent)
+                          .arg(StatusTime(figures.ElapsedMs),
+                               StatusTime(controller_->Running() ? figures.RemainingMs : 0),
+                               speed));
+}
+
+void TfrmMain::ShowRowMenu(const QPoint& position) {
+    if (!vstFiles->indexAt(position).isValid())
+        return;
+    UpdateActions();
+    pmRow->popup(vstFiles->viewport()->mapToGlobal(position));
 }
 
 void TfrmMain::actAddExecute() {
@@ -269,12 +392,17 @@ void TfrmMain::actAddExecute() {
 }
 
 void TfrmMain::actRemoveExecute() {
-    const QModelIndexList selected = vstFiles->selectionModel()->selectedRows();
-    controller_->Remove(selected.isEmpty() ? -1 : selected.first().row());
+    // Removing from the bottom keeps the remaining positions valid.
+    QList<int> rows = SelectedRows();
+    if (rows.isEmpty())
+        controller_->Remove(-1);
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+        controller_->Remove(*it);
 }
 
 void TfrmMain::actClearExecute() {
     controller_->Clear();
+    UpdateStatus();
 }
 
 // The preferences save themselves on OK and Apply; the next Add reads them afresh.
@@ -283,9 +411,15 @@ void TfrmMain::actOptionsExecute() {
     dialog.exec();
 }
 
-void TfrmMain::LabelFileClick(TClickLabel* label) {
-    QMenu* menu = label == LabelFile ? pmFile : label == LabelAction ? pmActions : pmHelp;
-    menu->popup(label->mapToGlobal(QPoint(0, label->height())));
+QString TfrmMain::GuideFile() const {
+    return paths_.DataFile(LocalisedDataFile(QStringLiteral("Velto3GPConverter.html")));
+}
+
+void TfrmMain::ShowGuide(const QString& section) {
+    QString target = GuideFile();
+    if (!section.isEmpty())
+        target = QUrl::fromLocalFile(target).toString() + QLatin1Char('#') + section;
+    services_.Shell->Open(target, IShell::TShow::Normal);
 }
 
 void TfrmMain::ShowError(const QString& message, bool engineError) {
@@ -294,25 +428,37 @@ void TfrmMain::ShowError(const QString& message, bool engineError) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-    if (!ExitFlag) {
-        // A close that is not an exit only minimises; the batch and its handlers carry on.
-        event->ignore();
-        showMinimized();
+    if (ExitFlag || !controller_->Running()) {
+        controller_->Shutdown();
+        event->accept();
         return;
     }
-    controller_->Shutdown();
-    event->accept();
+    // Jobs are running: ask once; yes stops them as Stop does, and the window closes when the
+    // run has ended.
+    event->ignore();
+    if (quitting_)
+        return;
+    if (!services_.Messages->Confirm(tr("正在转换文件。要停止转换并退出吗？")))
+        return;
+    quitting_ = true;
+    controller_->StopForQuit();
 }
 
-void TfrmMain::OpenInProgramFolder(const QString& name, IShell::TShow show) {
-    services_.Shell->Open(paths_.DataFile(name), show);
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls() && controller_->Actions().Add)
+        event->acceptProposedAction();
 }
 
-QString TfrmMain::MailTarget() const {
-    return QStringLiteral("mailto:%1?subject=%2")
-        .arg(QString::fromUtf8(kSupportMail),
-             QString::fromUtf8(QUrl::toPercentEncoding(
-                 QStringLiteral("关于%1...").arg(QString::fromUtf8(kProductName)))));
+void TfrmMain::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The format dialog is modal: it runs after the drop has finished.
+    QTimer::singleShot(0, this, [this, paths] { controller_->AddFiles(paths); });
 }
 
 } // namespace velto

@@ -1,22 +1,29 @@
-// The main window: the conversion list, the run buttons, the three menus under their labels and
-// the help and contact actions. A thin view over TJobController, which makes every decision.
+// The main window: the conversion list filling a native, resizable window, the actions in a
+// menu bar and a tool bar, the log in a dock, the batch's figures in the status bar, and files
+// and folders dropped anywhere on it. A thin view over TJobController, which makes every
+// decision.
 #pragma once
 
 #include "FFmpegEngine.h"
 #include "JobController.h"
 #include "QtPlatformServices.h"
 
-#include <QLabel>
 #include <QMainWindow>
 
 #include <memory>
 
 class QAction;
+class QDockWidget;
+class QLabel;
 class QMenu;
 class QPlainTextEdit;
-class QTreeView;
+class QProgressBar;
+class QTimer;
+class QToolBar;
 
 namespace velto {
+
+class TJobListView;
 
 inline constexpr const char* kProductName = "Velto3DUroziz";
 inline constexpr const char* kVersionText = "Ver 3.10 Build 090322";
@@ -26,17 +33,8 @@ inline constexpr const char* kSupportMail = "support@velto-soft.com";
 // The error box's text: a full stop is added unless the message ends in a character that sorts
 // at or before ".".
 QString ErrorBoxText(const QString& message);
-
-class TClickLabel : public QLabel {
-    Q_OBJECT
-public:
-    using QLabel::QLabel;
-signals:
-    void clicked();
-
-protected:
-    void mouseReleaseEvent(QMouseEvent* event) override;
-};
+// "H:MM:SS" for the status bar; "--:--:--" for an unknown (negative) time.
+QString StatusTime(std::int64_t ms);
 
 // Replaceable edges, the same the controller takes; any left null gets its Qt implementation.
 using TMainServices = TJobServices;
@@ -51,24 +49,36 @@ public:
     TFFmpegEngine& Engine() { return engine_; }
 
     QAction *actAdd, *actRemove, *actClear, *actStart, *actStop, *actPause, *actResume;
+    QAction *actRunAgain, *actOpenFolder, *actPlay, *actPreview;
     QAction *actOptions, *actHelp, *actExit, *actAbout, *actContactus, *actLicense, *actFaq,
         *actHome;
-    QMenu *pmFile, *pmActions, *pmHelp;
-    TClickLabel *LabelFile, *LabelAction, *LabelOptions, *LabelHelp;
-    QTreeView* vstFiles;
+    QMenu *pmFile, *pmActions, *pmView, *pmHelp, *pmRow;
+    QToolBar* tbMain;
+    TJobListView* vstFiles;
+    QDockWidget* dckLog;
     QPlainTextEdit* mmoLog;
+    QProgressBar* pgbBatch;
+    QLabel* lblBatch;
+    // Set by the session's log-off: the program ends without asking.
     bool ExitFlag = false;
 
     void actAddExecute();
     void actRemoveExecute();
     void actClearExecute();
     void actOptionsExecute();
-    void LabelFileClick(TClickLabel* label);
     // The exception handler: shows ErrorBoxText under the application title.
     void ShowError(const QString& message, bool engineError);
+    // Opens the guide, at a section when one is named ("output-format").
+    void ShowGuide(const QString& section = {});
+    // The rows under the selection, in order.
+    QList<int> SelectedRows() const;
+    // Refreshes the status bar's batch figures.
+    void UpdateStatus();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateActions();
@@ -76,20 +86,22 @@ private:
     void CreateLayout();
     void SetCaptions();
     void UpdateActions();
-    void OpenInProgramFolder(const QString& name, IShell::TShow show);
-    QString MailTarget() const;
+    void ShowRowMenu(const QPoint& position);
+    QString GuideFile() const;
 
     TAppPaths paths_;
     TQtFileChooser qtFiles_;
     TQtMessageBox qtMessages_;
     TQtShell qtShell_;
     TQtPowerOff qtPower_;
-    TDialogFormatChooser dialogFormat_;
     TQtDialogServices dialogServices_;
+    TDialogFormatChooser dialogFormat_;
     TMainServices services_;
     // The engine outlives the controller, which detaches from it on destruction.
     TFFmpegEngine engine_;
     std::unique_ptr<TJobController> controller_;
+    QTimer* statusTimer_ = nullptr;
+    bool quitting_ = false;
 };
 
 } // namespace velto

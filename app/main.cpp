@@ -1,10 +1,14 @@
 // Entry of the desktop program: the application object with its error box, the engine's
 // main-thread dispatcher over the Qt event loop, and the main window.
 #include "FFMpegException.h"
+#include "Language.h"
 #include "QtMainThreadDispatcher.h"
+#include "SettingsStore.h"
 #include "frm_Main.h"
+#include "frm_Preview.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <exception>
 
@@ -39,18 +43,29 @@ private:
 int main(int argc, char* argv[]) {
     TVeltoApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velto3GPConverter"));
+    QApplication::setDesktopFileName(QStringLiteral("velto3gpconverter"));
+    const velto::TAppPaths paths =
+        velto::TAppPaths::ForProgram(QCoreApplication::applicationDirPath());
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("velto3gpconverter"),
+                         QIcon(paths.DataFile(QStringLiteral("velto3gpconverter.svg")))));
+    const QString setting = QString::fromStdString(
+        velto::TSettingsStore(paths.Settings()).ReadOption(velto::kLanguageKey, "auto"));
+    velto::InstallTranslations(velto::ChooseLanguage(setting),
+                               paths.DataFolder + QStringLiteral("/translations"));
+    velto::SetPreviewWindowFactory(velto::QtPreviewWindowFactory());
     // Declared before the window: the engine inside it may post until it is destroyed.
     velto::TQtMainThreadDispatcher dispatcher;
     velto::SetMainThreadDispatcher(&dispatcher);
     int result = 0;
     {
-        velto::TfrmMain window(
-            velto::TAppPaths::ForProgram(QCoreApplication::applicationDirPath()));
+        velto::TfrmMain window(paths);
         application.MainForm = &window;
         window.show();
         result = QApplication::exec();
         application.MainForm = nullptr;
     }
+    velto::SetPreviewWindowFactory(nullptr);
     velto::SetMainThreadDispatcher(nullptr);
     return result;
 }

@@ -25,14 +25,18 @@ void TConvertOptionsModel::ChooseSameFolder() {
 }
 
 void TConvertOptionsModel::ChooseOutputFolder() {
+    if (!FSameFolder)
+        return;
     FSameFolder = false;
-    FFolderText = TSettingsStore(FSettingsFile).RecentOutputFolder();
+    FFolderText = FBrowsedFolder.empty() ? TSettingsStore(FSettingsFile).RecentOutputFolder()
+                                         : FBrowsedFolder;
 }
 
 void TConvertOptionsModel::SetBrowsedFolder(const std::string& folder) {
     if (folder.empty())
         return;
     FFolderText = folder.back() == '/' ? folder : folder + '/';
+    FBrowsedFolder = FFolderText;
 }
 
 std::string TConvertOptionsModel::BrowseStartFolder() const {
@@ -62,6 +66,17 @@ bool TConvertOptionsModel::Save(const TJobEndOptions* jobEnd) {
     const bool saved = FCatalogue.Save(Choice(), jobEnd);
     FLastError = FCatalogue.LastError();
     return saved;
+}
+
+bool TConvertOptionsModel::SaveRecentChoice() {
+    TIniFile ini(FSettingsFile);
+    bool ok = ini.WriteInteger(kOptionsSection, "OutputFormat", FCatalogue.SelectedIndex());
+    ok &= ini.WriteInteger(kOptionsSection, "ConvertToSamePath", FSameFolder);
+    if (!FSameFolder && FFolderText != kAutoFolder)
+        ok &= ini.WriteString(kOptionsSection, "RecentOutputFolder", FFolderText);
+    ok = ok && ini.UpdateFile();
+    FLastError = ini.LastError();
+    return ok;
 }
 
 TOutputOptions

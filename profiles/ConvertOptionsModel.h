@@ -30,7 +30,9 @@ public:
     bool SameFolder() const { return FSameFolder; }
     // Same folder: the folder text becomes "Auto".
     void ChooseSameFolder();
-    // Output folder: the folder text is "RecentOutputFolder" as the settings file holds it now.
+    // Output folder: the folder text is "RecentOutputFolder" as the settings file holds it now,
+    // unless a folder was browsed in this dialog, which is kept. Choosing it again while it is
+    // already chosen changes nothing.
     void ChooseOutputFolder();
     const std::string& FolderText() const { return FFolderText; }
     // A folder the browser returned; stored with a trailing delimiter.
@@ -53,6 +55,9 @@ public:
     // could not be written; it is then unchanged.
     bool Save(const TJobEndOptions* jobEnd = nullptr);
     const std::string& LastError() const { return FLastError; }
+    // After an Add: remembers the profile and where outputs went, so that the next Add starts
+    // from them. The profile's values and the other options are left as they are.
+    bool SaveRecentChoice();
 
     // The job's output record, named for the attached source.
     TOutputOptions BuildOutputOptions(const std::vector<std::string>& takenPaths = {}) const;
@@ -64,6 +69,7 @@ private:
     bool FSameFolder = true;
     bool FOverwrite = false;
     std::string FFolderText = kAutoFolder;
+    std::string FBrowsedFolder;
     std::string FLastError;
 };
 

@@ -90,4 +90,16 @@ bool TSettingsStore::SaveJobEndOptions(const TJobEndOptions& options) {
     return ok;
 }
 
+std::string TSettingsStore::ReadOption(const std::string& key,
+                                       const std::string& defaultValue) const {
+    return TIniFile(FFileName).ReadString(kOptionsSection, key, defaultValue);
+}
+
+bool TSettingsStore::SaveOption(const std::string& key, const std::string& value) {
+    TIniFile ini(FFileName);
+    const bool ok = ini.WriteString(kOptionsSection, key, value) && ini.UpdateFile();
+    FLastError = ini.LastError();
+    return ok;
+}
+
 } // namespace velto

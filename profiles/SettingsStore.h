@@ -64,6 +64,10 @@ public:
     // Open, write, replace the file. False when the file could not be written (error in
     // LastError); the old file is then unchanged.
     bool SaveJobEndOptions(const TJobEndOptions& options);
+
+    // Window state kept between runs ("RecentSourceFolder", "Language"), as plain text.
+    std::string ReadOption(const std::string& key, const std::string& defaultValue = {}) const;
+    bool SaveOption(const std::string& key, const std::string& value);
     const std::string& LastError() const { return FLastError; }
 
 private:

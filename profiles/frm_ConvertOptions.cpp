@@ -6,6 +6,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,12 +21,18 @@
 namespace velto {
 namespace {
 
+// The value lists' words; the numbers and sizes need no translation.
+[[maybe_unused]] const char* const kValueWords[] = {
+    QT_TRANSLATE_NOOP("TfrmConvertOptions", "单声道"),
+    QT_TRANSLATE_NOOP("TfrmConvertOptions", "立体声")};
+
 QComboBox* ValueList(TValueList list) {
     auto* box = new QComboBox;
-    // Pick-only: the lists hold exactly the entries the mapping understands.
+    // Pick-only: the lists hold exactly the entries the mapping understands; only the shown text
+    // is translated, the choice is the entry's position.
     box->setEditable(false);
     for (const char* entry : ValueListEntries(list))
-        box->addItem(QString::fromUtf8(entry));
+        box->addItem(QCoreApplication::translate("TfrmConvertOptions", entry));
     return box;
 }
 
@@ -57,10 +65,15 @@ TfrmConvertOptions::TfrmConvertOptions(TDialogServices& services, const std::str
 }
 
 void TfrmConvertOptions::BuildLayout() {
-    setWindowTitle(QStringLiteral("请选择您要输出的格式"));
+    setWindowTitle(tr("请选择您要输出的格式"));
     resize(536, 310);
 
-    lblAVIFormat = new QLabel(QStringLiteral("输出格式(&O)"));
+    lblSourceFiles = new QLabel;
+    lblSourceFiles->setObjectName(QStringLiteral("lblSourceFiles"));
+    lblSourceFiles->setWordWrap(true);
+    lblSourceFiles->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblSourceFiles->setVisible(false);
+    lblAVIFormat = new QLabel(tr("输出格式(&O)"));
     cbxVideoFormat = new QComboBox;
     cbxVideoFormat->setMaxVisibleItems(20);
     cbxVideoFormat->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -69,35 +82,35 @@ void TfrmConvertOptions::BuildLayout() {
     formatRow->addWidget(lblAVIFormat);
     formatRow->addWidget(cbxVideoFormat, 1);
 
-    grbWhat = new QGroupBox(QStringLiteral("视频相关(&V)"));
+    grbWhat = new QGroupBox(tr("视频相关(&V)"));
     cbxFrameSize = ValueList(vlFrameSize);
     cbxVideoBitrate = ValueList(vlVideoBitrate);
     cbxFramerate = ValueList(vlFramerate);
-    btnRestoreVideo = new QPushButton(QStringLiteral("恢复默认参数(&R)"));
+    btnRestoreVideo = new QPushButton(tr("恢复默认参数(&R)"));
     auto* videoGrid = new QGridLayout(grbWhat);
-    AddRow(videoGrid, 0, QStringLiteral("帧尺寸:"), cbxFrameSize);
-    AddRow(videoGrid, 1, QStringLiteral("比特率(&B):"), cbxVideoBitrate, QStringLiteral("kbps"));
-    AddRow(videoGrid, 2, QStringLiteral("帧率(&F):"), cbxFramerate, QStringLiteral("fps"));
+    AddRow(videoGrid, 0, tr("帧尺寸:"), cbxFrameSize);
+    AddRow(videoGrid, 1, tr("比特率(&B):"), cbxVideoBitrate, QStringLiteral("kbps"));
+    AddRow(videoGrid, 2, tr("帧率(&F):"), cbxFramerate, QStringLiteral("fps"));
     videoGrid->addWidget(btnRestoreVideo, 3, 1, Qt::AlignRight);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("音频相关(&A)"));
+    GroupBox1 = new QGroupBox(tr("音频相关(&A)"));
     cbxAudioBitrate = ValueList(vlAudioBitrate);
     cbxSampleBitrate = ValueList(vlSampleBitrate);
     cbxChannels = ValueList(vlChannels);
-    btnRestoreAudio = new QPushButton(QStringLiteral("恢复默认参数(&D)"));
+    btnRestoreAudio = new QPushButton(tr("恢复默认参数(&D)"));
     auto* audioGrid = new QGridLayout(GroupBox1);
-    AddRow(audioGrid, 0, QStringLiteral("比特率(&r):"), cbxAudioBitrate, QStringLiteral("kbps"));
-    AddRow(audioGrid, 1, QStringLiteral("采样率:"), cbxSampleBitrate, QStringLiteral("Hz"));
-    AddRow(audioGrid, 2, QStringLiteral("声道:"), cbxChannels);
+    AddRow(audioGrid, 0, tr("比特率(&r):"), cbxAudioBitrate, QStringLiteral("kbps"));
+    AddRow(audioGrid, 1, tr("采样率:"), cbxSampleBitrate, QStringLiteral("Hz"));
+    AddRow(audioGrid, 2, tr("声道:"), cbxChannels);
     audioGrid->addWidget(btnRestoreAudio, 3, 1, Qt::AlignRight);
 
     auto* valueRow = new QHBoxLayout;
     valueRow->addWidget(grbWhat);
     valueRow->addWidget(GroupBox1);
 
-    grbWhere = new QGroupBox(QStringLiteral("输出相关(&F)"));
-    rbtConvertToSamePath = new QRadioButton(QStringLiteral("转换到与源文件相同的文件夹(&C)"));
-    rbtConvertToPath = new QRadioButton(QStringLiteral("输出目录:"));
+    grbWhere = new QGroupBox(tr("输出相关(&F)"));
+    rbtConvertToSamePath = new QRadioButton(tr("转换到与源文件相同的文件夹(&C)"));
+    rbtConvertToPath = new QRadioButton(tr("输出目录:"));
     rbtConvertToSamePath->setChecked(true);
     auto* radios = new QButtonGroup(this);
     radios->addButton(rbtConvertToSamePath, 0);
@@ -106,7 +119,7 @@ void TfrmConvertOptions::BuildLayout() {
     edtOutPath->setReadOnly(true);
     btnOutPath = new QPushButton(QStringLiteral("..."));
     btnOutPath->setFixedWidth(32);
-    chkOverwrite = new QCheckBox(QStringLiteral("覆盖已经存在的文件"));
+    chkOverwrite = new QCheckBox(tr("覆盖已经存在的文件"));
     auto* whereGrid = new QGridLayout(grbWhere);
     whereGrid->addWidget(rbtConvertToSamePath, 0, 0, 1, 3);
     whereGrid->addWidget(rbtConvertToPath, 1, 0);
@@ -114,10 +127,10 @@ void TfrmConvertOptions::BuildLayout() {
     whereGrid->addWidget(btnOutPath, 1, 2);
     whereGrid->addWidget(chkOverwrite, 2, 0, 1, 3);
 
-    btnOK = new QPushButton(QStringLiteral("确定"));
+    btnOK = new QPushButton(tr("确定"));
     btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("取消"));
-    btnHelp = new QPushButton(QStringLiteral("帮助(&H)"));
+    btnCancel = new QPushButton(tr("取消"));
+    btnHelp = new QPushButton(tr("帮助(&H)"));
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch(1);
     buttonRow->addWidget(btnOK);
@@ -125,6 +138,7 @@ void TfrmConvertOptions::BuildLayout() {
     buttonRow->addWidget(btnHelp);
 
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblSourceFiles);
     layout->addLayout(formatRow);
     layout->addLayout(valueRow);
     layout->addWidget(grbWhere);
@@ -146,7 +160,8 @@ void TfrmConvertOptions::BuildLayout() {
             [this](bool checked) { FModel.SetOverwrite(checked); });
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    // The help button has no action.
+    connect(btnHelp, &QPushButton::clicked, this,
+            [this] { FServices.ShowHelp(this, QStringLiteral("output-format")); });
 }
 
 void TfrmConvertOptions::ShowSelection() {
@@ -214,11 +229,11 @@ void TfrmConvertOptions::rbtConvertToSamePathClick(int tag) {
 
 void TfrmConvertOptions::btnOutPathClick() {
     const std::string folder =
-        FServices.ChooseFolder(this, QStringLiteral("请选择输出目录"), FModel.BrowseStartFolder());
+        FServices.ChooseFolder(this, tr("请选择输出目录"), FModel.BrowseStartFolder());
     if (folder.empty())
         return;
     if (FServices.IsOnOpticalDrive(folder)) {
-        FServices.ShowInformation(this, QStringLiteral("输出目录不能定位在光驱设备。"));
+        FServices.ShowInformation(this, tr("输出目录不能定位在光驱设备。"));
         return;
     }
     FModel.SetBrowsedFolder(folder);
@@ -230,7 +245,7 @@ bool TfrmConvertOptions::FormCloseQuery() {
     if (path.empty() || !FServices.IsOnOpticalDrive(path))
         return true;
     FServices.ShowInformation(
-        this, QStringLiteral("Input folder is located in CD-ROM, please select output folder."));
+        this, tr("Input folder is located in CD-ROM, please select output folder."));
     if (btnOutPath->isEnabled())
         btnOutPath->setFocus();
     return false;
@@ -247,6 +262,23 @@ void TfrmConvertOptions::done(int result) {
 void TfrmConvertOptions::AttachProbe(const TCustomAVProbe* probe) {
     FProbe = probe;
     FModel.AttachSource(probe ? probe->GetFileName() : std::string());
+}
+
+void TfrmConvertOptions::ShowSourceFiles(const QStringList& files) {
+    lblSourceFiles->setVisible(!files.isEmpty());
+    if (files.isEmpty())
+        return;
+    // A long group shows its first names and how many more; the tooltip has them all.
+    constexpr int kShown = 5;
+    QStringList names;
+    for (int i = 0; i < files.size() && i < kShown; ++i)
+        names << QFileInfo(files[i]).fileName();
+    QString text = tr("为 %n 个文件选择输出格式:", nullptr, static_cast<int>(files.size())) +
+                   QLatin1Char(' ') + names.join(QStringLiteral(", "));
+    if (files.size() > kShown)
+        text += tr(" 等");
+    lblSourceFiles->setText(text);
+    lblSourceFiles->setToolTip(files.join(QLatin1Char('\n')));
 }
 
 void TfrmConvertOptions::AttachSourceFile(const std::string& fileName) {

@@ -36,6 +36,10 @@ public:
     void AttachProbe(const TCustomAVProbe* probe);
     // The same for a source known by name only.
     void AttachSourceFile(const std::string& fileName);
+    // Names the files this choice is for, above the profile list (hidden when empty).
+    void ShowSourceFiles(const QStringList& files);
+    // After an Add: the profile and folder become the next Add's starting point.
+    bool SaveRecentChoice() { return FModel.SaveRecentChoice(); }
 
     // After OK: the job's records. takenPaths are the sources and outputs of the jobs already in
     // the list, never chosen as this output.
@@ -57,6 +61,7 @@ public:
 
     const TConvertOptionsModel& Model() const { return FModel; }
 
+    QLabel* lblSourceFiles;
     QLabel* lblAVIFormat;
     QComboBox* cbxVideoFormat;
     QPushButton* btnOK;

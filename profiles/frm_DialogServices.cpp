@@ -2,10 +2,12 @@
 
 #include "ConvertOptionsModel.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QStorageInfo>
+#include <QUrl>
 
 #include <filesystem>
 #include <system_error>
@@ -21,6 +23,14 @@ std::string TQtDialogServices::ChooseFolder(QWidget* parent, const QString& titl
 
 void TQtDialogServices::ShowInformation(QWidget* parent, const QString& text) {
     QMessageBox::information(parent, QGuiApplication::applicationDisplayName(), text);
+}
+
+void TQtDialogServices::ShowHelp(QWidget*, const QString& section) {
+    if (GuideFile.isEmpty())
+        return;
+    QUrl url = QUrl::fromLocalFile(GuideFile);
+    url.setFragment(section);
+    QDesktopServices::openUrl(url);
 }
 
 bool TQtDialogServices::IsOnOpticalDrive(const std::string& path) {

@@ -19,6 +19,8 @@ public:
     // An information box captioned with the application title.
     virtual void ShowInformation(QWidget* parent, const QString& text) = 0;
     virtual bool IsOnOpticalDrive(const std::string& path) = 0;
+    // Opens the program's guide at a section ("output-format").
+    virtual void ShowHelp(QWidget* parent, const QString& section) = 0;
 };
 
 // QFileDialog, QMessageBox and QStorageInfo.
@@ -28,6 +30,10 @@ public:
                              const std::string& initialFolder) override;
     void ShowInformation(QWidget* parent, const QString& text) override;
     bool IsOnOpticalDrive(const std::string& path) override;
+    void ShowHelp(QWidget* parent, const QString& section) override;
+
+    // The guide's HTML file; the window sets it.
+    QString GuideFile;
 };
 
 } // namespace velto

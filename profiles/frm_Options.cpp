@@ -5,7 +5,9 @@
 #include "frm_DialogServices.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -14,8 +16,8 @@ namespace velto {
 
 TfrmOptions::TfrmOptions(TDialogServices& services, const std::string& settingsFile,
                          const std::string& factoryFile, QWidget* parent)
-    : QDialog(parent), FServices(services) {
-    setWindowTitle(QStringLiteral("选项"));
+    : QDialog(parent), FServices(services), FSettingsFile(settingsFile) {
+    setWindowTitle(tr("选项"));
     resize(478, 390);
 
     frmConvertOptions = new TfrmConvertOptions(services, settingsFile, factoryFile);
@@ -27,24 +29,37 @@ TfrmOptions::TfrmOptions(TDialogServices& services, const std::string& settingsF
     auto* convertLayout = new QVBoxLayout(convertPage);
     convertLayout->setContentsMargins(0, 0, 0, 0);
     convertLayout->addWidget(frmConvertOptions, 0, Qt::AlignTop);
-    PageControl1->addTab(convertPage, QStringLiteral("转换参数"));
+    PageControl1->addTab(convertPage, tr("转换参数"));
 
-    ckbDelWhenCanceled = new QCheckBox(QStringLiteral("当中断转换时，请删除输出文件"));
-    chkDeleteSource = new QCheckBox(QStringLiteral("当转换完成后，请删除源文件"));
-    chkOpenFolder = new QCheckBox(QStringLiteral("当转换完成后，请打开目标文件所在的文件夹"));
-    chkShutdown = new QCheckBox(QStringLiteral("当所有转换任务完成后，请自动关闭计算机"));
+    ckbDelWhenCanceled = new QCheckBox(tr("当中断转换时，请删除输出文件"));
+    chkDeleteSource = new QCheckBox(tr("当转换完成后，请删除源文件"));
+    chkOpenFolder = new QCheckBox(tr("当转换完成后，请打开目标文件所在的文件夹"));
+    chkShutdown = new QCheckBox(tr("当所有转换任务完成后，请自动关闭计算机"));
     auto* advancedPage = new QWidget;
     auto* advancedLayout = new QVBoxLayout(advancedPage);
     for (QCheckBox* box : {ckbDelWhenCanceled, chkDeleteSource, chkOpenFolder, chkShutdown})
         advancedLayout->addWidget(box);
+    cbxLanguage = new QComboBox;
+    cbxLanguage->addItem(tr("跟随系统"), QStringLiteral("auto"));
+    cbxLanguage->addItem(QStringLiteral("中文"), QStringLiteral("zh_CN"));
+    cbxLanguage->addItem(QStringLiteral("English"), QStringLiteral("en"));
+    auto* languageLabel = new QLabel(tr("界面语言(&L):"));
+    languageLabel->setBuddy(cbxLanguage);
+    auto* languageRow = new QHBoxLayout;
+    languageRow->addWidget(languageLabel);
+    languageRow->addWidget(cbxLanguage);
+    languageRow->addWidget(new QLabel(tr("(重新启动后生效)")));
+    languageRow->addStretch(1);
+    advancedLayout->addSpacing(12);
+    advancedLayout->addLayout(languageRow);
     advancedLayout->addStretch(1);
-    PageControl1->addTab(advancedPage, QStringLiteral("高级"));
+    PageControl1->addTab(advancedPage, tr("高级"));
     PageControl1->setCurrentIndex(0);
 
-    btnOK = new QPushButton(QStringLiteral("确定"));
+    btnOK = new QPushButton(tr("确定"));
     btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("取消"));
-    btnApply = new QPushButton(QStringLiteral("应用(&A)"));
+    btnCancel = new QPushButton(tr("取消"));
+    btnApply = new QPushButton(tr("应用(&A)"));
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch(1);
     buttonRow->addWidget(btnOK);
@@ -65,6 +80,9 @@ TfrmOptions::TfrmOptions(TDialogServices& services, const std::string& settingsF
     chkDeleteSource->setChecked(options.DeleteSourceWhenDone);
     chkOpenFolder->setChecked(options.OpenFolderWhenDone);
     chkShutdown->setChecked(options.ShunDownWhenDone);
+    const int language = cbxLanguage->findData(
+        QString::fromStdString(TSettingsStore(settingsFile).ReadOption("Language", "auto")));
+    cbxLanguage->setCurrentIndex(language < 0 ? 0 : language);
 }
 
 bool TfrmOptions::Save() {
@@ -73,9 +91,16 @@ bool TfrmOptions::Save() {
     options.DeleteSourceWhenDone = chkDeleteSource->isChecked();
     options.OpenFolderWhenDone = chkOpenFolder->isChecked();
     options.ShunDownWhenDone = chkShutdown->isChecked();
-    if (frmConvertOptions->SaveSettings(&options))
+    bool saved = frmConvertOptions->SaveSettings(&options);
+    std::string error = frmConvertOptions->LastError();
+    if (saved) {
+        TSettingsStore store(FSettingsFile);
+        saved = store.SaveOption("Language", cbxLanguage->currentData().toString().toStdString());
+        error = store.LastError();
+    }
+    if (saved)
         return true;
-    FServices.ShowInformation(this, QString::fromStdString(frmConvertOptions->LastError()));
+    FServices.ShowInformation(this, QString::fromStdString(error));
     return false;
 }
 

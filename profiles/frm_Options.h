@@ -8,6 +8,7 @@
 #include <string>
 
 class QCheckBox;
+class QComboBox;
 class QPushButton;
 class QTabWidget;
 
@@ -33,6 +34,8 @@ public:
     QCheckBox* chkDeleteSource;
     QCheckBox* chkOpenFolder;
     QCheckBox* chkShutdown;
+    // The window's language: follow the system, Chinese or English; used from the next start.
+    QComboBox* cbxLanguage;
     QPushButton* btnOK;
     QPushButton* btnCancel;
     QPushButton* btnApply;
@@ -46,6 +49,7 @@ private:
     bool Save();
 
     TDialogServices& FServices;
+    std::string FSettingsFile;
 };
 
 } // namespace velto

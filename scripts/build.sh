@@ -8,7 +8,8 @@ build=${VELTO_BUILD_DIR:-$root/build}
 
 packages=(build-essential cmake ninja-build pkg-config
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libavfilter-dev libswresample-dev
-    qt6-base-dev libgtest-dev fonts-wqy-microhei)
+    qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n libgtest-dev fonts-wqy-microhei
+    desktop-file-utils)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -33,12 +33,12 @@ struct TFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, IPowerO
     int powerOffs = 0;
     std::function<void()> onOpen; // runs inside the job-end handling
 
-    QString ChooseSourceFile() override {
+    QStringList ChooseSourceFiles() override {
         if (files.empty())
             return {};
         QString file = files.front();
         files.pop_front();
-        return file;
+        return {file};
     }
     bool Choose(const TCustomAVProbe& probe, const std::vector<std::string>&, TInputOptions& input,
                 TOutputOptions& output) override {
@@ -49,6 +49,7 @@ struct TFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, IPowerO
         return true;
     }
     void Show(const QString& text, TIcon) override { messages << text; }
+    bool Confirm(const QString&) override { return true; }
     bool Open(const QString& target, TShow) override {
         opened << target;
         if (onOpen)
@@ -179,6 +180,9 @@ TEST_F(JobControllerTest, FailedProbeLogsAndLeavesTheListHidden) {
     EXPECT_EQ(log[0], "");
     EXPECT_TRUE(log[1].startsWith("***File load error: ")) << log[1].toStdString();
     EXPECT_EQ(log[2], "");
+    // The user is told too, once, with the file's name.
+    ASSERT_EQ(fakes.messages.size(), 1);
+    EXPECT_TRUE(fakes.messages[0].contains("empty")) << fakes.messages[0].toStdString();
 }
 
 TEST_F(JobControllerTest, TwoJobsRunToTheEndAndOpenTheirFolder) {
@@ -265,24 +269,6 @@ TEST_F(JobControllerTest, RemoveRenumbersAndClearEmptiesTheList) {
     EXPECT_FALSE(controller->ListVisible());
     EXPECT_TRUE(controller->Log().isEmpty());
     EXPECT_TRUE(controller->Actions().Add);
-}
-
-TEST_F(JobControllerTest, MainWindowShowsTheListAfterAnAddAndOnlyExitCloses) {
-    controller.reset();
-    TfrmMain window(QString::fromStdString(folder), {&fakes, &fakes, &fakes, &fakes, &fakes});
-    window.show();
-    EXPECT_EQ(window.windowTitle(), "Velto3DUroziz");
-    EXPECT_EQ(window.pmFile->actions().size(), 5);
-    EXPECT_FALSE(window.actStart->isEnabled());
-    fakes.files.push_back(QString::fromStdString(MakeVideoOnly(folder, 0.5)));
-    window.actAdd->trigger();
-    EXPECT_TRUE(window.vstFiles->isVisible());
-    EXPECT_TRUE(window.actStart->isEnabled());
-    EXPECT_TRUE(window.mmoLog->toPlainText().contains("***File has been added"));
-    window.grab().save(QString::fromStdString(folder + "/main.png"));
-    EXPECT_FALSE(window.close()) << "a close that is not an exit only minimises";
-    window.actExit->trigger();
-    EXPECT_FALSE(window.isVisible());
 }
 
 } // namespace

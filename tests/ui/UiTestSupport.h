@@ -43,12 +43,14 @@ public:
     std::string ChosenFolder; // returned by the browser; empty: cancelled
     std::vector<std::string> BrowseStarts;
     std::vector<QString> Messages;
+    std::vector<QString> HelpSections;
 
     std::string ChooseFolder(QWidget*, const QString&, const std::string& initialFolder) override {
         BrowseStarts.push_back(initialFolder);
         return ChosenFolder;
     }
     void ShowInformation(QWidget*, const QString& text) override { Messages.push_back(text); }
+    void ShowHelp(QWidget*, const QString& section) override { HelpSections.push_back(section); }
     bool IsOnOpticalDrive(const std::string& path) override {
         return path.starts_with(OpticalRoot);
     }

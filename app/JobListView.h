@@ -1,0 +1,29 @@
+// The conversion list's view: the progress column drawn as a bar, a hint in the empty list,
+// and the selection drawn by the style's own colours (so selected text is always readable).
+#pragma once
+
+#include <QStyledItemDelegate>
+#include <QTreeView>
+
+namespace velto {
+
+class TProgressDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+};
+
+class TJobListView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit TJobListView(QWidget* parent = nullptr);
+    // Column widths and which columns take the spare width.
+    void SetUpColumns();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+} // namespace velto

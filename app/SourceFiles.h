@@ -1,0 +1,16 @@
+// What Add, a drop and a folder turn into: the media files to probe, in a stable order.
+#pragma once
+
+#include <QStringList>
+
+namespace velto {
+
+// The name patterns of the Add dialog's media filters ("*.avi", "*.mp4", ...), without "*".
+QStringList MediaFilePatterns();
+
+// Files stay as given (whatever their name: the user chose them); a folder gives the media files
+// under it, sorted by path. Duplicates and paths that do not exist are dropped here; missing
+// ones are returned in missing when it is given.
+QStringList ExpandSources(const QStringList& paths, QStringList* missing = nullptr);
+
+} // namespace velto

@@ -1,0 +1,186 @@
+#!/usr/bin/env python3
+"""Fills the Chinese and English translations of translations/*.ts from the tables below.
+
+Run after `cmake --build build --target update_translations` has added new source texts.
+Chinese source texts are their own Chinese translation; English ones are given here.
+"""
+import pathlib
+import re
+import sys
+from xml.sax.saxutils import escape, unescape
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent / "translations"
+
+# English source text -> Chinese.
+ZH = {
+    "Add": "添加",
+    "Remove": "移除",
+    "Clear": "清除",
+    "Start": "开始",
+    "Stop": "停止",
+    "Pause": "暂停",
+    "Resume": "继续",
+    "Options": "选项",
+    "Help": "帮助",
+    "About": "关于",
+    "License...": "许可协议...",
+    "FAQ...": "常见问题...",
+    "Visit Homepage": "访问首页",
+    "About %1": "关于 %1",
+    "Input folder is located in CD-ROM, please select output folder.":
+        "源文件位于光驱中，请选择输出目录。",
+    "Video files (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob *.mp4 *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mp3 *.ac3 *.aac *.m4a)":
+        "视频文件 (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob *.mp4 *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mp3 *.ac3 *.aac *.m4a)",
+    "AVI files (*.avi)": "AVI 文件 (*.avi)",
+    "MPEG files (*.mpeg *.mpg *.mpm *.mpv *.mpa *.mod *.vob)":
+        "MPEG 文件 (*.mpeg *.mpg *.mpm *.mpv *.mpa *.mod *.vob)",
+    "Media Player files (*.wmv *.asf *.wma)": "Media Player 文件 (*.wmv *.asf *.wma)",
+    "Real Media files (*.rm *.rmvb)": "Real Media 文件 (*.rm *.rmvb)",
+    "Quick Time files (*.qt *.mov)": "QuickTime 文件 (*.qt *.mov)",
+    "MPEG-4 files (*.mp4 *.3gp *.3g2 *.m4v)": "MPEG-4 文件 (*.mp4 *.3gp *.3g2 *.m4v)",
+    "DVD-MPEG2 PS files (*.vob)": "DVD-MPEG2 PS 文件 (*.vob)",
+    "Microsoft Recorded TV Show (*.dvr-ms)": "Microsoft 录制的电视节目 (*.dvr-ms)",
+    "FLV Flash files (*.flv)": "FLV Flash 文件 (*.flv)",
+    "SWF Flash files (*.swf)": "SWF Flash 文件 (*.swf)",
+    "Audio files (*.mp3 *.ac3 *.aac *.m4a)": "音频文件 (*.mp3 *.ac3 *.aac *.m4a)",
+    "All files (*)": "所有文件 (*)",
+}
+
+# Chinese source text -> English; English sources stay as they are.
+EN = {
+    "源文件": "Source file",
+    "总时间": "Length",
+    "文件大小": "Size",
+    "输出文件": "Output file",
+    "转换进度": "Progress",
+    "当前时间": "Converted",
+    "输出大小": "Output size",
+    "状态": "Status",
+    "请选择需要转换的文件": "Choose the files to convert",
+    "单声道": "Mono",
+    "立体声": "Stereo",
+    "无法载入媒体库:\n%1": "The media libraries could not be loaded:\n%1",
+    "文件不存在": "the file does not exist",
+    "文件夹中没有可转换的媒体文件": "the folder holds no media files to convert",
+    "无法添加文件 %1": "Could not add the file %1",
+    "以下 %1 个文件无法添加:\n%2": "These %1 files could not be added:\n%2",
+    "输出目录不存在或不能写入: %1": "the output folder does not exist or cannot be written: %1",
+    "等待转换": "Queued",
+    "正在转换": "Converting",
+    "已暂停": "Paused",
+    "已完成": "Done",
+    "不完整": "Incomplete",
+    "失败": "Failed",
+    "已停止": "Stopped",
+    "源文件: %1\n输出文件: %2": "Source: %1\nOutput: %2",
+    "点击“增加”或把文件、文件夹拖到这里，开始添加需要转换的文件。":
+        "Click \u201cAdd\u201d or drop files and folders here to add the files to convert.",
+    "关于%1...": "About %1...",
+    "3GP 视频转换器。版权所有 © Velto Software。": "3GP video converter. Copyright \u00a9 Velto Software.",
+    "访问我们的网站": "Visit our web site",
+    "通过邮件联系我们": "Contact us by mail",
+    "确定": "OK",
+    "取消": "Cancel",
+    "请选择您要输出的格式": "Choose the output format",
+    "输出格式(&O)": "&Output format",
+    "视频相关(&V)": "&Video",
+    "恢复默认参数(&R)": "&Restore defaults",
+    "帧尺寸:": "Frame size:",
+    "比特率(&B):": "&Bit rate:",
+    "帧率(&F):": "&Frame rate:",
+    "音频相关(&A)": "&Audio",
+    "恢复默认参数(&D)": "Restore &defaults",
+    "比特率(&r):": "Bit &rate:",
+    "采样率:": "Sample rate:",
+    "声道:": "Channels:",
+    "输出相关(&F)": "Output &folder",
+    "转换到与源文件相同的文件夹(&C)": "&Convert into the source file's folder",
+    "输出目录:": "Output folder:",
+    "覆盖已经存在的文件": "Overwrite existing files",
+    "帮助(&H)": "&Help",
+    "请选择输出目录": "Choose the output folder",
+    "输出目录不能定位在光驱设备。": "The output folder cannot be on an optical drive.",
+    "为 %n 个文件选择输出格式:": ["Output format for %n file:", "Output format for %n files:"],
+    " 等": " and more",
+    "增加需要转换的文件": "Add files to convert",
+    "移除当前选择的文件": "Remove the selected files",
+    "从列表中清除所有文件": "Clear all files from the list",
+    "开始转换": "Start converting",
+    "停止转换": "Stop converting",
+    "暂停": "Pause",
+    "继续": "Resume",
+    "重新转换": "Run again",
+    "把失败或停止的文件放回转换队列": "Put failed and stopped files back in the queue",
+    "打开输出文件夹": "Open output folder",
+    "播放": "Play",
+    "预览窗口": "Preview window",
+    "转换时在小窗口中显示画面": "Show the picture in a small window while converting",
+    "选项": "Options",
+    "退出": "Exit",
+    "联系我们...": "Contact us...",
+    "文件(&F)": "&File",
+    "添加文件": "Add files",
+    "移除文件": "Remove files",
+    "清除转换列表": "Clear the list",
+    "转换(&C)": "&Convert",
+    "停止": "Stop",
+    "选项(&O)": "&Options",
+    "查看(&V)": "&View",
+    "帮助(&H)": "&Help",
+    "工具栏": "Tool bar",
+    "日志": "Log",
+    "日志(&L)": "&Log",
+    "访问【%1】首页": "Visit the %1 home page",
+    "关于 %1": "About %1",
+    "%n 个文件": ["%n file", "%n files"],
+    "总进度 %1%   已用时间 %2   剩余时间 %3   速度 %4":
+        "Overall %1%   Elapsed %2   Left %3   Speed %4",
+    "正在转换文件。要停止转换并退出吗？": "Files are being converted. Stop converting and quit?",
+    "转换参数": "Conversion",
+    "当中断转换时，请删除输出文件": "Delete the output file when a conversion is interrupted",
+    "当转换完成后，请删除源文件": "Delete the source file when its conversion is complete",
+    "当转换完成后，请打开目标文件所在的文件夹": "Open the output file's folder when its conversion is complete",
+    "当所有转换任务完成后，请自动关闭计算机": "Shut the computer down when all conversions are complete",
+    "跟随系统": "System language",
+    "界面语言(&L):": "&Language:",
+    "(重新启动后生效)": "(takes effect at the next start)",
+    "高级": "Advanced",
+    "应用(&A)": "&Apply",
+}
+
+
+def fill(path, table, chinese):
+    text = path.read_text(encoding="utf-8")
+    missing = []
+
+    def message(match):
+        block = match.group(0)
+        source = unescape(re.search(r"<source>(.*?)</source>", block, re.S).group(1))
+        numerus = 'numerus="yes"' in block
+        is_chinese = any(ord(c) > 127 for c in source)
+        if chinese:
+            value = source if is_chinese else table.get(source)
+        else:
+            value = table.get(source, None if is_chinese else source)
+        if value is None:
+            missing.append(source)
+            return block
+        if numerus:
+            forms = value if isinstance(value, list) else [value]
+            if chinese:
+                forms = forms[:1]
+            inner = "".join(f"<numerusform>{escape(f)}</numerusform>" for f in forms)
+        else:
+            inner = escape(value)
+        return re.sub(r"<translation[^>]*>.*?</translation>|<translation[^>]*/>",
+                      f"<translation>{inner}</translation>", block, flags=re.S)
+
+    text = re.sub(r"<message[^>]*>.*?</message>", message, text, flags=re.S)
+    path.write_text(text, encoding="utf-8")
+    return missing
+
+
+missing = fill(ROOT / "velto_zh_CN.ts", ZH, True) + fill(ROOT / "velto_en.ts", EN, False)
+for source in missing:
+    print("no translation for:", repr(source), file=sys.stderr)
+sys.exit(1 if missing else 0)

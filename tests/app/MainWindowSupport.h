@@ -1,0 +1,131 @@
+// A main window on real media with the real engine, whose platform edges record instead of
+// blocking: the file chooser, the output-format question, message boxes, the shell and power-off.
+#pragma once
+
+#include "MediaFactory.h"
+#include "ProfileMapping.h"
+#include "QtMainThreadDispatcher.h"
+#include "TestLibraries.h"
+#include "JobListView.h"
+#include "frm_Main.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace velto::test {
+
+struct TWindowFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, IPowerOff {
+    std::deque<QStringList> choices;
+    std::string folder;
+    std::string extOptions;
+    int outputs = 0;
+    QStringList messages, opened, confirmations;
+    std::vector<QStringList> groups;
+    bool confirmAnswer = true;
+    bool groupAnswer = true;
+
+    QStringList ChooseSourceFiles() override {
+        if (choices.empty())
+            return {};
+        QStringList files = choices.front();
+        choices.pop_front();
+        return files;
+    }
+    bool BeginGroup(const TCustomAVProbe&, const QStringList& files) override {
+        groups.push_back(files);
+        return groupAnswer;
+    }
+    bool Choose(const TCustomAVProbe& probe, const std::vector<std::string>&, TInputOptions& input,
+                TOutputOptions& output) override {
+        input = BuildInputOptions(probe);
+        output.FileName = folder + "/out" + std::to_string(outputs++) + ".avi";
+        output.VideoCodec = "mpeg4";
+        output.ExtOptions = extOptions;
+        return true;
+    }
+    void Show(const QString& text, TIcon) override { messages << text; }
+    bool Confirm(const QString& text) override {
+        confirmations << text;
+        return confirmAnswer;
+    }
+    bool Open(const QString& target, TShow) override {
+        opened << target;
+        return true;
+    }
+    void PowerOff() override {}
+};
+
+inline void EnsureWidgetsApplication() {
+    static int argc = 1;
+    static char name[] = "test_app";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: Qt's own globals may be gone by the time statics are torn down.
+    if (!QApplication::instance())
+        new QApplication(argc, argv);
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureWidgetsApplication();
+        LoadTestLibraries();
+        folder = ScratchFolder();
+        fakes.folder = folder;
+        SetMainThreadDispatcher(&dispatcher);
+        // The shipped data (guide, translations) from the build folder; settings in the scratch.
+        paths = TAppPaths(QString::fromStdString(folder));
+        paths.LibrariesFolder = QString::fromUtf8(LibAVFolder());
+        paths.DataFolder = QString::fromUtf8(VELTO_STAGE_DIR);
+        window = std::make_unique<TfrmMain>(paths,
+                                            TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes});
+    }
+    void TearDown() override {
+        window.reset();
+        SetMainThreadDispatcher(nullptr);
+    }
+    void Settings(const std::string& options) {
+        std::ofstream(folder + "/Velto3GPConverter.ini") << "[Options]\n" << options;
+    }
+    // Copies of one clip, each under its own name.
+    QStringList Clips(int count, double seconds, const std::string& prefix = "src") {
+        const std::string clip = MakeVideoOnly(folder, seconds);
+        QStringList files;
+        for (int i = 0; i < count; ++i) {
+            const std::string source = folder + "/" + prefix + std::to_string(i) + ".avi";
+            std::filesystem::copy_file(clip, source);
+            files << QString::fromStdString(source);
+        }
+        return files;
+    }
+    static bool WaitFor(const std::function<bool()>& done, int ms = 120000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done() && timer.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return done();
+    }
+    TJobController& Controller() { return window->Controller(); }
+    const TJobNodeData& Row(int row) { return *Controller().Model().Row(row); }
+    void Select(int row) {
+        window->vstFiles->selectionModel()->select(
+            Controller().Model().index(row, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    bool RunEnded() {
+        return WaitFor([&] { return !Controller().Running(); });
+    }
+
+    TQtMainThreadDispatcher dispatcher;
+    TWindowFakes fakes;
+    std::string folder;
+    TAppPaths paths;
+    std::unique_ptr<TfrmMain> window;
+};
+
+} // namespace velto::test

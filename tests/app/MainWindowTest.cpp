@@ -1,0 +1,377 @@
+// The main window as a user meets it, offscreen with real media and the real engine.
+#include "MainWindowSupport.h"
+
+#include "BatchProgress.h"
+#include "JobListView.h"
+#include "Language.h"
+#include "SourceFiles.h"
+#include "frm_About.h"
+
+#include <QDockWidget>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QStyleFactory>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include <map>
+
+namespace velto::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+double Luminance(QRgb rgb) {
+    auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) +
+           0.0722 * channel(qBlue(rgb));
+}
+
+// The strongest contrast between the cell's background (its commonest colour) and any other
+// pixel in it: the text's, when there is text.
+double TextContrast(const QImage& cell, QRgb* background = nullptr) {
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < cell.height(); ++y)
+        for (int x = 0; x < cell.width(); ++x)
+            ++counts[cell.pixel(x, y)];
+    QRgb back = 0;
+    int most = 0;
+    for (auto [colour, count] : counts)
+        if (count > most)
+            back = colour, most = count;
+    if (background)
+        *background = back;
+    const double lb = Luminance(back);
+    double best = 1.0;
+    for (auto [colour, count] : counts) {
+        const double lt = Luminance(colour);
+        best = std::max(best, (std::max(lb, lt) + 0.05) / (std::min(lb, lt) + 0.05));
+    }
+    return best;
+}
+
+TEST_F(MainWindowTest, SelectedRunningRowStandsOutInFusionAndTheDefaultStyle) {
+    Settings("OpenFolderWhenDone=0\n");
+    const QString defaultStyle = QApplication::style()->name();
+    window->resize(900, 500);
+    window->show();
+    int runs = 0;
+    for (const QString& styleName : {QStringLiteral("Fusion"), defaultStyle}) {
+        SCOPED_TRACE(styleName.toStdString());
+        QApplication::setStyle(QStyleFactory::create(styleName));
+        window->actClear->trigger();
+        Controller().AddFiles(Clips(2, 120.0, "run" + std::to_string(runs++) + "_"));
+        ASSERT_EQ(Controller().Model().Count(), 2);
+        // Rendered the moment the first progress reaches the row, while it surely runs: a
+        // short job may end before a later look.
+        QImage list;
+        const auto connection =
+            QObject::connect(&Controller().Model(), &QAbstractItemModel::dataChanged, [&] {
+                if (!list.isNull() || Row(0).Status != TJobStatus::Running || Row(0).Percent <= 0)
+                    return;
+                Select(0);
+                list = window->vstFiles->viewport()->grab().toImage();
+            });
+        window->actStart->trigger();
+        WaitFor([&] { return !list.isNull() || !Controller().Running(); });
+        QObject::disconnect(connection);
+        ASSERT_FALSE(list.isNull());
+        for (int column : {0, 3, TJobNodeData::kStatusColumn}) {
+            const QRect cell = window->vstFiles->visualRect(Controller().Model().index(0, column));
+            QRgb background;
+            const double contrast =
+                TextContrast(list.copy(cell.adjusted(1, 1, -1, -1)), &background);
+            EXPECT_GE(contrast, 3.0) << "column " << column;
+            // The selection is drawn: the row's background is not the plain list's.
+            EXPECT_NE(background, window->vstFiles->palette().color(QPalette::Base).rgb());
+        }
+        // The progress bar shows the job's percentage in text that can be read.
+        const QRect bar = window->vstFiles->visualRect(Controller().Model().index(0, 4));
+        EXPECT_GE(TextContrast(list.copy(bar.adjusted(3, 3, -3, -3))), 3.0);
+        // Progress never takes the selection away from the user's row.
+        Select(1);
+        const int percent = Row(0).Percent;
+        WaitFor([&] { return Row(0).Percent > percent; }, 5000);
+        EXPECT_EQ(window->SelectedRows(), QList<int>{1});
+        window->actStop->trigger();
+        ASSERT_TRUE(RunEnded());
+    }
+}
+
+TEST_F(MainWindowTest, DroppedFilesAndFoldersAreAddedWithOneQuestionAndOneReportOfFailures) {
+    const QStringList clips = Clips(2, 0.5);
+    fs::create_directories(folder + "/sub/deeper");
+    const QStringList inFolder = Clips(1, 0.5, "sub/deeper/clip");
+    std::ofstream(folder + "/sub/notes.txt") << "not media";
+    std::ofstream(folder + "/fake.mp4") << "this is text, not video";
+    const std::string empty = MakeEmptyFile(folder, "empty.avi");
+
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& path :
+         {clips[0], clips[1], QString::fromStdString(folder + "/sub"),
+          QString::fromStdString(folder + "/fake.mp4"), QString::fromStdString(empty)})
+        urls << QUrl::fromLocalFile(path);
+    mime.setUrls(urls);
+    window->show();
+    const QPoint centre = window->rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(centre, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    ASSERT_TRUE(WaitFor([&] { return !fakes.messages.isEmpty(); }, 20000));
+
+    ASSERT_EQ(Controller().Model().Count(), 3);
+    EXPECT_EQ(Row(0).SourceName, "src0.avi");
+    EXPECT_EQ(Row(2).SourceName, "clip0.avi") << "the folder's media file, not its text file";
+    ASSERT_EQ(fakes.groups.size(), 1u) << "one format question for the whole drop";
+    EXPECT_EQ(fakes.groups[0].size(), 3);
+    ASSERT_EQ(fakes.messages.size(), 1) << "one report for every file that failed";
+    EXPECT_TRUE(fakes.messages[0].contains("fake.mp4"));
+    EXPECT_TRUE(fakes.messages[0].contains("empty.avi"));
+    EXPECT_FALSE(fakes.messages[0].contains("notes.txt"));
+    // The full paths are in the tooltip; the log can be shown and copied.
+    EXPECT_TRUE(Controller()
+                    .Model()
+                    .data(Controller().Model().index(2, 0), Qt::ToolTipRole)
+                    .toString()
+                    .contains(inFolder[0]));
+    EXPECT_TRUE(window->mmoLog->toPlainText().contains("***File load error"));
+    EXPECT_TRUE(window->mmoLog->isReadOnly());
+    EXPECT_TRUE(window->mmoLog->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+    window->dckLog->toggleViewAction()->trigger();
+    EXPECT_TRUE(window->dckLog->isVisible());
+}
+
+TEST_F(MainWindowTest, AddTellsEveryFailureOnceAndACancelledQuestionAddsNothing) {
+    fs::create_directories(folder + "/readonly");
+    const QStringList clips = Clips(1, 0.5);
+    struct {
+        const char* name;
+        std::string outputFolder;
+        bool answer;
+        int rows;
+        const char* told;
+    } const cases[] = {
+        {"missing output folder", folder + "/gone", true, 0, "gone"},
+        {"cancelled question", folder, false, 0, nullptr},
+        {"missing source", folder, true, 0, "nothere.avi"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes.messages.clear();
+        fakes.folder = c.outputFolder;
+        fakes.groupAnswer = c.answer;
+        Controller().AddFiles(std::string(c.name) == "missing source"
+                                  ? QStringList{QString::fromStdString(folder + "/nothere.avi")}
+                                  : clips);
+        EXPECT_EQ(Controller().Model().Count(), c.rows);
+        EXPECT_EQ(fakes.messages.size(), c.told ? 1 : 0);
+        if (c.told && !fakes.messages.isEmpty())
+            EXPECT_TRUE(fakes.messages[0].contains(QString::fromUtf8(c.told)))
+                << fakes.messages[0].toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, ClosingWhileConvertingAsksAndStopsTheJobsLikeStop) {
+    Settings("OpenFolderWhenDone=1\n");
+    window->show();
+    Controller().AddFiles(Clips(2, 120.0));
+    window->actStart->trigger();
+    ASSERT_TRUE(Controller().Running());
+
+    fakes.confirmAnswer = false;
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(fakes.confirmations.size(), 1);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(Controller().Running()) << "no means the run goes on";
+
+    fakes.confirmAnswer = true;
+    window->close();
+    ASSERT_TRUE(WaitFor([&] { return !window->isVisible(); }));
+    EXPECT_EQ(fakes.confirmations.size(), 2);
+    EXPECT_EQ(Row(0).Status, TJobStatus::Stopped);
+    EXPECT_EQ(Row(1).Status, TJobStatus::Stopped);
+    EXPECT_TRUE(fakes.opened.isEmpty()) << "quitting opens no folders";
+
+    // Idle, the window closes at once without asking.
+    auto idle =
+        std::make_unique<TfrmMain>(paths, TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes});
+    idle->show();
+    EXPECT_TRUE(idle->close());
+    EXPECT_EQ(fakes.confirmations.size(), 2);
+}
+
+TEST_F(MainWindowTest, StoppedJobsRunAgainAndFinishedRowsOpenTheirFolderAndPlay) {
+    Settings("OpenFolderWhenDone=0\n");
+    Controller().AddFiles(Clips(1, 2.0));
+    window->actStart->trigger();
+    window->actStop->trigger();
+    ASSERT_TRUE(RunEnded());
+    EXPECT_EQ(Row(0).Status, TJobStatus::Stopped);
+    EXPECT_TRUE(window->actRunAgain->isEnabled());
+    EXPECT_FALSE(window->actAdd->isEnabled());
+
+    window->actRunAgain->trigger();
+    EXPECT_EQ(Row(0).Status, TJobStatus::Queued);
+    EXPECT_TRUE(window->actStart->isEnabled());
+    window->actStart->trigger();
+    ASSERT_TRUE(RunEnded());
+    EXPECT_EQ(Row(0).Status, TJobStatus::Finished);
+    EXPECT_EQ(Row(0).Progress, "100%");
+    EXPECT_FALSE(window->actRunAgain->isEnabled());
+    // The status bar sums the run up.
+    EXPECT_EQ(window->pgbBatch->value(), 100);
+    EXPECT_TRUE(window->lblBatch->text().contains("100%"))
+        << window->lblBatch->text().toStdString();
+
+    Select(0);
+    ASSERT_TRUE(window->actOpenFolder->isEnabled());
+    window->actOpenFolder->trigger();
+    window->actPlay->trigger();
+    EXPECT_EQ(fakes.opened, QStringList({QString::fromStdString(folder), Row(0).OutputPath}));
+}
+
+TEST_F(MainWindowTest, AFailedRowKeepsItsReasonInTheTooltipAndTheLog) {
+    Settings("OpenFolderWhenDone=0\n");
+    fakes.extOptions = "pass=2\npasslogfile=" + folder + "/missing/log";
+    Controller().AddFiles(Clips(1, 0.5));
+    window->actStart->trigger();
+    ASSERT_TRUE(RunEnded());
+    EXPECT_EQ(Row(0).Status, TJobStatus::Failed);
+    const QString tip =
+        Controller()
+            .Model()
+            .data(Controller().Model().index(0, TJobNodeData::kStatusColumn), Qt::ToolTipRole)
+            .toString();
+    EXPECT_TRUE(tip.contains("missing/log")) << tip.toStdString();
+    EXPECT_TRUE(window->mmoLog->toPlainText().contains("missing/log"));
+    EXPECT_TRUE(window->actRunAgain->isEnabled());
+}
+
+TEST_F(MainWindowTest, NativeResizableWindowWithFullCaptionsAndDistinctColumnTitles) {
+    window->show();
+    EXPECT_EQ(window->centralWidget(), window->vstFiles) << "the list fills the window";
+    EXPECT_LT(window->minimumSize().width(), 600);
+    EXPECT_GT(window->maximumSize().width(), 2000);
+    window->resize(1200, 700);
+    QCoreApplication::processEvents();
+    EXPECT_GT(window->vstFiles->width(), 1100);
+    // The names take the spare width.
+    EXPECT_GT(window->vstFiles->columnWidth(3), TJobListModel::ColumnWidth(3));
+
+    for (QAction* action : window->tbMain->actions()) {
+        if (action->isSeparator())
+            continue;
+        auto* button = qobject_cast<QToolButton*>(window->tbMain->widgetForAction(action));
+        ASSERT_NE(button, nullptr);
+        EXPECT_FALSE(button->icon().isNull()) << action->iconText().toStdString();
+        EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(action->iconText()))
+            << action->iconText().toStdString();
+    }
+    QStringList titles;
+    for (int column = 0; column < Controller().Model().columnCount(); ++column)
+        titles
+            << Controller().Model().headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    EXPECT_EQ(titles.removeDuplicates(), 0) << titles.join(',').toStdString();
+    // Every menu is reachable from the keyboard.
+    for (QAction* menu : window->menuBar()->actions())
+        EXPECT_TRUE(menu->text().contains('&')) << menu->text().toStdString();
+}
+
+TEST_F(MainWindowTest, HelpAboutAndFaqOpenShippedPagesAndWorkingLinks) {
+    window->actHelp->trigger();
+    window->actFaq->trigger();
+    window->ShowGuide("output-format");
+    ASSERT_EQ(fakes.opened.size(), 3);
+    for (int i : {0, 1})
+        EXPECT_TRUE(QFileInfo::exists(fakes.opened[i])) << fakes.opened[i].toStdString();
+    EXPECT_TRUE(fakes.opened[2].endsWith("Velto3GPConverter.html#output-format"));
+    const QString guide = [&] {
+        QFile file(fakes.opened[0]);
+        file.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(file.readAll());
+    }();
+    EXPECT_TRUE(guide.contains("id=\"output-format\""));
+
+    fakes.opened.clear();
+    TfrmAbout about(fakes);
+    EXPECT_TRUE(about.lblSoftwareName->text().contains(kVersionText));
+    emit about.lblHomePage->linkActivated(QString::fromUtf8(kHomePage));
+    emit about.lblEMail->linkActivated(ContactMailTarget());
+    ASSERT_EQ(fakes.opened.size(), 2);
+    EXPECT_EQ(fakes.opened[0], kHomePage);
+    EXPECT_TRUE(fakes.opened[1].startsWith(QStringLiteral("mailto:") + kSupportMail));
+    EXPECT_TRUE(about.lblHomePage->text().contains("<a href"));
+}
+
+TEST(WindowTexts, SourceLengthsStatusTimesAndBatchFigures) {
+    for (auto [microseconds, text] : {std::pair<std::int64_t, const char*>{0, ""},
+                                      {400000, "0:00:00.40"},
+                                      {5000, "0:00:00.01"},
+                                      {999999, "0:00:00.99"},
+                                      {1000000, "0:00:01"},
+                                      {3725900000, "1:02:05"}})
+        EXPECT_EQ(FormatSourceDuration(microseconds), QString::fromUtf8(text)) << microseconds;
+    EXPECT_EQ(StatusTime(-1), "--:--:--");
+    EXPECT_EQ(StatusTime(3723500), "1:02:03");
+
+    struct {
+        std::vector<TJobAmount> jobs;
+        std::int64_t elapsed;
+        int percent;
+        std::int64_t remaining;
+        double speed;
+    } const cases[] = {
+        {{}, 1000, 0, -1, 0.0},
+        {{{10000, 0, false}}, 0, 0, -1, 0.0},
+        // Half of 20 s done in 5 s: twice real time, 5 s to go.
+        {{{10000, 10000, true}, {10000, 0, false}}, 5000, 50, 5000, 2.0},
+        // A stopped job counts as whole for the percentage, not as work done.
+        {{{10000, 2000, true}, {10000, 2000, false}}, 2000, 60, 4000, 2.0},
+        {{{0, 500, false}}, 100, 0, -1, 0.0},
+        {{{1000, 5000, false}}, 1000, 100, 0, 1.0},
+    };
+    for (const auto& c : cases) {
+        const TBatchFigures figures = ComputeBatchFigures(c.jobs, c.elapsed);
+        EXPECT_EQ(figures.Percent, c.percent);
+        EXPECT_EQ(figures.RemainingMs, c.remaining);
+        EXPECT_DOUBLE_EQ(figures.Speed, c.speed);
+    }
+}
+
+TEST(SourceFilesTest, FoldersGiveTheirMediaFilesOnceAndMissingPathsAreNamed) {
+    const std::string root = ScratchFolder();
+    fs::create_directories(root + "/a/b");
+    for (const char* name : {"/a/x.MP4", "/a/b/y.avi", "/a/notes.txt", "/z.bin"})
+        std::ofstream(root + name) << "x";
+    QStringList missing;
+    const QString a = QString::fromStdString(root + "/a");
+    const QStringList files = ExpandSources({a, QString::fromStdString(root + "/z.bin"),
+                                             QString::fromStdString(root + "/a/b/y.avi"),
+                                             QString::fromStdString(root + "/none.avi")},
+                                            &missing);
+    EXPECT_EQ(files,
+              QStringList({a + "/b/y.avi", a + "/x.MP4", QString::fromStdString(root + "/z.bin")}));
+    EXPECT_EQ(missing, QStringList({QString::fromStdString(root + "/none.avi")}));
+    const QStringList patterns = MediaFilePatterns();
+    EXPECT_TRUE(patterns.contains("*.3gp"));
+    EXPECT_TRUE(patterns.contains("*.rmvb"));
+    EXPECT_FALSE(patterns.contains("*"));
+}
+
+} // namespace
+} // namespace velto::test

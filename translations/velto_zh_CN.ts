@@ -1,0 +1,552 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>TJobListModel</name>
+    <message>
+        <source>源文件</source>
+        <translation>源文件</translation>
+    </message>
+    <message>
+        <source>总时间</source>
+        <translation>总时间</translation>
+    </message>
+    <message>
+        <source>文件大小</source>
+        <translation>文件大小</translation>
+    </message>
+    <message>
+        <source>输出文件</source>
+        <translation>输出文件</translation>
+    </message>
+    <message>
+        <source>转换进度</source>
+        <translation>转换进度</translation>
+    </message>
+    <message>
+        <source>当前时间</source>
+        <translation>当前时间</translation>
+    </message>
+    <message>
+        <source>输出大小</source>
+        <translation>输出大小</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>状态</translation>
+    </message>
+</context>
+<context>
+    <name>TQtFileChooser</name>
+    <message>
+        <source>Video files (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob *.mp4 *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mp3 *.ac3 *.aac *.m4a)</source>
+        <translation>视频文件 (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob *.mp4 *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mp3 *.ac3 *.aac *.m4a)</translation>
+    </message>
+    <message>
+        <source>AVI files (*.avi)</source>
+        <translation>AVI 文件 (*.avi)</translation>
+    </message>
+    <message>
+        <source>MPEG files (*.mpeg *.mpg *.mpm *.mpv *.mpa *.mod *.vob)</source>
+        <translation>MPEG 文件 (*.mpeg *.mpg *.mpm *.mpv *.mpa *.mod *.vob)</translation>
+    </message>
+    <message>
+        <source>Media Player files (*.wmv *.asf *.wma)</source>
+        <translation>Media Player 文件 (*.wmv *.asf *.wma)</translation>
+    </message>
+    <message>
+        <source>Real Media files (*.rm *.rmvb)</source>
+        <translation>Real Media 文件 (*.rm *.rmvb)</translation>
+    </message>
+    <message>
+        <source>Quick Time files (*.qt *.mov)</source>
+        <translation>QuickTime 文件 (*.qt *.mov)</translation>
+    </message>
+    <message>
+        <source>MPEG-4 files (*.mp4 *.3gp *.3g2 *.m4v)</source>
+        <translation>MPEG-4 文件 (*.mp4 *.3gp *.3g2 *.m4v)</translation>
+    </message>
+    <message>
+        <source>DVD-MPEG2 PS files (*.vob)</source>
+        <translation>DVD-MPEG2 PS 文件 (*.vob)</translation>
+    </message>
+    <message>
+        <source>Microsoft Recorded TV Show (*.dvr-ms)</source>
+        <translation>Microsoft 录制的电视节目 (*.dvr-ms)</translation>
+    </message>
+    <message>
+        <source>FLV Flash files (*.flv)</source>
+        <translation>FLV Flash 文件 (*.flv)</translation>
+    </message>
+    <message>
+        <source>SWF Flash files (*.swf)</source>
+        <translation>SWF Flash 文件 (*.swf)</translation>
+    </message>
+    <message>
+        <source>Audio files (*.mp3 *.ac3 *.aac *.m4a)</source>
+        <translation>音频文件 (*.mp3 *.ac3 *.aac *.m4a)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>请选择需要转换的文件</source>
+        <translation>请选择需要转换的文件</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmConvertOptions</name>
+    <message>
+        <source>单声道</source>
+        <translation>单声道</translation>
+    </message>
+    <message>
+        <source>立体声</source>
+        <translation>立体声</translation>
+    </message>
+</context>
+<context>
+    <name>velto::TJobController</name>
+    <message>
+        <source>无法载入媒体库:
+%1</source>
+        <translation>无法载入媒体库:
+%1</translation>
+    </message>
+    <message>
+        <source>文件不存在</source>
+        <translation>文件不存在</translation>
+    </message>
+    <message>
+        <source>文件夹中没有可转换的媒体文件</source>
+        <translation>文件夹中没有可转换的媒体文件</translation>
+    </message>
+    <message>
+        <source>无法添加文件 %1</source>
+        <translation>无法添加文件 %1</translation>
+    </message>
+    <message>
+        <source>以下 %1 个文件无法添加:
+%2</source>
+        <translation>以下 %1 个文件无法添加:
+%2</translation>
+    </message>
+    <message>
+        <source>输出目录不存在或不能写入: %1</source>
+        <translation>输出目录不存在或不能写入: %1</translation>
+    </message>
+</context>
+<context>
+    <name>velto::TJobListModel</name>
+    <message>
+        <source>等待转换</source>
+        <translation>等待转换</translation>
+    </message>
+    <message>
+        <source>正在转换</source>
+        <translation>正在转换</translation>
+    </message>
+    <message>
+        <source>已暂停</source>
+        <translation>已暂停</translation>
+    </message>
+    <message>
+        <source>已完成</source>
+        <translation>已完成</translation>
+    </message>
+    <message>
+        <source>不完整</source>
+        <translation>不完整</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>失败</translation>
+    </message>
+    <message>
+        <source>已停止</source>
+        <translation>已停止</translation>
+    </message>
+    <message>
+        <source>源文件: %1
+输出文件: %2</source>
+        <translation>源文件: %1
+输出文件: %2</translation>
+    </message>
+</context>
+<context>
+    <name>velto::TJobListView</name>
+    <message>
+        <source>点击“增加”或把文件、文件夹拖到这里，开始添加需要转换的文件。</source>
+        <translation>点击“增加”或把文件、文件夹拖到这里，开始添加需要转换的文件。</translation>
+    </message>
+</context>
+<context>
+    <name>velto::TfrmAbout</name>
+    <message>
+        <source>关于%1...</source>
+        <translation>关于%1...</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <translation>关于 %1</translation>
+    </message>
+    <message>
+        <source>3GP 视频转换器。版权所有 © Velto Software。</source>
+        <translation>3GP 视频转换器。版权所有 © Velto Software。</translation>
+    </message>
+    <message>
+        <source>访问我们的网站</source>
+        <translation>访问我们的网站</translation>
+    </message>
+    <message>
+        <source>通过邮件联系我们</source>
+        <translation>通过邮件联系我们</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>velto::TfrmConvertOptions</name>
+    <message>
+        <source>请选择您要输出的格式</source>
+        <translation>请选择您要输出的格式</translation>
+    </message>
+    <message>
+        <source>输出格式(&amp;O)</source>
+        <translation>输出格式(&amp;O)</translation>
+    </message>
+    <message>
+        <source>视频相关(&amp;V)</source>
+        <translation>视频相关(&amp;V)</translation>
+    </message>
+    <message>
+        <source>恢复默认参数(&amp;R)</source>
+        <translation>恢复默认参数(&amp;R)</translation>
+    </message>
+    <message>
+        <source>帧尺寸:</source>
+        <translation>帧尺寸:</translation>
+    </message>
+    <message>
+        <source>比特率(&amp;B):</source>
+        <translation>比特率(&amp;B):</translation>
+    </message>
+    <message>
+        <source>帧率(&amp;F):</source>
+        <translation>帧率(&amp;F):</translation>
+    </message>
+    <message>
+        <source>音频相关(&amp;A)</source>
+        <translation>音频相关(&amp;A)</translation>
+    </message>
+    <message>
+        <source>恢复默认参数(&amp;D)</source>
+        <translation>恢复默认参数(&amp;D)</translation>
+    </message>
+    <message>
+        <source>比特率(&amp;r):</source>
+        <translation>比特率(&amp;r):</translation>
+    </message>
+    <message>
+        <source>采样率:</source>
+        <translation>采样率:</translation>
+    </message>
+    <message>
+        <source>声道:</source>
+        <translation>声道:</translation>
+    </message>
+    <message>
+        <source>输出相关(&amp;F)</source>
+        <translation>输出相关(&amp;F)</translation>
+    </message>
+    <message>
+        <source>转换到与源文件相同的文件夹(&amp;C)</source>
+        <translation>转换到与源文件相同的文件夹(&amp;C)</translation>
+    </message>
+    <message>
+        <source>输出目录:</source>
+        <translation>输出目录:</translation>
+    </message>
+    <message>
+        <source>覆盖已经存在的文件</source>
+        <translation>覆盖已经存在的文件</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>帮助(&amp;H)</translation>
+    </message>
+    <message>
+        <source>请选择输出目录</source>
+        <translation>请选择输出目录</translation>
+    </message>
+    <message>
+        <source>输出目录不能定位在光驱设备。</source>
+        <translation>输出目录不能定位在光驱设备。</translation>
+    </message>
+    <message>
+        <source>Input folder is located in CD-ROM, please select output folder.</source>
+        <translation>源文件位于光驱中，请选择输出目录。</translation>
+    </message>
+    <message numerus="yes">
+        <source>为 %n 个文件选择输出格式:</source>
+        <translation><numerusform>为 %n 个文件选择输出格式:</numerusform></translation>
+    </message>
+    <message>
+        <source> 等</source>
+        <translation> 等</translation>
+    </message>
+</context>
+<context>
+    <name>velto::TfrmMain</name>
+    <message>
+        <source>Add</source>
+        <translation>添加</translation>
+    </message>
+    <message>
+        <source>增加需要转换的文件</source>
+        <translation>增加需要转换的文件</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>移除</translation>
+    </message>
+    <message>
+        <source>移除当前选择的文件</source>
+        <translation>移除当前选择的文件</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>清除</translation>
+    </message>
+    <message>
+        <source>从列表中清除所有文件</source>
+        <translation>从列表中清除所有文件</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>开始转换</source>
+        <translation>开始转换</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>停止转换</source>
+        <translation>停止转换</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>暂停</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation>继续</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>继续</translation>
+    </message>
+    <message>
+        <source>重新转换</source>
+        <translation>重新转换</translation>
+    </message>
+    <message>
+        <source>把失败或停止的文件放回转换队列</source>
+        <translation>把失败或停止的文件放回转换队列</translation>
+    </message>
+    <message>
+        <source>打开输出文件夹</source>
+        <translation>打开输出文件夹</translation>
+    </message>
+    <message>
+        <source>播放</source>
+        <translation>播放</translation>
+    </message>
+    <message>
+        <source>预览窗口</source>
+        <translation>预览窗口</translation>
+    </message>
+    <message>
+        <source>转换时在小窗口中显示画面</source>
+        <translation>转换时在小窗口中显示画面</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>选项</translation>
+    </message>
+    <message>
+        <source>选项</source>
+        <translation>选项</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>联系我们...</source>
+        <translation>联系我们...</translation>
+    </message>
+    <message>
+        <source>License...</source>
+        <translation>许可协议...</translation>
+    </message>
+    <message>
+        <source>FAQ...</source>
+        <translation>常见问题...</translation>
+    </message>
+    <message>
+        <source>Visit Homepage</source>
+        <translation>访问首页</translation>
+    </message>
+    <message>
+        <source>文件(&amp;F)</source>
+        <translation>文件(&amp;F)</translation>
+    </message>
+    <message>
+        <source>添加文件</source>
+        <translation>添加文件</translation>
+    </message>
+    <message>
+        <source>移除文件</source>
+        <translation>移除文件</translation>
+    </message>
+    <message>
+        <source>清除转换列表</source>
+        <translation>清除转换列表</translation>
+    </message>
+    <message>
+        <source>转换(&amp;C)</source>
+        <translation>转换(&amp;C)</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>选项(&amp;O)</source>
+        <translation>选项(&amp;O)</translation>
+    </message>
+    <message>
+        <source>查看(&amp;V)</source>
+        <translation>查看(&amp;V)</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>帮助(&amp;H)</translation>
+    </message>
+    <message>
+        <source>工具栏</source>
+        <translation>工具栏</translation>
+    </message>
+    <message>
+        <source>日志</source>
+        <translation>日志</translation>
+    </message>
+    <message>
+        <source>日志(&amp;L)</source>
+        <translation>日志(&amp;L)</translation>
+    </message>
+    <message>
+        <source>访问【%1】首页</source>
+        <translation>访问【%1】首页</translation>
+    </message>
+    <message>
+        <source>关于 %1</source>
+        <translation>关于 %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个文件</source>
+        <translation><numerusform>%n 个文件</numerusform></translation>
+    </message>
+    <message>
+        <source>总进度 %1%   已用时间 %2   剩余时间 %3   速度 %4</source>
+        <translation>总进度 %1%   已用时间 %2   剩余时间 %3   速度 %4</translation>
+    </message>
+    <message>
+        <source>正在转换文件。要停止转换并退出吗？</source>
+        <translation>正在转换文件。要停止转换并退出吗？</translation>
+    </message>
+</context>
+<context>
+    <name>velto::TfrmOptions</name>
+    <message>
+        <source>选项</source>
+        <translation>选项</translation>
+    </message>
+    <message>
+        <source>转换参数</source>
+        <translation>转换参数</translation>
+    </message>
+    <message>
+        <source>当中断转换时，请删除输出文件</source>
+        <translation>当中断转换时，请删除输出文件</translation>
+    </message>
+    <message>
+        <source>当转换完成后，请删除源文件</source>
+        <translation>当转换完成后，请删除源文件</translation>
+    </message>
+    <message>
+        <source>当转换完成后，请打开目标文件所在的文件夹</source>
+        <translation>当转换完成后，请打开目标文件所在的文件夹</translation>
+    </message>
+    <message>
+        <source>当所有转换任务完成后，请自动关闭计算机</source>
+        <translation>当所有转换任务完成后，请自动关闭计算机</translation>
+    </message>
+    <message>
+        <source>跟随系统</source>
+        <translation>跟随系统</translation>
+    </message>
+    <message>
+        <source>界面语言(&amp;L):</source>
+        <translation>界面语言(&amp;L):</translation>
+    </message>
+    <message>
+        <source>(重新启动后生效)</source>
+        <translation>(重新启动后生效)</translation>
+    </message>
+    <message>
+        <source>高级</source>
+        <translation>高级</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>应用(&amp;A)</source>
+        <translation>应用(&amp;A)</translation>
+    </message>
+</context>
+</TS>
