@@ -64,11 +64,9 @@ QVariant TJobListModel::data(const QModelIndex& index, int role) const {
         return QVariant::fromValue(kColumns[column].alignment | Qt::AlignVCenter);
     case Qt::ToolTipRole: {
         // Names are cut to their column; the tip gives the full paths and why a job did not finish.
-        QString tip = column == 3 ? row->OutputPath : row->SourcePath;
-        if (column == 3 || column == 0)
-            tip = tr("源文件: %1\n输出文件: %2").arg(row->SourcePath, row->OutputPath);
-        else
-            tip = StatusText(row->Status);
+        QString tip = column == 0 || column == 3
+                          ? tr("源文件: %1\n输出文件: %2").arg(row->SourcePath, row->OutputPath)
+                          : StatusText(row->Status);
         if (!row->Reason.isEmpty())
             tip += QLatin1Char('\n') + row->Reason;
         return tip;

@@ -16,11 +16,6 @@ namespace velto {
 
 namespace {
 
-struct FrameDeleter {
-    void operator()(AVFrame* frame) const { AVUtilHlpr::av_frame_free(&frame); }
-};
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
-
 // The largest run of silence inserted with one block, counted in bytes of 16-bit samples; a
 // longer gap is filled over the following blocks.
 constexpr int kMaxSilenceBytes = 131072;
@@ -219,6 +214,31 @@ void QueueSamples(TCustomFFmpeg& task, TOutputStreamState& ost, SampleBlock& blo
         throw FFMpegException("av_fifo_realloc2() failed");
 }
 
+// The output stream's encoder frame for frameSamples samples. Its buffer is reused while it is
+// large enough and no encoder still holds it, so that steady encoding allocates nothing.
+AVFrame* EncoderAudioFrame(TOutputStreamState& ost, int frameSamples) {
+    const AVCodecContext* enc = ost.Encoder;
+    AVFrame*& frame = ost.AudioFrame;
+    if (!frame)
+        frame = AVUtilHlpr::av_frame_alloc();
+    if (!frame)
+        throw FFMpegException("av_malloc failed");
+    if (frame->buf[0] &&
+        (ost.AudioFrameCapacity < frameSamples || !AVUtilHlpr::av_frame_is_writable(frame)))
+        AVUtilHlpr::av_frame_unref(frame);
+    if (!frame->buf[0]) {
+        frame->nb_samples = frameSamples;
+        frame->format = enc->sample_fmt;
+        frame->sample_rate = enc->sample_rate;
+        AVUtilHlpr::av_channel_layout_copy(&frame->ch_layout, &enc->ch_layout);
+        if (AVUtilHlpr::av_frame_get_buffer(frame, 0) < 0)
+            throw FFMpegException("av_malloc failed");
+        ost.AudioFrameCapacity = frameSamples;
+    }
+    frame->nb_samples = frameSamples;
+    return frame;
+}
+
 } // namespace
 
 void TCustomFFmpeg::DoAudioOut(int outputStream, int inputStream, AVFrame* samples) {
@@ -255,15 +275,7 @@ void TCustomFFmpeg::EncodeQueuedAudio(int outputStream, bool last) {
         // A short tail goes out padded with silence to an encoder that takes only whole frames,
         // rather than being lost.
         const int frameSamples = smallLast ? count : wanted;
-        FramePtr frame(AVUtilHlpr::av_frame_alloc());
-        if (!frame)
-            throw FFMpegException("av_malloc failed");
-        frame->nb_samples = frameSamples;
-        frame->format = enc->sample_fmt;
-        frame->sample_rate = enc->sample_rate;
-        AVUtilHlpr::av_channel_layout_copy(&frame->ch_layout, &enc->ch_layout);
-        if (AVUtilHlpr::av_frame_get_buffer(frame.get(), 0) < 0)
-            throw FFMpegException("av_malloc failed");
+        AVFrame* frame = EncoderAudioFrame(ost, frameSamples);
         AVUtilHlpr::av_audio_fifo_read(ost.Fifo, reinterpret_cast<void**>(frame->extended_data),
                                        count);
         if (frameSamples > count)
@@ -275,7 +287,7 @@ void TCustomFFmpeg::EncodeQueuedAudio(int outputStream, bool last) {
         if (ost.AudioNextPts != AV_NOPTS_VALUE && pts < ost.AudioNextPts)
             pts = ost.AudioNextPts;
         frame->pts = pts;
-        if (AVCodecHlpr::avcodec_send_frame(enc, frame.get()) < 0)
+        if (AVCodecHlpr::avcodec_send_frame(enc, frame) < 0)
             throw FFMpegException("Audio encoding failed");
         WriteEncodedPackets(outputStream);
         ost.AudioNextPts = pts + AVUtilHlpr::av_rescale_q(frameSamples, sampleBase, enc->time_base);

@@ -313,18 +313,22 @@ void TCustomFFmpeg::FilterAndWrite(int file, AVPacket* packet, AVCodecContext* e
             FilterAndWrite(file, packet, encoder, chain, position + 1);
             return;
         }
-        PacketPtr filtered(AVCodecHlpr::av_packet_alloc());
+        if (Run.FilteredPackets.size() <= position)
+            Run.FilteredPackets.resize(position + 1, nullptr);
+        AVPacket*& filtered = Run.FilteredPackets[position];
+        if (!filtered)
+            filtered = AVCodecHlpr::av_packet_alloc();
         if (!filtered)
             throw FFMpegException("av_mallocz fail");
         for (;;) {
-            const int received = AVCodecHlpr::av_bsf_receive_packet(filter, filtered.get());
+            const int received = AVCodecHlpr::av_bsf_receive_packet(filter, filtered);
             if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
                 break;
             if (received < 0) {
                 ReportFilterFailure(filter, packet ? packet->stream_index : -1, encoder, received);
                 break;
             }
-            FilterAndWrite(file, filtered.get(), encoder, chain, position + 1);
+            FilterAndWrite(file, filtered, encoder, chain, position + 1);
         }
         if (!packet) // end of stream reaches the next filter as well
             FilterAndWrite(file, nullptr, encoder, chain, position + 1);

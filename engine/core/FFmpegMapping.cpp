@@ -203,8 +203,6 @@ void TCustomFFmpeg::SetUpOutputCodec(int n) {
         }
         OpenPassLog(n);
     }
-    if (codec->codec_type == AVMEDIA_TYPE_VIDEO)
-        Run.OutputBufferSize = std::max(Run.OutputBufferSize, 4 * codec->width * codec->height);
 }
 
 void TCustomFFmpeg::SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist) {

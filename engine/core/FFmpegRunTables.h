@@ -103,6 +103,8 @@ struct TOutputStreamState {
     int ResampleInRate = 0; // input rate and channel count the resampler was made for
     int ResampleInChannels = 0;
     std::int64_t AudioNextPts = AV_NOPTS_VALUE; // encoder time base: end of the last frame sent
+    AVFrame* AudioFrame = nullptr; // the encoder's input frame, its buffer reused frame by frame
+    int AudioFrameCapacity = 0;    // samples its buffer holds
     TCodedFrame Coded;
 
     std::FILE* LogFile = nullptr; // two-pass log, open in the first pass only
@@ -114,12 +116,12 @@ struct TRunTables {
     std::vector<TInputStreamState> InputStreams;
     std::vector<TOutputStreamState> OutputStreams;
     std::vector<int> OutputFileFirst; // index of each output file's first output stream
-    std::uint8_t* OutputBuffer = nullptr;
-    int OutputBufferSize = 262144;
     // Scratch objects reused for every packet, so that the packet path allocates nothing.
     AVPacket* CopyPacket = nullptr;    // output packet of a stream copy
     AVPacket* EncodedPacket = nullptr; // packet received from an encoder
     AVFrame* DecodedFrame = nullptr;   // frame received from a decoder
+    // Output of the bitstream filter at each position of a chain; made on first use.
+    std::vector<AVPacket*> FilteredPackets;
 };
 
 // Counters and times of the run, read by the report.

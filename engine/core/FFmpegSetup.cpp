@@ -51,12 +51,6 @@ void TCustomFFmpeg::Transcode() {
         MapStreams();
         for (int i = 0; i < static_cast<int>(Run.OutputStreams.size()); ++i)
             SetUpOutputCodec(i);
-        if (!Run.OutputBuffer) {
-            Run.OutputBuffer =
-                static_cast<std::uint8_t*>(AVUtilHlpr::av_malloc(Run.OutputBufferSize));
-            if (!Run.OutputBuffer)
-                throw FFMpegException("av_malloc fail");
-        }
         Run.CopyPacket = AVCodecHlpr::av_packet_alloc();
         Run.EncodedPacket = AVCodecHlpr::av_packet_alloc();
         Run.DecodedFrame = AVUtilHlpr::av_frame_alloc();
@@ -258,8 +252,10 @@ void TCustomFFmpeg::CloseOpenCodecs() {
 }
 
 void TCustomFFmpeg::ReleaseRunTables() {
-    AVUtilHlpr::av_freep(&Run.OutputBuffer);
     AVCodecHlpr::av_packet_free(&Run.CopyPacket);
+    for (AVPacket*& packet : Run.FilteredPackets)
+        AVCodecHlpr::av_packet_free(&packet);
+    Run.FilteredPackets.clear();
     AVCodecHlpr::av_packet_free(&Run.EncodedPacket);
     AVUtilHlpr::av_frame_free(&Run.DecodedFrame);
     Run.InputFiles.clear();
@@ -276,6 +272,8 @@ void TCustomFFmpeg::ReleaseRunTables() {
             AVUtilHlpr::av_audio_fifo_free(ost.Fifo);
         ost.Fifo = nullptr;
         AVUtilHlpr::av_frame_free(&ost.TempPicture);
+        AVUtilHlpr::av_frame_free(&ost.AudioFrame);
+        ost.AudioFrameCapacity = 0;
         if (ost.ImageResampler)
             SwScaleHlpr::sws_freeContext(ost.ImageResampler);
         ost.ImageResampler = nullptr;

@@ -30,8 +30,9 @@ TEST_F(CodecThreadsTest, VideoCodecsShareTheCoresAudioCodecsKeepOneThread) {
         task.SetCodecThreads(codec);
         EXPECT_EQ(codec->thread_count, row.expected)
             << row.kind << " " << row.threads << " " << row.tasksAtOnce;
-        if (row.kind == AVMEDIA_TYPE_VIDEO)
+        if (row.kind == AVMEDIA_TYPE_VIDEO) {
             EXPECT_EQ(codec->thread_type, FF_THREAD_FRAME | FF_THREAD_SLICE);
+        }
         AVCodecHlpr::avcodec_free_context(&codec);
     }
 }

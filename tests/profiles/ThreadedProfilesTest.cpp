@@ -93,11 +93,18 @@ TEST(ThreadedProfilesTest, ThreadCountChangesNoPacketOrTimestamp) {
     const std::string dir = test::ScratchFolder();
     test::MediaRecipe h264;
     h264.seconds = 1.0;
-    h264.video.push_back({.encoder = "libx264", .maxBFrames = 2});
-    h264.audio.push_back({.encoder = "aac"});
+    test::VideoTrack x264;
+    x264.encoder = "libx264";
+    x264.maxBFrames = 2;
+    h264.video.push_back(x264);
+    test::AudioTrack aac;
+    aac.encoder = "aac";
+    h264.audio.push_back(aac);
     test::MediaRecipe mpeg4;
     mpeg4.seconds = 1.0;
-    mpeg4.video.push_back({.maxBFrames = 2});
+    test::VideoTrack reordered;
+    reordered.maxBFrames = 2;
+    mpeg4.video.push_back(reordered);
     mpeg4.audio.push_back({});
     const std::string sources[] = {test::MakeMedia(dir + "/h264_b.mp4", h264),
                                    test::MakeMedia(dir + "/mpeg4_b.avi", mpeg4)};

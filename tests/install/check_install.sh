@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Installs the build into a staging prefix and starts the installed program as a new user
+# would: an empty home, no settings yet. The settings must land in the home's configuration
+# folder as a copy of the factory file, which stays unchanged.
+set -euo pipefail
+
+build=$1
+source=$2
+stage=$(mktemp -d)
+home=$(mktemp -d)
+trap 'kill "$pid" 2>/dev/null || true; rm -rf "$stage" "$home"' EXIT
+pid=
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+cmake --install "$build" --prefix "$stage" >/dev/null
+
+libdir=$(cd "$stage" && ls -d lib*/velto3gpconverter | head -n1)
+data=$stage/share/velto3gpconverter
+for file in bin/Velto3GPConverter "$libdir/libvelto_engine.so" "$libdir/libmyutil.so" \
+    share/velto3gpconverter/Velto3GPConverter.ini share/velto3gpconverter/VideoFormat.dat \
+    share/velto3gpconverter/Velto3GPConverter.html share/velto3gpconverter/faq.htm \
+    share/velto3gpconverter/License.txt share/velto3gpconverter/translations/velto_en.qm \
+    share/velto3gpconverter/translations/velto_zh_CN.qm \
+    share/applications/velto3gpconverter.desktop \
+    share/icons/hicolor/scalable/apps/velto3gpconverter.svg; do
+    [ -e "$stage/$file" ] || fail "$file is not installed"
+done
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$stage/share/applications/velto3gpconverter.desktop" ||
+        fail "desktop-file-validate refuses the .desktop file"
+fi
+# The program is found through the installed layout alone, not the build folder.
+if ldd "$stage/bin/Velto3GPConverter" | grep -q "$build"; then
+    fail "the installed program loads libraries from the build folder"
+fi
+
+factory_before=$(sha256sum <"$data/Velto3GPConverter.ini")
+cmp -s "$data/Velto3GPConverter.ini" "$source/data/Velto3GPConverter.ini" ||
+    fail "the staged factory settings differ from the shipped ones"
+
+settings=$home/.config/Velto3GPConverter/Velto3GPConverter.ini
+env -i HOME="$home" PATH="$PATH" QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 \
+    "$stage/bin/Velto3GPConverter" &
+pid=$!
+for _ in $(seq 1 300); do
+    [ -s "$settings" ] && break
+    kill -0 "$pid" 2>/dev/null || fail "the installed program ended at start"
+    sleep 0.1
+done
+[ -s "$settings" ] || fail "no settings in $settings"
+sleep 0.5
+kill -0 "$pid" 2>/dev/null || fail "the installed program did not keep running"
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+pid=
+
+cmp -s "$settings" "$data/Velto3GPConverter.ini" || fail "the user's settings are not the factory copy"
+[ "$(sha256sum <"$data/Velto3GPConverter.ini")" = "$factory_before" ] ||
+    fail "the factory settings file was written"
+echo "installed program started; settings in $settings"
