@@ -11,7 +11,11 @@ namespace velto {
 void TProgressDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
     const auto status = static_cast<TJobStatus>(index.data(TJobListModel::StatusRole).toInt());
-    if (status == TJobStatus::Queued) {
+    // A bar only for jobs that ran: a queued job, or one that ended before converting anything,
+    // shows its plain text.
+    const bool ran = status == TJobStatus::Running || status == TJobStatus::Paused ||
+                     index.data(TJobListModel::PercentRole).toInt() > 0;
+    if (!ran) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }

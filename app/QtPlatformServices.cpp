@@ -4,6 +4,7 @@
 
 #include "AVProbe.h"
 #include "SettingsStore.h"
+#include "SourceFiles.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -45,9 +46,8 @@ QStringList TQtFileChooser::ChooseSourceFiles() {
     QFileDialog dialog(parent_,
                        QCoreApplication::translate("TQtFileChooser", "请选择需要转换的文件"));
     dialog.setFileMode(QFileDialog::ExistingFiles);
-    TSettingsStore store(settingsFile_.toStdString());
-    const QString recent = QString::fromStdString(store.ReadOption("RecentSourceFolder"));
-    if (!recent.isEmpty() && QFileInfo(recent).isDir())
+    const QString recent = RecentSourceFolder(settingsFile_);
+    if (!recent.isEmpty())
         dialog.setDirectory(recent);
     dialog.setOption(QFileDialog::ReadOnly, false);
     const QStringList filters = SourceFileFilters();
@@ -57,7 +57,7 @@ QStringList TQtFileChooser::ChooseSourceFiles() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const QStringList files = dialog.selectedFiles();
-    store.SaveOption("RecentSourceFolder", QFileInfo(files.first()).absolutePath().toStdString());
+    RememberSourceFolder(settingsFile_, files);
     return files;
 }
 

@@ -1,6 +1,7 @@
 #include "SourceFiles.h"
 
 #include "QtPlatformServices.h"
+#include "SettingsStore.h"
 
 #include <QDirIterator>
 #include <QFileInfo>
@@ -48,6 +49,20 @@ QStringList ExpandSources(const QStringList& paths, QStringList* missing) {
         }
     }
     return files;
+}
+
+QString RecentSourceFolder(const QString& settingsFile) {
+    const QString folder = QString::fromStdString(
+        TSettingsStore(settingsFile.toStdString()).ReadOption("RecentSourceFolder"));
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+void RememberSourceFolder(const QString& settingsFile, const QStringList& chosenFiles) {
+    if (chosenFiles.isEmpty())
+        return;
+    TSettingsStore(settingsFile.toStdString())
+        .SaveOption("RecentSourceFolder",
+                    QFileInfo(chosenFiles.first()).absolutePath().toStdString());
 }
 
 } // namespace velto

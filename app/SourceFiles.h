@@ -13,4 +13,9 @@ QStringList MediaFilePatterns();
 // ones are returned in missing when it is given.
 QStringList ExpandSources(const QStringList& paths, QStringList* missing = nullptr);
 
+// The folder the Add dialog opens in: the one files were last chosen from, kept in the settings
+// file; empty when none is kept or it has gone.
+QString RecentSourceFolder(const QString& settingsFile);
+void RememberSourceFolder(const QString& settingsFile, const QStringList& chosenFiles);
+
 } // namespace velto

@@ -1,8 +1,8 @@
 // The engine component: the one object through which a program uses the transcoding engine. It
 // owns a probe and the task list, starts tasks one or several at a time, and raises log,
 // progress, termination and hook events on the thread that produces them (a task's worker, or
-// whichever thread the libraries log on). Operations belong to the main thread; the events may
-// come on any thread and must not block on the main thread while the component's lock is held.
+// whichever thread the libraries log on). Events are serialised by the component's lock; a
+// handler must not block on the main thread, but may call any operation of the component.
 #pragma once
 
 #include "AVProbe.h"
@@ -10,6 +10,7 @@
 #include "TaskOptions.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -47,9 +48,13 @@ private:
     std::vector<std::unique_ptr<TFFmpeg>> items_;
 };
 
+// Every operation may be called from any thread, event handlers included: nothing waits for a
+// thread while a lock is held, and a task that cannot be freed at once (its thread is the caller,
+// or still running) is freed once that thread has ended.
 class TCustomFFmpegEngine : public ILibraryLogReceiver {
 public:
     TCustomFFmpegEngine();
+    // Not from an event handler of this component: it waits for every task's thread.
     ~TCustomFFmpegEngine() override;
     TCustomFFmpegEngine(const TCustomFFmpegEngine&) = delete;
     TCustomFFmpegEngine& operator=(const TCustomFFmpegEngine&) = delete;
@@ -77,7 +82,10 @@ public:
     // False with LastError; the task stays in the list either way. Raises std::out_of_range for
     // an invalid index.
     bool AddOutput(int index, const std::string& fileName, const TOutputOptions* options);
-    // Freeing a task stops it and waits for its thread.
+    // Takes the task out of the list and stops it. It is freed at once when nothing uses it, or
+    // after waiting for its thread when the caller may wait (no engine lock held, not a task's
+    // thread); otherwise once its thread has ended. A running task taken out still ends the
+    // batch in its turn but raises no event of its own: its index is gone.
     void RemoveTask(int index);
     void ClearTasks();
     int TaskCount() const;
@@ -85,8 +93,12 @@ public:
     void GetInputOptions(int index, TInputOptions& options) const;
     void GetOutputOptions(int index, TOutputOptions& options) const;
 
-    // Runs the tasks, count at a time; count 0 or less runs them one by one on the main thread
-    // from a 100 ms timer of the main-thread dispatcher.
+    // Runs the tasks, count at a time. Count 0 or less runs them one by one on the main thread:
+    // from a 100 ms timer of the main-thread dispatcher, or, without one, inside this call. A
+    // call from an event handler or a task's thread cannot run a batch inside itself: there the
+    // tasks run one at a time on workers. Every batch that starts with tasks in the list ends
+    // with exactly one OnTerminate(-1) once every task it started has ended; a call while a
+    // batch runs adds the list's unstarted tasks to it.
     void StartTasks(int count);
     void StopTasks();
     void PauseTasks();
@@ -105,22 +117,41 @@ protected:
 
 private:
     friend class TEngineLock;
+    // All of these run under the lock.
     void StartNext();
-    void StartTask(int index);
+    void StartTask(TFFmpeg* task);
+    void PrepareRun(TFFmpeg& task) const;
     void SetTaskLogLevel(TFFmpeg& task) const;
+    // Index of a task still in the list, or -1.
+    int IndexOf(const TFFmpeg* task) const;
+    // The batch no longer waits for a task that left the list before its run began.
+    void Forget(TFFmpeg* task);
+    void CheckBatchEnd();
+    // Frees now what the caller may wait for; keeps the rest for later.
+    void Dispose(std::vector<std::unique_ptr<TFFmpeg>> tasks);
+    void FreeRetired();
+    // Main-thread runs of a batch asked for without a dispatcher, on the caller's thread.
+    void RunInPlace();
+    void RunScheduled(std::uint64_t serial);
 
-    // Serialises the events and the control calls and guards the list and batch counters.
+    // Serialises the events and the control calls and guards everything below. Taken only
+    // through TEngineLock, which takes the log registry's lock first (see LogBridge.h).
     mutable std::recursive_mutex lock_;
     TFFmpegList tasks_;
     TLogLevel logLevel_ = llInfo;
     int progressInterval_ = 500;
-    int NextIndex = -1;
     int ConcurrentTasks = 0;
     int FinishedCount = 0;
-    int PendingCount = 0;
-    bool batchEnded_ = false;   // the -1 event of this batch has been raised
-    int lockDepth_ = 0;         // nesting of lock_ on its holder's thread
-    bool clearLogList_ = false; // clear the log list once lock_ is left (registry lock first)
+    // The batch: tasks still to start in list order, and the tasks it waits for (started, due
+    // on a timer, or set off by Stop to report). Tasks are known by identity, never by index.
+    std::deque<TFFmpeg*> pending_;
+    std::vector<TFFmpeg*> awaited_;
+    bool batchRunning_ = false;
+    bool holdBatchEnd_ = false; // a control call is going through the list
+    bool runningInPlace_ = false;
+    std::uint64_t nextSerial_ = 1;
+    // Taken out of the list while a thread still used them; freed once it has ended.
+    std::vector<std::unique_ptr<TFFmpeg>> retired_;
     // Timers of the main-thread runs hold a weak reference: a component gone by then is not used.
     std::shared_ptr<TCustomFFmpegEngine*> self_;
 };

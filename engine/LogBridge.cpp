@@ -1,6 +1,7 @@
 #include "LogBridge.h"
 
 #include "AVUtilHlpr.h"
+#include "CodecLock.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,8 +17,8 @@ namespace {
 
 std::atomic<int> logThreshold{1};
 
-// Guards the receiver list and the per-thread line assembly; always taken before a receiver's
-// own lock.
+// Guards the receiver list and the per-thread line assembly; taken through TLogRegistryLock,
+// always before a receiver's own lock.
 std::recursive_mutex& RegistryLock() {
     static std::recursive_mutex lock;
     return lock;
@@ -34,6 +35,8 @@ TLogList& LogList() {
 }
 
 constexpr size_t kLineBufferSize = 2048;
+
+thread_local int registryDepth = 0;
 
 } // namespace
 
@@ -97,64 +100,131 @@ std::uint32_t CurrentThreadId() {
     return static_cast<std::uint32_t>(gettid());
 }
 
+TLogRegistryLock::TLogRegistryLock() {
+    RegistryLock().lock();
+    ++registryDepth;
+}
+
+TLogRegistryLock::~TLogRegistryLock() {
+    --registryDepth;
+    RegistryLock().unlock();
+}
+
+bool LogRegistryHeldByThisThread() {
+    return registryDepth > 0;
+}
+
 void RegisterLogReceiver(ILibraryLogReceiver* receiver) {
-    std::lock_guard lock(RegistryLock());
+    const TLogRegistryLock lock;
     Receivers().push_back(receiver);
 }
 
 void UnregisterLogReceiver(ILibraryLogReceiver* receiver) {
-    std::lock_guard lock(RegistryLock());
+    const TLogRegistryLock lock;
     auto& receivers = Receivers();
     receivers.erase(std::remove(receivers.begin(), receivers.end(), receiver), receivers.end());
 }
 
 void ClearLogList() {
-    std::lock_guard lock(RegistryLock());
+    const TLogRegistryLock lock;
     LogList().Clear();
+}
+
+namespace {
+
+// One library message as it came in: the bracketed prefix it would start a line with, and the
+// formatted text, already cut to the line buffer.
+struct THeldMessage {
+    int level;
+    std::string prefix;
+    std::string text;
+    bool cutLineFeed; // the text was cut and the whole message ended its line
+};
+
+// Messages logged while this thread held CodecLock, delivered once it has left it.
+thread_local std::vector<THeldMessage> heldMessages;
+
+// Registry lock held.
+void Assemble(std::uint32_t threadId, const THeldMessage& message) {
+    std::string& pending = LogList().FindItem(threadId);
+    std::string text = pending.empty() ? message.prefix : pending;
+    if (text.size() > kLineBufferSize - 1)
+        text.resize(kLineBufferSize - 1);
+    text += message.text;
+    // The line is cut to the buffer, but a cut message keeps its closing line feed so that the
+    // thread's next line does not pile onto an endless one.
+    if (text.size() > kLineBufferSize - 1) {
+        const bool lineFeed = message.cutLineFeed || text.back() == '\n';
+        text.resize(kLineBufferSize - 1);
+        if (lineFeed)
+            text.back() = '\n';
+    } else if (message.cutLineFeed) {
+        text.back() = '\n';
+    }
+    size_t lineFeed;
+    while ((lineFeed = text.find('\n')) != std::string::npos) {
+        const std::string line = text.substr(0, lineFeed);
+        text.erase(0, lineFeed + 1);
+        for (ILibraryLogReceiver* receiver : Receivers())
+            receiver->LibraryLogLine(threadId, message.level, line);
+    }
+    pending = text;
+}
+
+void DeliverHeld() {
+    if (heldMessages.empty())
+        return;
+    std::vector<THeldMessage> messages;
+    messages.swap(heldMessages);
+    const TLogRegistryLock lock;
+    const std::uint32_t threadId = CurrentThreadId();
+    for (const THeldMessage& message : messages)
+        Assemble(threadId, message);
+}
+
+} // namespace
+
+void DeliverHeldLogLines() {
+    try {
+        DeliverHeld();
+    } catch (...) {
+        // Called as a lock is left, possibly while an exception unwinds: a handler's failure
+        // cannot be reported from here.
+    }
 }
 
 void LogCallback(void* context, int avLevel, const char* format, va_list args) {
     const int level = LibraryLevelFromAV(avLevel);
     if (LogThreshold() < level)
         return;
-    std::lock_guard lock(RegistryLock());
-    const std::uint32_t threadId = CurrentThreadId();
-    std::string& pending = LogList().FindItem(threadId);
-
-    // The line is assembled in a fixed buffer; longer text is cut to it, but a cut message keeps
-    // its closing line feed so that the thread's next line does not pile onto an endless one.
-    char buffer[kLineBufferSize];
-    int used = 0;
-    if (context && pending.empty()) {
+    THeldMessage message{level, {}, {}, false};
+    if (context) {
         const AVClass* avClass = *static_cast<const AVClass**>(context);
         const char* itemName = avClass && avClass->item_name ? avClass->item_name(context) : "";
-        used = std::snprintf(buffer, sizeof buffer, "[%s @ %08" PRIXPTR "]", itemName,
-                             reinterpret_cast<uintptr_t>(avClass));
-    } else {
-        used = std::snprintf(buffer, sizeof buffer, "%s", pending.c_str());
+        char prefix[kLineBufferSize];
+        std::snprintf(prefix, sizeof prefix, "[%s @ %08" PRIXPTR "]", itemName,
+                      reinterpret_cast<uintptr_t>(avClass));
+        message.prefix = prefix;
     }
-    used = std::clamp(used, 0, static_cast<int>(sizeof buffer) - 1);
-    const size_t room = sizeof buffer - static_cast<size_t>(used);
+    char buffer[kLineBufferSize];
     va_list copy;
     va_copy(copy, args);
-    const int wanted = std::vsnprintf(buffer + used, room, format, args);
-    if (wanted >= static_cast<int>(room)) {
+    const int wanted = std::vsnprintf(buffer, sizeof buffer, format, args);
+    if (wanted >= static_cast<int>(sizeof buffer)) {
         std::string whole(static_cast<size_t>(wanted) + 1, '\0');
         std::vsnprintf(whole.data(), whole.size(), format, copy);
-        if (whole[static_cast<size_t>(wanted) - 1] == '\n')
-            buffer[sizeof buffer - 2] = '\n';
+        message.cutLineFeed = whole[static_cast<size_t>(wanted) - 1] == '\n';
     }
     va_end(copy);
+    message.text = wanted > 0 ? buffer : "";
 
-    std::string text = buffer;
-    size_t lineFeed;
-    while ((lineFeed = text.find('\n')) != std::string::npos) {
-        const std::string line = text.substr(0, lineFeed);
-        text.erase(0, lineFeed + 1);
-        for (ILibraryLogReceiver* receiver : Receivers())
-            receiver->LibraryLogLine(threadId, level, line);
+    // A thread inside CodecLock must not wait for the registry (see CodecLock.h).
+    if (TCodecLock::HeldByThisThread()) {
+        heldMessages.push_back(std::move(message));
+        return;
     }
-    pending = text;
+    const TLogRegistryLock lock;
+    Assemble(CurrentThreadId(), message);
 }
 
 void InstallLogCallback(int level) {

@@ -39,6 +39,25 @@ public:
     virtual void LibraryLogLine(std::uint32_t threadId, int level, const std::string& line) = 0;
 };
 
+// The process-wide lock of the log registry: the receiver list and the per-thread line assembly.
+// Lock order of the engine: this lock first, then a component's lock (an engine component takes
+// both whenever it takes its own), then CodecLock. Recursive.
+class TLogRegistryLock {
+public:
+    TLogRegistryLock();
+    ~TLogRegistryLock();
+    TLogRegistryLock(const TLogRegistryLock&) = delete;
+    TLogRegistryLock& operator=(const TLogRegistryLock&) = delete;
+};
+
+// The calling thread holds the registry lock (so possibly some component's lock too): it must not
+// wait for a thread that may need either.
+bool LogRegistryHeldByThisThread();
+
+// Delivers the library lines this thread logged while it held CodecLock (CodecLock calls it when
+// it is left).
+void DeliverHeldLogLines();
+
 void RegisterLogReceiver(ILibraryLogReceiver* receiver);
 void UnregisterLogReceiver(ILibraryLogReceiver* receiver);
 

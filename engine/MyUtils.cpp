@@ -1,14 +1,9 @@
 #include "MyUtils.h"
 
-#include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <cstdarg>
-#include <cstdlib>
 #include <dlfcn.h>
+#include <filesystem>
 #include <sys/stat.h>
-#include <unistd.h>
-#include <vector>
 
 namespace velto {
 
@@ -29,49 +24,17 @@ std::string StringPrintf(const char* format, ...) {
     return text;
 }
 
-namespace {
-
-std::string UpperCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
-std::string CurrentDirectory() {
-    std::vector<char> buffer(4096);
-    while (!getcwd(buffer.data(), buffer.size())) {
-        if (errno != ERANGE)
-            return {};
-        buffer.resize(buffer.size() * 2);
-    }
-    return buffer.data();
-}
-
-} // namespace
-
 void* LoadLibraryFromFolder(const std::string& folder, const std::string& fileName) {
     if (folder.empty())
         return dlopen(fileName.c_str(), RTLD_NOW);
-
-    const std::string previousDirectory = CurrentDirectory();
-    if (chdir(folder.c_str()) != 0) {
-        // A missing folder still gets its load attempt so the caller sees the loader's own text.
-    }
-    const char* path = std::getenv("PATH");
-    const std::string pathValue = path ? path : "";
-    if (UpperCase(pathValue).find(UpperCase(folder)) == std::string::npos)
-        setenv("PATH", (folder + ":" + pathValue).c_str(), 1);
-
-    std::string fullName = folder;
-    if (fullName.back() != '/')
-        fullName += '/';
-    fullName += fileName;
-    void* handle = dlopen(fullName.c_str(), RTLD_NOW);
-
-    if (!previousDirectory.empty() && chdir(previousDirectory.c_str()) != 0) {
-        // Nothing sensible to do: the directory we came from has gone away.
-    }
-    return handle;
+    // By absolute path, touching neither the working folder nor PATH: both belong to the whole
+    // process, whose other threads may be using them.
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::absolute(folder, error);
+    if (error)
+        path = folder;
+    path /= fileName;
+    return dlopen(path.c_str(), RTLD_NOW);
 }
 
 void SplitAt(std::string& text, const std::string& delimiter, bool remove, std::string& head) {

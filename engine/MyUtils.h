@@ -9,10 +9,9 @@ namespace velto {
 // printf-style formatting into a std::string.
 std::string StringPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Loads fileName from folder (plain system search when folder is empty). While loading, the folder
-// is the current directory and is named in PATH, so that libraries find their own dependencies;
-// the current directory is restored afterwards. Returns the handle or nullptr (dlerror() tells
-// why).
+// Loads fileName from folder by its absolute path (plain system search when folder is empty); the
+// working folder and the environment stay as they are. Returns the handle or nullptr (dlerror()
+// tells why).
 void* LoadLibraryFromFolder(const std::string& folder, const std::string& fileName);
 
 // Cuts text at the first delimiter: head gets what precedes it; with remove, text keeps what

@@ -100,7 +100,11 @@ public:
     ~TFFmpeg() override { StopAndWait(); }
 
     std::int32_t Index = -1;
-    std::atomic<std::uint32_t> ThreadID{0}; // written when the run starts, read by log lines
+    // Id of the thread running the task, 0 when none. Informative only: library lines are
+    // credited to tasks by TaskOfThisThread, since ids are recycled.
+    std::atomic<std::uint32_t> ThreadID{0};
+    // Identity within the component for starts due later (an index may move, an address recur).
+    std::uint64_t Serial = 0;
     TInputOptions InputOptions;
     TOutputOptions OutputOptions;
     // At most one of the two handlers is set; without either, HookRanges limit the hooks.

@@ -86,7 +86,7 @@ TConvertOptionsModel::BuildOutputOptions(const std::vector<std::string>& takenPa
     placement.Overwrite = FOverwrite;
     placement.TakenPaths = takenPaths;
     return velto::BuildOutputOptions(FCatalogue.Profile(), FCatalogue.Selection(), FSourceFile,
-                                     placement);
+                                     placement, FSourcePicture);
 }
 
 bool IsOpticalMount(const std::string& fileSystemType, const std::string& device) {

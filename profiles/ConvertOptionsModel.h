@@ -26,6 +26,8 @@ public:
     // The file being added (the probe's file name); empty when docked in the preferences.
     void AttachSource(std::string sourceFile) { FSourceFile = std::move(sourceFile); }
     const std::string& SourceFile() const { return FSourceFile; }
+    // Its picture, which the kept proportions follow; none when docked or for sound only.
+    void AttachSourcePicture(const TSourcePicture& picture) { FSourcePicture = picture; }
 
     bool SameFolder() const { return FSameFolder; }
     // Same folder: the folder text becomes "Auto".
@@ -66,6 +68,7 @@ private:
     std::string FSettingsFile;
     TProfileCatalogue FCatalogue;
     std::string FSourceFile;
+    TSourcePicture FSourcePicture;
     bool FSameFolder = true;
     bool FOverwrite = false;
     std::string FFolderText = kAutoFolder;

@@ -23,6 +23,8 @@ TOutputProfile ReadProfile(const TIniFile& ini, int index) {
     profile.AudioBitrate = ini.ReadString(section, "AudioBitrate", "");
     profile.SampleBitrate = ini.ReadString(section, "SampleBitrate", "");
     profile.Channels = ini.ReadInteger(section, "Channels", 1);
+    profile.KeepAspect = ini.ReadInteger(section, "KeepAspect", 0);
+    profile.FrameFollowsSource = ini.ReadInteger(section, "FrameFollowsSource", 0);
     return profile;
 }
 
@@ -31,6 +33,7 @@ void ReadVideoDefaults(const TIniFile& factory, int index, TOutputProfile& profi
     profile.FrameSize = factory.ReadString(section, "FrameSize", "");
     profile.VideoBitrate = factory.ReadString(section, "VideoBitrate", "");
     profile.Framerate = factory.ReadString(section, "Framerate", "");
+    profile.KeepAspect = factory.ReadInteger(section, "KeepAspect", 0);
 }
 
 void ReadAudioDefaults(const TIniFile& factory, int index, TOutputProfile& profile) {
@@ -38,6 +41,21 @@ void ReadAudioDefaults(const TIniFile& factory, int index, TOutputProfile& profi
     profile.AudioBitrate = factory.ReadString(section, "AudioBitrate", "");
     profile.SampleBitrate = factory.ReadString(section, "SampleBitrate", "");
     profile.Channels = factory.ReadInteger(section, "Channels", 1);
+}
+
+void ReadTunedValues(const TIniFile& ini, int index, TOutputProfile& profile) {
+    const std::string section = ProfileSection(index);
+    for (auto [key, value] : {std::pair{"FrameSize", &profile.FrameSize},
+                              std::pair{"VideoBitrate", &profile.VideoBitrate},
+                              std::pair{"Framerate", &profile.Framerate},
+                              std::pair{"AudioBitrate", &profile.AudioBitrate},
+                              std::pair{"SampleBitrate", &profile.SampleBitrate}})
+        if (ini.ValueExists(section, key))
+            *value = ini.ReadString(section, key, "");
+    if (ini.ValueExists(section, "Channels"))
+        profile.Channels = ini.ReadInteger(section, "Channels", 1);
+    if (ini.ValueExists(section, "KeepAspect"))
+        profile.KeepAspect = ini.ReadInteger(section, "KeepAspect", 0);
 }
 
 bool WriteProfileValues(TIniFile& ini, int index, const TProfileSelection& selection) {
@@ -52,6 +70,7 @@ bool WriteProfileValues(TIniFile& ini, int index, const TProfileSelection& selec
     ok &= ini.WriteString(section, "SampleBitrate",
                           ListEntryText(vlSampleBitrate, selection.SampleBitrate));
     ok &= ini.WriteInteger(section, "Channels", selection.Channels);
+    ok &= ini.WriteInteger(section, "KeepAspect", selection.KeepAspect ? 1 : 0);
     return ok;
 }
 

@@ -22,6 +22,11 @@ struct TOutputProfile {
     std::string IsPSP;         // carried along; nothing depends on it
     std::int32_t Edit = 1;     // 0 locks the lists other than the video bit rate
     std::string FileType;      // extension with its dot or a tag like ".psp"; case-sensitive
+    // 1: the picture keeps its proportions ("KeepAspect", tunable, written back).
+    std::int32_t KeepAspect = 0;
+    // 1: the frame size is a bound the output frame takes the source's shape within; 0: the
+    // exact frame a device needs, padded when proportions are kept ("FrameFollowsSource").
+    std::int32_t FrameFollowsSource = 0;
 };
 
 // "VideoFormat%d"; index -1 names a section no catalogue has, so every key reads its default.
@@ -29,13 +34,19 @@ std::string ProfileSection(int index);
 
 // Every key of the section, missing keys at their defaults.
 TOutputProfile ReadProfile(const TIniFile& ini, int index);
-// From the factory file: frame size, video bit rate, frame rate (missing: empty).
+// From the factory file: frame size, video bit rate, frame rate (missing: empty), proportions
+// (missing: 0).
 void ReadVideoDefaults(const TIniFile& factory, int index, TOutputProfile& profile);
 // From the factory file: audio bit rate, sample rate (missing: empty), channels (missing: 1).
 void ReadAudioDefaults(const TIniFile& factory, int index, TOutputProfile& profile);
 
-// Writes the six values the user can tune, as the lists show them: entry texts (empty without a
-// selection) and the channel index. Title, codecs, file type, Edit and IsPSP are never written.
+// The values the user can tune (as WriteProfileValues writes them) that the section holds; keys
+// it lacks leave the profile's values as they are.
+void ReadTunedValues(const TIniFile& ini, int index, TOutputProfile& profile);
+
+// Writes the values the user can tune, as the lists show them: entry texts (empty without a
+// selection), the channel index and the proportions box. Title, codecs, file type, Edit, IsPSP
+// and FrameFollowsSource are never written.
 bool WriteProfileValues(TIniFile& ini, int index, const TProfileSelection& selection);
 
 } // namespace velto

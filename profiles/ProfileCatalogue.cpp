@@ -5,6 +5,35 @@
 #include <algorithm>
 
 namespace velto {
+namespace {
+
+// Titles an earlier release shipped with spelling slips; settings files copied from it keep them.
+const std::pair<const char*, const char*> kRenamedTitles[] = {
+    {"iPod MPEG-4 Video (320x240, 4:3) - High Quanlity",
+     "iPod MPEG-4 Video (320x240, 4:3) - High Quality"},
+    {"iPod MPEG-4 Video (320x180, 16:9) - High Quanlity",
+     "iPod MPEG-4 Video (320x180, 16:9) - High Quality"},
+    {"iPod MPEG-4 Video (320x240, 4:3) - Low Quanlity, Less File Size",
+     "iPod MPEG-4 Video (320x240, 4:3) - Low Quality, Less File Size"},
+    {"iPod MPEG-4 Video (320x180, 16:9) - Low Quanlity, Less File Size",
+     "iPod MPEG-4 Video (320x180, 16:9) - Low Quality, Less File Size"},
+    {"PSP MPEG-4 Video (368x208) - High Quanlity", "PSP MPEG-4 Video (368x208) - High Quality"},
+    {"Archor Video (*.avi)", "Archos Video (*.avi)"},
+};
+
+std::string CurrentTitle(const std::string& title) {
+    for (const auto& [old, current] : kRenamedTitles)
+        if (title == old)
+            return current;
+    return title;
+}
+
+int ProfileCount(const TIniFile& ini) {
+    return std::clamp(ini.ReadInteger(kOptionsSection, "FormatNum", 0), 0,
+                      TProfileCatalogue::kMaxProfiles);
+}
+
+} // namespace
 
 TProfileCatalogue::TProfileCatalogue(std::string settingsFile, std::string factoryFile)
     : FSettingsFile(std::move(settingsFile)), FFactoryFile(std::move(factoryFile)) {
@@ -13,18 +42,37 @@ TProfileCatalogue::TProfileCatalogue(std::string settingsFile, std::string facto
 
 void TProfileCatalogue::Load() {
     const TIniFile ini(FSettingsFile);
-    const int count = std::clamp(ini.ReadInteger(kOptionsSection, "FormatNum", 0), 0, kMaxProfiles);
+    const int count = ProfileCount(ini);
     const int outputFormat = ini.ReadInteger(kOptionsSection, "OutputFormat", 0);
     FTitles.clear();
     for (int i = 0; i < count; ++i)
-        FTitles.push_back(ini.ReadString(ProfileSection(i), "Title", ""));
+        FTitles.push_back(CurrentTitle(ini.ReadString(ProfileSection(i), "Title", "")));
+    FStoredCount = count;
+
+    // A settings file copied from an earlier release holds the shipped profiles of that time,
+    // in the same places: the profiles shipped since then follow from the factory file.
+    const TIniFile factory(FFactoryFile);
+    const int shipped = ProfileCount(factory);
+    bool earlierCopy = count > 0 && shipped > count;
+    for (int i = 0; earlierCopy && i < count; ++i)
+        earlierCopy = FTitles[i] == factory.ReadString(ProfileSection(i), "Title", "");
+    for (int i = count; earlierCopy && i < shipped; ++i)
+        FTitles.push_back(factory.ReadString(ProfileSection(i), "Title", ""));
     Select(outputFormat);
 }
 
 void TProfileCatalogue::Select(int index) {
     FSelected = index >= 0 && index < static_cast<int>(FTitles.size()) ? index : -1;
     // Nothing selected means every default, even if a stray "VideoFormat-1" section exists.
-    FProfile = FSelected < 0 ? TOutputProfile() : ReadProfile(TIniFile(FSettingsFile), FSelected);
+    if (FSelected < 0) {
+        FProfile = TOutputProfile();
+    } else if (FSelected < FStoredCount) {
+        FProfile = ReadProfile(TIniFile(FSettingsFile), FSelected);
+    } else {
+        // Known from the factory file only; values the user saved for it since then win.
+        FProfile = ReadProfile(TIniFile(FFactoryFile), FSelected);
+        ReadTunedValues(TIniFile(FSettingsFile), FSelected, FProfile);
+    }
     FSelection = SelectionFor(FProfile);
 }
 

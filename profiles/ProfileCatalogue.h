@@ -20,7 +20,8 @@ public:
     TProfileCatalogue(std::string settingsFile, std::string factoryFile);
 
     // Reads "FormatNum" titles (empty ones included) and selects "OutputFormat", which may leave
-    // nothing selected.
+    // nothing selected. Titles an earlier release misspelt show corrected; a settings file that
+    // is a copy of an earlier release's catalogue is followed by the profiles shipped since.
     void Load();
     // Selects an index (anything outside the list selects nothing, -1) and reads its profile
     // from the settings file; with nothing selected every value is its default.
@@ -50,6 +51,7 @@ private:
     std::string FSettingsFile;
     std::string FFactoryFile;
     std::vector<std::string> FTitles;
+    int FStoredCount = 0; // profiles the settings file lists; the rest come from the factory file
     int FSelected = -1;
     TOutputProfile FProfile;
     TProfileSelection FSelection;

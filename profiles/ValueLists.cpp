@@ -7,12 +7,14 @@
 namespace velto {
 namespace {
 
-constexpr std::array<const char*, 14> kFrameSizes = {
-    "80 x 60",   "128 x 96",  "160 x 120", "176 x 144", "240 x 176", "320 x 180", "320 x 240",
-    "352 x 288", "368 x 208", "640 x 360", "640 x 480", "720 x 480", "720 x 576", "Auto"};
-constexpr std::array<const char*, 15> kVideoBitrates = {"190",  "216",  "384",  "400",  "512",
-                                                        "768",  "1000", "1150", "1200", "1500",
-                                                        "2000", "2376", "3000", "4000", "8000"};
+// Profiles store entry texts, not indexes, so entries may be added anywhere; "Auto" stays last.
+constexpr std::array<const char*, 17> kFrameSizes = {
+    "80 x 60",   "128 x 96",  "160 x 120",  "176 x 144",   "240 x 176", "320 x 180",
+    "320 x 240", "352 x 288", "368 x 208",  "640 x 360",   "640 x 480", "720 x 480",
+    "720 x 576", "854 x 480", "1280 x 720", "1920 x 1080", "Auto"};
+constexpr std::array<const char*, 16> kVideoBitrates = {
+    "190",  "216",  "384",  "400",  "512",  "768",  "1000", "1150",
+    "1200", "1500", "2000", "2376", "3000", "4000", "6000", "8000"};
 // "29.976" is the list's own text, not a typing slip for 29.97 that could be corrected here.
 constexpr std::array<const char*, 8> kFramerates = {"12", "15",     "20", "23.976",
                                                     "25", "29.976", "30", "Auto"};
@@ -81,6 +83,7 @@ void SelectVideoValues(const TOutputProfile& profile, TProfileSelection& selecti
     selection.FrameSize = FindListEntry(vlFrameSize, profile.FrameSize);
     selection.VideoBitrate = FindListEntry(vlVideoBitrate, profile.VideoBitrate);
     selection.Framerate = FindListEntry(vlFramerate, profile.Framerate);
+    selection.KeepAspect = profile.KeepAspect != 0;
 }
 
 void SelectAudioValues(const TOutputProfile& profile, TProfileSelection& selection) {

@@ -38,13 +38,15 @@ struct TProfileSelection {
     int SampleBitrate = -1;
     int Channels = -1;
     bool Editable = true;
+    // The picture keeps its proportions instead of being stretched to the frame size.
+    bool KeepAspect = false;
 };
 
 // Selects the profile's values in the lists; a value not in its list leaves that list without a
 // selection, a channel index outside the list as well.
 TProfileSelection SelectionFor(const TOutputProfile& profile);
-// The video part (frame size, video bit rate, frame rate) or the audio part (audio bit rate,
-// sample rate, channels) only, as the two restore buttons do.
+// The video part (frame size, video bit rate, frame rate, proportions) or the audio part (audio bit
+// rate, sample rate, channels) only, as the two restore buttons do.
 void SelectVideoValues(const TOutputProfile& profile, TProfileSelection& selection);
 void SelectAudioValues(const TOutputProfile& profile, TProfileSelection& selection);
 

@@ -86,12 +86,14 @@ void TfrmConvertOptions::BuildLayout() {
     cbxFrameSize = ValueList(vlFrameSize);
     cbxVideoBitrate = ValueList(vlVideoBitrate);
     cbxFramerate = ValueList(vlFramerate);
+    chkKeepAspect = new QCheckBox(tr("保持画面比例(&K)"));
     btnRestoreVideo = new QPushButton(tr("恢复默认参数(&R)"));
     auto* videoGrid = new QGridLayout(grbWhat);
     AddRow(videoGrid, 0, tr("帧尺寸:"), cbxFrameSize);
     AddRow(videoGrid, 1, tr("比特率(&B):"), cbxVideoBitrate, QStringLiteral("kbps"));
     AddRow(videoGrid, 2, tr("帧率(&F):"), cbxFramerate, QStringLiteral("fps"));
-    videoGrid->addWidget(btnRestoreVideo, 3, 1, Qt::AlignRight);
+    videoGrid->addWidget(chkKeepAspect, 3, 0, 1, 3);
+    videoGrid->addWidget(btnRestoreVideo, 4, 1, Qt::AlignRight);
 
     GroupBox1 = new QGroupBox(tr("音频相关(&A)"));
     cbxAudioBitrate = ValueList(vlAudioBitrate);
@@ -150,6 +152,7 @@ void TfrmConvertOptions::BuildLayout() {
     for (QComboBox* box : {cbxFrameSize, cbxVideoBitrate, cbxFramerate, cbxAudioBitrate,
                            cbxSampleBitrate, cbxChannels})
         connect(box, &QComboBox::currentIndexChanged, this, &TfrmConvertOptions::ValueListChange);
+    connect(chkKeepAspect, &QCheckBox::toggled, this, &TfrmConvertOptions::ValueListChange);
     connect(btnRestoreVideo, &QPushButton::clicked, this,
             &TfrmConvertOptions::btnRestoreVideoClick);
     connect(btnRestoreAudio, &QPushButton::clicked, this,
@@ -173,6 +176,10 @@ void TfrmConvertOptions::ShowSelection() {
     for (const auto& [box, index] : lists) {
         const QSignalBlocker blocker(box);
         box->setCurrentIndex(index);
+    }
+    {
+        const QSignalBlocker blocker(chkKeepAspect);
+        chkKeepAspect->setChecked(selection.KeepAspect);
     }
     // The video bit rate list is never locked.
     for (QComboBox* box :
@@ -202,6 +209,7 @@ void TfrmConvertOptions::ValueListChange() {
     selection.AudioBitrate = cbxAudioBitrate->currentIndex();
     selection.SampleBitrate = cbxSampleBitrate->currentIndex();
     selection.Channels = cbxChannels->currentIndex();
+    selection.KeepAspect = chkKeepAspect->isChecked();
 }
 
 void TfrmConvertOptions::cbxVideoFormatChange(int index) {
@@ -262,6 +270,7 @@ void TfrmConvertOptions::done(int result) {
 void TfrmConvertOptions::AttachProbe(const TCustomAVProbe* probe) {
     FProbe = probe;
     FModel.AttachSource(probe ? probe->GetFileName() : std::string());
+    FModel.AttachSourcePicture(probe ? SourcePictureOf(*probe) : TSourcePicture());
 }
 
 void TfrmConvertOptions::ShowSourceFiles(const QStringList& files) {

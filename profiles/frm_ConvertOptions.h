@@ -71,6 +71,7 @@ public:
     QComboBox* cbxFrameSize;
     QComboBox* cbxVideoBitrate;
     QComboBox* cbxFramerate;
+    QCheckBox* chkKeepAspect;
     QPushButton* btnRestoreVideo;
     QGroupBox* GroupBox1;
     QComboBox* cbxAudioBitrate;

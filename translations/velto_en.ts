@@ -235,6 +235,10 @@ Output: %2</translation>
         <translation>&amp;Bit rate:</translation>
     </message>
     <message>
+        <source>保持画面比例(&amp;K)</source>
+        <translation>&amp;Keep the picture's proportions</translation>
+    </message>
+    <message>
         <source>帧率(&amp;F):</source>
         <translation>&amp;Frame rate:</translation>
     </message>

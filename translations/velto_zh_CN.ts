@@ -235,6 +235,10 @@
         <translation>比特率(&amp;B):</translation>
     </message>
     <message>
+        <source>保持画面比例(&amp;K)</source>
+        <translation>保持画面比例(&amp;K)</translation>
+    </message>
+    <message>
         <source>帧率(&amp;F):</source>
         <translation>帧率(&amp;F):</translation>
     </message>

@@ -1,11 +1,29 @@
 // The process-wide lock around stream probing and every codec open and close: the libraries do not
 // allow those calls to run concurrently from several tasks.
+//
+// Lock order of the engine: the log registry's lock, then an engine component's lock, then this
+// one. The libraries log while this lock is held (an encoder announcing itself at open); such
+// lines are kept on the logging thread and delivered once it leaves this lock, so that a thread
+// holding it never waits for the registry, which an event handler opening a file may hold while
+// it waits for this lock.
 #pragma once
 
 #include <mutex>
 
 namespace velto {
 
-std::recursive_mutex& CodecLock();
+class TCodecLock {
+public:
+    void lock();
+    void unlock();
+    bool try_lock();
+    // The calling thread holds the lock.
+    static bool HeldByThisThread();
+
+private:
+    std::recursive_mutex mutex_;
+};
+
+TCodecLock& CodecLock();
 
 } // namespace velto

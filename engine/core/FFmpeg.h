@@ -292,8 +292,8 @@ public:
     // Asks the loop to end at its next test and wakes a paused worker. Any thread.
     void Stop();
     // Stop for a running task; a task that never ran reports its termination from a thread of
-    // its own. Any thread.
-    void StopOrFinish();
+    // its own. Any thread. True when that report was set off here.
+    bool StopOrFinish();
     // Cooperative pause of a worker: it parks at the top of the next loop iteration or between
     // duplicated pictures, holding no lock. A run on the caller's thread is not paused.
     void Pause();
@@ -324,8 +324,16 @@ public:
     // The thread bodies (FFmpegThread.cpp).
     void RunWrapper();
     void ReportTermination();
+    // A thread uses the task (a worker, a reporter, or a caller running it in place) and the
+    // task must not be freed until it calls ThreadEnded.
+    void ThreadStarted() { activeThreads_.fetch_add(1); }
     // A thread of this task has stopped using it.
     void ThreadEnded() { activeThreads_.fetch_sub(1); }
+    // Some thread still uses the task: freeing it now would have to wait.
+    bool ThreadsActive() const { return activeThreads_.load() > 0; }
+    // The task whose run or termination report the calling thread is executing, or null. Library
+    // log lines are credited to it: thread ids are recycled, a run's thread is not.
+    static TCustomFFmpeg* TaskOfThisThread();
 
 private:
     void RecordFailure(const std::string& message);

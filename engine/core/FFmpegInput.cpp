@@ -121,7 +121,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
 
     int probed;
     {
-        std::lock_guard<std::recursive_mutex> lock(CodecLock());
+        std::lock_guard lock(CodecLock());
         probed = AVFormatHlpr::avformat_find_stream_info(context.get(), nullptr);
     }
     if (probed < 0 && Settings.Verbosity >= 0) {

@@ -105,10 +105,14 @@ void TCustomFFmpeg::NewVideoStream(AVFormatContext* output) {
 namespace {
 
 // x264 refuses the generic rate-control values of a context made for no codec ("broken ffmpeg
-// default settings detected"), so an H.264 job would fail at its first picture. It starts from
-// its own values instead; options the user set are applied on top as for any encoder.
+// default settings detected"), so an H.264 job would fail at its first picture; x265 and libvpx
+// take them, but a key picture every 12 and a quantiser capped at 31 of VP9's 63 cost quality
+// and overshoot the rate. They start from their own values instead; options the user set are
+// applied on top as for any encoder.
 void UseEncoderRateDefaults(AVCodecContext* codec, const AVCodec* encoder) {
-    if (!encoder || std::strcmp(encoder->name, "libx264") != 0)
+    if (!encoder ||
+        (std::strcmp(encoder->name, "libx264") != 0 && std::strcmp(encoder->name, "libx265") != 0 &&
+         std::strcmp(encoder->name, "libvpx-vp9") != 0))
         return;
     AVCodecContext* own = AVCodecHlpr::avcodec_alloc_context3(encoder);
     if (!own)

@@ -8,7 +8,7 @@ namespace velto {
 void TCustomFFmpeg::ReleaseFiles() {
     {
         // A codec context that a run left open is closed by its free; that close needs the lock.
-        std::lock_guard<std::recursive_mutex> lock(CodecLock());
+        std::lock_guard lock(CodecLock());
         for (TOutputFile& output : OutputFiles)
             output.Streams.clear();
         for (TInputFile& input : InputFiles)

@@ -25,7 +25,27 @@ std::vector<std::string> WrittenFiles(const std::vector<TOutputFile>& outputs) {
     return names;
 }
 
+// The task whose run or report this thread executes; set for exactly that span.
+thread_local TCustomFFmpeg* taskOfThisThread = nullptr;
+
+class TTaskThreadScope {
+public:
+    explicit TTaskThreadScope(TCustomFFmpeg* task) : previous_(taskOfThisThread) {
+        taskOfThisThread = task;
+    }
+    ~TTaskThreadScope() { taskOfThisThread = previous_; }
+    TTaskThreadScope(const TTaskThreadScope&) = delete;
+    TTaskThreadScope& operator=(const TTaskThreadScope&) = delete;
+
+private:
+    TCustomFFmpeg* const previous_;
+};
+
 } // namespace
+
+TCustomFFmpeg* TCustomFFmpeg::TaskOfThisThread() {
+    return taskOfThisThread;
+}
 
 TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
     const char* missing = nullptr;
@@ -49,14 +69,20 @@ TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
             pauseRequested_ = false;
         }
     }
+    // The caller's thread uses the task until its report is through: a handler that frees the
+    // task meanwhile must leave that to later.
     if (missing) {
+        ThreadStarted();
         ReleaseFilesAndOptions();
         RecordFailure(missing);
         ReportTermination();
+        ThreadEnded();
         return nullptr;
     }
     if (!threaded) {
+        ThreadStarted();
         RunWrapper();
+        ThreadEnded();
         return nullptr;
     }
     auto* thread = new TFFmpegThread(this, priority);
@@ -67,6 +93,7 @@ TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
 }
 
 void TCustomFFmpeg::RunWrapper() {
+    const TTaskThreadScope scope(this);
     Finished = false;
     IncompleteReason.clear();
     try {
@@ -96,6 +123,7 @@ void TCustomFFmpeg::RecordFailure(const std::string& message) {
 }
 
 void TCustomFFmpeg::ReportTermination() {
+    const TTaskThreadScope scope(this);
     {
         std::lock_guard guard(runLock_);
         running_ = false;
@@ -126,7 +154,7 @@ void TCustomFFmpeg::Stop() {
         worker_->Resume();
 }
 
-void TCustomFFmpeg::StopOrFinish() {
+bool TCustomFFmpeg::StopOrFinish() {
     bool stop = false;
     TDoTerminateThread* reporter = nullptr;
     {
@@ -143,6 +171,7 @@ void TCustomFFmpeg::StopOrFinish() {
         Stop();
     if (reporter)
         reporter->Resume();
+    return reporter != nullptr;
 }
 
 void TCustomFFmpeg::Pause() {

@@ -126,6 +126,30 @@ void TCustomFFmpeg::LogStreamMapping() {
     }
 }
 
+namespace {
+
+// Options of the encoder's own class ("preset", "cpu-used") reach it only as it opens: before
+// that the context has no private part to set them on.
+AVDictionary* EncoderOwnOptions(const AVCodec* codec,
+                                const std::vector<std::pair<std::string, std::string>>& options) {
+    AVDictionary* own = nullptr;
+    const int kind = codec->type == AVMEDIA_TYPE_VIDEO   ? AV_OPT_FLAG_VIDEO_PARAM
+                     : codec->type == AVMEDIA_TYPE_AUDIO ? AV_OPT_FLAG_AUDIO_PARAM
+                                                         : AV_OPT_FLAG_SUBTITLE_PARAM;
+    for (const auto& [name, value] : options) {
+        if (!codec->priv_class)
+            break;
+        const AVOption* option =
+            AVUtilHlpr::av_opt_find(const_cast<AVClass**>(&codec->priv_class), name.c_str(),
+                                    nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ);
+        if (option && (option->flags & AV_OPT_FLAG_ENCODING_PARAM) && (option->flags & kind))
+            AVUtilHlpr::av_dict_set(&own, name.c_str(), value.c_str(), 0);
+    }
+    return own;
+}
+
+} // namespace
+
 void TCustomFFmpeg::OpenCodecs() {
     for (TOutputStreamState& ost : Run.OutputStreams) {
         if (!ost.EncodingNeeded)
@@ -138,8 +162,11 @@ void TCustomFFmpeg::OpenCodecs() {
                                                ost.FileIndex, ost.Index));
         SetCodecThreads(ost.Encoder);
         {
-            std::lock_guard<std::recursive_mutex> lock(CodecLock());
-            if (AVCodecHlpr::avcodec_open2(ost.Encoder, codec, nullptr) < 0)
+            std::lock_guard lock(CodecLock());
+            AVDictionary* own = EncoderOwnOptions(codec, Settings.PrivateOptions);
+            const int opened = AVCodecHlpr::avcodec_open2(ost.Encoder, codec, &own);
+            AVUtilHlpr::av_dict_free(&own);
+            if (opened < 0)
                 throw FFMpegException(
                     StringPrintf("Error while opening codec for output stream #%d.%d - maybe "
                                  "incorrect parameters such as bit_rate, rate, width or height",
@@ -163,7 +190,7 @@ void TCustomFFmpeg::OpenCodecs() {
                              ist.FileIndex, ist.StreamIndex));
         ist.Decoder->pkt_timebase = ist.Stream->time_base;
         SetCodecThreads(ist.Decoder);
-        std::lock_guard<std::recursive_mutex> lock(CodecLock());
+        std::lock_guard lock(CodecLock());
         if (AVCodecHlpr::avcodec_open2(ist.Decoder, codec, nullptr) < 0)
             throw FFMpegException(StringPrintf("Error while opening codec for input stream #%d.%d",
                                                ist.FileIndex, ist.StreamIndex));
@@ -233,13 +260,13 @@ void TCustomFFmpeg::WriteHeaders() {
 
 void TCustomFFmpeg::CloseEncoder(AVCodecContext* encoder) {
     AVUtilHlpr::av_freep(&encoder->stats_in);
-    std::lock_guard<std::recursive_mutex> lock(CodecLock());
+    std::lock_guard lock(CodecLock());
     AVCodecHlpr::avcodec_close(encoder);
     Remove(OpenEncoders, encoder);
 }
 
 void TCustomFFmpeg::CloseDecoder(AVCodecContext* decoder) {
-    std::lock_guard<std::recursive_mutex> lock(CodecLock());
+    std::lock_guard lock(CodecLock());
     AVCodecHlpr::avcodec_close(decoder);
     Remove(OpenDecoders, decoder);
 }

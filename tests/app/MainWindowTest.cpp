@@ -367,6 +367,13 @@ TEST(SourceFilesTest, FoldersGiveTheirMediaFilesOnceAndMissingPathsAreNamed) {
     EXPECT_EQ(files,
               QStringList({a + "/b/y.avi", a + "/x.MP4", QString::fromStdString(root + "/z.bin")}));
     EXPECT_EQ(missing, QStringList({QString::fromStdString(root + "/none.avi")}));
+    // The Add dialog starts where files were last chosen, while that folder exists.
+    const QString settings = QString::fromStdString(root + "/settings.ini");
+    EXPECT_EQ(RecentSourceFolder(settings), "");
+    RememberSourceFolder(settings, {a + "/b/y.avi", a + "/x.MP4"});
+    EXPECT_EQ(RecentSourceFolder(settings), a + "/b");
+    fs::remove_all(root + "/a/b");
+    EXPECT_EQ(RecentSourceFolder(settings), "");
     const QStringList patterns = MediaFilePatterns();
     EXPECT_TRUE(patterns.contains("*.3gp"));
     EXPECT_TRUE(patterns.contains("*.rmvb"));

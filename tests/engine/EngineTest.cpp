@@ -7,6 +7,7 @@
 #include "TestLibraries.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <gtest/gtest.h>
@@ -210,6 +211,105 @@ TEST_F(EngineTest, EmptyBatchRaisesNothingAndLibraryLinesJoin) {
     EngineLog(1, "def\n");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], std::make_pair(-1, std::string("abcdef")));
+}
+
+// Handlers of the end events take the list apart, as programs do on the final event: nothing
+// hangs, the remaining tasks report under their new indices and the batch ends once.
+TEST_F(EngineTest, HandlersMayRemoveOrClearAndTheBatchStillEndsOnce) {
+    struct Case {
+        const char* name;
+        int count; // 0: on this thread, no dispatcher
+        bool clear;
+        std::vector<int> indices; // -2: any task index
+    } cases[] = {
+        {"remove own task, one at a time", 1, false, {0, 0, 1, -1}},
+        {"remove own task, in place", 0, false, {0, 0, 1, -1}},
+        {"clear, one at a time", 1, true, {0, -1}},
+        {"clear, in place", 0, true, {0, -1}},
+        {"clear, two at a time", 2, true, {-2, -1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        engine.ClearTasks();
+        ended.clear();
+        AddTasks(3);
+        bool acted = false;
+        engine.OnTerminate = [&](int index, bool finished, bool exception, const std::string&,
+                                 TJobResult) {
+            if (index >= 0 && !acted) {
+                acted = true;
+                if (c.clear)
+                    engine.ClearTasks();
+                else
+                    engine.RemoveTask(index);
+            }
+            std::lock_guard guard(lock);
+            ended.push_back({index, finished, exception, {}, jrFinished, CurrentThreadId(), false});
+            changed.notify_all();
+        };
+        engine.StartTasks(c.count);
+        ASSERT_TRUE(WaitForBatchEnd());
+        std::this_thread::sleep_for(100ms); // time for a wrong second final event
+        std::vector<int> indices = Indices();
+        ASSERT_EQ(indices.size(), c.indices.size());
+        for (size_t i = 0; i < indices.size(); ++i) {
+            if (c.indices[i] != -2) {
+                EXPECT_EQ(indices[i], c.indices[i]) << i;
+            }
+        }
+    }
+}
+
+TEST_F(EngineTest, RemovingTheRunningTaskKeepsTheFinalEvent) {
+    AddTasks(3, 2.0, true);
+    engine.OnCustomHook = [&](int, TBitmap&, int, std::int64_t, bool& update, bool&) {
+        update = false;
+        engine.PauseTasks();
+    };
+    engine.StartTasks(1);
+    TFFmpeg* first = engine.Tasks(0);
+    for (int i = 0; i < 24000 && !first->Parked(); ++i)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_TRUE(first->Parked());
+    engine.OnCustomHook = nullptr;
+    engine.RemoveTask(0); // waits for the stopped worker
+    ASSERT_TRUE(WaitForBatchEnd());
+    // The removed task reports under no index; the others under their new ones.
+    EXPECT_EQ(Indices(), (std::vector<int>{0, 1, -1}));
+}
+
+// A batch on this thread without a dispatcher runs outside the component's lock, so that another
+// thread's library lines (registry lock, then the component's) get through while it runs; lines
+// are credited to the task running on the logging thread, and to none once its run is over.
+TEST_F(EngineTest, InPlaceBatchWithoutDispatcherLetsOtherThreadsLog) {
+    AddTasks(2, 1.0);
+    std::vector<std::pair<int, std::string>> lines;
+    engine.OnLog = [&](int index, TLogLevel, const std::string& text) {
+        std::lock_guard guard(lock);
+        lines.emplace_back(index, text);
+    };
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        while (!done)
+            EngineLog(1, "from another thread\n");
+    });
+    engine.StartTasks(0);
+    done = true;
+    other.join();
+    ASSERT_EQ(Indices(), (std::vector<int>{0, 1, -1}));
+    EngineLog(1, "after the batch\n");
+    std::lock_guard guard(lock);
+    bool otherSeen = false;
+    for (const auto& [index, text] : lines) {
+        if (text == "from another thread") {
+            otherSeen = true;
+            EXPECT_EQ(index, -1);
+        }
+    }
+    EXPECT_TRUE(otherSeen);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), std::make_pair(-1, std::string("after the batch")))
+        << "a line of this thread was credited to a task that ran on it earlier";
 }
 
 } // namespace

@@ -1,9 +1,12 @@
 #include "LogBridge.h"
 #include "AVCodecHlpr.h"
 #include "AVUtilHlpr.h"
+#include "CodecLock.h"
 #include "LogCapture.h"
 #include "TestLibraries.h"
 
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -80,6 +83,43 @@ TEST(LogBridge, OverlongTextIsCutToTheLineBuffer) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].text, std::string(2046, 'x'));
     EXPECT_EQ(lines[1].text, "next") << "an overlong line must not swallow the next one";
+}
+
+// A thread inside the codec lock that logs must not wait for the registry: an event handler may
+// hold the registry while it waits for the codec lock (to open a file).
+TEST(LogBridge, LinesLoggedUnderTheCodecLockWaitUntilItIsLeft) {
+    test::LoadTestLibraries();
+    test::LogCapture log(1);
+    std::atomic<int> step{0};
+    std::thread opener([&] {
+        std::lock_guard codec(CodecLock());
+        AVUtilHlpr::av_log(nullptr, AV_LOG_INFO, "opening ");
+        AVUtilHlpr::av_log(nullptr, AV_LOG_INFO, "codec\n");
+        step = 1;
+        while (step.load() != 2)
+            std::this_thread::yield();
+    });
+    while (step.load() != 1)
+        std::this_thread::yield();
+    EXPECT_TRUE(log.Lines().empty()) << "delivered while the codec lock was held";
+    bool gotCodecLock = false;
+    {
+        // As a handler does: registry held, then the codec lock wanted.
+        const TLogRegistryLock registry;
+        step = 2;
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!(gotCodecLock = CodecLock().try_lock()) &&
+               std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::yield();
+        if (gotCodecLock)
+            CodecLock().unlock();
+    }
+    ASSERT_TRUE(gotCodecLock) << "the logging thread kept the codec lock";
+    opener.join();
+    const auto lines = log.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, "opening codec");
+    EXPECT_NE(lines[0].threadId, CurrentThreadId());
 }
 
 } // namespace

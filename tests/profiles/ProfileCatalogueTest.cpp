@@ -147,7 +147,7 @@ TEST(ProfileCatalogueTest, SaveWritesOnlyTheTunableValuesAndTheChoice) {
     catalogue.Load();
     catalogue.Select(1);
     TProfileSelection& s = catalogue.Selection();
-    s = {13, 14, 5, 13, 5, 1, false};
+    s = {16, 15, 5, 13, 5, 1, false, true};
     ASSERT_TRUE(catalogue.Save({0, false, true, "/out/"})) << catalogue.LastError();
 
     TProfileCatalogue reloaded(files.settings, files.factory);
@@ -160,6 +160,7 @@ TEST(ProfileCatalogueTest, SaveWritesOnlyTheTunableValuesAndTheChoice) {
     EXPECT_EQ(p.AudioBitrate, "320");
     EXPECT_EQ(p.SampleBitrate, "48000");
     EXPECT_EQ(p.Channels, 1);
+    EXPECT_EQ(p.KeepAspect, 1);
     EXPECT_EQ(p.VideoFormat, "DivX"); // never written
     EXPECT_EQ(p.Edit, 0);
     EXPECT_FALSE(TSettingsStore(files.settings).ReadOutputChoice().ConvertToSamePath);
@@ -177,6 +178,52 @@ TEST(ProfileCatalogueTest, SaveWritesOnlyTheTunableValuesAndTheChoice) {
     const TIniFile ini(files.settings);
     EXPECT_FALSE(ini.SectionExists("VideoFormat-1"));
     EXPECT_EQ(ini.ReadInteger("Options", "OutputFormat", 0), -1);
+}
+
+// A settings file copied at the first start of an earlier release: its titles show as that
+// release's factory file now spells them, and the profiles shipped since follow its own.
+TEST(ProfileCatalogueTest, CopyOfAnEarlierCatalogueGainsLaterProfilesAndCorrectedTitles) {
+    const std::string old = "[Options]\nFormatNum=2\nOutputFormat=0\n" +
+                            Section(0, "Title=Archor Video (*.avi)\nVideoFormat=xvid\n"
+                                       "FileType=.avi\nFrameSize=640 x 480") +
+                            Section(1, "Title=B\nFileType=.mp4");
+    const std::string factory =
+        "[Options]\nFormatNum=3\n" +
+        Section(0, "Title=Archos Video (*.avi)\nVideoFormat=xvid\nFileType=.avi\n"
+                   "FrameSize=320 x 240") +
+        Section(1, "Title=B\nFileType=.mp4") +
+        Section(2, "Title=Phone\nVideoFormat=h264\nAudioFormat=aac\nFileType=.mp4\n"
+                   "FrameSize=1280 x 720\nVideoBitrate=3000\nKeepAspect=1\n"
+                   "FrameFollowsSource=1");
+    const auto files = MakeFiles(old, factory);
+    TProfileCatalogue catalogue(files.settings, files.factory);
+    catalogue.Load();
+    EXPECT_EQ(catalogue.Titles(), (std::vector<std::string>{"Archos Video (*.avi)", "B", "Phone"}));
+    // Restoring still finds the profile stored under its old title.
+    EXPECT_EQ(catalogue.Profile().FrameSize, "640 x 480");
+    catalogue.RestoreVideoDefaults();
+    EXPECT_EQ(catalogue.Profile().FrameSize, "320 x 240");
+
+    catalogue.Select(2);
+    EXPECT_EQ(catalogue.Profile().VideoFormat, "h264");
+    EXPECT_EQ(catalogue.Profile().FrameFollowsSource, 1);
+    EXPECT_TRUE(catalogue.Selection().KeepAspect);
+    catalogue.Selection().FrameSize = FindListEntry(vlFrameSize, "854 x 480");
+    catalogue.Selection().KeepAspect = false;
+    ASSERT_TRUE(catalogue.Save({})) << catalogue.LastError();
+    TProfileCatalogue reloaded(files.settings, files.factory);
+    reloaded.Load();
+    EXPECT_EQ(reloaded.SelectedIndex(), 2);
+    EXPECT_EQ(reloaded.Profile().FrameSize, "854 x 480");
+    EXPECT_EQ(reloaded.Profile().VideoBitrate, "3000");
+    EXPECT_EQ(reloaded.Profile().VideoFormat, "h264");
+    EXPECT_FALSE(reloaded.Selection().KeepAspect);
+
+    // A catalogue of the user's own is not an earlier copy: nothing is added to it.
+    const auto own = MakeFiles("[Options]\nFormatNum=1\n" + Section(0, "Title=Mine"), factory);
+    TProfileCatalogue mine(own.settings, own.factory);
+    mine.Load();
+    EXPECT_EQ(mine.Titles(), std::vector<std::string>{"Mine"});
 }
 
 } // namespace

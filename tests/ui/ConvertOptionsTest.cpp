@@ -52,6 +52,21 @@ TEST_F(ConvertOptionsTest, SelectingAProfileSetsTheListsAndTheirLock) {
     }
 }
 
+// The proportions box shows the profile's choice and the user's tick reaches the saved profile.
+TEST_F(ConvertOptionsTest, KeepProportionsFollowsTheProfileAndIsSaved) {
+    TfrmConvertOptions dialog(Services, SettingsFile, FactoryFile);
+    EXPECT_FALSE(dialog.chkKeepAspect->isChecked());
+    dialog.cbxVideoFormat->setCurrentIndex(2);
+    EXPECT_TRUE(dialog.chkKeepAspect->isChecked());
+    dialog.cbxVideoFormat->setCurrentIndex(1);
+    // Locked profiles still let the user choose it.
+    EXPECT_TRUE(dialog.chkKeepAspect->isEnabled());
+    dialog.chkKeepAspect->click();
+    EXPECT_TRUE(dialog.Model().Catalogue().Selection().KeepAspect);
+    ASSERT_TRUE(dialog.SaveSettings()) << dialog.LastError();
+    EXPECT_NE(ReadText(SettingsFile).find("Channels=0\nKeepAspect=1\n"), std::string::npos);
+}
+
 TEST_F(ConvertOptionsTest, RestoreButtonsTakeFactoryValuesAndWriteNothing) {
     TfrmConvertOptions dialog(Services, SettingsFile, FactoryFile);
     dialog.cbxFrameSize->setCurrentText("80 x 60");

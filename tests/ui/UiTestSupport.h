@@ -102,6 +102,7 @@ Framerate=25
 AudioBitrate=128
 SampleBitrate=44100
 Channels=1
+KeepAspect=1
 )";
 
 inline constexpr const char* kFactoryText = R"([VideoFormat0]
