@@ -1,5 +1,6 @@
 #include "JobController.h"
 
+#include "ConcurrencyPolicy.h"
 #include "SettingsStore.h"
 #include "SourceFiles.h"
 
@@ -301,13 +302,24 @@ void TJobController::Start() {
         return;
     engine_.SetLogLevel(llInfo);
     engine_.ThreadPriority = tpNormal;
+    // The engine removes what a stopped or short run wrote unless the user keeps such outputs;
+    // deleting here instead could hit a file the run never replaced.
+    const bool keep =
+        !TSettingsStore(paths_.Settings()).ReadJobEndOptions(true).DelFileWhenCanceled;
+    for (int i = 0; i < engine_.TaskCount(); ++i)
+        engine_.Tasks(i)->KeepUnfinishedOutput = keep;
     model_.UpdateAll([](TJobNodeData& row) { row.InRun = row.Task >= 0; });
     running_ = true;
     runClock_.start();
     pausedMs_ = 0;
     pauseClock_.invalidate();
     SetState(4);
-    engine_.StartTasks(1);
+    // Several jobs at once as the preference says; read at every start, as the dialog may have
+    // changed it since.
+    const int cores = MachineCores();
+    const int preference = SimultaneousJobsPreference(
+        TSettingsStore(paths_.Settings()).ReadOption(kSimultaneousJobsKey, "0"), cores);
+    engine_.StartTasks(SimultaneousJobs(preference, engine_.TaskCount(), cores));
 }
 
 void TJobController::Stop() {
@@ -487,8 +499,6 @@ void TJobController::JobEnded(const TEnded& ended) {
         services_.Shell->Open(output.absolutePath(), IShell::TShow::NoActivate);
         emit RaiseRequested();
     }
-    if (!finished && options.DelFileWhenCanceled && output.isFile() && !samePath)
-        QFile::remove(ended.Output);
     if (ended.Result == jrIncomplete)
         LogMessage(QStringLiteral("***Conversion incomplete: ") + ended.Message);
     if (ended.Result == jrFailed && services_.Messages && !quitting_)

@@ -175,7 +175,7 @@ void TfrmMain::CreateActions() {
             return controller_->Play(row);
     });
     connect(actPreview, &QAction::toggled, this, [this](bool on) {
-        engine_.Preview = on;
+        engine_.SetTasksPreview(on);
         TSettingsStore(paths_.Settings()).SaveOption("Preview", on ? "1" : "0");
     });
     connect(actOptions, &QAction::triggered, this, &TfrmMain::actOptionsExecute);

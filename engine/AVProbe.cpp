@@ -115,6 +115,10 @@ bool TCustomAVProbe::LoadFile(const std::string& fileName, const std::string& fo
             return false;
         }
     }
+    if (std::string refusal = NotARegularFileText(fileName); !refusal.empty()) {
+        LastError = std::move(refusal);
+        return false;
+    }
     // On failure the library frees the pre-allocated context and clears the pointer.
     AVFormatContext* context = AVFormatHlpr::avformat_alloc_context();
     const int opened =

@@ -57,6 +57,9 @@ struct TVideoStreamInfo {
 
 // The open-error message for a file, chosen by the library's error code.
 std::string OpenErrorText(const std::string& fileName, int code);
+// The refusal for a name that exists but is no regular file (a pipe, device or folder), or
+// empty. Opening a pipe waits for a writer and a device never ends, so neither is opened.
+std::string NotARegularFileText(const std::string& fileName);
 
 class TCustomAVProbe {
 public:

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 
 namespace velto {
 
@@ -35,6 +36,15 @@ int ThreadsPerTask(int requested, int tasksAtOnce, int cores) {
 
 int ValidSimultaneousJobsPreference(int stored, int cores) {
     return stored >= 1 && stored <= std::max(1, cores) ? stored : kAutomaticCount;
+}
+
+int SimultaneousJobsPreference(const std::string& stored, int cores) {
+    int value = kAutomaticCount;
+    const char* end = stored.data() + stored.size();
+    const auto [stop, error] = std::from_chars(stored.data(), end, value);
+    if (error != std::errc() || stop != end)
+        return kAutomaticCount;
+    return ValidSimultaneousJobsPreference(value, cores);
 }
 
 } // namespace velto

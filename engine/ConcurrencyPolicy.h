@@ -3,7 +3,12 @@
 // size their work the same way. Plain functions of their arguments; any thread.
 #pragma once
 
+#include <string>
+
 namespace velto {
+
+// Key of the "simultaneous conversions" preference in the settings file's Options section.
+inline constexpr const char* kSimultaneousJobsKey = "SimultaneousJobs";
 
 // A job or thread count of 0 means "decide from the machine".
 inline constexpr int kAutomaticCount = 0;
@@ -24,5 +29,7 @@ int ThreadsPerTask(int requested, int tasksAtOnce, int cores);
 // A stored "simultaneous conversions" preference made valid: 0 (automatic) or 1..cores; anything
 // else reads as automatic.
 int ValidSimultaneousJobsPreference(int stored, int cores);
+// The same from the stored text; text that is not a whole number reads as automatic.
+int SimultaneousJobsPreference(const std::string& stored, int cores);
 
 } // namespace velto

@@ -458,6 +458,13 @@ void TCustomFFmpegEngine::StopTasks() {
     CheckBatchEnd();
 }
 
+void TCustomFFmpegEngine::SetTasksPreview(bool on) {
+    TEngineLock guard(*this);
+    Preview = on;
+    for (int i = 0; i < tasks_.Count(); ++i)
+        tasks_.Items(i)->SetPreview(on);
+}
+
 void TCustomFFmpegEngine::PauseTasks() {
     TEngineLock guard(*this);
     for (int i = 0; i < tasks_.Count(); ++i)

@@ -101,6 +101,9 @@ public:
     // batch runs adds the list's unstarted tasks to it.
     void StartTasks(int count);
     void StopTasks();
+    // Turns the preview of every listed task on or off; tasks added later take Preview. Never
+    // waits for a task showing a frame.
+    void SetTasksPreview(bool on);
     void PauseTasks();
     void ResumeTasks();
 

@@ -3,6 +3,8 @@
 #include "AVUtilHlpr.h"
 #include "MyUtils.h"
 
+#include <sys/stat.h>
+
 extern "C" {
 #include <libavformat/avformat.h>
 }
@@ -28,6 +30,13 @@ std::string OpenErrorText(const std::string& fileName, int code) {
     else if (code == AVERROR(ENOENT))
         pattern = "%s: no such file or directory";
     return StringPrintf(pattern, fileName.c_str());
+}
+
+std::string NotARegularFileText(const std::string& fileName) {
+    struct stat info {};
+    if (::stat(fileName.c_str(), &info) != 0 || S_ISREG(info.st_mode))
+        return {};
+    return StringPrintf("%s: not a regular file (a pipe, device or folder)", fileName.c_str());
 }
 
 } // namespace velto

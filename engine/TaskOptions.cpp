@@ -86,8 +86,18 @@ void ApplyOutputRecord(TFFmpeg& task, const std::string& fileName, TOutputOption
                        const TCustomHookHandler& customHook, const TBeforeHookHandler& beforeHook) {
     if (record.FileName.empty())
         record.FileName = fileName;
+    if (record.NeedsVideoAndAudio) {
+        bool video = false, audio = false, subtitle = false;
+        task.CheckInputStreamKinds(video, audio, subtitle);
+        if (!video || !audio)
+            throw FFMpegException(
+                StringPrintf("This output profile needs a source with both video and audio; "
+                             "'%s' has no %s stream",
+                             task.InputOptions.FileName.c_str(), video ? "audio" : "video"));
+    }
     task.OutputOptions = record;
     const TOutputOptions& r = record;
+    task.KeepUnfinishedOutput = r.KeepUnfinished;
     // The free text first, so that every typed field that is given wins over it.
     task.ApplyOptionText(r.ExtOptions);
 

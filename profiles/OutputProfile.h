@@ -19,7 +19,7 @@ struct TOutputProfile {
     std::string AudioBitrate;  // kbit/s
     std::string SampleBitrate; // Hz, despite the key's name
     std::int32_t Channels = 1; // index in the channel list: 0 mono, 1 stereo
-    std::string IsPSP;         // carried along; nothing depends on it
+    std::string IsPSP;         // "1": the output needs video and audio, H.264 kept PSP-playable
     std::int32_t Edit = 1;     // 0 locks the lists other than the video bit rate
     std::string FileType;      // extension with its dot or a tag like ".psp"; case-sensitive
     // 1: the picture keeps its proportions ("KeepAspect", tunable, written back).

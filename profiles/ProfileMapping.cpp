@@ -298,6 +298,12 @@ TOutputOptions MapProfile(const TOutputProfile& profile, const TProfileSelection
         o.MinRate = o.MaxRate = o.VideoBitRate;
         o.BufSize = o.VideoBitRate;
     }
+    if (profile.IsPSP == "1") {
+        o.NeedsVideoAndAudio = true;
+        // The PSP plays H.264 up to Main profile, level 3.0: no 8x8 transform, flat matrices.
+        if (o.VideoCodec == "libx264")
+            o.ExtOptions += "x264-params=level=3.0:8x8dct=0:cqm=flat\n";
+    }
     o.Timestamp = 0; // stamped with the time of the conversion
     if (IsDiscType(o.FileType))
         o.FileType = "_" + o.FileType.substr(1) + "_auto.mpg";

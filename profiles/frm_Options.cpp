@@ -1,5 +1,6 @@
 #include "frm_Options.h"
 
+#include "ConcurrencyPolicy.h"
 #include "SettingsStore.h"
 #include "frm_ConvertOptions.h"
 #include "frm_DialogServices.h"
@@ -9,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -50,7 +52,17 @@ TfrmOptions::TfrmOptions(TDialogServices& services, const std::string& settingsF
     languageRow->addWidget(cbxLanguage);
     languageRow->addWidget(new QLabel(tr("(重新启动后生效)")));
     languageRow->addStretch(1);
+    spnSimultaneousJobs = new QSpinBox;
+    spnSimultaneousJobs->setRange(kAutomaticCount, MachineCores());
+    spnSimultaneousJobs->setSpecialValueText(tr("自动"));
+    auto* jobsLabel = new QLabel(tr("同时转换的任务数(&J):"));
+    jobsLabel->setBuddy(spnSimultaneousJobs);
+    auto* jobsRow = new QHBoxLayout;
+    jobsRow->addWidget(jobsLabel);
+    jobsRow->addWidget(spnSimultaneousJobs);
+    jobsRow->addStretch(1);
     advancedLayout->addSpacing(12);
+    advancedLayout->addLayout(jobsRow);
     advancedLayout->addLayout(languageRow);
     advancedLayout->addStretch(1);
     PageControl1->addTab(advancedPage, tr("高级"));
@@ -83,6 +95,8 @@ TfrmOptions::TfrmOptions(TDialogServices& services, const std::string& settingsF
     const int language = cbxLanguage->findData(
         QString::fromStdString(TSettingsStore(settingsFile).ReadOption("Language", "auto")));
     cbxLanguage->setCurrentIndex(language < 0 ? 0 : language);
+    spnSimultaneousJobs->setValue(SimultaneousJobsPreference(
+        TSettingsStore(settingsFile).ReadOption(kSimultaneousJobsKey, "0"), MachineCores()));
 }
 
 bool TfrmOptions::Save() {
@@ -95,7 +109,9 @@ bool TfrmOptions::Save() {
     std::string error = frmConvertOptions->LastError();
     if (saved) {
         TSettingsStore store(FSettingsFile);
-        saved = store.SaveOption("Language", cbxLanguage->currentData().toString().toStdString());
+        saved =
+            store.SaveOption("Language", cbxLanguage->currentData().toString().toStdString()) &&
+            store.SaveOption(kSimultaneousJobsKey, std::to_string(spnSimultaneousJobs->value()));
         error = store.LastError();
     }
     if (saved)

@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QSpinBox;
 class QPushButton;
 class QTabWidget;
 
@@ -36,6 +37,8 @@ public:
     QCheckBox* chkShutdown;
     // The window's language: follow the system, Chinese or English; used from the next start.
     QComboBox* cbxLanguage;
+    // Conversions run at the same time: 0 shows as automatic, else 1 to the cores.
+    QSpinBox* spnSimultaneousJobs;
     QPushButton* btnOK;
     QPushButton* btnCancel;
     QPushButton* btnApply;

@@ -145,6 +145,9 @@ EN = {
     "界面语言(&L):": "&Language:",
     "(重新启动后生效)": "(takes effect at the next start)",
     "高级": "Advanced",
+    "自动": "Automatic",
+    "保持画面比例(&K)": "&Keep the picture's proportions",
+    "同时转换的任务数(&J):": "&Simultaneous conversions:",
     "应用(&A)": "&Apply",
 }
 

@@ -552,5 +552,13 @@ Output: %2</translation>
         <source>应用(&amp;A)</source>
         <translation>&amp;Apply</translation>
     </message>
+    <message>
+        <source>自动</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>同时转换的任务数(&amp;J):</source>
+        <translation>&amp;Simultaneous conversions:</translation>
+    </message>
 </context>
 </TS>

@@ -552,5 +552,13 @@
         <source>应用(&amp;A)</source>
         <translation>应用(&amp;A)</translation>
     </message>
+    <message>
+        <source>自动</source>
+        <translation>自动</translation>
+    </message>
+    <message>
+        <source>同时转换的任务数(&amp;J):</source>
+        <translation>同时转换的任务数(&amp;J):</translation>
+    </message>
 </context>
 </TS>

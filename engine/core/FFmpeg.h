@@ -25,6 +25,7 @@
 #include "FFmpegVideoState.h"
 #include "FrameHook.h"
 #include "JobResult.h"
+#include "OutputVerifier.h"
 #include "TaskSettings.h"
 
 namespace velto {
@@ -80,6 +81,12 @@ float StrToFloat(const std::string& text);
 // Leading spaces and control characters removed from both ends.
 std::string Trim(const std::string& text);
 
+// The library's text for an error code ("No space left on device", "Permission denied", ...).
+std::string LibraryErrorReason(int code);
+// Why an output of this name could not be written into its folder, or empty: the folder must
+// exist and be writable, and an existing name must be a file (it is replaced by a rename).
+std::string OutputFolderProblem(const std::string& fileName);
+
 // Full-range Y, Cb, Cr of an RGB colour value (red in bits 0-7).
 void RgbToYCbCr(std::uint32_t rgb, int ycbcr[3]);
 
@@ -121,6 +128,9 @@ public:
     void ApplyGenericOptions(void* target, void* holder, int flags);
     // Codec id of an encoder or decoder name; failure leaves the reason in LastError.
     bool FindCodecId(const std::string& name, AVMediaType kind, bool encoder, AVCodecID& id);
+    // The encoder of that name (old names mapped to this build's), or null. Several encoders
+    // share a codec id; the one the user named is the one to use.
+    const AVCodec* FindEncoderByName(const std::string& name) const;
     std::int64_t ParseTimeOption(const std::string& option, const std::string& text,
                                  bool isDuration);
 
@@ -258,6 +268,8 @@ public:
     void EmulateRate(TInputStreamState& ist);
     void ServeOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
     void FeedOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
+    // End of input for the video filter chain: the pictures it still holds go to the outputs.
+    void FlushFilterGraph(int inputStream);
     void FilterAndWrite(int file, AVPacket* packet, AVCodecContext* encoder,
                         TBitstreamFilterChain& chain, size_t position);
     void ReportFilterFailure(AVBSFContext* filter, int streamIndex, AVCodecContext* encoder,
@@ -280,8 +292,30 @@ public:
     void CheckInputStreamKinds(bool& hasVideo, bool& hasAudio, bool& hasSubtitle) const;
     // True when the filter chain has no filter that changes the frame size.
     static bool HasNoResizingFilter(const std::string& chain);
-    // Closes and frees every input and output with their stream records (idempotent).
+    // Closes and frees every input and output with their stream records (idempotent); removes
+    // the temporary files of outputs that were not completed.
     void ReleaseFiles();
+
+    // ---- Safe output writing (FFmpegOutputFiles.cpp) ----
+    // A stopped or short run's output takes the output name when nothing is there (else it is
+    // removed). An output that failed is always removed.
+    bool KeepUnfinishedOutput = true;
+    // Opens a new temporary file beside every output that writes a file.
+    void OpenOutputTempFiles();
+    // The name the user gave the output (its context names the temporary file during a run).
+    const char* OutputName(int file) const;
+    // Raises the write failure the output's byte stream has recorded, with its reason.
+    void CheckOutputWrites(int file);
+    // Trailers, checked closes, verification and the rename into place; sets IncompleteReason.
+    void FinishOutputFiles();
+    void DiscardOutputTempFiles();
+    // What the output file should hold, from its streams' sources, start offset and recording
+    // time.
+    TOutputExpectation ExpectedOutput(int file) const;
+    // Output time (microseconds) past which a run is stopped as runaway; -1 for no limit.
+    std::int64_t OutputLengthLimit() const;
+    // Raises when an output reaches `microseconds`, past the run's limit.
+    void CheckOutputLength(int file, std::int64_t microseconds) const;
 
     // ---- Thread and run control (FFmpegRunControl.cpp, FFmpegThread.cpp) ----
     // Starts the run: on the caller's thread (returns null once it has ended) or on a new worker

@@ -102,6 +102,7 @@ int TCustomFFmpeg::DecodePacket(int inputStream, AVPacket* packet) {
     if (result < 0)
         return result;
     if (!packet) {
+        FlushFilterGraph(inputStream);
         for (int i = 0; i < static_cast<int>(Run.OutputStreams.size()); ++i) {
             const TOutputStreamState& ost = Run.OutputStreams[i];
             if (ost.SourceIndex == inputStream && ost.EncodingNeeded)
@@ -236,6 +237,23 @@ void TCustomFFmpeg::ServeOutputs(int inputStream, AVPacket* packet, AVFrame* fra
     FeedOutputs(inputStream, packet, frame, subtitle);
 }
 
+void TCustomFFmpeg::FlushFilterGraph(int inputStream) {
+    TInputStreamState& ist = Run.InputStreams[inputStream];
+    if (!ist.FilterGraph || !ist.FilteredPicture)
+        return;
+    // Filters that hold pictures back (frame-rate changes, temporal denoisers) give them up
+    // only when told that no more come.
+    if (AVFilterHlpr::av_buffersrc_add_frame_flags(ist.InputFilter, nullptr, 0) < 0)
+        return;
+    while (!StopRequested.load() &&
+           AVFilterHlpr::av_buffersink_get_frame(ist.OutputFilter, ist.FilteredPicture) >= 0) {
+        if (ist.FilteredPicture->pts != AV_NOPTS_VALUE)
+            ist.Pts = ist.FilteredPicture->pts;
+        FeedOutputs(inputStream, nullptr, ist.FilteredPicture, nullptr);
+        AVUtilHlpr::av_frame_unref(ist.FilteredPicture);
+    }
+}
+
 void TCustomFFmpeg::FeedOutputs(int inputStream, AVPacket* packet, AVFrame* frame,
                                 AVSubtitle* subtitle) {
     TInputStreamState& ist = Run.InputStreams[inputStream];
@@ -343,10 +361,15 @@ void TCustomFFmpeg::FilterAndWrite(int file, AVPacket* packet, AVCodecContext* e
         const std::int64_t end = start + std::max<std::int64_t>(packet->duration, 0);
         if (ost.LastPts == AV_NOPTS_VALUE || end > ost.LastPts)
             ost.LastPts = end;
+        CheckOutputLength(file,
+                          AVUtilHlpr::av_rescale_q(end, ost.Stream->time_base, AV_TIME_BASE_Q));
     }
     const int written = AVFormatHlpr::av_interleaved_write_frame(OutputFiles[file].Context, packet);
+    // The byte stream buffers: a full disk shows in its error flag before any call fails.
+    CheckOutputWrites(file);
     if (written < 0)
-        throw FFMpegException(OpenErrorText("av_interleaved_write_frame()", written));
+        throw FFMpegException(StringPrintf("Could not write '%s': %s", OutputName(file),
+                                           LibraryErrorReason(written).c_str()));
 }
 
 void TCustomFFmpeg::ReportFilterFailure(AVBSFContext* filter, int streamIndex,

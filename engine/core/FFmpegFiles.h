@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "TaskSettings.h"
@@ -52,6 +53,12 @@ struct TOutputStreamSetup {
 struct TOutputFile {
     AVFormatContext* Context = nullptr;      // owned by the task; released by its clean-up
     std::vector<TOutputStreamSetup> Streams; // index = AVStream index in Context
+    // The hidden file the run writes before it is renamed over Context->url; empty when the run
+    // has not opened one or has renamed it. The clean-up removes a file still named here.
+    std::string TempName;
+    // The output's own name while the run writes under TempName (Context->url); empty before.
+    std::string FinalName;
+    std::int64_t ClosedSize = -1; // bytes written, once the run has closed the file
 };
 
 } // namespace velto

@@ -83,6 +83,9 @@ bool TCustomFFmpeg::SetGenericOption(const std::string& rawName, const std::stri
     const AVOption* accepted = nullptr;
     void* videoHolder = holder(AVMEDIA_TYPE_VIDEO);
     for (const auto& entry : kKinds) {
+        // A bare "b" has always been the video bit rate; audio takes "ab".
+        if (name == "b" && entry.kind != AVMEDIA_TYPE_VIDEO)
+            continue;
         if (videoHolder &&
             AVUtilHlpr::av_opt_find(videoHolder, name.c_str(), nullptr, entry.flag, 0))
             accepted = SetNamedOption(holder(entry.kind), name.c_str(), value.c_str());
@@ -168,6 +171,11 @@ bool TCustomFFmpeg::FindCodecId(const std::string& name, AVMediaType kind, bool 
     }
     id = codec->id;
     return true;
+}
+
+const AVCodec* TCustomFFmpeg::FindEncoderByName(const std::string& name) const {
+    return name.empty() ? nullptr
+                        : AVCodecHlpr::avcodec_find_encoder_by_name(CurrentCodecName(name));
 }
 
 std::int64_t TCustomFFmpeg::ParseTimeOption(const std::string& option, const std::string& text,

@@ -89,6 +89,10 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     if (Settings.PgmyuvCompatibility && videoId == AV_CODEC_ID_NONE)
         videoId = AV_CODEC_ID_PGMYUV;
 
+    if (std::string refusal = NotARegularFileText(fileName); !refusal.empty()) {
+        LastError = std::move(refusal);
+        return false;
+    }
     AVFormatContext* raw = AVFormatHlpr::avformat_alloc_context();
     if (!raw) {
         LastError = OpenErrorText(fileName, AVERROR(ENOMEM));

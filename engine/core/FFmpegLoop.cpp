@@ -179,8 +179,7 @@ void TCustomFFmpeg::EndRun() {
             DecodePacket(i, nullptr);
     }
     FlushBitstreamFilters();
-    for (TOutputFile& output : OutputFiles)
-        AVFormatHlpr::av_write_trailer(output.Context);
+    FinishOutputFiles();
     PrintReport(true);
     for (TOutputStreamState& ost : Run.OutputStreams) {
         if (ost.EncodingNeeded)
@@ -190,7 +189,7 @@ void TCustomFFmpeg::EndRun() {
         if (ist.DecodingNeeded)
             CloseDecoder(ist.Decoder);
     }
-    Finished = !StopRequested.load();
+    Finished = !StopRequested.load() && IncompleteReason.empty();
 }
 
 } // namespace velto

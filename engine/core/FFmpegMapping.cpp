@@ -181,6 +181,13 @@ void TCustomFFmpeg::SetUpOutputCodec(int n) {
     } else {
         switch (codec->codec_type) {
         case AVMEDIA_TYPE_AUDIO:
+            // A damaged header can leave a stream whose samples nobody could describe; the
+            // converters would fail on it mid-run or worse.
+            if (input->format < 0 || input->sample_rate <= 0 || input->ch_layout.nb_channels <= 0)
+                throw FFMpegException(
+                    StringPrintf("Input stream #%d.%d has no sample format, rate or channels: "
+                                 "the source is damaged or not supported",
+                                 ist.FileIndex, ist.StreamIndex));
             ost.Fifo = AVUtilHlpr::av_audio_fifo_alloc(
                 codec->sample_fmt, std::max(1, codec->ch_layout.nb_channels), 1024);
             if (!ost.Fifo)
@@ -260,6 +267,16 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
     AVCodecContext* codec = ost.Encoder;
     const AVCodecParameters* input = ist.Stream->codecpar;
     const TaskSettings& s = Settings;
+    // The scaler aborts the whole program on a picture format it is not told; a damaged header
+    // leaves exactly that.
+    if (input->format < 0 || input->width <= 0 || input->height <= 0)
+        throw FFMpegException(StringPrintf("Input stream #%d.%d has no pixel format or picture "
+                                           "size: the source is damaged or not supported",
+                                           ist.FileIndex, ist.StreamIndex));
+    if (codec->pix_fmt < 0 || codec->width <= 0 || codec->height <= 0)
+        throw FFMpegException(StringPrintf("Output stream #%d.%d has no pixel format or picture "
+                                           "size",
+                                           ost.FileIndex, ost.Index));
     ost.VideoCrop = s.CropTop || s.CropBottom || s.CropLeft || s.CropRight;
     ost.VideoPad = s.PadTop || s.PadBottom || s.PadLeft || s.PadRight;
     ost.VideoResample =

@@ -277,6 +277,7 @@ void TCustomFFmpeg::OptPixelFormat(const std::string& value) {
         return;
     }
     Settings.FramePixelFormat = AVUtilHlpr::av_get_pix_fmt(value.c_str());
+    Settings.PixelFormatNamed = true;
 }
 
 void TCustomFFmpeg::OptSampleFormat(const std::string& value) {

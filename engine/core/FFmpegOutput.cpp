@@ -205,8 +205,10 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string& fileName) {
                                      fileName.c_str(), input);
             return false;
         }
-        if (AVFormatHlpr::avio_open(&context->pb, context->url, AVIO_FLAG_WRITE) < 0) {
-            LastError = StringPrintf("Could not open '%s'", fileName.c_str());
+        // Nothing is created yet: the run writes a temporary file and renames it at the end.
+        const std::string problem = OutputFolderProblem(fileName);
+        if (!problem.empty()) {
+            LastError = StringPrintf("Could not open '%s': %s", fileName.c_str(), problem.c_str());
             return false;
         }
     }

@@ -1,5 +1,6 @@
 // Output stream creation: one video, audio or subtitle stream of an output with its encoder
 // settings taken from the task's settings, which are then reset for the next stream of the kind.
+#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -104,6 +105,12 @@ void TCustomFFmpeg::NewVideoStream(AVFormatContext* output) {
 
 namespace {
 
+std::string Lower(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
 // x264 refuses the generic rate-control values of a context made for no codec ("broken ffmpeg
 // default settings detected"), so an H.264 job would fail at its first picture; x265 and libvpx
 // take them, but a key picture every 12 and a quantiser capped at 31 of VP9's 63 cost quality
@@ -147,17 +154,30 @@ void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* str
                                : AVRational{25, 1};
 
     AVCodecID id = AV_CODEC_ID_NONE;
+    const AVCodec* named = nullptr;
+    // XviD files are MPEG-4 with the XVID tag; without the XviD library the native encoder
+    // makes the same kind of stream.
+    const bool xvid = Lower(Settings.VideoCodecName) == "libxvid";
+    if (xvid && !FindEncoderByName("libxvid")) {
+        Log(1, "The XviD encoder (libxvid) is not in this build: the native MPEG-4 encoder "
+               "writes the XviD stream");
+        Settings.VideoCodecName = "mpeg4";
+    }
     if (!Settings.VideoCodecName.empty()) {
         if (!FindCodecId(Settings.VideoCodecName, AVMEDIA_TYPE_VIDEO, true, id)) {
             Settings.VideoCodecName.clear();
             throw FFMpegException(LastError);
         }
+        named = FindEncoderByName(Settings.VideoCodecName);
     } else {
         id = AVFormatHlpr::av_guess_codec(output->oformat, nullptr, output->url, nullptr,
                                           AVMEDIA_TYPE_VIDEO);
     }
     codec->codec_id = id;
-    setup.Encoder = AVCodecHlpr::avcodec_find_encoder(id);
+    setup.Encoder = named ? named : AVCodecHlpr::avcodec_find_encoder(id);
+    if (xvid && codec->codec_tag == 0 && output->oformat &&
+        std::strcmp(output->oformat->name, "avi") == 0)
+        codec->codec_tag = MKTAG('X', 'V', 'I', 'D');
     UseEncoderRateDefaults(codec, setup.Encoder);
     ApplyGenericOptions(codec, Settings.CodecOptionHolders[AVMEDIA_TYPE_VIDEO].get(),
                         AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_VIDEO_PARAM);
@@ -176,8 +196,14 @@ void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* str
     codec->sample_aspect_ratio = AVUtilHlpr::av_d2q(aspect, 255);
     stream->sample_aspect_ratio = codec->sample_aspect_ratio;
 
-    codec->pix_fmt = static_cast<AVPixelFormat>(SupportedPixelFormat(
-        setup.Encoder ? setup.Encoder->pix_fmts : nullptr, Settings.FramePixelFormat));
+    // Phones and players decode 8-bit 4:2:0 H.264 only, while x264 takes nearly any source
+    // format; a format the user named still holds.
+    int pixelFormat = Settings.FramePixelFormat;
+    if (setup.Encoder && std::strcmp(setup.Encoder->name, "libx264") == 0 &&
+        !Settings.PixelFormatNamed)
+        pixelFormat = AV_PIX_FMT_YUV420P;
+    codec->pix_fmt = static_cast<AVPixelFormat>(
+        SupportedPixelFormat(setup.Encoder ? setup.Encoder->pix_fmts : nullptr, pixelFormat));
 
     if (Settings.IntraOnly)
         codec->gop_size = 0;

@@ -6,6 +6,7 @@
 namespace velto {
 
 void TCustomFFmpeg::ReleaseFiles() {
+    DiscardOutputTempFiles();
     {
         // A codec context that a run left open is closed by its free; that close needs the lock.
         std::lock_guard lock(CodecLock());

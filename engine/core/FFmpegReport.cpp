@@ -69,7 +69,8 @@ float CodedQuality(const TOutputStreamState& ost) {
 void TCustomFFmpeg::PrintReport(bool final) {
     if (OutputFiles.empty() || !OutputFiles[0].Context)
         return;
-    std::int64_t totalSize = 0;
+    // Once the file is closed, the size it had at its close.
+    std::int64_t totalSize = std::max<std::int64_t>(0, OutputFiles[0].ClosedSize);
     if (AVIOContext* pb = OutputFiles[0].Context->pb) {
         totalSize = AVFormatHlpr::avio_size(pb);
         if (totalSize < 0)

@@ -13,18 +13,6 @@ namespace velto {
 
 namespace {
 
-// Output files the task opened itself (not protocols or muxers that write no file).
-std::vector<std::string> WrittenFiles(const std::vector<TOutputFile>& outputs) {
-    std::vector<std::string> names;
-    for (const TOutputFile& output : outputs) {
-        const AVFormatContext* context = output.Context;
-        if (context && context->url && context->oformat &&
-            !(context->oformat->flags & AVFMT_NOFILE))
-            names.emplace_back(context->url);
-    }
-    return names;
-}
-
 // The task whose run or report this thread executes; set for exactly that span.
 thread_local TCustomFFmpeg* taskOfThisThread = nullptr;
 
@@ -242,15 +230,9 @@ std::string TCustomFFmpeg::ResultMessage() const {
 void TCustomFFmpeg::ReleaseFilesAndOptions() {
     if (!LibrariesLoaded())
         return;
-    const std::vector<std::string> written = WrittenFiles(OutputFiles);
+    // Outputs that did not reach their rename are temporary files, removed here.
     ReleaseFiles();
     ResetOptionState();
-    for (const std::string& name : written) {
-        std::error_code error;
-        if (std::filesystem::is_regular_file(name, error) &&
-            std::filesystem::file_size(name, error) == 0)
-            std::filesystem::remove(name, error);
-    }
 }
 
 void TCustomFFmpeg::ResetState() {

@@ -116,6 +116,8 @@ struct TRunTables {
     std::vector<TInputStreamState> InputStreams;
     std::vector<TOutputStreamState> OutputStreams;
     std::vector<int> OutputFileFirst; // index of each output file's first output stream
+    // Output time in microseconds that no packet may pass (-1: none); see OutputLengthLimit.
+    std::int64_t OutputLimit = -1;
     // Scratch objects reused for every packet, so that the packet path allocates nothing.
     AVPacket* CopyPacket = nullptr;    // output packet of a stream copy
     AVPacket* EncodedPacket = nullptr; // packet received from an encoder

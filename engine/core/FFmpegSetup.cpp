@@ -66,6 +66,8 @@ void TCustomFFmpeg::Transcode() {
             ist.IsStart = 1;
         }
         ApplyMetaDataMaps();
+        OpenOutputTempFiles();
+        Run.OutputLimit = OutputLengthLimit();
         WriteHeaders();
     } catch (...) {
         ReleaseRunTables();
@@ -240,10 +242,12 @@ void TCustomFFmpeg::WriteHeaders() {
     bool allRtp = !OutputFiles.empty();
     for (size_t i = 0; i < OutputFiles.size(); ++i) {
         AVFormatContext* context = OutputFiles[i].Context;
-        if (AVFormatHlpr::avformat_write_header(context, nullptr) < 0)
+        const int written = AVFormatHlpr::avformat_write_header(context, nullptr);
+        CheckOutputWrites(static_cast<int>(i));
+        if (written < 0)
             throw FFMpegException(StringPrintf(
-                "Could not write header for output file #%d (incorrect codec parameters ?)",
-                static_cast<int>(i)));
+                "Could not write header for output file #%d (incorrect codec parameters ?): %s",
+                static_cast<int>(i), LibraryErrorReason(written).c_str()));
         if (std::strcmp(context->oformat->name, "rtp") != 0)
             allRtp = false;
     }

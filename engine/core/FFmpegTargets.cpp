@@ -121,7 +121,8 @@ void TCustomFFmpeg::ApplyPreset(const std::string& name, TTargetNorm norm) {
         SetGenericOption("maxrate", "2516000");
         SetGenericOption("minrate", "0");
         SetGenericOption("bufsize", "1835008");
-        SetGenericOption("flags", "+scan_offset");
+        // The MPEG-2 encoder's own option; the flag of that name is gone from the libraries.
+        SetGenericOption("scan_offset", "1");
         SetGenericOption("ab", "224000");
         Settings.AudioSampleRate = 44100;
         SetGenericOption("packetsize", "2324");

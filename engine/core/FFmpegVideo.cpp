@@ -197,6 +197,8 @@ void TCustomFFmpeg::DoVideoOut(int outputStream, int inputStream, AVFrame* pictu
         frame->quality = static_cast<int>(std::lround(quality));
         frame->pict_type = AV_PICTURE_TYPE_NONE;
         frame->pts = ost.SyncOpts;
+        CheckOutputLength(ost.FileIndex, AVUtilHlpr::av_rescale_q(ost.SyncOpts, encoder->time_base,
+                                                                  AV_TIME_BASE_Q));
         const int sent = AVCodecHlpr::avcodec_send_frame(encoder, frame);
         AVUtilHlpr::av_frame_unref(frame);
         if (sent < 0)

@@ -122,6 +122,7 @@ struct TaskSettings {
     int FrameHeight = 0;
     float FrameAspectRatio = 0.0f;
     int FramePixelFormat = AV_PIX_FMT_NONE;
+    bool PixelFormatNamed = false; // set by the pix_fmt option, not taken from the source
     AVRational FrameRate = {0, 0};
     int PadTop = 0;
     int PadBottom = 0;

@@ -223,8 +223,9 @@ TEST_F(JobControllerTest, TwoJobsRunToTheEndAndOpenTheirFolder) {
 }
 
 TEST_F(JobControllerTest, StopMidBatchKeepsUnfinishedSourcesAndDropsTheirOutputs) {
+    // One job at a time, so that the stop finds the second job just started.
     Settings("DeleteSourceWhenDone=1\nDelFileWhenCanceled=1\nShunDownWhenDone=1\n"
-             "OpenFolderWhenDone=1\n");
+             "OpenFolderWhenDone=1\nSimultaneousJobs=1\n");
     AddClips(3, 30.0);
     // Stop while the first job's end is handled: the second has just been started.
     fakes.onOpen = [&] {

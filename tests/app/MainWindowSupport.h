@@ -72,8 +72,9 @@ inline void EnsureWidgetsApplication() {
 
 class MainWindowTest : public ::testing::Test {
 protected:
+    // Before the fixture is built: its dispatcher needs the application object.
+    static void SetUpTestSuite() { EnsureWidgetsApplication(); }
     void SetUp() override {
-        EnsureWidgetsApplication();
         LoadTestLibraries();
         folder = ScratchFolder();
         fakes.folder = folder;

@@ -2,6 +2,7 @@
 #include "MainWindowSupport.h"
 
 #include "Language.h"
+#include "RecordingPreviewWindow.h"
 #include "TBitmap.h"
 #include "frm_Preview.h"
 
@@ -60,10 +61,25 @@ TEST(PreviewWindowTest, ToolWindowOnTopSizedToThePictureDrawsItAndMovesWhenDragg
     EXPECT_EQ(closes, 1);
 }
 
-TEST_F(MainWindowTest, PreviewToggleTurnsTheEnginesPreviewOnAndIsRemembered) {
+TEST_F(MainWindowTest, PreviewToggleShowsTheFramesOfListedJobsAndIsRemembered) {
+    auto record = std::make_shared<PreviewWindowRecord>();
+    SetPreviewWindowFactory(RecordingWindowFactory(record));
+    Settings("OpenFolderWhenDone=0\n");
+    // Long enough to outlast the first preview interval.
+    Controller().AddFiles(Clips(1, 30.0));
     EXPECT_FALSE(window->actPreview->isChecked());
+    // Turned on after the file was added, it still applies to that job.
     window->actPreview->trigger();
     EXPECT_TRUE(window->Engine().Preview);
+    window->actStart->trigger();
+    ASSERT_TRUE(RunEnded());
+    EXPECT_EQ(Row(0).Status, TJobStatus::Finished) << Row(0).Reason.toStdString();
+    SetPreviewWindowFactory(nullptr);
+    {
+        std::lock_guard lock(record->mutex);
+        EXPECT_EQ(record->created, 1);
+        EXPECT_GT(record->draws, 0);
+    }
     TfrmMain again(paths, TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes});
     EXPECT_TRUE(again.actPreview->isChecked());
     EXPECT_TRUE(again.Engine().Preview);

@@ -4,12 +4,15 @@
 #include "MediaFactory.h"
 #include "TaskFixture.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sys/stat.h>
 
 namespace velto::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 bool Exists(const std::string& path) {
     struct stat info {};
@@ -182,8 +185,9 @@ TEST_F(OutputSetupTest, LanguagesMetadataAndMuxerSettings) {
     ASSERT_GE(AVUtilHlpr::av_opt_get_int(context, "preload", AV_OPT_SEARCH_CHILDREN, &preload), 0);
     EXPECT_EQ(preload, 440000);
     EXPECT_EQ(context->max_delay, 700000);
-    ASSERT_NE(context->pb, nullptr);
-    EXPECT_TRUE(Exists(folder + "/out.mpg"));
+    // Nothing is created before the run: the run writes a temporary file and renames it.
+    EXPECT_EQ(context->pb, nullptr);
+    EXPECT_FALSE(Exists(folder + "/out.mpg"));
 }
 
 TEST_F(OutputSetupTest, NewStreamOptionsReachTheNewestOutput) {
@@ -251,26 +255,33 @@ TEST_F(OutputSetupTest, ExistingFileSurvivesAFailedSetUp) {
     EXPECT_TRUE(task.InputFiles.empty());
 }
 
-TEST_F(OutputSetupTest, UnwritableLocationsFailWithoutStrayFiles) {
+TEST_F(OutputSetupTest, UnwritableLocationsFailWithTheirReasonAndNoStrayFiles) {
     const std::string regular = folder + "/plain.txt";
     { std::ofstream(regular) << "x"; }
-    const std::string paths[] = {
-        folder + "/missing/out.mpg", // missing folder
-        regular + "/out.mpg",        // parent is a regular file
-        "/proc/velto-out.mpg",       // not writable even for root
+    fs::create_directory(folder + "/taken.mpg");
+    fs::create_symlink("loop.mpg", folder + "/loop.mpg");
+    const std::pair<std::string, std::string> rows[] = {
+        {folder + "/missing/out.mpg", "No such file or directory"},
+        {regular + "/out.mpg", "Not a directory"},
+        {"/proc/velto-out.mpg", "No such file or directory"}, // takes no files, even root's
+        {folder + "/taken.mpg", "Is a directory"},
+        {folder + "/loop.mpg", "Too many levels of symbolic links"},
     };
-    for (const std::string& path : paths) {
+    for (const auto& [path, reason] : rows) {
         TCustomFFmpeg output;
         output.InitOptions();
         output.Settings.Verbosity = -1;
         EXPECT_FALSE(output.OpenOutputFile(path)) << path;
-        EXPECT_EQ(output.LastError, "Could not open '" + path + "'");
+        EXPECT_EQ(output.LastError, "Could not open '" + path + "': " + reason);
         // The partly built output stays with the task until it is released.
         ASSERT_EQ(output.OutputFiles.size(), 1u);
         EXPECT_EQ(output.OutputFiles[0].Context->pb, nullptr);
-        EXPECT_FALSE(Exists(path));
     }
     EXPECT_EQ(ReadAll(regular), "x");
+    EXPECT_FALSE(Exists("/proc/velto-out.mpg"));
+    EXPECT_FALSE(Exists(folder + "/missing"));
+    // Nothing but what the test made: no probe or temporary file is left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);
 }
 
 TEST_F(OutputSetupTest, TwentyFirstOutputIsRefused) {

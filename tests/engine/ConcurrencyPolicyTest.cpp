@@ -50,6 +50,11 @@ TEST(ConcurrencyPolicy, StoredPreferenceIsAutomaticOrOneToTheCores) {
     for (const auto& row : rows)
         EXPECT_EQ(ValidSimultaneousJobsPreference(row[0], row[1]), row[2]) << row[0];
     EXPECT_GE(MachineCores(), 1);
+
+    const std::pair<const char*, int> texts[] = {{"2", 2},  {"0", 0},  {"", 0},  {"x", 0},
+                                                 {"2x", 0}, {" 2", 0}, {"9", 0}, {"4", 4}};
+    for (const auto& [text, expected] : texts)
+        EXPECT_EQ(SimultaneousJobsPreference(text, 4), expected) << '"' << text << '"';
 }
 
 } // namespace

@@ -62,3 +62,20 @@ cmp -s "$settings" "$data/Velto3GPConverter.ini" || fail "the user's settings ar
 [ "$(sha256sum <"$data/Velto3GPConverter.ini")" = "$factory_before" ] ||
     fail "the factory settings file was written"
 echo "installed program started; settings in $settings"
+
+# The command line is installed with its manual page, links no FFmpeg library, and converts from
+# the installed layout with the same user's settings.
+for file in bin/velto3gp share/man/man1/velto3gp.1; do
+    [ -e "$stage/$file" ] || fail "$file is not installed"
+done
+if ldd "$stage/bin/velto3gp" | grep -Eq "$build|libav|libsw"; then
+    fail "the installed velto3gp links FFmpeg or loads libraries from the build folder"
+fi
+env -i HOME="$home" PATH="$PATH" LANG=C.UTF-8 "$stage/bin/velto3gp" profiles | grep -q "^0	" ||
+    fail "the installed velto3gp lists no profiles"
+probe=$(env -i HOME="$home" PATH="$PATH" LANG=C.UTF-8 "$stage/bin/velto3gp" probe /nonexistent 2>&1 || true)
+case $probe in
+*nonexistent*) ;;
+*) fail "the installed velto3gp cannot bind the libraries: $probe" ;;
+esac
+echo "installed velto3gp runs"

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace velto {
 namespace {
@@ -66,6 +67,10 @@ std::string Convert(const TOutputProfile& profile, const TAVProbe& probe, const 
     TOutputOptions record =
         BuildOutputOptions(profile, SelectionFor(profile), probe.GetFileName(), placement);
     const std::string output = record.FileName;
+    // The source's own small size: timing does not depend on it, and the large profiles would
+    // make this test minutes long. Disc targets keep the sizes their standard needs.
+    if (record.Target == 0)
+        record.FrameSize.clear();
     record.ExtOptions += "\nthreads=" + std::to_string(threads);
     TFFmpeg task;
     task.InitOptions();
@@ -109,7 +114,18 @@ TEST(ThreadedProfilesTest, ThreadCountChangesNoPacketOrTimestamp) {
     const std::string sources[] = {test::MakeMedia(dir + "/h264_b.mp4", h264),
                                    test::MakeMedia(dir + "/mpeg4_b.avi", mpeg4)};
 
-    const std::vector<TOutputProfile> profiles = ShippedProfiles();
+    // One profile for each set of codecs, container and target: the others differ in sizes and
+    // rates only.
+    std::vector<TOutputProfile> profiles;
+    std::set<std::string> kinds;
+    for (const TOutputProfile& profile : ShippedProfiles()) {
+        const TOutputOptions o = MapProfile(profile, SelectionFor(profile));
+        if (kinds
+                .insert(o.VideoCodec + "|" + o.AudioCodec + "|" + o.FileType + "|" + o.FileFormat +
+                        "|" + std::to_string(o.Target))
+                .second)
+            profiles.push_back(profile);
+    }
     ASSERT_FALSE(profiles.empty());
     int compared = 0;
     for (const std::string& source : sources) {
@@ -137,7 +153,7 @@ TEST(ThreadedProfilesTest, ThreadCountChangesNoPacketOrTimestamp) {
             ++compared;
         }
     }
-    // Every profile but the one whose encoder Debian leaves out, from both sources.
+    // Every kind of profile but one whose encoder Debian leaves out, from both sources.
     EXPECT_GE(compared, 2 * (static_cast<int>(profiles.size()) - 1));
 }
 

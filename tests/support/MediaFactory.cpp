@@ -368,7 +368,12 @@ std::string MakeMedia(const std::string& path, const MediaRecipe& recipe) {
     if (!(output->oformat->flags & AVFMT_NOFILE))
         Check(AVFormatHlpr::avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE),
               "create " + path);
-    Check(AVFormatHlpr::avformat_write_header(output.get(), nullptr), "write header");
+    AVDictionary* muxerOptions = nullptr;
+    if (!recipe.muxerOptions.empty())
+        AVUtilHlpr::av_dict_parse_string(&muxerOptions, recipe.muxerOptions.c_str(), "=", ":", 0);
+    const int header = AVFormatHlpr::avformat_write_header(output.get(), &muxerOptions);
+    AVUtilHlpr::av_dict_free(&muxerOptions);
+    Check(header, "write header");
 
     PacketPtr packet(AVCodecHlpr::av_packet_alloc());
     // Always advance the track that is furthest behind, so the muxer sees packets in time order.

@@ -34,7 +34,8 @@ struct AudioTrack {
 };
 
 struct MediaRecipe {
-    std::string muxer; // empty: guessed from the file name
+    std::string muxer;        // empty: guessed from the file name
+    std::string muxerOptions; // "name=value:name=value", e.g. "movflags=faststart"
     double seconds = 1.0;
     std::vector<VideoTrack> video;
     std::vector<AudioTrack> audio;

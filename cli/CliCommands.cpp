@@ -1,0 +1,480 @@
+#include "CliCommands.h"
+
+#include "AVProbe.h"
+#include "CliArguments.h"
+#include "CliProfiles.h"
+#include "CliView.h"
+#include "ConcurrencyPolicy.h"
+#include "FFmpegEngine.h"
+#include "JsonLine.h"
+#include "OutputFileName.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+namespace velto::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kProgramVersion = "1.0";
+
+bool LoadEngine(TFFmpegEngine& engine, const TCliPaths& paths, TConvertView& view) {
+    if (engine.LoadLibraries(paths.LibrariesFolder, true))
+        return true;
+    view.Error(engine.LastError);
+    return false;
+}
+
+int Profiles(const TCliArguments& args, const TCliPaths& paths, std::ostream& out) {
+    TProfileCatalogue catalogue(paths.SettingsFile, paths.FactoryProfiles);
+    catalogue.Load();
+    const auto& titles = catalogue.Titles();
+    for (size_t i = 0; i < titles.size(); ++i) {
+        if (!args.Json) {
+            out << i << '\t' << titles[i] << '\n';
+            continue;
+        }
+        catalogue.Select(static_cast<int>(i));
+        const TOutputProfile& p = catalogue.Profile();
+        out << TJsonLine()
+                   .Add("index", static_cast<int>(i))
+                   .Add("title", titles[i])
+                   .Add("file_type", p.FileType)
+                   .Add("video", p.VideoFormat)
+                   .Add("audio", p.AudioFormat)
+                   .Add("frame_size", p.FrameSize)
+                   .Add("frame_rate", p.Framerate)
+                   .Add("video_kbits", p.VideoBitrate)
+                   .Add("audio_kbits", p.AudioBitrate)
+                   .Add("sample_rate", p.SampleBitrate)
+                   .Add("channels", p.Channels + 1)
+                   .Text()
+            << '\n';
+    }
+    return kExitFinished;
+}
+
+std::string StreamsJson(const TAVProbe& probe) {
+    std::string json = "[";
+    for (int i = 0; i < probe.StreamCount; ++i) {
+        const AVMediaType type = probe.FormatContext()->streams[i]->codecpar->codec_type;
+        TJsonLine stream;
+        stream.Add("index", i);
+        if (type == AVMEDIA_TYPE_VIDEO) {
+            TVideoStreamInfo v{};
+            probe.GetVideoStreamInfo(i, v);
+            stream.Add("type", "video").Add("codec", std::string(v.CodecName));
+            stream.Add("width", v.Width).Add("height", v.Height);
+            stream.Add("fps", v.FrameRateDen > 0 ? double(v.FrameRateNum) / v.FrameRateDen : 0.0);
+            stream.Add("bit_rate", v.BitRate);
+        } else if (type == AVMEDIA_TYPE_AUDIO) {
+            TAudioStreamInfo a{};
+            probe.GetAudioStreamInfo(i, a);
+            stream.Add("type", "audio").Add("codec", std::string(a.CodecName));
+            stream.Add("sample_rate", a.SampleRate).Add("channels", a.Channels);
+            stream.Add("bit_rate", a.BitRate);
+            if (a.Language[0])
+                stream.Add("language", std::string(a.Language));
+        } else {
+            stream.Add("type", type == AVMEDIA_TYPE_SUBTITLE ? "subtitle" : "other");
+        }
+        if (i > 0)
+            json += ',';
+        json += stream.Text();
+    }
+    return json + "]";
+}
+
+std::string StreamsText(const TAVProbe& probe) {
+    std::string text;
+    for (int i = 0; i < probe.StreamCount; ++i) {
+        const AVMediaType type = probe.FormatContext()->streams[i]->codecpar->codec_type;
+        char line[256];
+        if (type == AVMEDIA_TYPE_VIDEO) {
+            TVideoStreamInfo v{};
+            probe.GetVideoStreamInfo(i, v);
+            std::snprintf(line, sizeof line, "  #%d video %s %dx%d %.3f fps\n", i, v.CodecName,
+                          v.Width, v.Height,
+                          v.FrameRateDen > 0 ? double(v.FrameRateNum) / v.FrameRateDen : 0.0);
+        } else if (type == AVMEDIA_TYPE_AUDIO) {
+            TAudioStreamInfo a{};
+            probe.GetAudioStreamInfo(i, a);
+            std::snprintf(line, sizeof line, "  #%d audio %s %d Hz %d ch\n", i, a.CodecName,
+                          a.SampleRate, a.Channels);
+        } else {
+            std::snprintf(line, sizeof line, "  #%d %s\n", i,
+                          type == AVMEDIA_TYPE_SUBTITLE ? "subtitle" : "other");
+        }
+        text += line;
+    }
+    return text;
+}
+
+int Probe(const TCliArguments& args, const TCliPaths& paths, const TCliContext& context) {
+    TConvertView view(args.Json ? TViewMode::Json : TViewMode::Plain, args.Quiet, *context.Out,
+                      *context.Err);
+    TFFmpegEngine engine;
+    if (!LoadEngine(engine, paths, view))
+        return kExitFailed;
+    engine.SetLogLevel(llQuiet);
+    int status = kExitFinished;
+    for (const std::string& file : args.Files) {
+        TAVProbe& probe = engine.Probe;
+        if (!probe.LoadFile(file)) {
+            status = kExitFailed;
+            if (args.Json)
+                *context.Out << TJsonLine().Add("file", file).Add("error", probe.LastError).Text()
+                             << '\n';
+            else
+                *context.Err << "velto3gp: " << file << ": " << probe.LastError << '\n';
+            continue;
+        }
+        TFormatInfo info{};
+        probe.GetFormatInfo(info);
+        const std::int64_t durationMs = info.Duration > 0 ? info.Duration / 1000 : -1;
+        if (args.Json) {
+            *context.Out << TJsonLine()
+                                .Add("file", file)
+                                .Add("format", probe.InputFormatName)
+                                .Add("duration_ms", durationMs)
+                                .Add("size", probe.GetFileSize())
+                                .Add("bit_rate", info.BitRate)
+                                .AddRaw("streams", StreamsJson(probe))
+                                .Text()
+                         << '\n';
+        } else {
+            *context.Out << file << ": " << probe.InputFormatName << ", "
+                         << ClockText(static_cast<int>(durationMs / 1000)) << ", "
+                         << SizeText(probe.GetFileSize()) << '\n'
+                         << StreamsText(probe);
+        }
+        probe.Close();
+    }
+    return status;
+}
+
+// What the engine's handlers pass to the main thread; they run under the engine's lock and only
+// copy.
+struct TEngineEvent {
+    enum { Progress, Log, Ended, BatchEnded } Kind = Log;
+    int Index = -1;
+    int CurrentMs = 0, TotalMs = -1, Fps = 0;
+    std::int64_t Size = 0;
+    TLogLevel Level = llInfo;
+    std::string Text;
+    TJobResult Result = jrStopped;
+};
+
+class TConvertRun {
+public:
+    TConvertRun(const TCliArguments& args, const TCliPaths& paths, const TCliContext& context)
+        : args_(args), paths_(paths), context_(context),
+          view_(args.Json               ? TViewMode::Json
+                : context.OutIsTerminal ? TViewMode::Terminal
+                                        : TViewMode::Plain,
+                args.Quiet, *context.Out, *context.Err) {}
+
+    int Run();
+
+private:
+    bool AddJobs(const TOutputProfile& profile, const TProfileSelection& selection,
+                 const std::string& title);
+    void Push(TEngineEvent event);
+    void Handle(const TEngineEvent& event);
+    void RemoveUnfinishedOutputs();
+    TJobView* JobOfTask(int index);
+
+    const TCliArguments& args_;
+    const TCliPaths& paths_;
+    const TCliContext& context_;
+    TConvertView view_;
+    TFFmpegEngine engine_;
+    std::vector<TJobView> jobs_;   // one per file that became a task, in task order
+    std::vector<int> addFailures_; // files that did not
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::deque<TEngineEvent> events_;
+    bool batchEnded_ = false;
+};
+
+void TConvertRun::Push(TEngineEvent event) {
+    {
+        std::lock_guard guard(lock_);
+        events_.push_back(std::move(event));
+    }
+    changed_.notify_all();
+}
+
+TJobView* TConvertRun::JobOfTask(int index) {
+    return index >= 0 && index < static_cast<int>(jobs_.size()) ? &jobs_[index] : nullptr;
+}
+
+bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection& selection,
+                          const std::string& title) {
+    TOutputPlacement placement = PlacementFor(args_, paths_.SettingsFile);
+    if (!args_.OutputDir.empty()) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(args_.OutputDir, error)) {
+            view_.Error("output folder '" + args_.OutputDir + "' does not exist");
+            return false;
+        }
+    }
+    for (size_t id = 0; id < args_.Files.size(); ++id) {
+        const std::string& file = args_.Files[id];
+        TAVProbe& probe = engine_.Probe;
+        if (!probe.LoadFile(file)) {
+            view_.AddFailed(static_cast<int>(id), file, probe.LastError);
+            addFailures_.push_back(static_cast<int>(id));
+            continue;
+        }
+        TFormatInfo info{};
+        probe.GetFormatInfo(info);
+        TInputOptions input = BuildInputOptions(probe);
+        TOutputOptions output =
+            BuildOutputOptions(profile, selection, probe.GetFileName(), placement);
+        probe.Close();
+        if (args_.Threads >= 0)
+            output.ExtOptions += (output.ExtOptions.empty() ? "" : "\n") + std::string("threads=") +
+                                 std::to_string(args_.Threads);
+        const int index = engine_.AddTask(input.FileName, &input);
+        if (index < 0) {
+            view_.AddFailed(static_cast<int>(id), file, engine_.LastError);
+            addFailures_.push_back(static_cast<int>(id));
+            continue;
+        }
+        if (!engine_.AddOutput(index, output.FileName, &output)) {
+            const std::string error = engine_.LastError;
+            engine_.RemoveTask(index);
+            view_.AddFailed(static_cast<int>(id), file, error);
+            addFailures_.push_back(static_cast<int>(id));
+            continue;
+        }
+        // The next file's output never takes a name this job reads or writes.
+        placement.TakenPaths.push_back(input.FileName);
+        placement.TakenPaths.push_back(output.FileName);
+        TJobView job;
+        job.Id = static_cast<int>(id);
+        job.Source = file;
+        job.Output = output.FileName;
+        job.TotalMs = info.Duration > 0 ? static_cast<int>(info.Duration / 1000) : -1;
+        jobs_.push_back(job);
+        view_.Added(job, title);
+    }
+    return true;
+}
+
+void TConvertRun::Handle(const TEngineEvent& event) {
+    TJobView* job = JobOfTask(event.Index);
+    switch (event.Kind) {
+    case TEngineEvent::Progress:
+        if (!job)
+            return;
+        if (!job->Running) {
+            job->Running = true;
+            job->Started = Clock::now();
+            job->StartMs = event.CurrentMs;
+        }
+        job->CurrentMs = event.CurrentMs;
+        if (event.TotalMs > 0)
+            job->TotalMs = event.TotalMs;
+        job->Fps = event.Fps;
+        job->Size = event.Size;
+        view_.Progress(*job);
+        break;
+    case TEngineEvent::Log:
+        view_.Log(job, event.Level, event.Text);
+        break;
+    case TEngineEvent::Ended:
+        if (!job)
+            return;
+        job->Running = false;
+        job->Ended = true;
+        job->Result = event.Result;
+        job->Message = event.Text;
+        if (event.Result == jrFinished || event.Result == jrIncomplete) {
+            std::error_code error;
+            const auto size = std::filesystem::file_size(job->Output, error);
+            if (!error)
+                job->Size = static_cast<std::int64_t>(size);
+        }
+        view_.Ended(*job);
+        break;
+    case TEngineEvent::BatchEnded:
+        batchEnded_ = true;
+        break;
+    }
+}
+
+// A job that did not finish leaves nothing under its output name: the window's Stop with
+// "delete unfinished outputs", which is the only sensible choice for a script.
+void TConvertRun::RemoveUnfinishedOutputs() {
+    for (const TJobView& job : jobs_) {
+        if (job.Ended && (job.Result == jrFinished || job.Result == jrIncomplete))
+            continue;
+        std::error_code error;
+        if (std::filesystem::is_regular_file(job.Output, error) &&
+            !SamePath(job.Output, job.Source))
+            std::filesystem::remove(job.Output, error);
+    }
+}
+
+int TConvertRun::Run() {
+    TProfileCatalogue catalogue(paths_.SettingsFile, paths_.FactoryProfiles);
+    catalogue.Load();
+    const int profileIndex = FindProfile(catalogue.Titles(), args_.Profile);
+    if (profileIndex < 0) {
+        *context_.Err << "velto3gp: no profile '" << args_.Profile
+                      << "' (see 'velto3gp profiles')\n";
+        return kExitUsage;
+    }
+    catalogue.Select(profileIndex);
+    TProfileSelection selection = catalogue.Selection();
+    std::string error;
+    if (!ApplyOverrides(args_, selection, error)) {
+        *context_.Err << "velto3gp: " << error << '\n';
+        return kExitUsage;
+    }
+    if (!LoadEngine(engine_, paths_, view_))
+        return kExitFailed;
+    engine_.SetLogLevel(llInfo);
+    engine_.SetProgressInterval(500);
+    engine_.ThreadPriority = tpNormal;
+    engine_.OnProgress = [this](int index, int, int fps, int currentMs, float, float,
+                                std::int64_t size, int totalMs) {
+        TEngineEvent event;
+        event.Kind = TEngineEvent::Progress;
+        event.Index = index;
+        event.Fps = fps;
+        event.CurrentMs = currentMs;
+        event.Size = size;
+        event.TotalMs = totalMs;
+        Push(std::move(event));
+    };
+    engine_.OnLog = [this](int index, TLogLevel level, const std::string& message) {
+        TEngineEvent event;
+        event.Kind = TEngineEvent::Log;
+        event.Index = index;
+        event.Level = level;
+        event.Text = message;
+        Push(std::move(event));
+    };
+    engine_.OnTerminate = [this](int index, bool, bool, const std::string& message,
+                                 TJobResult result) {
+        TEngineEvent event;
+        event.Kind = index < 0 ? TEngineEvent::BatchEnded : TEngineEvent::Ended;
+        event.Index = index;
+        event.Text = message;
+        event.Result = result;
+        Push(std::move(event));
+    };
+
+    if (!AddJobs(catalogue.Profile(), selection, catalogue.Titles()[profileIndex]))
+        return kExitUsage;
+    bool interrupted = false;
+    if (!jobs_.empty()) {
+        const int atOnce =
+            SimultaneousJobs(args_.Jobs, static_cast<int>(jobs_.size()), MachineCores());
+        engine_.StartTasks(atOnce);
+        auto nextTick = Clock::now();
+        for (;;) {
+            std::deque<TEngineEvent> events;
+            {
+                std::unique_lock guard(lock_);
+                changed_.wait_for(guard, std::chrono::milliseconds(100),
+                                  [this] { return !events_.empty(); });
+                events.swap(events_);
+            }
+            for (const TEngineEvent& event : events)
+                Handle(event);
+            if (batchEnded_)
+                break;
+            if (!interrupted && context_.Interrupted && context_.Interrupted->load()) {
+                interrupted = true;
+                engine_.StopTasks();
+            }
+            if (Clock::now() >= nextTick) {
+                view_.Tick(jobs_);
+                nextTick = Clock::now() + std::chrono::milliseconds(250);
+            }
+        }
+        engine_.OnProgress = nullptr;
+        engine_.OnLog = nullptr;
+        engine_.OnTerminate = nullptr;
+        // Frees the tasks: every file is closed before unfinished outputs go.
+        engine_.ClearTasks();
+        RemoveUnfinishedOutputs();
+    }
+    TSummary summary;
+    summary.Failed = static_cast<int>(addFailures_.size());
+    for (const TJobView& job : jobs_) {
+        switch (job.Ended ? job.Result : jrStopped) {
+        case jrFinished:
+            ++summary.Finished;
+            break;
+        case jrIncomplete:
+            ++summary.Incomplete;
+            break;
+        case jrFailed:
+            ++summary.Failed;
+            break;
+        case jrStopped:
+            ++summary.Stopped;
+            break;
+        }
+    }
+    interrupted = interrupted || (context_.Interrupted && context_.Interrupted->load());
+    summary.ExitStatus = interrupted ? kExitInterrupted
+                         : summary.Finished == static_cast<int>(args_.Files.size()) ? kExitFinished
+                                                                                    : kExitFailed;
+    view_.Summary(summary);
+    return summary.ExitStatus;
+}
+
+} // namespace
+
+int RunCli(const std::vector<std::string>& args, const TCliContext& context) {
+    const TParseResult parsed = ParseArguments(args);
+    if (!parsed.Arguments) {
+        *context.Err << "velto3gp: " << parsed.Error << "\n\n" << UsageText();
+        return kExitUsage;
+    }
+    const TCliArguments& a = *parsed.Arguments;
+    switch (a.Command) {
+    case TCommand::Help:
+        *context.Out << UsageText();
+        return kExitFinished;
+    case TCommand::Version:
+        *context.Out << "velto3gp " << kProgramVersion << " (engine " << TFFmpegEngine::Version
+                     << ")\n";
+        return kExitFinished;
+    default:
+        break;
+    }
+    const TCliPaths paths = PathsForProgram(context.ProgramFolder);
+    if (!paths.SettingsError.empty() && !a.Quiet)
+        *context.Err << "velto3gp: " << paths.SettingsError << '\n';
+    switch (a.Command) {
+    case TCommand::Profiles:
+        return Profiles(a, paths, *context.Out);
+    case TCommand::Probe:
+        return Probe(a, paths, context);
+    case TCommand::Convert: {
+        TConvertRun run(a, paths, context);
+        return run.Run();
+    }
+    default:
+        return kExitUsage;
+    }
+}
+
+} // namespace velto::cli

@@ -1,0 +1,263 @@
+// Writing the outputs safely: nothing on disk is touched when a job is added; the run writes each
+// output into a temporary file beside it, checks every write, the trailer and the close, opens
+// the result again, and only then renames it over the output name. Whatever goes wrong removes
+// the temporary file, so a failed run leaves the user's folder as it was.
+#include "AVFormatHlpr.h"
+#include "AVUtilHlpr.h"
+#include "FFmpeg.h"
+#include "MyUtils.h"
+#include "OutputVerifier.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velto {
+
+namespace {
+
+std::string FolderOf(const std::string& fileName) {
+    const std::size_t slash = fileName.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : fileName.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& fileName) {
+    const std::size_t slash = fileName.find_last_of('/');
+    return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+}
+
+bool WritesAFile(const AVFormatContext* context) {
+    return context && context->oformat && !(context->oformat->flags & AVFMT_NOFILE);
+}
+
+// A hidden name in the output's folder, created exclusively so that no other job or program
+// shares it; it ends in the output's own name so that its extension still tells the format.
+int CreateTempFile(const std::string& fileName, std::string& name) {
+    static std::atomic<unsigned> counter{0};
+    const std::string folder = FolderOf(fileName);
+    const std::string base = BaseNameOf(fileName);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const unsigned stamp = static_cast<unsigned>(
+            std::chrono::steady_clock::now().time_since_epoch().count() ^ ::getpid());
+        name = StringPrintf("%s/.%s.velto-%08x%04x", folder.c_str(), base.c_str(), stamp,
+                            counter.fetch_add(1) & 0xffff);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return 0;
+        }
+        if (errno != EEXIST)
+            return errno;
+    }
+    return EEXIST;
+}
+
+} // namespace
+
+std::string LibraryErrorReason(int code) {
+    char text[256] = "";
+    if (AVUtilHlpr::av_strerror(code, text, sizeof text) < 0 || !text[0])
+        return StringPrintf("error %d", code);
+    return text;
+}
+
+std::string OutputFolderProblem(const std::string& fileName) {
+    const std::string folder = FolderOf(fileName);
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0)
+        return std::strerror(errno);
+    if (!S_ISDIR(info.st_mode))
+        return std::strerror(ENOTDIR);
+    // Only a file really made there proves the folder takes new files (root passes access()
+    // checks on read-only mounts and pseudo file systems).
+    std::string probe;
+    if (const int error = CreateTempFile(fileName, probe))
+        return std::strerror(error);
+    ::unlink(probe.c_str());
+    // An existing name is replaced only by a rename at the end; it must be a file to replace.
+    if (::stat(fileName.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            return std::strerror(EISDIR);
+        if (!S_ISREG(info.st_mode))
+            return "not a regular file";
+    } else if (errno != ENOENT) {
+        return std::strerror(errno);
+    }
+    return {};
+}
+
+void TCustomFFmpeg::OpenOutputTempFiles() {
+    for (TOutputFile& output : OutputFiles) {
+        AVFormatContext* context = output.Context;
+        if (!WritesAFile(context) || context->pb)
+            continue;
+        const std::string name = context->url;
+        if (const int error = CreateTempFile(name, output.TempName)) {
+            output.TempName.clear();
+            throw FFMpegException(
+                StringPrintf("Could not open '%s': %s", name.c_str(), std::strerror(error)));
+        }
+        // Muxers that read their output back (MP4's index moved to the front) go by the
+        // context's name, which must therefore be the file being written.
+        char* temp = AVUtilHlpr::av_strdup(output.TempName.c_str());
+        if (!temp)
+            throw FFMpegException("av_mallocz fail");
+        AVUtilHlpr::av_free(context->url);
+        context->url = temp;
+        output.FinalName = name;
+        const int opened =
+            AVFormatHlpr::avio_open(&context->pb, output.TempName.c_str(), AVIO_FLAG_WRITE);
+        if (opened < 0)
+            throw FFMpegException(StringPrintf("Could not open '%s': %s", name.c_str(),
+                                               LibraryErrorReason(opened).c_str()));
+    }
+}
+
+const char* TCustomFFmpeg::OutputName(int file) const {
+    const TOutputFile& output = OutputFiles[file];
+    return output.FinalName.empty() ? output.Context->url : output.FinalName.c_str();
+}
+
+void TCustomFFmpeg::CheckOutputWrites(int file) {
+    const AVFormatContext* context = OutputFiles[file].Context;
+    if (context->pb && context->pb->error < 0)
+        throw FFMpegException(StringPrintf("Could not write '%s': %s", OutputName(file),
+                                           LibraryErrorReason(context->pb->error).c_str()));
+}
+
+TOutputExpectation TCustomFFmpeg::ExpectedOutput(int file) const {
+    TOutputExpectation expected;
+    // With "shortest" the run ends with the first input to end.
+    std::int64_t longest = -1;
+    std::int64_t shortest = -1;
+    for (const TOutputStreamState& ost : Run.OutputStreams) {
+        if (ost.FileIndex != file)
+            continue;
+        const AVMediaType kind = ost.Stream->codecpar->codec_type;
+        expected.Video |= kind == AVMEDIA_TYPE_VIDEO;
+        expected.Audio |= kind == AVMEDIA_TYPE_AUDIO;
+        const TInputStreamState& ist = Run.InputStreams[ost.SourceIndex];
+        // The stream's own length, or the container's when the stream does not give one.
+        std::int64_t length = -1;
+        if (ist.Stream->duration > 0 && ist.Stream->time_base.num > 0)
+            length = AVUtilHlpr::av_rescale_q(ist.Stream->duration, ist.Stream->time_base,
+                                              AV_TIME_BASE_Q);
+        else if (InputFiles[ist.FileIndex].Context->duration > 0)
+            length = InputFiles[ist.FileIndex].Context->duration;
+        longest = std::max(longest, length);
+        if (length > 0 && (shortest < 0 || length < shortest))
+            shortest = length;
+    }
+    if (Settings.Shortest)
+        longest = shortest;
+    if (longest > 0) {
+        longest -= std::max<std::int64_t>(0, Settings.StartTime);
+        longest = std::min(longest, Settings.RecordingTime);
+        expected.Duration = longest > 0 ? longest : -1;
+    }
+    return expected;
+}
+
+std::int64_t TCustomFFmpeg::OutputLengthLimit() const {
+    std::int64_t limit = -1;
+    for (int i = 0; i < static_cast<int>(OutputFiles.size()); ++i)
+        limit = std::max(limit, ExpectedOutput(i).Duration);
+    if (limit <= 0)
+        return -1;
+    // Twice the expected length and a minute more: far past any frame-rate or padding effect,
+    // yet a damaged time scale that duplicates pictures without end is stopped early.
+    return limit * 2 + 60 * std::int64_t(1000000);
+}
+
+void TCustomFFmpeg::CheckOutputLength(int file, std::int64_t microseconds) const {
+    // A damaged time scale can make a short source write without end.
+    if (Run.OutputLimit > 0 && microseconds > Run.OutputLimit)
+        throw FFMpegException(StringPrintf("Output '%s' runs past %s, far beyond the length of "
+                                           "its source: the source's timing is damaged",
+                                           OutputName(file),
+                                           FormatClockTime(Run.OutputLimit).c_str()));
+}
+
+void TCustomFFmpeg::FinishOutputFiles() {
+    for (int i = 0; i < static_cast<int>(OutputFiles.size()); ++i) {
+        AVFormatContext* context = OutputFiles[i].Context;
+        const int trailer = AVFormatHlpr::av_write_trailer(context);
+        if (trailer < 0)
+            throw FFMpegException(StringPrintf("Could not write '%s': %s", OutputName(i),
+                                               LibraryErrorReason(trailer).c_str()));
+        if (!context->pb || !WritesAFile(context))
+            continue;
+        CheckOutputWrites(i);
+        OutputFiles[i].ClosedSize = AVFormatHlpr::avio_size(context->pb);
+        const int closed = AVFormatHlpr::avio_closep(&context->pb);
+        if (closed < 0)
+            throw FFMpegException(StringPrintf("Could not write '%s': %s", OutputName(i),
+                                               LibraryErrorReason(closed).c_str()));
+    }
+    const bool stopped = StopRequested.load();
+    std::string incomplete;
+    std::vector<bool> keep(OutputFiles.size(), true);
+    for (int i = 0; i < static_cast<int>(OutputFiles.size()); ++i) {
+        const TOutputFile& output = OutputFiles[i];
+        if (output.TempName.empty())
+            continue;
+        const TOutputExpectation expected = ExpectedOutput(i);
+        const TOutputCheck check = VerifyOutput(output.TempName, expected);
+        if (check.Verdict == ovInvalid) {
+            if (stopped) {
+                keep[i] = false;
+                continue;
+            }
+            throw FFMpegException(StringPrintf("The output '%s' is not valid: %s", OutputName(i),
+                                               check.Problem.c_str()));
+        }
+        if (check.Verdict == ovShort && !stopped && incomplete.empty())
+            incomplete = "source ended at " + FormatClockTime(check.Duration) + " of " +
+                         FormatClockTime(expected.Duration);
+    }
+    // Only a complete output replaces an existing file; a stopped or short one takes its name
+    // only when asked to keep unfinished outputs and nothing is there.
+    const bool complete = !stopped && incomplete.empty();
+    for (int i = 0; i < static_cast<int>(OutputFiles.size()); ++i) {
+        TOutputFile& output = OutputFiles[i];
+        if (output.TempName.empty())
+            continue;
+        const std::string name = output.FinalName;
+        std::error_code error;
+        const bool place =
+            keep[i] &&
+            (complete || (KeepUnfinishedOutput && !std::filesystem::exists(name, error)));
+        if (!place) {
+            if (keep[i] && KeepUnfinishedOutput)
+                Log(0, StringPrintf("Unfinished output not kept: '%s' exists", name.c_str()));
+            continue; // the release removes the temporary file
+        }
+        if (std::rename(output.TempName.c_str(), name.c_str()) != 0)
+            throw FFMpegException(
+                StringPrintf("Could not write '%s': %s", name.c_str(), std::strerror(errno)));
+        output.TempName.clear();
+    }
+    IncompleteReason = incomplete;
+}
+
+void TCustomFFmpeg::DiscardOutputTempFiles() {
+    for (TOutputFile& output : OutputFiles) {
+        if (output.TempName.empty())
+            continue;
+        if (output.Context && output.Context->pb)
+            AVFormatHlpr::avio_closep(&output.Context->pb);
+        ::unlink(output.TempName.c_str());
+        output.TempName.clear();
+    }
+}
+
+} // namespace velto
