@@ -67,7 +67,7 @@ int Profiles(const TCliArguments& args, const TCliPaths& paths, std::ostream& ou
 std::string StreamsJson(const TAVProbe& probe) {
     std::string json = "[";
     for (int i = 0; i < probe.StreamCount; ++i) {
-        const AVMediaType type = probe.FormatContext->streams[i]->codecpar->codec_type;
+        const AVMediaType type = probe.FormatContext()->streams[i]->codecpar->codec_type;
         TJsonLine stream;
         stream.Add("index", i);
         if (type == AVMEDIA_TYPE_VIDEO) {
@@ -98,7 +98,7 @@ std::string StreamsJson(const TAVProbe& probe) {
 std::string StreamsText(const TAVProbe& probe) {
     std::string text;
     for (int i = 0; i < probe.StreamCount; ++i) {
-        const AVMediaType type = probe.FormatContext->streams[i]->codecpar->codec_type;
+        const AVMediaType type = probe.FormatContext()->streams[i]->codecpar->codec_type;
         char line[256];
         if (type == AVMEDIA_TYPE_VIDEO) {
             TVideoStreamInfo v{};

@@ -54,7 +54,7 @@ const AVStream* StreamForInfo(const TCustomAVProbe& probe, int index, int firstI
     std::memset(info.CodecName, 0, sizeof info.CodecName);
     info.StartTime = info.StartTimeUs = info.Duration = info.DurationUs = -1;
     info.BitRate = -1;
-    if (!probe.FormatContext) {
+    if (!probe.FormatContext()) {
         EngineLog(1, "file not loaded.\n");
         return nullptr;
     }
@@ -68,7 +68,7 @@ const AVStream* StreamForInfo(const TCustomAVProbe& probe, int index, int firstI
         EngineLog(0, "stream index #%d is invalid.\n", index);
         return nullptr;
     }
-    const AVStream* stream = probe.FormatContext->streams[index];
+    const AVStream* stream = probe.FormatContext()->streams[index];
     if (stream->codecpar->codec_type != type) {
         EngineLog(0, "stream #%d is not %s stream.\n", index, kindName);
         return nullptr;
@@ -119,17 +119,17 @@ bool TCustomAVProbe::LoadFile(const std::string& fileName, const std::string& fo
         LastError = std::move(refusal);
         return false;
     }
-    FormatContext = AVFormatHlpr::avformat_alloc_context();
-    OwnsContext = true;
     // On failure the library frees the pre-allocated context and clears the pointer.
+    AVFormatContext* context = AVFormatHlpr::avformat_alloc_context();
     const int opened =
-        AVFormatHlpr::avformat_open_input(&FormatContext, fileName.c_str(), format, nullptr);
+        AVFormatHlpr::avformat_open_input(&context, fileName.c_str(), format, nullptr);
     if (opened < 0) {
         LastError = OpenErrorText(fileName, opened);
         Close();
         return false;
     }
-    if (AVFormatHlpr::avformat_find_stream_info(FormatContext, nullptr) < 0) {
+    owned_.reset(context);
+    if (AVFormatHlpr::avformat_find_stream_info(context, nullptr) < 0) {
         LastError = StringPrintf("%s: could not find codec parameters", fileName.c_str());
         Close();
         return false;
@@ -142,31 +142,27 @@ bool TCustomAVProbe::LoadFile(const std::string& fileName, const std::string& fo
 void TCustomAVProbe::Attach(AVFormatContext* context) {
     CheckLibraries();
     Close();
-    OwnsContext = false;
-    FormatContext = context;
+    attached_ = context;
     Analyse();
 }
 
 void TCustomAVProbe::Close() {
     InputFormatName.clear();
-    if (FormatContext) {
-        if (OwnsContext)
-            AVFormatHlpr::avformat_close_input(&FormatContext);
-        FormatContext = nullptr;
-    }
+    owned_.reset();
+    attached_ = nullptr;
     Analyse();
 }
 
 void TCustomAVProbe::Analyse() {
     StreamCount = ProgramCount = AudioStreamCount = VideoStreamCount = SubtitleStreamCount = -1;
     FirstAudioStreamIndex = FirstVideoStreamIndex = FirstSubtitleStreamIndex = -1;
-    if (!FormatContext)
+    if (!FormatContext())
         return;
-    StreamCount = static_cast<int>(FormatContext->nb_streams);
-    ProgramCount = static_cast<int>(FormatContext->nb_programs);
+    StreamCount = static_cast<int>(FormatContext()->nb_streams);
+    ProgramCount = static_cast<int>(FormatContext()->nb_programs);
     AudioStreamCount = VideoStreamCount = SubtitleStreamCount = 0;
     for (int i = 0; i < StreamCount; ++i) {
-        switch (FormatContext->streams[i]->codecpar->codec_type) {
+        switch (FormatContext()->streams[i]->codecpar->codec_type) {
         case AVMEDIA_TYPE_VIDEO:
             ++VideoStreamCount;
             if (FirstVideoStreamIndex == -1)
@@ -190,16 +186,16 @@ void TCustomAVProbe::Analyse() {
 
 void TCustomAVProbe::GetFormatInfo(TFormatInfo& info) const {
     std::memset(&info, 0, sizeof info);
-    if (!FormatContext) {
+    if (!FormatContext()) {
         info.StartTime = info.Duration = info.Timestamp = -1;
         info.BitRate = info.Year = info.Track = -1;
         EngineLog(1, "file not loaded.\n");
         return;
     }
-    AVDictionary* metadata = FormatContext->metadata;
-    info.StartTime = FormatContext->start_time;
-    info.Duration = FormatContext->duration;
-    info.BitRate = ClampToInt32(FormatContext->bit_rate);
+    AVDictionary* metadata = FormatContext()->metadata;
+    info.StartTime = FormatContext()->start_time;
+    info.Duration = FormatContext()->duration;
+    info.BitRate = ClampToInt32(FormatContext()->bit_rate);
     const char* created = Metadata(metadata, "creation_time");
     std::int64_t createdUs = 0;
     if (created && AVUtilHlpr::av_parse_time(&createdUs, created, 0) >= 0)
@@ -245,22 +241,23 @@ void TCustomAVProbe::GetVideoStreamInfo(int index, TVideoStreamInfo& info) const
 }
 
 std::string TCustomAVProbe::GetFileName() const {
-    if (!FormatContext) {
+    if (!FormatContext()) {
         EngineLog(1, "file not loaded.\n");
         return {};
     }
-    std::string name = FormatContext->url ? FormatContext->url : "";
+    std::string name = FormatContext()->url ? FormatContext()->url : "";
     if (name.size() > 1024)
         name.resize(1024);
     return name;
 }
 
 std::int64_t TCustomAVProbe::GetFileSize() const {
-    if (!FormatContext) {
+    if (!FormatContext()) {
         EngineLog(1, "file not loaded.\n");
         return -1;
     }
-    const std::int64_t size = FormatContext->pb ? AVFormatHlpr::avio_size(FormatContext->pb) : 0;
+    const std::int64_t size =
+        FormatContext()->pb ? AVFormatHlpr::avio_size(FormatContext()->pb) : 0;
     if (size > 0)
         return size;
     const std::string name = GetFileName();

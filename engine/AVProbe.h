@@ -2,6 +2,8 @@
 // audio and video streams. Used by one thread at a time.
 #pragma once
 
+#include "LibraryObjects.h"
+
 #include <cstdint>
 #include <string>
 
@@ -80,8 +82,11 @@ public:
     std::string GetFileName() const;
     std::int64_t GetFileSize() const;
 
-    AVFormatContext* FormatContext = nullptr;
-    bool OwnsContext = false;
+    // The loaded or attached container, none when nothing is loaded.
+    AVFormatContext* FormatContext() const { return owned_ ? owned_.get() : attached_; }
+    // True when LoadFile opened the container, which Close then closes.
+    bool OwnsContext() const { return owned_ != nullptr; }
+
     std::string LastError;
     std::string InputFormatName;
     int StreamCount = -1;
@@ -95,6 +100,9 @@ public:
 
 private:
     void Analyse();
+
+    OwnedInput owned_;                    // opened by LoadFile
+    AVFormatContext* attached_ = nullptr; // adopted by Attach, never closed here
 };
 
 class TAVProbe : public TCustomAVProbe {};

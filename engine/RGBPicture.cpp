@@ -19,27 +19,28 @@ bool ValidSize(int width, int height) {
     return width > 0 && height > 0;
 }
 
+// The scaler's vector code may read a little past the last row of its source.
+constexpr int kScalerReadPadding = 64;
+
 // Makes record.converted a target-format picture of this size over a buffer large enough for it.
 bool LayConvertedPicture(TRGBPicture& record, int width, int height) {
     const auto target = static_cast<AVPixelFormat>(record.targetPixelFormat);
     const int size = AVUtilHlpr::av_image_get_buffer_size(target, width, height, 1);
     if (size <= 0)
         return false;
-    if (record.buffer && record.bufferSize < size) {
-        AVUtilHlpr::av_free(record.buffer);
-        record.buffer = nullptr;
+    if (record.bufferSize < size) {
+        record.buffer.reset();
         record.bufferSize = 0;
-    }
-    if (!record.buffer) {
-        record.buffer = static_cast<std::uint8_t*>(AVUtilHlpr::av_malloc(size));
+        record.buffer.reset(
+            static_cast<std::uint8_t*>(AVUtilHlpr::av_mallocz(size + kScalerReadPadding)));
         if (!record.buffer)
             return false;
         record.bufferSize = size;
     }
     uint8_t* data[4] = {};
     int linesize[4] = {};
-    if (AVUtilHlpr::av_image_fill_arrays(data, linesize, record.buffer, target, width, height, 1) <
-        0)
+    if (AVUtilHlpr::av_image_fill_arrays(data, linesize, record.buffer.get(), target, width, height,
+                                         1) < 0)
         return false;
     std::copy(data, data + 4, record.converted.data);
     std::copy(linesize, linesize + 4, record.converted.linesize);
@@ -48,26 +49,8 @@ bool LayConvertedPicture(TRGBPicture& record, int width, int height) {
 
 } // namespace
 
-TRGBPicture::~TRGBPicture() {
-    ResetRGBPicture(*this);
-}
-
 void ResetRGBPicture(TRGBPicture& record) {
-    record.bitmap.reset();
-    if (record.buffer && AVUtilHlpr::av_free)
-        AVUtilHlpr::av_free(record.buffer);
-    if (SwScaleHlpr::sws_freeContext) {
-        SwScaleHlpr::sws_freeContext(record.toRGB);
-        SwScaleHlpr::sws_freeContext(record.fromRGB);
-    }
-    record.targetPixelFormat = AV_PIX_FMT_BGR24;
-    record.bitmapPixelFormat = pf24bit;
-    record.buffer = nullptr;
-    record.bufferSize = 0;
-    record.converted = VeltoPicture{};
-    record.source = VeltoPicture{};
-    record.toRGB = nullptr;
-    record.fromRGB = nullptr;
+    record = TRGBPicture{};
 }
 
 bool FrameToBitmap(TRGBPicture& record, const VeltoPicture& picture, int width, int height,
@@ -87,15 +70,15 @@ bool FrameToBitmap(TRGBPicture& record, const VeltoPicture& picture, int width, 
     } else {
         if (!LayConvertedPicture(record, width, height))
             return false;
-        record.toRGB = SwScaleHlpr::sws_getCachedContext(
-            record.toRGB, width, height, static_cast<AVPixelFormat>(pixelFormat), width, height,
-            static_cast<AVPixelFormat>(record.targetPixelFormat), SWS_BICUBIC, nullptr, nullptr,
-            nullptr);
+        record.toRGB.reset(SwScaleHlpr::sws_getCachedContext(
+            record.toRGB.release(), width, height, static_cast<AVPixelFormat>(pixelFormat), width,
+            height, static_cast<AVPixelFormat>(record.targetPixelFormat), SWS_BICUBIC, nullptr,
+            nullptr, nullptr));
         if (!record.toRGB) {
             Log(log, 0, "Cannot initialize the toRGB conversion context");
             return false;
         }
-        SwScaleHlpr::sws_scale(record.toRGB, picture.data, picture.linesize, 0, height,
+        SwScaleHlpr::sws_scale(record.toRGB.get(), picture.data, picture.linesize, 0, height,
                                record.converted.data, record.converted.linesize);
         record.source = record.converted;
     }
@@ -127,15 +110,16 @@ bool BitmapToFrame(TRGBPicture& record, VeltoPicture& picture, int width, int he
     if (direct)
         return true;
 
-    record.fromRGB = SwScaleHlpr::sws_getCachedContext(
-        record.fromRGB, width, height, static_cast<AVPixelFormat>(record.targetPixelFormat), width,
-        height, static_cast<AVPixelFormat>(pixelFormat), SWS_BICUBIC, nullptr, nullptr, nullptr);
+    record.fromRGB.reset(SwScaleHlpr::sws_getCachedContext(
+        record.fromRGB.release(), width, height,
+        static_cast<AVPixelFormat>(record.targetPixelFormat), width, height,
+        static_cast<AVPixelFormat>(pixelFormat), SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (!record.fromRGB) {
         Log(log, 0, "Cannot initialize the fromRGB conversion context");
         return false;
     }
-    SwScaleHlpr::sws_scale(record.fromRGB, record.converted.data, record.converted.linesize, 0,
-                           height, picture.data, picture.linesize);
+    SwScaleHlpr::sws_scale(record.fromRGB.get(), record.converted.data, record.converted.linesize,
+                           0, height, picture.data, picture.linesize);
     return true;
 }
 

@@ -2,6 +2,7 @@
 // One record per use; a record is used by one thread at a time (its task's worker).
 #pragma once
 
+#include "LibraryObjects.h"
 #include "TBitmap.h"
 
 #define VELTO_FRAMEHOOK_HOST
@@ -17,8 +18,6 @@ extern "C" {
 #include <memory>
 #include <string>
 
-struct SwsContext;
-
 namespace velto {
 
 // Receives the conversion's log lines: engine log level and text (the task's log sink).
@@ -28,17 +27,12 @@ struct TRGBPicture {
     int targetPixelFormat = AV_PIX_FMT_BGR24;
     TPixelFormat bitmapPixelFormat = pf24bit;
     std::unique_ptr<TBitmap> bitmap;
-    std::uint8_t* buffer = nullptr; // allocated through the utility library
-    std::int32_t bufferSize = 0;
-    VeltoPicture converted{}; // laid over buffer
-    VeltoPicture source{};    // planes whose first plane's rows go into the bitmap
-    SwsContext* toRGB = nullptr;
-    SwsContext* fromRGB = nullptr;
-
-    TRGBPicture() = default;
-    TRGBPicture(const TRGBPicture&) = delete;
-    TRGBPicture& operator=(const TRGBPicture&) = delete;
-    ~TRGBPicture();
+    OwnedBuffer buffer;          // target-format picture, with zeroed padding for the scaler
+    std::int32_t bufferSize = 0; // usable bytes, padding not counted
+    VeltoPicture converted{};    // laid over buffer
+    VeltoPicture source{};       // planes whose first plane's rows go into the bitmap
+    OwnedScaler toRGB;
+    OwnedScaler fromRGB;
 };
 
 // Frees the bitmap, the buffer and both scaling contexts and restores the initial values.

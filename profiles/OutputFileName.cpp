@@ -56,9 +56,18 @@ std::string OutputFileName(const std::string& sourceFile, const std::string& fol
             return false;
         return overwrite || !ExistsOnDisk(name);
     };
+    // Names go to the system as C strings: a NUL would cut every candidate down to one name.
+    for (const std::string* text : {&sourceFile, &folderText, &fileType})
+        if (text->find('\0') != std::string::npos)
+            return {};
     std::string name = base + "_(new)" + fileType;
-    for (long long n = 1; !isFree(name); ++n)
+    for (long long n = 1; !isFree(name); ++n) {
+        // A file type that climbs out of the name ("/../clip.avi") makes every number the same
+        // file: give up rather than count for ever.
+        if (n > kMaxOutputNumber)
+            return {};
         name = base + "_(new_" + std::to_string(n) + ")" + fileType;
+    }
     return name;
 }
 

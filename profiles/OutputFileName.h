@@ -12,6 +12,10 @@ namespace velto {
 // - a name in takenPaths (the sources and outputs of jobs already in the list) is never free,
 //   whatever the overwrite choice, so that one job cannot destroy another's input or output;
 // - a name that exists on disk is free only when overwrite is on.
+// Empty when no free name can be made: a NUL in any text, or no free number up to
+// kMaxOutputNumber.
+constexpr long long kMaxOutputNumber = 9999;
+
 std::string OutputFileName(const std::string& sourceFile, const std::string& folderText,
                            const std::string& fileType, bool overwrite,
                            const std::vector<std::string>& takenPaths = {});

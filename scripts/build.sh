@@ -1,5 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing on Debian 12, builds, then runs the program ("run") or every test ("test").
+# Installs what is missing on Debian 12, builds, then runs the program ("run") or the checks ("test").
+# "test" runs the checks named in VELTO_CHECKS (default: normal fuzz):
+#   normal  the normal build: every test alone in its process, and every test binary whole
+#   asan    AddressSanitizer + UndefinedBehaviorSanitizer with leak checking: every binary whole
+#   tsan    ThreadSanitizer: the thread, component, program and command-line binaries whole
+#   fuzz    a clang build of the fuzz targets, each run for VELTO_FUZZ_SECONDS (default 20) s
+# Each build lives in its own folder beside the normal one (build-asan, build-tsan, build-fuzz).
 set -euo pipefail
 
 mode=${1:-run}
@@ -10,6 +16,8 @@ packages=(build-essential cmake ninja-build pkg-config
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libavfilter-dev libswresample-dev
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n libgtest-dev fonts-wqy-microhei
     desktop-file-utils)
+checks=" ${VELTO_CHECKS:-normal fuzz} "
+[ "$mode" = test ] && [[ $checks == *" fuzz "* ]] && packages+=(clang libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -23,16 +31,97 @@ if ((${#missing[@]})); then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j"$(nproc)"
+launcher=()
+command -v ccache >/dev/null &&
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
+# configure_and_build <folder> [cmake arguments...] [-- targets...]
+configure_and_build() {
+    local folder=$1 targets=()
+    shift
+    local args=()
+    while (($#)) && [ "$1" != -- ]; do
+        args+=("$1")
+        shift
+    done
+    (($#)) && shift && targets=("$@")
+    cmake -S "$root" -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "${args[@]}"
+    if ((${#targets[@]})); then
+        cmake --build "$folder" -j"$(nproc)" --target "${targets[@]}"
+    else
+        cmake --build "$folder" -j"$(nproc)"
+    fi
+}
+
+# run_tests <name> <folder> [ctest arguments...]: prints and records the build's test count.
+summary=()
+passed_total=0
+failed_total=0
+run_tests() {
+    local name=$1 folder=$2 log
+    shift 2
+    log="$folder/ctest-summary.log"
+    local status=0
+    (cd "$folder" && ctest --output-on-failure -j"$(nproc)" "$@") | tee "$log" || status=$?
+    local total failed
+    total=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -1)
+    failed=$(sed -n 's/.*, \([0-9]*\) tests failed out of.*/\1/p' "$log" | tail -1)
+    total=${total:-0}
+    failed=${failed:-$((status ? 1 : 0))}
+    summary+=("$name: $total tests, $((total - failed)) passed, $failed failed")
+    passed_total=$((passed_total + total - failed))
+    failed_total=$((failed_total + failed))
+    return $status
+}
 
 case "$mode" in
 run)
+    configure_and_build "$build"
     exec "$build/bin/Velto3GPConverter"
     ;;
 test)
-    cd "$build"
-    ctest --output-on-failure -j"$(nproc)"
+    supp="$root/scripts/sanitizers"
+    start=$SECONDS
+    status=0
+    if [[ $checks == *" normal "* ]]; then
+        configure_and_build "$build"
+        run_tests "normal build" "$build" || status=1
+    fi
+    # The sanitizer builds run each binary whole: the sanitizers watch every test, and one
+    # process per binary keeps the slower instrumented start-up cheap.
+    if [[ $checks == *" asan "* ]]; then
+        configure_and_build "$build-asan" -DVELTO_SANITIZE=address,undefined
+        ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1" \
+            LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0" \
+            UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+            run_tests "AddressSanitizer+UBSan build" "$build-asan" -R '[.]whole$' || status=1
+    fi
+    if [[ $checks == *" tsan "* ]]; then
+        tsan_binaries=()
+        for binary in test_engine test_core test_app test_cli; do
+            [ -n "$(find "$root/tests/${binary#test_}" -name '*.cpp' 2>/dev/null | head -1)" ] &&
+                tsan_binaries+=("$binary")
+        done
+        configure_and_build "$build-tsan" -DVELTO_SANITIZE=thread -- "${tsan_binaries[@]}"
+        tsan_filter="^($(IFS='|'; echo "${tsan_binaries[*]}"))[.]whole$"
+        TSAN_OPTIONS="suppressions=$supp/tsan.supp:halt_on_error=1:second_deadlock_stack=1" \
+            run_tests "ThreadSanitizer build" "$build-tsan" -R "$tsan_filter" || status=1
+    fi
+    if [[ $checks == *" fuzz "* ]]; then
+        CC=clang CXX=clang++ configure_and_build "$build-fuzz" -DVELTO_FUZZ=ON \
+            -DVELTO_SANITIZE=address,undefined -DVELTO_BUILD_APP=OFF -DVELTO_BUILD_TESTS=OFF \
+            -- fuzz_all
+        if "$root/scripts/fuzz.sh" "$build-fuzz" "${VELTO_FUZZ_SECONDS:-20}"; then
+            summary+=("fuzz targets: nothing found")
+        else
+            summary+=("fuzz targets: FOUND FAULTS")
+            status=1
+        fi
+    fi
+    printf '%s\n' "${summary[@]}"
+    echo "checks took $(((SECONDS - start) / 60)) min $(((SECONDS - start) % 60)) s"
+    echo "$passed_total passed, $failed_total failed"
+    exit $status
     ;;
 *)
     echo "usage: $0 run|test" >&2

@@ -27,7 +27,8 @@ namespace fs = std::filesystem;
 struct TFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, IPowerOff {
     std::deque<QString> files;
     std::string folder;
-    std::string extOptions; // given to every output
+    std::string extOptions;           // given to every output
+    std::string videoCodec = "mpeg4"; // given to every output
     int outputs = 0;
     QStringList messages, opened;
     int powerOffs = 0;
@@ -44,7 +45,7 @@ struct TFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, IPowerO
                 TOutputOptions& output) override {
         input = BuildInputOptions(probe);
         output.FileName = folder + "/out" + std::to_string(outputs++) + ".avi";
-        output.VideoCodec = "mpeg4";
+        output.VideoCodec = videoCodec;
         output.ExtOptions = extOptions;
         return true;
     }
@@ -183,6 +184,16 @@ TEST_F(JobControllerTest, FailedProbeLogsAndLeavesTheListHidden) {
     // The user is told too, once, with the file's name.
     ASSERT_EQ(fakes.messages.size(), 1);
     EXPECT_TRUE(fakes.messages[0].contains("empty")) << fakes.messages[0].toStdString();
+}
+
+TEST_F(JobControllerTest, RefusedOutputLogsWhyAndAddsNoRow) {
+    fakes.videoCodec = "nosuchcodec";
+    AddClips(1, 0.2);
+    EXPECT_EQ(controller->Model().Count(), 0);
+    EXPECT_TRUE(controller->Log().contains(
+        "***Cannot do convert, error: new_video_stream fail: Unknown encoder "
+        "'nosuchcodec'"))
+        << controller->Log().join("|").toStdString();
 }
 
 TEST_F(JobControllerTest, TwoJobsRunToTheEndAndOpenTheirFolder) {

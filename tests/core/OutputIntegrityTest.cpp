@@ -118,7 +118,7 @@ std::string PixelFormatOf(const std::string& file) {
     TAVProbe probe;
     if (!probe.LoadFile(file) || probe.FirstVideoStreamIndex < 0)
         return "<none>";
-    const AVStream* stream = probe.FormatContext->streams[probe.FirstVideoStreamIndex];
+    const AVStream* stream = probe.FormatContext()->streams[probe.FirstVideoStreamIndex];
     const char* name =
         AVUtilHlpr::av_get_pix_fmt_name(static_cast<AVPixelFormat>(stream->codecpar->format));
     return name ? name : "<none>";
@@ -320,7 +320,7 @@ TEST_F(OutputIntegrityTest, H264IsFourTwoZeroAndXvidIsTagged) {
     ASSERT_EQ(outcome.result, jrFinished) << outcome.message;
     TAVProbe probe;
     ASSERT_TRUE(probe.LoadFile(xvid));
-    EXPECT_EQ(probe.FormatContext->streams[0]->codecpar->codec_tag, MKTAG('X', 'V', 'I', 'D'));
+    EXPECT_EQ(probe.FormatContext()->streams[0]->codecpar->codec_tag, MKTAG('X', 'V', 'I', 'D'));
 }
 
 TEST_F(OutputIntegrityTest, PipesAndFoldersAreRefusedWithoutWaiting) {

@@ -237,7 +237,7 @@ TEST_F(TranscodeTest, CopiedStreamTakesTheDecoderTimeBase) {
     TAVProbe probe;
     ASSERT_TRUE(probe.LoadFile(Path("tb.avi"))) << probe.LastError;
     ASSERT_EQ(probe.StreamCount, 1);
-    EXPECT_EQ(av_cmp_q(probe.FormatContext->streams[0]->time_base, AVRational{1, 25}), 0);
+    EXPECT_EQ(av_cmp_q(probe.FormatContext()->streams[0]->time_base, AVRational{1, 25}), 0);
 }
 
 TEST_F(TranscodeTest, StreamAppearingAfterSetUpIsDropped) {

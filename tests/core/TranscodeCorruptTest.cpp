@@ -4,6 +4,8 @@
 #include "MediaFactory.h"
 #include "TranscodeFixture.h"
 
+#include <algorithm>
+
 namespace velto::test {
 namespace {
 
@@ -44,10 +46,12 @@ protected:
             EXPECT_TRUE(probe.LoadFile(Path(output))) << probe.LastError;
         } else {
             EXPECT_NE(failure, "(empty message)");
+            failures.push_back(failure);
         }
     }
     int runs = 0;
     int transcoded = 0; // damaged inputs that opened and went through a run
+    std::vector<std::string> failures;
 };
 
 TEST_F(TranscodeCorruptTest, StreamCopySurvivesDamage) {
@@ -79,6 +83,10 @@ TEST_F(TranscodeCorruptTest, ExitOnErrorEndsCleanlyToo) {
         RunDamaged(file, damage, "strict.avi", "vcodec=mpeg4\nacodec=mp2\nxerror");
     }
     EXPECT_GE(transcoded, 4);
+    // With xerror the first picture the decoder refuses ends the run, naming its stream.
+    EXPECT_TRUE(std::any_of(failures.begin(), failures.end(), [](const std::string& failure) {
+        return failure.rfind("Error while decoding stream #0.", 0) == 0;
+    })) << ::testing::PrintToString(failures);
 }
 
 } // namespace

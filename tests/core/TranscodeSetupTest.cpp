@@ -83,6 +83,9 @@ TEST_F(TranscodeTest, RefusalsComeBeforeAnyHeader) {
          "Invalid output file index 3 map_meta_data(3,0)"},
         {"metadata map input", "vcodec=copy\nacodec=copy", "map_meta_data=0:2", false,
          "Invalid input file index 2 map_meta_data(0,2)"},
+        {"no stream at all", "vn\nan", "", false, "Output file does not contain any stream"},
+        {"program that is not there", "vcodec=copy\nacodec=copy", "programid=99", false,
+         "Could not find input stream matching output stream #0.0"},
         {"volume unchanged", "vcodec=copy\nacodec=copy\nvol=256", "", false, ""},
     };
     const std::string source = MakeAviMpeg4Mp2(folder, 1.0);
@@ -162,12 +165,6 @@ TEST_F(TranscodeTest, FilterChainScalesToTheRequestedSize) {
     EXPECT_EQ(CountStreams(Path("scaled.avi"), true).at(0).frames, 25);
 }
 
-} // namespace
-} // namespace velto::test
-
-namespace velto::test {
-namespace {
-
 TEST_F(TranscodeTest, DecodedH264AndAacAreEncodedAgain) {
     const std::string source = MakeMp4H264Aac(folder, 1.0);
     Input(source);
@@ -179,6 +176,18 @@ TEST_F(TranscodeTest, DecodedH264AndAacAreEncodedAgain) {
     EXPECT_EQ(out[0].frames, CountStreams(source, false).at(0).packets);
     for (const StreamCount& count : out)
         EXPECT_EQ(count.decodeErrors, 0) << count.type;
+}
+
+// Every third picture gone: the average rate falls below the rate the timestamps step at.
+TEST_F(TranscodeTest, UnevenPictureRateIsReportedWhenOpening) {
+    const std::string even = MakeVideoOnly(folder, 1.0);
+    const std::string uneven = Path("uneven.mp4");
+    Remux(even, uneven, [](AVPacket&, AVMediaType type, int number) {
+        return type != AVMEDIA_TYPE_VIDEO || number % 3 != 1;
+    });
+    Input(uneven, "v=1");
+    EXPECT_TRUE(LoggedFragment("Seems stream 0 codec frame rate differs from container frame rate"))
+        << ::testing::PrintToString(lines);
 }
 
 } // namespace

@@ -25,7 +25,7 @@ protected:
 };
 
 void ExpectEmpty(const TCustomAVProbe& probe) {
-    EXPECT_EQ(probe.FormatContext, nullptr);
+    EXPECT_EQ(probe.FormatContext(), nullptr);
     for (int counter :
          {probe.StreamCount, probe.ProgramCount, probe.AudioStreamCount, probe.VideoStreamCount,
           probe.SubtitleStreamCount, probe.FirstAudioStreamIndex, probe.FirstVideoStreamIndex,
@@ -55,7 +55,7 @@ TEST_F(AVProbeTest, CountsStreamsOfEveryFactoryFile) {
         EXPECT_EQ(probe.FirstVideoStreamIndex, c.firstVideo);
         EXPECT_EQ(probe.FirstAudioStreamIndex, c.firstAudio);
         EXPECT_EQ(probe.FirstSubtitleStreamIndex, c.firstSubtitle);
-        EXPECT_TRUE(probe.OwnsContext);
+        EXPECT_TRUE(probe.OwnsContext());
         EXPECT_EQ(probe.GetFileName(), file);
     }
     probe.Close();
@@ -167,6 +167,11 @@ TEST_F(AVProbeTest, OpenFailuresGiveTheirTextsAndLeaveTheProbeEmpty) {
     EXPECT_FALSE(probe.LoadFile(MakeRandomFile(folder, "noise.xyz", 4096, 11)));
     EXPECT_EQ(probe.LastError, folder + "/noise.xyz: Unknown format");
 
+    // Raw pictures need a picture size that nobody gave: the header cannot be read.
+    EXPECT_FALSE(probe.LoadFile(good, "rawvideo"));
+    EXPECT_EQ(probe.LastError, good + ": Error while parsing header");
+    ExpectEmpty(probe);
+
     EXPECT_FALSE(probe.LoadFile(good, "no_such_format"));
     EXPECT_EQ(probe.LastError, "Unknown input format: no_such_format");
 
@@ -184,7 +189,7 @@ TEST_F(AVProbeTest, AttachedContextStaysOpenAfterClose) {
     ASSERT_EQ(AVFormatHlpr::avformat_open_input(&context, file.c_str(), nullptr, nullptr), 0);
     ASSERT_GE(AVFormatHlpr::avformat_find_stream_info(context, nullptr), 0);
     probe.Attach(context);
-    EXPECT_FALSE(probe.OwnsContext);
+    EXPECT_FALSE(probe.OwnsContext());
     EXPECT_EQ(probe.StreamCount, 2);
     probe.Close();
     ExpectEmpty(probe);
@@ -223,6 +228,7 @@ TEST_F(AVProbeTest, StreamWithoutStartTimeKeepsTheNoTimestampValue) {
 }
 
 TEST(AVProbeLibraries, UnboundLibrariesRaiseBeforeAnyWork) {
+    velto::test::UnloadTestLibraries();
     TAVProbe probe;
     try {
         probe.LoadFile("whatever.avi");

@@ -42,11 +42,15 @@ FramePtr MakeFrame(AVPixelFormat format, int width, int height, bool pattern = t
     frame->width = width;
     frame->height = height;
     EXPECT_GE(AVUtilHlpr::av_frame_get_buffer(frame.get(), 0), 0);
+    // The padding past each row's last pixel repeats it: the scaler's vector code reads there,
+    // and leftovers from earlier allocations would make the result depend on what ran before.
     for (int plane = 0; plane < (Planar(*frame) ? 3 : 1); ++plane)
         for (int y = 0; y < Rows(*frame, plane); ++y)
-            for (int x = 0; x < RowBytes(*frame, plane); ++x)
+            for (int x = 0; x < frame->linesize[plane]; ++x)
                 frame->data[plane][y * frame->linesize[plane] + x] =
-                    pattern ? PatternByte(*frame, plane, x, y) : 0;
+                    pattern
+                        ? PatternByte(*frame, plane, std::min(x, RowBytes(*frame, plane) - 1), y)
+                        : 0;
     return frame;
 }
 

@@ -64,6 +64,7 @@ TEST(LibraryBinding, LoadsEveryUnitFromTheStagedFolder) {
 }
 
 TEST(LibraryBinding, MissingLibraryFailsNamingItAndLeavesNothingLoaded) {
+    velto::test::UnloadTestLibraries();
     const std::string filter = AVFilterHlpr::FileName(true);
     const std::string folder = StagedFolder(filter);
     EXPECT_FALSE(velto::LoadLibraries(folder, true));
@@ -79,6 +80,7 @@ TEST(LibraryBinding, MissingLibraryFailsNamingItAndLeavesNothingLoaded) {
 }
 
 TEST(LibraryBinding, MissingEntryPointNamesTheFirstOneAndStopsLooking) {
+    velto::test::UnloadTestLibraries();
     const std::string folder = StagedFolder("libmyutil.so", VELTO_PARTIAL_MYUTIL);
     LookupSpy spy;
     EXPECT_FALSE(velto::LoadLibraries(folder, true));

@@ -55,5 +55,26 @@ TEST(OutputFileNameTest, NamesFollowFolderTypeDiskAndOtherJobs) {
     EXPECT_EQ(OutputFileName(source, "Auto", ".mp4", true), dir + "/clip_(new_1).mp4");
 }
 
+// Texts from a hand-edited settings file that no number can make free end the search with no
+// name instead of counting for ever (both were found by fuzzing).
+TEST(OutputFileNameTest, TextsThatNeverGiveAFreeNameGiveNone) {
+    const std::string dir = test::ScratchFolder();
+    const std::string source = dir + "/clip.avi";
+    test::WriteText(source, "source");
+    const struct {
+        const char* name;
+        std::string folder;
+        std::string type;
+    } rows[] = {
+        // Every number climbs back out of its folder onto the source.
+        {"type leading to the source", "Auto", "/../clip.avi"},
+        // The system would read the folder only up to the NUL: "." exists, always.
+        {"NUL in the folder", std::string(".\0sub", 5), ".mp4"},
+        {"NUL in the type", "Auto", std::string(".mp\0", 4)},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(OutputFileName(source, row.folder, row.type, false), "") << row.name;
+}
+
 } // namespace
 } // namespace velto

@@ -8,9 +8,15 @@ namespace velto::test {
 // Loads the libraries from the build's LibAV/ folder; fails the current test when that fails.
 void LoadTestLibraries();
 
+// Releases every bound unit, for tests that need to start from nothing bound; the next
+// LoadTestLibraries binds afresh.
+void UnloadTestLibraries();
+
 const char* LibAVFolder();
 
-// A fresh, empty folder under the build tree named after the running test.
+// A fresh, empty folder named after the running test, inside one folder per test process under
+// the system's temporary folder ($TMPDIR), so that two runs or a copied binary never share files.
+// The process's folder is removed at exit unless a test failed.
 std::string ScratchFolder();
 
 } // namespace velto::test

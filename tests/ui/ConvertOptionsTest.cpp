@@ -165,6 +165,7 @@ TEST_F(ConvertOptionsTest, OutputChoiceFollowsTheSettingsAtClickTime) {
 
 TEST_F(ConvertOptionsTest, NoSettingsFileLeavesAnEmptyEditableDialog) {
     TfrmConvertOptions dialog(Services, Root + "missing.ini", FactoryFile);
+    EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("请选择您要输出的格式"));
     EXPECT_EQ(dialog.cbxVideoFormat->count(), 0);
     EXPECT_EQ(dialog.cbxFrameSize->currentIndex(), -1);
     EXPECT_EQ(Shown(dialog.cbxChannels), "立体声");
