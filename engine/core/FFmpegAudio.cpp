@@ -317,7 +317,11 @@ void TCustomFFmpeg::FlushEncoder(int outputStream) {
         EncodeQueuedAudio(outputStream, true);
     }
     if (enc->codec_type == AVMEDIA_TYPE_AUDIO || enc->codec_type == AVMEDIA_TYPE_VIDEO) {
-        AVCodecHlpr::avcodec_send_frame(enc, nullptr);
+        // A refused drain request would silently lose the encoder's delayed frames.
+        const int sent = AVCodecHlpr::avcodec_send_frame(enc, nullptr);
+        if (sent < 0 && sent != AVERROR_EOF)
+            throw FFMpegException(enc->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed"
+                                                                        : "Audio encoding failed");
         WriteEncodedPackets(outputStream);
     }
 }

@@ -396,7 +396,8 @@ int TCustomFFmpeg::WriteEncodedPackets(int outputStream) {
     TOutputStreamState& ost = Run.OutputStreams[outputStream];
     AVPacket* packet = Run.EncodedPacket;
     int bytes = 0;
-    while (AVCodecHlpr::avcodec_receive_packet(ost.Encoder, packet) >= 0) {
+    int received = 0;
+    while ((received = AVCodecHlpr::avcodec_receive_packet(ost.Encoder, packet)) >= 0) {
         bytes += packet->size;
         NoteCodedFrame(ost, packet);
         if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO)
@@ -413,6 +414,11 @@ int TCustomFFmpeg::WriteEncodedPackets(int outputStream) {
         WriteFrame(ost.FileIndex, packet, ost.Encoder, ost.Setup->BitstreamFilters);
         AVCodecHlpr::av_packet_unref(packet);
     }
+    // "Needs more input" and "drained" end the loop normally; anything else lost pictures or sound.
+    if (received != AVERROR(EAGAIN) && received != AVERROR_EOF)
+        throw FFMpegException(ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO
+                                  ? "Video encoding failed"
+                                  : "Audio encoding failed");
     return bytes;
 }
 
