@@ -59,7 +59,7 @@ std::vector<THookRange> ParseHookRanges(const std::string& text) {
         const std::int64_t to = RangeMilliseconds(item);
         // Kept in range so that the conversion to microseconds cannot overflow.
         constexpr std::int64_t kLimit = INT64_MAX / 1000;
-        if (from <= to && to >= 0 && from <= kLimit && to <= kLimit)
+        if (from <= to && to >= 0 && from >= -kLimit && to <= kLimit)
             ranges.push_back({from * 1000, to * 1000});
     }
     std::stable_sort(ranges.begin(), ranges.end(),

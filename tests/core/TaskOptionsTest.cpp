@@ -18,6 +18,7 @@ TEST(HookRangesTest, KeepsValidRangesSortedByEnd) {
         {"-1--1", {}}, // the first "-" splits: "" and "-1"
         {"0-0,,9-9", {{0, 0}, {9000, 9000}}},
         {"99999999999999999-99999999999999999", {}}, // beyond the microsecond range
+        {"$d444422222222222-222", {}},               // a hex start far below it
     };
     for (const auto& row : rows) {
         const std::vector<THookRange> ranges = ParseHookRanges(row.text);
