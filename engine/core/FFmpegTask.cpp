@@ -15,10 +15,6 @@ void FormatContextDeleter::operator()(AVFormatContext* context) const {
     AVFormatHlpr::avformat_free_context(context);
 }
 
-void ScalerContextDeleter::operator()(SwsContext* context) const {
-    SwScaleHlpr::sws_freeContext(context);
-}
-
 void BitstreamFilterDeleter::operator()(AVBSFContext* filter) const {
     AVCodecHlpr::av_bsf_free(&filter);
 }

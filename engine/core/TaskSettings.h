@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "LibraryObjects.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavcodec/bsf.h>
@@ -36,9 +38,6 @@ struct CodecContextDeleter {
 struct FormatContextDeleter {
     void operator()(AVFormatContext* context) const;
 };
-struct ScalerContextDeleter {
-    void operator()(SwsContext* context) const;
-};
 struct BitstreamFilterDeleter {
     void operator()(AVBSFContext* filter) const;
 };
@@ -48,7 +47,7 @@ struct HelperFileDeleter {
 };
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
-using ScalerContextPtr = std::unique_ptr<SwsContext, ScalerContextDeleter>;
+using ScalerContextPtr = OwnedScaler;
 using BitstreamFilterPtr = std::unique_ptr<AVBSFContext, BitstreamFilterDeleter>;
 using HelperFilePtr = std::unique_ptr<std::FILE, HelperFileDeleter>;
 
