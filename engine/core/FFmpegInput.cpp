@@ -128,7 +128,8 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
         std::lock_guard lock(CodecLock());
         probed = AVFormatHlpr::avformat_find_stream_info(context.get(), nullptr);
     }
-    if (probed < 0 && Settings.Verbosity >= 0) {
+    // A quiet log must not let a source through whose streams could not be described.
+    if (probed < 0) {
         LastError = StringPrintf("%s: could not find codec parameters", fileName.c_str());
         return false;
     }
