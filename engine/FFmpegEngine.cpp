@@ -384,7 +384,7 @@ void TCustomFFmpegEngine::StartNext() {
 
 void TCustomFFmpegEngine::StartTask(TFFmpeg* task) {
     PrepareRun(*task);
-    TFFmpegThread* thread = task->Start(true, ThreadPriority);
+    const std::shared_ptr<TFFmpegThread> thread = task->Start(true, ThreadPriority);
     if (!thread) {
         task->ThreadID = 0;
         // Refused, having run before: the batch goes on without it.

@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -322,7 +323,7 @@ public:
     // thread created suspended, which the caller resumes. Null, changing nothing, when the task
     // is running or has reported its termination; null after reporting a failure when the task
     // has no output or no input file.
-    TFFmpegThread* Start(bool threaded, TConvertPriority priority);
+    std::shared_ptr<TFFmpegThread> Start(bool threaded, TConvertPriority priority);
     // Asks the loop to end at its next test and wakes a paused worker. Any thread.
     void Stop();
     // Stop for a running task; a task that never ran reports its termination from a thread of
@@ -380,7 +381,7 @@ private:
     bool reporting_ = false; // a termination report is on its way outside a run
     bool failed_ = false;
     std::string errorMessage_;
-    TFFmpegThread* worker_ = nullptr; // alive until the termination report clears it
+    std::shared_ptr<TFFmpegThread> worker_; // held until the termination report clears it
     std::atomic<int> activeThreads_{0};
     std::mutex pauseLock_;
     std::condition_variable pauseChanged_;

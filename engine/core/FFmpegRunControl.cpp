@@ -35,7 +35,7 @@ TCustomFFmpeg* TCustomFFmpeg::TaskOfThisThread() {
     return taskOfThisThread;
 }
 
-TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
+std::shared_ptr<TFFmpegThread> TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
     const char* missing = nullptr;
     {
         std::lock_guard guard(runLock_);
@@ -73,7 +73,7 @@ TFFmpegThread* TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
         ThreadEnded();
         return nullptr;
     }
-    auto* thread = new TFFmpegThread(this, priority);
+    auto thread = std::make_shared<TFFmpegThread>(this, priority);
     std::lock_guard guard(runLock_);
     worker_ = thread;
     activeThreads_.fetch_add(1);
@@ -135,8 +135,7 @@ void TCustomFFmpeg::Stop() {
         pauseRequested_ = false;
     }
     pauseChanged_.notify_all();
-    // A worker that was never resumed must still run to see the flag and report. Under the lock:
-    // a resumed worker deletes itself only after its report has cleared worker_.
+    // A worker that was never resumed must still run to see the flag and report.
     std::lock_guard guard(runLock_);
     if (worker_)
         worker_->Resume();
@@ -144,7 +143,7 @@ void TCustomFFmpeg::Stop() {
 
 bool TCustomFFmpeg::StopOrFinish() {
     bool stop = false;
-    TDoTerminateThread* reporter = nullptr;
+    std::shared_ptr<TDoTerminateThread> reporter;
     {
         std::lock_guard guard(runLock_);
         if (running_) {
@@ -152,7 +151,7 @@ bool TCustomFFmpeg::StopOrFinish() {
         } else if (!terminated_ && !reporting_) {
             reporting_ = true;
             activeThreads_.fetch_add(1);
-            reporter = new TDoTerminateThread(this);
+            reporter = std::make_shared<TDoTerminateThread>(this);
         }
     }
     if (stop)

@@ -29,8 +29,11 @@ bool SetCurrentThreadPriority(TConvertPriority priority) {
 void TSuspendedThread::Resume() {
     if (resumed_.exchange(true))
         return;
+    // Whichever thread runs the body keeps the object alive: the task drops its reference in
+    // the body's own termination report.
+    const std::shared_ptr<TSuspendedThread> self = shared_from_this();
     try {
-        std::thread([this] { Body(true); }).detach();
+        std::thread([self] { self->Body(true); }).detach();
     } catch (const std::system_error&) {
         Body(false);
     }
@@ -41,7 +44,6 @@ void TSuspendedThread::Body(bool ownThread) {
     if (ownThread)
         SetCurrentThreadPriority(priority_);
     Execute();
-    delete this;
 }
 
 void TFFmpegThread::Execute() {

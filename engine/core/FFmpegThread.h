@@ -1,11 +1,13 @@
 // Thread classes of the transcoding task: a thread object is created suspended and its system
-// thread starts on Resume. Once resumed it deletes itself when its body ends, so nobody may touch
-// it after Resume; the task that created it tracks it until it reports its termination.
+// thread starts on Resume. Thread objects are shared: the system thread holds one reference for
+// as long as its body runs, the task another until it reports its termination, so the object
+// outlives whichever of them ends last.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace velto {
 
@@ -18,18 +20,20 @@ enum TConvertPriority { tpIdle, tpLowest, tpLower, tpNormal };
 // nice 15, 10 or 0. False when the system refused (raising a priority may need privileges).
 bool SetCurrentThreadPriority(TConvertPriority priority);
 
-class TSuspendedThread {
+class TSuspendedThread : public std::enable_shared_from_this<TSuspendedThread> {
 public:
     TSuspendedThread(const TSuspendedThread&) = delete;
     TSuspendedThread& operator=(const TSuspendedThread&) = delete;
 
+    virtual ~TSuspendedThread() = default;
+
     // Starts the thread; later calls do nothing. Any thread. When no system thread can be made
-    // the body runs on the caller, so that the work and its report are never lost.
+    // the body runs on the caller, so that the work and its report are never lost. The object
+    // must be held by a std::shared_ptr.
     void Resume();
 
 protected:
     explicit TSuspendedThread(TConvertPriority priority) : priority_(priority) {}
-    virtual ~TSuspendedThread() = default;
     virtual void Execute() = 0;
 
 private:

@@ -63,7 +63,7 @@ Outcome RunJob(const std::string& source, const std::string& output, const std::
     task.KeepUnfinishedOutput = keepUnfinished;
     std::promise<void> reported;
     task.TerminateSink = [&](TCustomFFmpeg*) { reported.set_value(); };
-    TFFmpegThread* worker = task.Start(true, tpNormal);
+    const auto worker = task.Start(true, tpNormal);
     if (!worker)
         return outcome;
     worker->Resume();

@@ -87,7 +87,7 @@ protected:
 TEST_F(TaskThreadTest, ThreadedRunFinishesAndStartsOnlyOnce) {
     Input(MakeAviMpeg4Mp2(folder, 1.0));
     Output("done.mp4", "vcodec=mpeg4\nacodec=aac");
-    TFFmpegThread* worker = task.Start(true, tpIdle);
+    const auto worker = task.Start(true, tpIdle);
     ASSERT_NE(worker, nullptr);
     EXPECT_TRUE(task.Running());
     int policy = -1;
@@ -160,7 +160,7 @@ TEST_F(TaskThreadTest, FailingRunReportsItsMessageAndLeavesNoEmptyOutput) {
     Input(MakeVideoOnly(folder, 1.0));
     const std::string prefix = folder + "/missing/log";
     Output("failed.avi", "vcodec=mpeg4\npass=2\npasslogfile=" + prefix);
-    TFFmpegThread* worker = task.Start(true, tpNormal);
+    const auto worker = task.Start(true, tpNormal);
     ASSERT_NE(worker, nullptr);
     worker->Resume();
     ASSERT_TRUE(reports.WaitFor(1));
@@ -186,7 +186,7 @@ TEST_F(TaskThreadTest, PauseHoldsTheOutputUntilResumeOrStop) {
         const std::string output = resume ? "resumed.mp4" : "stopped.mp4";
         Input(source);
         Output(output, "vcodec=mpeg4");
-        TFFmpegThread* worker = task.Start(true, tpLower);
+        const auto worker = task.Start(true, tpLower);
         ASSERT_NE(worker, nullptr);
         int nice = -100;
         worker->OnStarted = [&](std::uint32_t id) { nice = getpriority(PRIO_PROCESS, id); };
@@ -259,7 +259,7 @@ TEST_F(TaskThreadTest, DestroyingARunningTaskStopsAndWaitsForIt) {
         ASSERT_TRUE(owned->OpenInputFile(source));
         owned->ApplyOptionText("vcodec=mpeg4");
         ASSERT_TRUE(owned->OpenOutputFile(Path("destroyed" + std::to_string(row) + ".mp4")));
-        TFFmpegThread* worker = owned->Start(true, tpNormal);
+        const auto worker = owned->Start(true, tpNormal);
         ASSERT_NE(worker, nullptr);
         if (row != neverResumed) {
             worker->Resume();
