@@ -1,9 +1,15 @@
 #include "LibraryObjects.h"
 
 #include "AVCodecHlpr.h"
+#include "AVFilterHlpr.h"
 #include "AVFormatHlpr.h"
 #include "AVUtilHlpr.h"
+#include "SwResampleHlpr.h"
 #include "SwScaleHlpr.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 
 namespace velto {
 
@@ -27,9 +33,37 @@ void LibraryMemoryFree::operator()(void* memory) const {
         AVUtilHlpr::av_free(memory);
 }
 
+void ResamplerFree::operator()(SwrContext* context) const {
+    if (SwResampleHlpr::swr_free)
+        SwResampleHlpr::swr_free(&context);
+}
+
+void FilterGraphFree::operator()(AVFilterGraph* graph) const {
+    if (AVFilterHlpr::avfilter_graph_free)
+        AVFilterHlpr::avfilter_graph_free(&graph);
+}
+
+void AudioFifoFree::operator()(AVAudioFifo* fifo) const {
+    if (AVUtilHlpr::av_audio_fifo_free)
+        AVUtilHlpr::av_audio_fifo_free(fifo);
+}
+
+void DictionaryFree::operator()(AVDictionary* dictionary) const {
+    if (AVUtilHlpr::av_dict_free)
+        AVUtilHlpr::av_dict_free(&dictionary);
+}
+
 void InputClose::operator()(AVFormatContext* context) const {
     if (AVFormatHlpr::avformat_close_input)
         AVFormatHlpr::avformat_close_input(&context);
+}
+
+void OutputClose::operator()(AVFormatContext* context) const {
+    if (!AVFormatHlpr::avformat_free_context)
+        return;
+    if (context->pb && !(context->oformat && (context->oformat->flags & AVFMT_NOFILE)))
+        AVFormatHlpr::avio_closep(&context->pb);
+    AVFormatHlpr::avformat_free_context(context);
 }
 
 } // namespace velto

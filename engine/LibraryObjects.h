@@ -5,9 +5,13 @@
 #include <cstdint>
 #include <memory>
 
+struct AVAudioFifo;
+struct AVDictionary;
+struct AVFilterGraph;
 struct AVFormatContext;
 struct AVFrame;
 struct AVPacket;
+struct SwrContext;
 struct SwsContext;
 
 namespace velto {
@@ -26,8 +30,24 @@ struct ScalerFree {
 struct LibraryMemoryFree {
     void operator()(void* memory) const;
 };
+struct ResamplerFree {
+    void operator()(SwrContext* context) const;
+};
+struct FilterGraphFree {
+    void operator()(AVFilterGraph* graph) const;
+};
+struct AudioFifoFree {
+    void operator()(AVAudioFifo* fifo) const;
+};
+struct DictionaryFree {
+    void operator()(AVDictionary* dictionary) const;
+};
 // Closes a container opened for reading (avformat_open_input).
 struct InputClose {
+    void operator()(AVFormatContext* context) const;
+};
+// Closes an output container's file, unless the format writes none, and frees the context.
+struct OutputClose {
     void operator()(AVFormatContext* context) const;
 };
 
@@ -35,6 +55,11 @@ using OwnedFrame = std::unique_ptr<AVFrame, FrameFree>;
 using OwnedPacket = std::unique_ptr<AVPacket, PacketFree>;
 using OwnedScaler = std::unique_ptr<SwsContext, ScalerFree>;
 using OwnedBuffer = std::unique_ptr<std::uint8_t[], LibraryMemoryFree>;
+using OwnedResampler = std::unique_ptr<SwrContext, ResamplerFree>;
+using OwnedFilterGraph = std::unique_ptr<AVFilterGraph, FilterGraphFree>;
+using OwnedAudioFifo = std::unique_ptr<AVAudioFifo, AudioFifoFree>;
+using OwnedDictionary = std::unique_ptr<AVDictionary, DictionaryFree>;
 using OwnedInput = std::unique_ptr<AVFormatContext, InputClose>;
+using OwnedOutput = std::unique_ptr<AVFormatContext, OutputClose>;
 
 } // namespace velto

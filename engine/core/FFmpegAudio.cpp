@@ -101,25 +101,27 @@ void PrepareResampler(TCustomFFmpeg& task, TOutputStreamState& ost, const AVFram
         (ost.Resampler && ost.ReformatPair == pair && ost.ResampleInRate == samples->sample_rate &&
          ost.ResampleInChannels == input.nb_channels)) {
         if (!needed)
-            SwResampleHlpr::swr_free(&ost.Resampler);
+            ost.Resampler.reset();
         AVUtilHlpr::av_channel_layout_uninit(&input);
         AVUtilHlpr::av_channel_layout_uninit(&output);
         return;
     }
-    SwResampleHlpr::swr_free(&ost.Resampler);
+    ost.Resampler.reset();
     ost.ReformatPair = -6;
-    int result = SwResampleHlpr::swr_alloc_set_opts2(&ost.Resampler, &output, enc->sample_fmt,
-                                                     enc->sample_rate, &input, format,
-                                                     samples->sample_rate, 0, nullptr);
+    SwrContext* made = nullptr;
+    int result =
+        SwResampleHlpr::swr_alloc_set_opts2(&made, &output, enc->sample_fmt, enc->sample_rate,
+                                            &input, format, samples->sample_rate, 0, nullptr);
+    ost.Resampler.reset(made);
     // Drift compensation needs the resampling stage even between equal rates.
     if (result >= 0 && task.Settings.AudioSyncMethod > 1)
-        result = AVUtilHlpr::av_opt_set_int(ost.Resampler, "flags", SWR_FLAG_RESAMPLE, 0);
+        result = AVUtilHlpr::av_opt_set_int(ost.Resampler.get(), "flags", SWR_FLAG_RESAMPLE, 0);
     if (result >= 0)
-        result = SwResampleHlpr::swr_init(ost.Resampler);
+        result = SwResampleHlpr::swr_init(ost.Resampler.get());
     AVUtilHlpr::av_channel_layout_uninit(&input);
     AVUtilHlpr::av_channel_layout_uninit(&output);
     if (result < 0) {
-        SwResampleHlpr::swr_free(&ost.Resampler);
+        ost.Resampler.reset();
         if (ost.AudioResample || samples->sample_rate != enc->sample_rate || !sameLayout)
             throw FFMpegException(
                 StringPrintf("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
@@ -143,7 +145,7 @@ bool SyncAudio(TCustomFFmpeg& task, TOutputStreamState& ost, TInputStreamState& 
     AVCodecContext* enc = ost.Encoder;
     const TInputStreamState& sync = task.Run.InputStreams[ost.SyncIndex];
     const double syncTime = static_cast<double>(sync.Pts - settings.StartTime) / AV_TIME_BASE;
-    const int queued = AVUtilHlpr::av_audio_fifo_size(ost.Fifo);
+    const int queued = AVUtilHlpr::av_audio_fifo_size(ost.Fifo.get());
     if (settings.AudioSyncMethod <= 0) {
         ost.SyncOpts = std::llround(syncTime * enc->sample_rate) - queued;
         return true;
@@ -174,13 +176,13 @@ bool SyncAudio(TCustomFFmpeg& task, TOutputStreamState& ost, TInputStreamState& 
                 task.Log(
                     1, StringPrintf("adding %d audio samples of silence", static_cast<int>(delta)));
         }
-    } else if (settings.AudioSyncMethod > 1 && ost.Resampler) {
+    } else if (settings.AudioSyncMethod > 1 && ost.Resampler.get()) {
         const int method = settings.AudioSyncMethod;
         const int comp = std::clamp(static_cast<int>(delta), -method, method);
         if (settings.Verbosity > 2)
             task.Log(1, StringPrintf("compensating audio timestamp drift:%f compensation:%d in:%d",
                                      delta, comp, enc->sample_rate));
-        SwResampleHlpr::swr_set_compensation(ost.Resampler, comp, enc->sample_rate);
+        SwResampleHlpr::swr_set_compensation(ost.Resampler.get(), comp, enc->sample_rate);
     }
     return true;
 }
@@ -189,15 +191,15 @@ bool SyncAudio(TCustomFFmpeg& task, TOutputStreamState& ost, TInputStreamState& 
 void QueueSamples(TCustomFFmpeg& task, TOutputStreamState& ost, SampleBlock& block) {
     AVCodecContext* enc = ost.Encoder;
     SampleBlock out = block;
-    if (ost.Resampler) {
-        const int capacity = SwResampleHlpr::swr_get_out_samples(ost.Resampler, block.count);
+    if (ost.Resampler.get()) {
+        const int capacity = SwResampleHlpr::swr_get_out_samples(ost.Resampler.get(), block.count);
         if (capacity <= 0)
             return;
         out.channels = enc->ch_layout.nb_channels;
         out.format = enc->sample_fmt;
         LayOver(out, task.AudioResampleBuffer, capacity);
         const int count = SwResampleHlpr::swr_convert(
-            ost.Resampler, out.planes.data(), capacity,
+            ost.Resampler.get(), out.planes.data(), capacity,
             const_cast<const std::uint8_t**>(block.planes.data()), block.count);
         if (count < 0) {
             if (task.Settings.ExitOnError)
@@ -209,7 +211,7 @@ void QueueSamples(TCustomFFmpeg& task, TOutputStreamState& ost, SampleBlock& blo
     }
     if (out.count <= 0)
         return;
-    if (AVUtilHlpr::av_audio_fifo_write(ost.Fifo, reinterpret_cast<void**>(out.planes.data()),
+    if (AVUtilHlpr::av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(out.planes.data()),
                                         out.count) < out.count)
         throw FFMpegException("av_fifo_realloc2() failed");
 }
@@ -218,9 +220,9 @@ void QueueSamples(TCustomFFmpeg& task, TOutputStreamState& ost, SampleBlock& blo
 // large enough and no encoder still holds it, so that steady encoding allocates nothing.
 AVFrame* EncoderAudioFrame(TOutputStreamState& ost, int frameSamples) {
     const AVCodecContext* enc = ost.Encoder;
-    AVFrame*& frame = ost.AudioFrame;
-    if (!frame)
-        frame = AVUtilHlpr::av_frame_alloc();
+    if (!ost.AudioFrame)
+        ost.AudioFrame.reset(AVUtilHlpr::av_frame_alloc());
+    AVFrame* frame = ost.AudioFrame.get();
     if (!frame)
         throw FFMpegException("av_malloc failed");
     if (frame->buf[0] &&
@@ -267,7 +269,7 @@ void TCustomFFmpeg::EncodeQueuedAudio(int outputStream, bool last) {
     const bool smallLast = enc->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME;
     const int channels = enc->ch_layout.nb_channels;
     for (;;) {
-        const int queued = AVUtilHlpr::av_audio_fifo_size(ost.Fifo);
+        const int queued = AVUtilHlpr::av_audio_fifo_size(ost.Fifo.get());
         const int wanted = anySize ? queued : enc->frame_size;
         if (queued <= 0 || (queued < wanted && !last))
             return;
@@ -276,8 +278,8 @@ void TCustomFFmpeg::EncodeQueuedAudio(int outputStream, bool last) {
         // rather than being lost.
         const int frameSamples = smallLast ? count : wanted;
         AVFrame* frame = EncoderAudioFrame(ost, frameSamples);
-        AVUtilHlpr::av_audio_fifo_read(ost.Fifo, reinterpret_cast<void**>(frame->extended_data),
-                                       count);
+        AVUtilHlpr::av_audio_fifo_read(ost.Fifo.get(),
+                                       reinterpret_cast<void**>(frame->extended_data), count);
         if (frameSamples > count)
             AVUtilHlpr::av_samples_set_silence(frame->extended_data, count, frameSamples - count,
                                                channels, enc->sample_fmt);
@@ -298,20 +300,20 @@ void TCustomFFmpeg::EncodeQueuedAudio(int outputStream, bool last) {
 void TCustomFFmpeg::FlushEncoder(int outputStream) {
     TOutputStreamState& ost = Run.OutputStreams[outputStream];
     AVCodecContext* enc = ost.Encoder;
-    if (enc->codec_type == AVMEDIA_TYPE_AUDIO && ost.Fifo) {
+    if (enc->codec_type == AVMEDIA_TYPE_AUDIO && ost.Fifo.get()) {
         // The resampler holds back the last few samples for its filter; take them too.
-        if (ost.Resampler) {
+        if (ost.Resampler.get()) {
             SampleBlock tail;
             tail.channels = enc->ch_layout.nb_channels;
             tail.format = enc->sample_fmt;
-            const int capacity = SwResampleHlpr::swr_get_out_samples(ost.Resampler, 0);
+            const int capacity = SwResampleHlpr::swr_get_out_samples(ost.Resampler.get(), 0);
             if (capacity > 0) {
                 LayOver(tail, AudioResampleBuffer, capacity);
-                const int count = SwResampleHlpr::swr_convert(ost.Resampler, tail.planes.data(),
-                                                              capacity, nullptr, 0);
+                const int count = SwResampleHlpr::swr_convert(
+                    ost.Resampler.get(), tail.planes.data(), capacity, nullptr, 0);
                 if (count > 0)
                     AVUtilHlpr::av_audio_fifo_write(
-                        ost.Fifo, reinterpret_cast<void**>(tail.planes.data()), count);
+                        ost.Fifo.get(), reinterpret_cast<void**>(tail.planes.data()), count);
             }
         }
         EncodeQueuedAudio(outputStream, true);

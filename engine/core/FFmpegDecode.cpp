@@ -18,16 +18,6 @@ namespace velto {
 
 namespace {
 
-struct PacketDeleter {
-    void operator()(AVPacket* packet) const { AVCodecHlpr::av_packet_free(&packet); }
-};
-using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
-
-struct FrameDeleter {
-    void operator()(AVFrame* frame) const { AVUtilHlpr::av_frame_free(&frame); }
-};
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
-
 template <typename T> void ScaleSamples(std::uint8_t* data, int count, int volume) {
     T* samples = reinterpret_cast<T*>(data);
     for (int i = 0; i < count; ++i) {
@@ -138,7 +128,7 @@ int TCustomFFmpeg::DecodeFrames(int inputStream, AVPacket* packet) {
     int sent = AVCodecHlpr::avcodec_send_packet(decoder, packet);
     if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF)
         return -1;
-    AVFrame* frame = Run.DecodedFrame;
+    AVFrame* frame = Run.DecodedFrame.get();
     int frames = 0;
     for (;;) {
         const int received = AVCodecHlpr::avcodec_receive_frame(decoder, frame);
@@ -225,12 +215,12 @@ void TCustomFFmpeg::ServeOutputs(int inputStream, AVPacket* packet, AVFrame* fra
         if (AVFilterHlpr::av_buffersrc_add_frame_flags(ist.InputFilter, frame,
                                                        AV_BUFFERSRC_FLAG_KEEP_REF) < 0)
             return;
-        while (!StopRequested.load() &&
-               AVFilterHlpr::av_buffersink_get_frame(ist.OutputFilter, ist.FilteredPicture) >= 0) {
+        while (!StopRequested.load() && AVFilterHlpr::av_buffersink_get_frame(
+                                            ist.OutputFilter, ist.FilteredPicture.get()) >= 0) {
             if (ist.FilteredPicture->pts != AV_NOPTS_VALUE)
                 ist.Pts = ist.FilteredPicture->pts;
-            FeedOutputs(inputStream, packet, ist.FilteredPicture, nullptr);
-            AVUtilHlpr::av_frame_unref(ist.FilteredPicture);
+            FeedOutputs(inputStream, packet, ist.FilteredPicture.get(), nullptr);
+            AVUtilHlpr::av_frame_unref(ist.FilteredPicture.get());
         }
         return;
     }
@@ -245,12 +235,12 @@ void TCustomFFmpeg::FlushFilterGraph(int inputStream) {
     // only when told that no more come.
     if (AVFilterHlpr::av_buffersrc_add_frame_flags(ist.InputFilter, nullptr, 0) < 0)
         return;
-    while (!StopRequested.load() &&
-           AVFilterHlpr::av_buffersink_get_frame(ist.OutputFilter, ist.FilteredPicture) >= 0) {
+    while (!StopRequested.load() && AVFilterHlpr::av_buffersink_get_frame(
+                                        ist.OutputFilter, ist.FilteredPicture.get()) >= 0) {
         if (ist.FilteredPicture->pts != AV_NOPTS_VALUE)
             ist.Pts = ist.FilteredPicture->pts;
-        FeedOutputs(inputStream, nullptr, ist.FilteredPicture, nullptr);
-        AVUtilHlpr::av_frame_unref(ist.FilteredPicture);
+        FeedOutputs(inputStream, nullptr, ist.FilteredPicture.get(), nullptr);
+        AVUtilHlpr::av_frame_unref(ist.FilteredPicture.get());
     }
 }
 
@@ -295,7 +285,7 @@ void TCustomFFmpeg::FeedOutputs(int inputStream, AVPacket* packet, AVFrame* fram
             Counters.VideoSize += packet->size;
             ++ost.SyncOpts;
         }
-        AVPacket* copy = Run.CopyPacket;
+        AVPacket* copy = Run.CopyPacket.get();
         if (AVCodecHlpr::av_packet_ref(copy, packet) < 0)
             throw FFMpegException("av_mallocz fail");
         const AVRational from = ist.Stream->time_base;
@@ -332,12 +322,13 @@ void TCustomFFmpeg::FilterAndWrite(int file, AVPacket* packet, AVCodecContext* e
             return;
         }
         if (Run.FilteredPackets.size() <= position)
-            Run.FilteredPackets.resize(position + 1, nullptr);
-        AVPacket*& filtered = Run.FilteredPackets[position];
-        if (!filtered)
-            filtered = AVCodecHlpr::av_packet_alloc();
-        if (!filtered)
+            Run.FilteredPackets.resize(position + 1);
+        OwnedPacket& slot = Run.FilteredPackets[position];
+        if (!slot)
+            slot.reset(AVCodecHlpr::av_packet_alloc());
+        if (!slot)
             throw FFMpegException("av_mallocz fail");
+        AVPacket* filtered = slot.get();
         for (;;) {
             const int received = AVCodecHlpr::av_bsf_receive_packet(filter, filtered);
             if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
@@ -364,7 +355,8 @@ void TCustomFFmpeg::FilterAndWrite(int file, AVPacket* packet, AVCodecContext* e
         CheckOutputLength(file,
                           AVUtilHlpr::av_rescale_q(end, ost.Stream->time_base, AV_TIME_BASE_Q));
     }
-    const int written = AVFormatHlpr::av_interleaved_write_frame(OutputFiles[file].Context, packet);
+    const int written =
+        AVFormatHlpr::av_interleaved_write_frame(OutputFiles[file].Context.get(), packet);
     // The byte stream buffers: a full disk shows in its error flag before any call fails.
     CheckOutputWrites(file);
     if (written < 0)
@@ -394,7 +386,7 @@ void TCustomFFmpeg::FlushBitstreamFilters() {
 
 int TCustomFFmpeg::WriteEncodedPackets(int outputStream) {
     TOutputStreamState& ost = Run.OutputStreams[outputStream];
-    AVPacket* packet = Run.EncodedPacket;
+    AVPacket* packet = Run.EncodedPacket.get();
     int bytes = 0;
     int received = 0;
     while ((received = AVCodecHlpr::avcodec_receive_packet(ost.Encoder, packet)) >= 0) {
@@ -405,7 +397,7 @@ int TCustomFFmpeg::WriteEncodedPackets(int outputStream) {
         else
             Counters.AudioSize += packet->size;
         if (ost.LogFile && ost.Encoder->stats_out)
-            MyUtilHlpr::my_fprintf(ost.LogFile, "%s", ost.Encoder->stats_out);
+            MyUtilHlpr::my_fprintf(ost.LogFile.get(), "%s", ost.Encoder->stats_out);
         packet->stream_index = ost.Index;
         // Encoders leave picture durations open; MP4 would then cut the last picture off.
         if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO && packet->duration <= 0)
@@ -448,7 +440,7 @@ void TCustomFFmpeg::DoSubtitleOut(int outputStream, int inputStream, AVSubtitle*
                                                               kSubtitleBufferSize, &copy);
         if (size < 0)
             throw FFMpegException("Subtitle encoding failed");
-        PacketPtr packet(AVCodecHlpr::av_packet_alloc());
+        OwnedPacket packet(AVCodecHlpr::av_packet_alloc());
         if (!packet || AVCodecHlpr::av_new_packet(packet.get(), size) < 0)
             throw FFMpegException("av_mallocz fail");
         std::copy_n(SubtitleBuffer.data(), size, packet->data);

@@ -2,12 +2,12 @@
 // per stream. The input and output set-up fill these records; the transcode set-up reads them,
 // opens the codec contexts they hold (under CodecLock) and builds its own per-run state on top.
 //
-// Ownership: every pointer here belongs to the task. TCustomFFmpeg::ReleaseFiles (called by the
-// task's destructor and its clean-up) frees, in this order, the stream records (their codec
-// contexts and bitstream filters, via the unique_ptr deleters), then each output's open file
-// (avio_closep) and context (avformat_free_context), then each input's context
-// (avformat_close_input). Whoever opens a codec context held here must close it before the
-// release (avcodec_free_context also closes an open context, so a missed close does not leak).
+// Ownership: everything here belongs to the task and is owned by type. TCustomFFmpeg::ReleaseFiles
+// (called by the task's destructor and its clean-up) drops, in this order, the stream records
+// (their codec contexts and bitstream filters), then each output (its open file and context),
+// then each input's context: streams refer into the containers, so they go first. Whoever opens a
+// codec context held here must close it before the release (avcodec_free_context also closes an
+// open context, so a missed close does not leak).
 #pragma once
 
 #include <cstdint>
@@ -32,7 +32,7 @@ struct TInputStreamSetup {
 
 // One opened input file.
 struct TInputFile {
-    AVFormatContext* Context = nullptr;     // owned by the task; closed by its clean-up
+    OwnedInput Context;
     std::int64_t TimestampOffset = 0;       // microseconds
     std::vector<TInputStreamSetup> Streams; // index = AVStream index in Context
 };
@@ -51,7 +51,7 @@ struct TOutputStreamSetup {
 
 // One created output file.
 struct TOutputFile {
-    AVFormatContext* Context = nullptr;      // owned by the task; released by its clean-up
+    OwnedOutput Context;
     std::vector<TOutputStreamSetup> Streams; // index = AVStream index in Context
     // The hidden file the run writes before it is renamed over Context->url; empty when the run
     // has not opened one or has renamed it. The clean-up removes a file still named here.

@@ -35,8 +35,7 @@ int TCustomFFmpeg::ConfigureFilters(TInputStreamState& ist, TOutputStreamState& 
     }
     AVCodecContext* codec = ost.Encoder;
     const AVCodecParameters* input = ist.Stream->codecpar;
-    AVFilterHlpr::avfilter_graph_free(&ist.FilterGraph);
-    ist.FilterGraph = AVFilterHlpr::avfilter_graph_alloc();
+    ist.FilterGraph.reset(AVFilterHlpr::avfilter_graph_alloc());
     if (!ist.FilterGraph)
         return -1;
 
@@ -48,11 +47,11 @@ int TCustomFFmpeg::ConfigureFilters(TInputStreamState& ist, TOutputStreamState& 
                      input->height, input->format, AV_TIME_BASE, aspect.num, aspect.den);
     if (AVFilterHlpr::avfilter_graph_create_filter(
             &ist.InputFilter, AVFilterHlpr::avfilter_get_by_name("buffer"), "src",
-            sourceArguments.c_str(), nullptr, ist.FilterGraph) < 0)
+            sourceArguments.c_str(), nullptr, ist.FilterGraph.get()) < 0)
         return -1;
-    if (AVFilterHlpr::avfilter_graph_create_filter(&ist.OutputFilter,
-                                                   AVFilterHlpr::avfilter_get_by_name("buffersink"),
-                                                   "out", nullptr, nullptr, ist.FilterGraph) < 0)
+    if (AVFilterHlpr::avfilter_graph_create_filter(
+            &ist.OutputFilter, AVFilterHlpr::avfilter_get_by_name("buffersink"), "out", nullptr,
+            nullptr, ist.FilterGraph.get()) < 0)
         return -1;
     const AVPixelFormat formats[] = {codec->pix_fmt};
     if (AVUtilHlpr::av_opt_set_bin(ist.OutputFilter, "pix_fmts",
@@ -69,7 +68,7 @@ int TCustomFFmpeg::ConfigureFilters(TInputStreamState& ist, TOutputStreamState& 
         const std::string arguments = StringPrintf("%d:%d", width, height);
         if (AVFilterHlpr::avfilter_graph_create_filter(
                 &scale, AVFilterHlpr::avfilter_get_by_name("scale"), "scale", arguments.c_str(),
-                nullptr, ist.FilterGraph) < 0 ||
+                nullptr, ist.FilterGraph.get()) < 0 ||
             AVFilterHlpr::avfilter_link(tail, 0, scale, 0) < 0)
             return -1;
         tail = scale;
@@ -83,7 +82,7 @@ int TCustomFFmpeg::ConfigureFilters(TInputStreamState& ist, TOutputStreamState& 
         AVFilterInOut* openInputs = inputs.release();
         AVFilterInOut* openOutputs = outputs.release();
         const int parsed = AVFilterHlpr::avfilter_graph_parse_ptr(
-            ist.FilterGraph, s.VideoFilters.c_str(), &openInputs, &openOutputs, nullptr);
+            ist.FilterGraph.get(), s.VideoFilters.c_str(), &openInputs, &openOutputs, nullptr);
         AVFilterHlpr::avfilter_inout_free(&openInputs);
         AVFilterHlpr::avfilter_inout_free(&openOutputs);
         if (parsed < 0)
@@ -91,7 +90,7 @@ int TCustomFFmpeg::ConfigureFilters(TInputStreamState& ist, TOutputStreamState& 
     } else if (AVFilterHlpr::avfilter_link(tail, 0, ist.OutputFilter, 0) < 0) {
         return -1;
     }
-    if (AVFilterHlpr::avfilter_graph_config(ist.FilterGraph, nullptr) < 0)
+    if (AVFilterHlpr::avfilter_graph_config(ist.FilterGraph.get(), nullptr) < 0)
         return -1;
 
     const int w = AVFilterHlpr::av_buffersink_get_w(ist.OutputFilter);
@@ -104,7 +103,7 @@ int TCustomFFmpeg::ConfigureFilters(TInputStreamState& ist, TOutputStreamState& 
     }
     codec->width = w + s.PadLeft + s.PadRight;
     codec->height = h + s.PadTop + s.PadBottom;
-    ist.FilteredPicture = AVUtilHlpr::av_frame_alloc();
+    ist.FilteredPicture.reset(AVUtilHlpr::av_frame_alloc());
     return ist.FilteredPicture ? 0 : -1;
 }
 

@@ -30,16 +30,10 @@ TVideoHookState::~TVideoHookState() {
 void TVideoHookState::Reset() {
     // The previewer draws the preview bitmap, so it goes first.
     Previewer.reset();
-    if (AVUtilHlpr::av_frame_free) {
-        AVUtilHlpr::av_frame_free(&HookPicture);
-        AVUtilHlpr::av_frame_free(&Handover);
-        AVUtilHlpr::av_frame_free(&Prepared);
-        AVUtilHlpr::av_frame_free(&Encoded);
-    }
-    HookPicture = nullptr;
-    Handover = nullptr;
-    Prepared = nullptr;
-    Encoded = nullptr;
+    HookPicture.reset();
+    Handover.reset();
+    Prepared.reset();
+    Encoded.reset();
     RangeIndex = 0;
     ResetRGBPicture(CustomPicture);
     ResetRGBPicture(PreviewPicture);
@@ -57,7 +51,7 @@ void TCustomFFmpeg::PreProcessPicture(int inputStream, AVFrame* picture) {
         return;
     if (!MakeWorkingCopy(picture))
         return;
-    AVFrame* work = VideoHooks.HookPicture;
+    AVFrame* work = VideoHooks.HookPicture.get();
     if (CustomHookSink) {
         RunCustomHook(work, pts);
     } else if (frameHooks) {
@@ -66,7 +60,7 @@ void TCustomFFmpeg::PreProcessPicture(int inputStream, AVFrame* picture) {
     }
     // The picture now refers to the working copy and keeps its own properties; its buffers go
     // back to the decoder. The copy itself never takes properties, so side data cannot pile up.
-    AVFrame* handover = VideoHooks.Handover;
+    AVFrame* handover = VideoHooks.Handover.get();
     if (AVUtilHlpr::av_frame_ref(handover, work) < 0)
         return;
     if (AVUtilHlpr::av_frame_copy_props(handover, picture) < 0) {
@@ -107,11 +101,11 @@ void TCustomFFmpeg::DecideHookAction(std::int64_t pts) {
 }
 
 bool TCustomFFmpeg::MakeWorkingCopy(const AVFrame* picture) {
-    AVFrame*& work = VideoHooks.HookPicture;
-    if (!work)
-        work = AVUtilHlpr::av_frame_alloc();
+    if (!VideoHooks.HookPicture)
+        VideoHooks.HookPicture.reset(AVUtilHlpr::av_frame_alloc());
+    AVFrame* work = VideoHooks.HookPicture.get();
     if (!VideoHooks.Handover)
-        VideoHooks.Handover = AVUtilHlpr::av_frame_alloc();
+        VideoHooks.Handover.reset(AVUtilHlpr::av_frame_alloc());
     // A buffer an encoder still holds must not be written again; the next picture gets a new one.
     const bool reusable = work && work->buf[0] && work->format == picture->format &&
                           work->width == picture->width && work->height == picture->height &&

@@ -15,17 +15,6 @@ namespace velto {
 
 namespace {
 
-struct InputContextCloser {
-    void operator()(AVFormatContext* context) const {
-        AVFormatHlpr::avformat_close_input(&context);
-    }
-};
-using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextCloser>;
-
-struct DictionaryDeleter {
-    void operator()(AVDictionary* dictionary) const { AVUtilHlpr::av_dict_free(&dictionary); }
-};
-
 // Demuxer options that carry the input settings to raw and capture demuxers; demuxers without
 // such an option leave it unused.
 AVDictionary* DemuxerOptions(const TaskSettings& settings) {
@@ -103,7 +92,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     raw->audio_codec_id = audioId;
     raw->subtitle_codec_id = subtitleId;
 
-    std::unique_ptr<AVDictionary, DictionaryDeleter> options(DemuxerOptions(Settings));
+    OwnedDictionary options(DemuxerOptions(Settings));
     AVDictionary* optionList = options.release();
     // On failure the library frees the context itself and clears the pointer.
     const int opened = AVFormatHlpr::avformat_open_input(&raw, fileName.c_str(),
@@ -115,7 +104,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
         LastError = OpenErrorText(fileName, opened);
         return false;
     }
-    InputContextPtr context(raw);
+    OwnedInput context(raw);
 
     if (Settings.ProgramId != 0) {
         for (unsigned i = 0; i < context->nb_programs; ++i)
@@ -157,11 +146,11 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
 
     input.TimestampOffset = Settings.CopyTimestamps ? Settings.InputTimestampOffset
                                                     : Settings.InputTimestampOffset - timestamp;
-    input.Context = context.release();
+    input.Context = std::move(context);
     const int index = static_cast<int>(InputFiles.size());
     InputFiles.push_back(std::move(input));
     if (Settings.Verbosity >= 0)
-        AVFormatHlpr::av_dump_format(InputFiles.back().Context, index, fileName.c_str(), 0);
+        AVFormatHlpr::av_dump_format(InputFiles.back().Context.get(), index, fileName.c_str(), 0);
     return true;
 }
 

@@ -24,14 +24,6 @@ std::int64_t DiscontinuityDelta(std::int64_t packetTime, std::int64_t nextPts,
     return 0;
 }
 
-namespace {
-
-struct PacketDeleter {
-    void operator()(AVPacket* packet) const { AVCodecHlpr::av_packet_free(&packet); }
-};
-
-} // namespace
-
 int TCustomFFmpeg::ChooseInputFile(double& outputMinimum) {
     double inputMinimum = 1e100;
     outputMinimum = 1e100;
@@ -72,7 +64,7 @@ int TCustomFFmpeg::ChooseInputFile(double& outputMinimum) {
 
 void TCustomFFmpeg::RunLoop() {
     try {
-        std::unique_ptr<AVPacket, PacketDeleter> holder(AVCodecHlpr::av_packet_alloc());
+        OwnedPacket holder(AVCodecHlpr::av_packet_alloc());
         AVPacket* packet = holder.get();
         if (!packet)
             throw FFMpegException("av_mallocz fail");
@@ -87,7 +79,7 @@ void TCustomFFmpeg::RunLoop() {
                 AVFormatHlpr::avio_seek(OutputFiles[0].Context->pb, 0, SEEK_CUR) >
                     static_cast<std::int64_t>(Settings.FileSizeLimit))
                 break;
-            if (AVFormatHlpr::av_read_frame(InputFiles[file].Context, packet) < 0) {
+            if (AVFormatHlpr::av_read_frame(InputFiles[file].Context.get(), packet) < 0) {
                 Run.InputFiles[file].EndOfFile = true;
                 if (Settings.Shortest)
                     break;

@@ -81,7 +81,7 @@ void TCustomFFmpeg::MapStreams() {
 
     int n = 0;
     for (size_t i = 0; i < OutputFiles.size(); ++i) {
-        AVFormatContext* output = OutputFiles[i].Context;
+        AVFormatContext* output = OutputFiles[i].Context.get();
         Run.OutputFileFirst[i] = n;
         for (unsigned k = 0; k < output->nb_streams; ++k, ++n) {
             TOutputStreamState& ost = Run.OutputStreams[n];
@@ -111,7 +111,7 @@ void TCustomFFmpeg::MapStreams() {
                 const int programId = Settings.ProgramId;
                 if (programId) {
                     for (int f = 0; f < inputCount && source < 0; ++f) {
-                        AVFormatContext* input = InputFiles[f].Context;
+                        AVFormatContext* input = InputFiles[f].Context.get();
                         for (unsigned p = 0; p < input->nb_programs && source < 0; ++p) {
                             const AVProgram* program = input->programs[p];
                             if (program->id != programId)
@@ -188,8 +188,8 @@ void TCustomFFmpeg::SetUpOutputCodec(int n) {
                     StringPrintf("Input stream #%d.%d has no sample format, rate or channels: "
                                  "the source is damaged or not supported",
                                  ist.FileIndex, ist.StreamIndex));
-            ost.Fifo = AVUtilHlpr::av_audio_fifo_alloc(
-                codec->sample_fmt, std::max(1, codec->ch_layout.nb_channels), 1024);
+            ost.Fifo.reset(AVUtilHlpr::av_audio_fifo_alloc(
+                codec->sample_fmt, std::max(1, codec->ch_layout.nb_channels), 1024));
             if (!ost.Fifo)
                 throw FFMpegException("av_fifo_init fail");
             ost.ReformatPair = -6;
@@ -288,13 +288,13 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
         ost.LeftBand = s.CropLeft;
     }
     const auto allocatePicture = [&](const char* failure) {
-        ost.TempPicture = AVUtilHlpr::av_frame_alloc();
+        ost.TempPicture.reset(AVUtilHlpr::av_frame_alloc());
         if (!ost.TempPicture)
             throw FFMpegException(failure);
         ost.TempPicture->format = codec->pix_fmt;
         ost.TempPicture->width = codec->width;
         ost.TempPicture->height = codec->height;
-        if (AVUtilHlpr::av_frame_get_buffer(ost.TempPicture, 0) < 0)
+        if (AVUtilHlpr::av_frame_get_buffer(ost.TempPicture.get(), 0) < 0)
             throw FFMpegException(failure);
     };
     if (ost.VideoPad) {
@@ -311,11 +311,11 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
         if (Settings.ScalerOptionHolder)
             AVUtilHlpr::av_opt_get_int(Settings.ScalerOptionHolder.get(), "sws_flags", 0, &flags);
         Settings.ScalerFlags = static_cast<int>(flags);
-        ost.ImageResampler = SwScaleHlpr::sws_getContext(
+        ost.ImageResampler.reset(SwScaleHlpr::sws_getContext(
             input->width - s.CropLeft - s.CropRight, input->height - s.CropTop - s.CropBottom,
             static_cast<AVPixelFormat>(input->format), codec->width - s.PadLeft - s.PadRight,
             codec->height - s.PadTop - s.PadBottom, codec->pix_fmt, Settings.ScalerFlags, nullptr,
-            nullptr, nullptr);
+            nullptr, nullptr));
         if (!ost.ImageResampler)
             throw FFMpegException("Cannot get resampling context");
         ost.ResampleHeight =
@@ -339,7 +339,7 @@ void TCustomFFmpeg::OpenPassLog(int n) {
         Settings.PassLogFilePrefix.empty() ? "ffmpeg2pass" : Settings.PassLogFilePrefix;
     const std::string name = (prefix + "-" + std::to_string(n) + ".log").substr(0, 1023);
     if (codec->flags & AV_CODEC_FLAG_PASS1) {
-        ost.LogFile = MyUtilHlpr::my_fopen(name.c_str(), "w");
+        ost.LogFile.reset(MyUtilHlpr::my_fopen(name.c_str(), "w"));
         if (!ost.LogFile)
             throw FFMpegException("creat file fail: " + name);
         return;

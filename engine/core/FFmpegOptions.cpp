@@ -395,7 +395,7 @@ void TCustomFFmpeg::OptVideoStats() {
 void TCustomFFmpeg::OptNewStream(AVMediaType kind) {
     if (OutputFiles.empty())
         throw FFMpegException("At least one output file must be specified");
-    AVFormatContext* output = OutputFiles.back().Context;
+    AVFormatContext* output = OutputFiles.back().Context.get();
     if (kind == AVMEDIA_TYPE_VIDEO)
         NewVideoStream(output);
     else if (kind == AVMEDIA_TYPE_AUDIO)

@@ -33,7 +33,7 @@ int InputIndexOfFile(const std::vector<TInputFile>& inputs, const std::string& f
         return -1;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         struct stat source {};
-        const AVFormatContext* context = inputs[i].Context;
+        const AVFormatContext* context = inputs[i].Context.get();
         if (context && context->url && ::stat(context->url, &source) == 0 &&
             source.st_dev == target.st_dev && source.st_ino == target.st_ino)
             return static_cast<int>(i);
@@ -121,12 +121,12 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string& fileName) {
         return false;
     }
     // Registered at once so that the stream records have a home; unregistered on early failure.
-    OutputFiles.push_back(TOutputFile{context, {}});
+    OutputFiles.emplace_back().Context.reset(context);
     auto unregister = [this]() {
         TOutputFile last = std::move(OutputFiles.back());
         OutputFiles.pop_back();
         last.Streams.clear();
-        AVFormatHlpr::avformat_free_context(last.Context);
+        last.Context.reset();
         return false;
     };
 

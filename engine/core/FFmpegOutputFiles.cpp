@@ -97,7 +97,7 @@ std::string OutputFolderProblem(const std::string& fileName) {
 
 void TCustomFFmpeg::OpenOutputTempFiles() {
     for (TOutputFile& output : OutputFiles) {
-        AVFormatContext* context = output.Context;
+        AVFormatContext* context = output.Context.get();
         if (!WritesAFile(context) || context->pb)
             continue;
         const std::string name = context->url;
@@ -128,7 +128,7 @@ const char* TCustomFFmpeg::OutputName(int file) const {
 }
 
 void TCustomFFmpeg::CheckOutputWrites(int file) {
-    const AVFormatContext* context = OutputFiles[file].Context;
+    const AVFormatContext* context = OutputFiles[file].Context.get();
     if (context->pb && context->pb->error < 0)
         throw FFMpegException(StringPrintf("Could not write '%s': %s", OutputName(file),
                                            LibraryErrorReason(context->pb->error).c_str()));
@@ -189,7 +189,7 @@ void TCustomFFmpeg::CheckOutputLength(int file, std::int64_t microseconds) const
 
 void TCustomFFmpeg::FinishOutputFiles() {
     for (int i = 0; i < static_cast<int>(OutputFiles.size()); ++i) {
-        AVFormatContext* context = OutputFiles[i].Context;
+        AVFormatContext* context = OutputFiles[i].Context.get();
         const int trailer = AVFormatHlpr::av_write_trailer(context);
         if (trailer < 0)
             throw FFMpegException(StringPrintf("Could not write '%s': %s", OutputName(i),

@@ -38,7 +38,7 @@ TOutputStreamSetup& TCustomFFmpeg::AddOutputStream(AVFormatContext* output, AVMe
                                                    AVStream*& stream) {
     TOutputFile* file = nullptr;
     for (TOutputFile& candidate : OutputFiles)
-        if (candidate.Context == output)
+        if (candidate.Context.get() == output)
             file = &candidate;
     // The transcode tables hold kMaxStreams streams per file, as the old library did.
     if (!file || !output || output->nb_streams >= static_cast<unsigned>(kMaxStreams))

@@ -1,5 +1,4 @@
 // Release of the task's per-run file tables: everything the input and output set-up allocated.
-#include "AVFormatHlpr.h"
 #include "CodecLock.h"
 #include "FFmpeg.h"
 
@@ -15,20 +14,11 @@ void TCustomFFmpeg::ReleaseFiles() {
         for (TInputFile& input : InputFiles)
             input.Streams.clear();
     }
-    for (TOutputFile& output : OutputFiles) {
-        AVFormatContext* context = output.Context;
-        output.Context = nullptr;
-        if (!context)
-            continue;
-        if (context->pb && !(context->oformat && (context->oformat->flags & AVFMT_NOFILE)))
-            AVFormatHlpr::avio_closep(&context->pb);
-        AVFormatHlpr::avformat_free_context(context);
-    }
+    for (TOutputFile& output : OutputFiles)
+        output.Context.reset();
     OutputFiles.clear();
-    for (TInputFile& input : InputFiles) {
-        if (input.Context)
-            AVFormatHlpr::avformat_close_input(&input.Context);
-    }
+    for (TInputFile& input : InputFiles)
+        input.Context.reset();
     InputFiles.clear();
 }
 

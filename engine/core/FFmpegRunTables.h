@@ -1,8 +1,8 @@
 // Per-run state of one transcode: the input and output stream tables that the set-up builds on top
 // of the file records, the shared output buffer and the run's counters. Created by Transcode on the
-// task's worker thread and released at the end of the run or when the set-up fails; nothing here
-// owns a codec context (those belong to the file records and are tracked in OpenEncoders and
-// OpenDecoders while they are open).
+// task's worker thread and released at the end of the run or when the set-up fails. The library
+// objects here are owned by type and go with the tables; nothing here owns a codec context (those
+// belong to the file records and are tracked in OpenEncoders and OpenDecoders while they are open).
 #pragma once
 
 #include <cstdint>
@@ -58,11 +58,11 @@ struct TInputStreamState {
     float Quality = 0.0f;        // quality of the last decoded picture (same-quality encoding)
 
     // Filter chain endpoints (video with the filter chain only).
-    AVFilterGraph* FilterGraph = nullptr;
+    OwnedFilterGraph FilterGraph;
     AVFilterContext* InputFilter = nullptr;  // buffer source "src"
     AVFilterContext* OutputFilter = nullptr; // buffer sink "out"
     bool PictureWaiting = false;
-    AVFrame* FilteredPicture = nullptr; // the picture taken from the sink, owned
+    OwnedFrame FilteredPicture; // the picture taken from the sink
 };
 
 // One stream of an output file during a run.
@@ -82,8 +82,8 @@ struct TOutputStreamState {
 
     // Video.
     int VideoResample = 0;
-    AVFrame* TempPicture = nullptr; // owns its pixel buffer
-    SwsContext* ImageResampler = nullptr;
+    OwnedFrame TempPicture; // owns its pixel buffer
+    OwnedScaler ImageResampler;
     int ResampleHeight = 0;
     int VideoCrop = 0;
     int TopBand = 0;
@@ -96,18 +96,18 @@ struct TOutputStreamState {
 
     // Audio.
     int AudioResample = 0;
-    SwrContext* Resampler = nullptr;
+    OwnedResampler Resampler;
     int ReformatPair = -6; // encoder format + 5 x decoder format; -6 means none
-    SwrContext* Reformatter = nullptr;
-    AVAudioFifo* Fifo = nullptr;
+    OwnedResampler Reformatter;
+    OwnedAudioFifo Fifo;
     int ResampleInRate = 0; // input rate and channel count the resampler was made for
     int ResampleInChannels = 0;
     std::int64_t AudioNextPts = AV_NOPTS_VALUE; // encoder time base: end of the last frame sent
-    AVFrame* AudioFrame = nullptr; // the encoder's input frame, its buffer reused frame by frame
-    int AudioFrameCapacity = 0;    // samples its buffer holds
+    OwnedFrame AudioFrame;      // the encoder's input frame, its buffer reused frame by frame
+    int AudioFrameCapacity = 0; // samples its buffer holds
     TCodedFrame Coded;
 
-    std::FILE* LogFile = nullptr; // two-pass log, open in the first pass only
+    HelperFilePtr LogFile; // two-pass log, open in the first pass only
 };
 
 // Everything a run owns between set-up and release.
@@ -119,11 +119,11 @@ struct TRunTables {
     // Output time in microseconds that no packet may pass (-1: none); see OutputLengthLimit.
     std::int64_t OutputLimit = -1;
     // Scratch objects reused for every packet, so that the packet path allocates nothing.
-    AVPacket* CopyPacket = nullptr;    // output packet of a stream copy
-    AVPacket* EncodedPacket = nullptr; // packet received from an encoder
-    AVFrame* DecodedFrame = nullptr;   // frame received from a decoder
+    OwnedPacket CopyPacket;    // output packet of a stream copy
+    OwnedPacket EncodedPacket; // packet received from an encoder
+    OwnedFrame DecodedFrame;   // frame received from a decoder
     // Output of the bitstream filter at each position of a chain; made on first use.
-    std::vector<AVPacket*> FilteredPackets;
+    std::vector<OwnedPacket> FilteredPackets;
 };
 
 // Counters and times of the run, read by the report.

@@ -51,13 +51,14 @@ void TCustomFFmpeg::Transcode() {
         MapStreams();
         for (int i = 0; i < static_cast<int>(Run.OutputStreams.size()); ++i)
             SetUpOutputCodec(i);
-        Run.CopyPacket = AVCodecHlpr::av_packet_alloc();
-        Run.EncodedPacket = AVCodecHlpr::av_packet_alloc();
-        Run.DecodedFrame = AVUtilHlpr::av_frame_alloc();
+        Run.CopyPacket.reset(AVCodecHlpr::av_packet_alloc());
+        Run.EncodedPacket.reset(AVCodecHlpr::av_packet_alloc());
+        Run.DecodedFrame.reset(AVUtilHlpr::av_frame_alloc());
         if (!Run.CopyPacket || !Run.EncodedPacket || !Run.DecodedFrame)
             throw FFMpegException("av_mallocz fail");
         for (int i = 0; i < static_cast<int>(OutputFiles.size()); ++i)
-            AVFormatHlpr::av_dump_format(OutputFiles[i].Context, i, OutputFiles[i].Context->url, 1);
+            AVFormatHlpr::av_dump_format(OutputFiles[i].Context.get(), i,
+                                         OutputFiles[i].Context->url, 1);
         LogStreamMapping();
         OpenCodecs();
         for (TInputStreamState& ist : Run.InputStreams) {
@@ -241,7 +242,7 @@ void TCustomFFmpeg::ApplyMetaDataMaps() {
 void TCustomFFmpeg::WriteHeaders() {
     bool allRtp = !OutputFiles.empty();
     for (size_t i = 0; i < OutputFiles.size(); ++i) {
-        AVFormatContext* context = OutputFiles[i].Context;
+        AVFormatContext* context = OutputFiles[i].Context.get();
         const int written = AVFormatHlpr::avformat_write_header(context, nullptr);
         CheckOutputWrites(static_cast<int>(i));
         if (written < 0)
@@ -254,7 +255,7 @@ void TCustomFFmpeg::WriteHeaders() {
     if (allRtp && HasLogSink()) {
         std::vector<AVFormatContext*> contexts;
         for (TOutputFile& output : OutputFiles)
-            contexts.push_back(output.Context);
+            contexts.push_back(output.Context.get());
         char sdp[2048] = {};
         AVFormatHlpr::av_sdp_create(contexts.data(), static_cast<int>(contexts.size()), sdp,
                                     sizeof sdp);
@@ -283,37 +284,9 @@ void TCustomFFmpeg::CloseOpenCodecs() {
 }
 
 void TCustomFFmpeg::ReleaseRunTables() {
-    AVCodecHlpr::av_packet_free(&Run.CopyPacket);
-    for (AVPacket*& packet : Run.FilteredPackets)
-        AVCodecHlpr::av_packet_free(&packet);
-    Run.FilteredPackets.clear();
-    AVCodecHlpr::av_packet_free(&Run.EncodedPacket);
-    AVUtilHlpr::av_frame_free(&Run.DecodedFrame);
-    Run.InputFiles.clear();
-    for (TInputStreamState& ist : Run.InputStreams) {
-        AVFilterHlpr::avfilter_graph_free(&ist.FilterGraph);
-        AVUtilHlpr::av_frame_free(&ist.FilteredPicture);
-    }
-    Run.InputStreams.clear();
-    for (TOutputStreamState& ost : Run.OutputStreams) {
-        if (ost.LogFile)
-            MyUtilHlpr::my_fclose(ost.LogFile);
-        ost.LogFile = nullptr;
-        if (ost.Fifo)
-            AVUtilHlpr::av_audio_fifo_free(ost.Fifo);
-        ost.Fifo = nullptr;
-        AVUtilHlpr::av_frame_free(&ost.TempPicture);
-        AVUtilHlpr::av_frame_free(&ost.AudioFrame);
-        ost.AudioFrameCapacity = 0;
-        if (ost.ImageResampler)
-            SwScaleHlpr::sws_freeContext(ost.ImageResampler);
-        ost.ImageResampler = nullptr;
-        ost.VideoResample = 0;
-        SwResampleHlpr::swr_free(&ost.Resampler);
-        SwResampleHlpr::swr_free(&ost.Reformatter);
-    }
-    Run.OutputStreams.clear();
-    Run.OutputFileFirst.clear();
+    // The tables own their library objects: dropping them frees packets, frames, filter graphs,
+    // scalers, resamplers, queues and closes the two-pass logs.
+    Run = TRunTables{};
 }
 
 } // namespace velto

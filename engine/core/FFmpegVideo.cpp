@@ -115,7 +115,7 @@ AVFrame* TCustomFFmpeg::FormatPicture(TOutputStreamState& ost, int inputStream, 
         !CropPictureView(formatted, PictureOf(*picture), decoderFormat, ost.TopBand, ost.LeftBand))
         return fail("error cropping picture");
 
-    const bool resample = ost.VideoResample && !filtered && ost.ImageResampler;
+    const bool resample = ost.VideoResample && !filtered && ost.ImageResampler.get();
     if (!ost.VideoPad && !resample) {
         if (AVUtilHlpr::av_frame_ref(view, picture) < 0)
             throw FFMpegException("Video encoding failed");
@@ -124,7 +124,7 @@ AVFrame* TCustomFFmpeg::FormatPicture(TOutputStreamState& ost, int inputStream, 
         view->height = encoder->height;
         return view;
     }
-    AVFrame* temp = ost.TempPicture;
+    AVFrame* temp = ost.TempPicture.get();
     if (!temp)
         throw FFMpegException("Video encoding failed");
     MakeFrameWritable(temp);
@@ -136,7 +136,7 @@ AVFrame* TCustomFFmpeg::FormatPicture(TOutputStreamState& ost, int inputStream, 
         return fail("error padding picture");
     if (resample) {
         padSource = nullptr;
-        SwScaleHlpr::sws_scale(ost.ImageResampler, formatted.data, formatted.linesize, 0,
+        SwScaleHlpr::sws_scale(ost.ImageResampler.get(), formatted.data, formatted.linesize, 0,
                                ost.ResampleHeight, target.data, target.linesize);
     }
     if (ost.VideoPad &&
@@ -164,12 +164,12 @@ void TCustomFFmpeg::DoVideoOut(int outputStream, int inputStream, AVFrame* pictu
         return;
 
     // Both frames are kept for the task and hold references only within this call.
-    AVFrame*& prepared = VideoHooks.Prepared;
-    AVFrame*& frame = VideoHooks.Encoded;
-    if (!prepared)
-        prepared = AVUtilHlpr::av_frame_alloc();
-    if (!frame)
-        frame = AVUtilHlpr::av_frame_alloc();
+    if (!VideoHooks.Prepared)
+        VideoHooks.Prepared.reset(AVUtilHlpr::av_frame_alloc());
+    if (!VideoHooks.Encoded)
+        VideoHooks.Encoded.reset(AVUtilHlpr::av_frame_alloc());
+    AVFrame* prepared = VideoHooks.Prepared.get();
+    AVFrame* frame = VideoHooks.Encoded.get();
     if (!prepared || !frame)
         throw FFMpegException("Video encoding failed");
     std::unique_ptr<AVFrame, FrameUnref> release(prepared);

@@ -101,7 +101,7 @@ TEST_F(InputSetupTest, DisableFlagsDiscardTheirStreams) {
     const std::string file = MakeAviMpeg4Mp2(folder);
     task.Settings.AudioDisable = 1;
     ASSERT_TRUE(task.OpenInputFile(file)) << task.LastError;
-    AVFormatContext* context = task.InputFiles[0].Context;
+    AVFormatContext* context = task.InputFiles[0].Context.get();
     for (unsigned i = 0; i < context->nb_streams; ++i) {
         const bool audio = context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
         EXPECT_EQ(context->streams[i]->discard, audio ? AVDISCARD_ALL : AVDISCARD_DEFAULT);

@@ -168,7 +168,7 @@ TEST_F(OutputSetupTest, LanguagesMetadataAndMuxerSettings) {
     task.Settings.Track = 0;
     task.SetMuxPreload(0.44f);
     ASSERT_TRUE(task.OpenOutputFile(folder + "/out.mpg")) << task.LastError;
-    AVFormatContext* context = task.OutputFiles[0].Context;
+    AVFormatContext* context = task.OutputFiles[0].Context.get();
     ASSERT_EQ(context->nb_streams, 2u);
     EXPECT_EQ(StreamLanguage(context->streams[1]), "eng");
     EXPECT_TRUE(task.Settings.AudioLanguage.empty());

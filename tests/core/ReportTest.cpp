@@ -143,7 +143,7 @@ TEST_F(ReportTest, FramesPerSecondAndTimeFromThePreparedTable) {
     };
     Input(MakeAviMpeg4Mp2(folder, 0.5));
     Output("table.mkv", "vcodec=mpeg4\nacodec=mp2");
-    AVFormatContext* output = task.OutputFiles[0].Context;
+    AVFormatContext* output = task.OutputFiles[0].Context.get();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         calls.clear();
@@ -156,7 +156,7 @@ TEST_F(ReportTest, FramesPerSecondAndTimeFromThePreparedTable) {
         ost.EncodingNeeded = 1;
         ost.FrameNumber = row.frames;
         ost.LastPts = row.lastPts;
-        task.Run.OutputStreams.push_back(ost);
+        task.Run.OutputStreams.push_back(std::move(ost));
         task.Counters.StartTime =
             AVUtilHlpr::av_gettime() - static_cast<std::int64_t>(row.runSeconds * 1e6);
         task.PrintReport(true);

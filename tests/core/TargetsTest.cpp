@@ -145,7 +145,7 @@ TEST_F(TargetsTest, AutomaticNormFromInputStreams) {
     video->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
     video->r_frame_rate = kPal;
     task.InputFiles.push_back({});
-    task.InputFiles.back().Context = input;
+    task.InputFiles.back().Context.reset(input);
 
     ASSERT_EQ(task.InputVideoFrameRates().size(), 1u);
     task.SetOption("r", "12");
