@@ -1,9 +1,11 @@
 #include "FrameHook.h"
 
 #include "AVUtilHlpr.h"
+#include "LibraryObjects.h"
 #include "LogBridge.h"
 
 #include <dlfcn.h>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <strings.h>
@@ -87,9 +89,11 @@ int AddFrameHook(TFrameHook** head, int argc, const char* const argv[]) {
         return -1;
     }
 
-    auto* hook = AVUtilHlpr::av_mallocz
-                     ? static_cast<TFrameHook*>(AVUtilHlpr::av_mallocz(sizeof(TFrameHook)))
-                     : nullptr;
+    // Held by its owner until it joins the list, so that every refusal below frees it.
+    std::unique_ptr<TFrameHook, LibraryMemoryFree> hook(
+        AVUtilHlpr::av_mallocz
+            ? static_cast<TFrameHook*>(AVUtilHlpr::av_mallocz(sizeof(TFrameHook)))
+            : nullptr);
     if (!hook)
         return -12;
 
@@ -99,12 +103,10 @@ int AddFrameHook(TFrameHook** head, int argc, const char* const argv[]) {
 
     if (!hook->Process) {
         EngineLog(0, "Failed to find Process entrypoint in %s\n", path);
-        FreeHook(hook);
         return -2;
     }
     if (!hook->Configure && argc > 1) {
         EngineLog(0, "Failed to find Configure entrypoint in %s\n", path);
-        FreeHook(hook);
         return -2;
     }
     if (hook->Configure) {
@@ -112,7 +114,6 @@ int AddFrameHook(TFrameHook** head, int argc, const char* const argv[]) {
         if (hook->Configure(&hook->context, argc, arguments.pointers.data(),
                             kMaxFrameHookArguments - 1) != 0) {
             EngineLog(0, "Failed to Configure %s\n", path);
-            FreeHook(hook);
             return -22;
         }
     }
@@ -120,7 +121,7 @@ int AddFrameHook(TFrameHook** head, int argc, const char* const argv[]) {
     TFrameHook** tail = head;
     while (*tail)
         tail = &(*tail)->next;
-    *tail = hook;
+    *tail = hook.release();
     return 0;
 }
 

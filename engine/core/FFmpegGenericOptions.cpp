@@ -137,8 +137,8 @@ void TCustomFFmpeg::ApplyGenericOptions(void* target, void* holder, int flags) {
         if (AVUtilHlpr::av_opt_get(holder, name.c_str(), 0, &text) < 0 || !text)
             continue;
         const AVOption* option = AVUtilHlpr::av_opt_find(holder, name.c_str(), nullptr, 0, 0);
+        const OwnedBuffer owned(text);
         std::string value(reinterpret_cast<const char*>(text));
-        AVUtilHlpr::av_free(text);
         if (value.size() > 255)
             value.resize(255);
         if (option && (option->flags & flags) == flags)
