@@ -1,6 +1,7 @@
 #include "JobController.h"
 
 #include "ConcurrencyPolicy.h"
+#include "GuiHandOver.h"
 #include "SettingsStore.h"
 #include "SourceFiles.h"
 
@@ -63,34 +64,30 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
             return;
         QString line = QStringLiteral("#%1.%2: ").arg(index).arg(static_cast<int>(level)) +
                        QString::fromStdString(message);
-        QMetaObject::invokeMethod(
-            this, [this, line = std::move(line)] { AppendLog(line); }, Qt::QueuedConnection);
+        PostToGuiThread(this, [this, line = std::move(line)] { AppendLog(line); });
     };
     engine_.OnProgress = [this](int index, int, int, int currentDuration, float, float,
                                 std::int64_t currentSize, int totalDuration) {
         if (closing_)
             return;
-        QMetaObject::invokeMethod(
-            this,
-            [this, index, currentDuration, currentSize, totalDuration] {
-                const int row = model_.RowOfTask(index);
-                if (closing_ || row < 0)
-                    return;
-                const int percent = ProgressPercent(currentDuration, totalDuration);
-                model_.Update(row, [&](TJobNodeData& data) {
-                    data.Progress = QString::number(percent) + QLatin1Char('%');
-                    data.CurrentTime = FormatDuration(currentDuration / 1000);
-                    data.OutputSize = FormatSize(currentSize);
-                    data.Percent = percent;
-                    data.CurrentMs = currentDuration;
-                    if (totalDuration > 0)
-                        data.TotalMs = totalDuration;
-                    if (data.Status == TJobStatus::Queued)
-                        data.Status = TJobStatus::Running;
-                });
-                emit RowActive(row);
-            },
-            Qt::QueuedConnection);
+        PostToGuiThread(this, [this, index, currentDuration, currentSize, totalDuration] {
+            const int row = model_.RowOfTask(index);
+            if (closing_ || row < 0)
+                return;
+            const int percent = ProgressPercent(currentDuration, totalDuration);
+            model_.Update(row, [&](TJobNodeData& data) {
+                data.Progress = QString::number(percent) + QLatin1Char('%');
+                data.CurrentTime = FormatDuration(currentDuration / 1000);
+                data.OutputSize = FormatSize(currentSize);
+                data.Percent = percent;
+                data.CurrentMs = currentDuration;
+                if (totalDuration > 0)
+                    data.TotalMs = totalDuration;
+                if (data.Status == TJobStatus::Queued)
+                    data.Status = TJobStatus::Running;
+            });
+            emit RowActive(row);
+        });
     };
     engine_.OnTerminate = [this](int index, bool, bool, const std::string& message,
                                  TJobResult result) {
@@ -111,8 +108,7 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
                 return;
             }
         }
-        QMetaObject::invokeMethod(
-            this, [this, ended] { JobEnded(ended); }, Qt::QueuedConnection);
+        PostToGuiThread(this, [this, ended] { JobEnded(ended); });
     };
 }
 

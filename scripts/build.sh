@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing on Debian 12, builds, then runs the program ("run") or the checks ("test").
-# "test" runs the checks named in VELTO_CHECKS (default: normal fuzz):
+# "test" runs the checks named in VELTO_CHECKS (default: normal asan tsan fuzz):
 #   normal  the normal build: every test alone in its process, and every test binary whole
 #   asan    AddressSanitizer + UndefinedBehaviorSanitizer with leak checking: every binary whole
 #   tsan    ThreadSanitizer: the thread, component, program and command-line binaries whole
@@ -16,7 +16,7 @@ packages=(build-essential cmake ninja-build pkg-config
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libavfilter-dev libswresample-dev
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n libgtest-dev fonts-wqy-microhei
     desktop-file-utils)
-checks=" ${VELTO_CHECKS:-normal fuzz} "
+checks=" ${VELTO_CHECKS:-normal asan tsan fuzz} "
 [ "$mode" = test ] && [[ $checks == *" fuzz "* ]] && packages+=(clang libclang-rt-14-dev)
 
 missing=()

@@ -72,19 +72,3 @@ std::string ScratchFolder() {
 }
 
 } // namespace velto::test
-
-#if defined(__SANITIZE_THREAD__)
-// The FFmpeg libraries are not instrumented: their frame threads hand pictures and reference
-// counts over with atomics ThreadSanitizer cannot see, so the allocator and copy calls made
-// inside them look like races. Calls from our own code stay checked. Defined here, in a unit
-// every test links, so that each suite picks it up however it is started.
-extern "C" const char* __tsan_default_suppressions() {
-    return "called_from_lib:libavutil.so\n"
-           "called_from_lib:libavcodec.so\n"
-           "called_from_lib:libavformat.so\n"
-           "called_from_lib:libswscale.so\n"
-           "called_from_lib:libswresample.so\n"
-           "called_from_lib:libx264.so\n"
-           "called_from_lib:libx265.so\n";
-}
-#endif
