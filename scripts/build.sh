@@ -53,6 +53,16 @@ configure_and_build() {
     fi
 }
 
+# test_binaries <name>...: the test binaries among the names that have sources (tests/<folder>).
+test_binaries() {
+    local binary found=()
+    for binary in "$@"; do
+        [ -n "$(find "$root/tests/${binary#test_}" -name '*.cpp' 2>/dev/null | head -1)" ] &&
+            found+=("$binary")
+    done
+    echo "${found[*]}"
+}
+
 # run_tests <name> <folder> [ctest arguments...]: prints and records the build's test count.
 summary=()
 passed_total=0
@@ -90,18 +100,16 @@ test)
     # The sanitizer builds run each binary whole: the sanitizers watch every test, and one
     # process per binary keeps the slower instrumented start-up cheap.
     if [[ $checks == *" asan "* ]]; then
-        configure_and_build "$build-asan" -DVELTO_SANITIZE=address,undefined
+        # Only what the tests need: the benchmarks would add build time and no test.
+        configure_and_build "$build-asan" -DVELTO_SANITIZE=address,undefined -- \
+            $(test_binaries test_engine test_core test_profiles test_ui test_app test_cli)
         ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1" \
             LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0" \
             UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
             run_tests "AddressSanitizer+UBSan build" "$build-asan" -R '[.]whole$' || status=1
     fi
     if [[ $checks == *" tsan "* ]]; then
-        tsan_binaries=()
-        for binary in test_engine test_core test_app test_cli; do
-            [ -n "$(find "$root/tests/${binary#test_}" -name '*.cpp' 2>/dev/null | head -1)" ] &&
-                tsan_binaries+=("$binary")
-        done
+        read -r -a tsan_binaries <<<"$(test_binaries test_engine test_core test_app test_cli)"
         configure_and_build "$build-tsan" -DVELTO_SANITIZE=thread -- "${tsan_binaries[@]}"
         tsan_filter="^($(IFS='|'; echo "${tsan_binaries[*]}"))[.]whole$"
         TSAN_OPTIONS="suppressions=$supp/tsan.supp:halt_on_error=1:second_deadlock_stack=1" \

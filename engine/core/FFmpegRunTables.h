@@ -59,8 +59,8 @@ struct TInputStreamState {
 
     // Filter chain endpoints (video with the filter chain only).
     OwnedFilterGraph FilterGraph;
-    AVFilterContext* InputFilter = nullptr;  // buffer source "src"
-    AVFilterContext* OutputFilter = nullptr; // buffer sink "out"
+    AVFilterContext* InputFilter = nullptr;  // buffer source "src", owned by the graph
+    AVFilterContext* OutputFilter = nullptr; // buffer sink "out", owned by the graph
     bool PictureWaiting = false;
     OwnedFrame FilteredPicture; // the picture taken from the sink
 };
