@@ -35,11 +35,6 @@ struct TProgramRun {
     }
 };
 
-std::string ReadFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class CliProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -79,8 +74,8 @@ protected:
         int status = 0;
         waitpid(pid, &status, 0);
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-        run.out = ReadFile(folder + "/stdout");
-        run.err = ReadFile(folder + "/stderr");
+        run.out = FileContents(folder + "/stdout");
+        run.err = FileContents(folder + "/stderr");
         return run;
     }
     TProgramRun Program(const std::vector<std::string>& args) { return Finish(Start(args)); }
@@ -126,7 +121,7 @@ TEST_F(CliProgramTest, ProfilesComeFromTheUsersCopyOfTheCatalogue) {
     EXPECT_EQ(profiles[0]["file_type"].text, ".mp4");
 
     // A title the user renamed in the shared settings is what the program lists.
-    std::string ini = ReadFile(settings);
+    std::string ini = FileContents(settings);
     const std::string old = "Title=MP4 MPEG-4 Video (*.mp4)";
     ini.replace(ini.find(old), old.size(), "Title=My phone");
     std::ofstream(settings, std::ios::binary) << ini;
@@ -223,9 +218,9 @@ TEST_F(CliProgramTest, InterruptStopsTheBatchAndLeavesNoPartialFile) {
     bool running = false;
     for (int i = 0; i < 1200 && !running; ++i) {
         std::this_thread::sleep_for(50ms);
-        running = ReadFile(folder + "/stdout").find("\"progress\"") != std::string::npos;
+        running = FileContents(folder + "/stdout").find("\"progress\"") != std::string::npos;
     }
-    ASSERT_TRUE(running) << ReadFile(folder + "/stderr");
+    ASSERT_TRUE(running) << FileContents(folder + "/stderr");
     kill(pid, SIGINT);
     const TProgramRun run = Finish(pid);
     EXPECT_EQ(run.status, 130) << run.err;

@@ -7,6 +7,7 @@
 #include "MediaFactory.h"
 #include "OutputVerifier.h"
 #include "TaskOptions.h"
+#include "TestLibraries.h"
 #include "TranscodeFixture.h"
 
 #include <chrono>
@@ -24,11 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 void WriteAll(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -92,7 +88,7 @@ struct BoxEdit {
 
 std::string EditBoxes(const std::string& source, const std::string& name,
                       std::initializer_list<BoxEdit> edits) {
-    std::string bytes = ReadAll(source);
+    std::string bytes = FileContents(source);
     for (const BoxEdit& edit : edits) {
         const size_t found = bytes.find(edit.box);
         const long at = found == std::string::npos ? -1 : static_cast<long>(found) + edit.offset;
@@ -107,7 +103,7 @@ std::string EditBoxes(const std::string& source, const std::string& name,
 }
 
 std::string ZeroedHeaderCopy(const std::string& source, const std::string& name, size_t bytes) {
-    std::string data = ReadAll(source);
+    std::string data = FileContents(source);
     std::fill(data.begin(), data.begin() + std::min(bytes, data.size()), '\0');
     const std::string path = fs::path(source).parent_path().string() + "/" + name;
     WriteAll(path, data);
@@ -172,11 +168,11 @@ TEST_F(OutputIntegrityTest, HostileSourcesFailClearlyOrGiveVerifiedOutputs) {
     int verified = 0;
     for (const auto& [name, path] : corpus) {
         SCOPED_TRACE(name);
-        const std::string before = ReadAll(path);
+        const std::string before = FileContents(path);
         const std::string output = Path("hostile.avi");
         const Outcome outcome = RunJob(path, output, "vcodec=mpeg4\nacodec=mp2\nar=44100");
         ASSERT_TRUE(outcome.ended) << "no report within the bound";
-        EXPECT_EQ(ReadAll(path), before) << "the source changed";
+        EXPECT_EQ(FileContents(path), before) << "the source changed";
         EXPECT_TRUE(TemporaryFiles(folder).empty());
         if (!outcome.reachedRun || outcome.result == jrFailed) {
             EXPECT_FALSE(outcome.message.empty());
@@ -221,7 +217,7 @@ TEST_F(OutputIntegrityTest, FullDiskAtHeaderMiddleAndTrailerFailsWithTheReason) 
     const Outcome normal = RunJob(source, Path("normal.mp4"), options);
     ASSERT_EQ(normal.result, jrFinished) << normal.message;
     const std::int64_t size = static_cast<std::int64_t>(fs::file_size(Path("normal.mp4")));
-    const std::string before = ReadAll(source);
+    const std::string before = FileContents(source);
     // The index goes at the end of an MP4 and is larger than 300 bytes for two seconds.
     const std::pair<const char*, std::int64_t> limits[] = {
         {"header", 16}, {"middle", size / 2}, {"trailer", size - 300}};
@@ -261,10 +257,10 @@ TEST_F(OutputIntegrityTest, FullDiskAtHeaderMiddleAndTrailerFailsWithTheReason) 
         EXPECT_EQ(report.substr(0, 2), std::to_string(static_cast<int>(jrFailed)) + "\n");
         EXPECT_NE(report.find("'" + output + "'"), std::string::npos) << report;
         EXPECT_NE(report.find("File too large"), std::string::npos) << report;
-        EXPECT_EQ(ReadAll(output), old);
+        EXPECT_EQ(FileContents(output), old);
         EXPECT_TRUE(TemporaryFiles(folder).empty());
     }
-    EXPECT_EQ(ReadAll(source), before);
+    EXPECT_EQ(FileContents(source), before);
 }
 
 TEST_F(OutputIntegrityTest, ExistingOutputIsReplacedOnlyByACompleteRun) {
@@ -279,15 +275,15 @@ TEST_F(OutputIntegrityTest, ExistingOutputIsReplacedOnlyByACompleteRun) {
         ASSERT_TRUE(task.OpenInputFile(source));
         task.ApplyOptionText("vcodec=mpeg4\nacodec=aac");
         ASSERT_TRUE(task.OpenOutputFile(existing)) << task.LastError;
-        EXPECT_EQ(ReadAll(existing), old);
+        EXPECT_EQ(FileContents(existing), old);
     }
-    EXPECT_EQ(ReadAll(existing), old);
+    EXPECT_EQ(FileContents(existing), old);
     // A run that fails keeps it byte for byte (a failure after writing began is the full-disk
     // test's).
     const Outcome failed =
         RunJob(source, existing, "vcodec=mpeg4\npass=2\npasslogfile=" + Path("none/log"));
     EXPECT_EQ(failed.result, jrFailed);
-    EXPECT_EQ(ReadAll(existing), old);
+    EXPECT_EQ(FileContents(existing), old);
     const Outcome done = RunJob(source, existing, "vcodec=mpeg4\nacodec=aac");
     ASSERT_EQ(done.result, jrFinished) << done.message;
     const TOutputCheck check = VerifyOutput(existing, {true, true, 1000000});

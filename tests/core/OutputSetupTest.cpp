@@ -3,6 +3,7 @@
 #include "AVFormatHlpr.h"
 #include "MediaFactory.h"
 #include "TaskFixture.h"
+#include "TestLibraries.h"
 
 #include <filesystem>
 #include <fstream>
@@ -17,11 +18,6 @@ namespace fs = std::filesystem;
 bool Exists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string StreamLanguage(const AVStream* stream) {
@@ -241,14 +237,14 @@ TEST_F(OutputSetupTest, ExistingFileSurvivesAFailedSetUp) {
     { std::ofstream(existing, std::ios::binary) << "user data\n"; }
     task.SetOption("vcodec", "mp2");
     EXPECT_FALSE(task.OpenOutputFile(existing));
-    EXPECT_EQ(ReadAll(existing), "user data\n");
+    EXPECT_EQ(FileContents(existing), "user data\n");
 
     // Writing over the task's own input would truncate the source before it is read.
     const std::string source = task.InputFiles[0].Context->url;
-    const std::string before = ReadAll(source);
+    const std::string before = FileContents(source);
     EXPECT_FALSE(task.OpenOutputFile(source));
     EXPECT_EQ(task.LastError, "Could not open '" + source + "': it is input file #0 of this task");
-    EXPECT_EQ(ReadAll(source), before);
+    EXPECT_EQ(FileContents(source), before);
     EXPECT_EQ(task.OutputFiles.size(), 1u); // registered; released with the task
     task.ReleaseFiles();
     EXPECT_TRUE(task.OutputFiles.empty());
@@ -277,7 +273,7 @@ TEST_F(OutputSetupTest, UnwritableLocationsFailWithTheirReasonAndNoStrayFiles) {
         ASSERT_EQ(output.OutputFiles.size(), 1u);
         EXPECT_EQ(output.OutputFiles[0].Context->pb, nullptr);
     }
-    EXPECT_EQ(ReadAll(regular), "x");
+    EXPECT_EQ(FileContents(regular), "x");
     EXPECT_FALSE(Exists("/proc/velto-out.mpg"));
     EXPECT_FALSE(Exists(folder + "/missing"));
     // Nothing but what the test made: no probe or temporary file is left in the folder.

@@ -23,11 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 struct InputCloser {
     void operator()(AVFormatContext* context) const {
         AVFormatHlpr::avformat_close_input(&context);
@@ -147,7 +142,7 @@ protected:
 TEST_F(FailingJobsTest, SourceWhoseStreamCannotBeDescribedIsRefusedAtEveryLogLevel) {
     const std::string mp4 = MakeMp4H264Aac(folder, 1.0);
     const std::string source = CopyWithoutDecoderConfiguration(mp4, folder + "/no_avcc.nut");
-    const std::string bytes = ReadAll(source);
+    const std::string bytes = FileContents(source);
     const std::string expected = source + ": could not find codec parameters";
 
     EXPECT_FALSE(engine.Probe.LoadFile(source));
@@ -161,7 +156,7 @@ TEST_F(FailingJobsTest, SourceWhoseStreamCannotBeDescribedIsRefusedAtEveryLogLev
         EXPECT_EQ(engine.LastError, expected);
         EXPECT_EQ(engine.TaskCount(), 0);
     }
-    EXPECT_EQ(ReadAll(source), bytes);
+    EXPECT_EQ(FileContents(source), bytes);
     EXPECT_TRUE(StrayFiles({mp4, source}).empty())
         << ::testing::PrintToString(StrayFiles({mp4, source}));
 }
@@ -182,7 +177,7 @@ TEST_F(FailingJobsTest, EncoderRefusingAPictureFailsTheJob) {
         {"drain request refused", "2", 10, 14},
     };
     const std::string source = MakeVideoOnly(folder, 1.0);
-    const std::string bytes = ReadAll(source);
+    const std::string bytes = FileContents(source);
     const std::string log = folder + "/pass/log";
     fs::create_directories(folder + "/pass");
     for (const auto& row : rows) {
@@ -200,7 +195,7 @@ TEST_F(FailingJobsTest, EncoderRefusingAPictureFailsTheJob) {
         EXPECT_EQ(second.result, jrFailed);
         EXPECT_EQ(second.message, "Video encoding failed");
         EXPECT_FALSE(fs::exists(output));
-        EXPECT_EQ(ReadAll(source), bytes);
+        EXPECT_EQ(FileContents(source), bytes);
         EXPECT_TRUE(StrayFiles({source, folder + "/pass"}).empty())
             << ::testing::PrintToString(StrayFiles({source, folder + "/pass"}));
     }

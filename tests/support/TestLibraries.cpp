@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <stdexcept>
@@ -69,6 +70,11 @@ std::string ScratchFolder() {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder.string();
+}
+
+std::string FileContents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 } // namespace velto::test

@@ -1,4 +1,5 @@
-// Binds the staged LibAV/ folder for a test and gives each test a scratch folder of its own.
+// Binds the staged LibAV/ folder for a test and gives each test a scratch folder of its own, with
+// a reader for the files made there.
 #pragma once
 
 #include <string>
@@ -18,5 +19,8 @@ const char* LibAVFolder();
 // the system's temporary folder ($TMPDIR), so that two runs or a copied binary never share files.
 // The process's folder is removed at exit unless a test failed.
 std::string ScratchFolder();
+
+// The bytes of a file, empty when it cannot be read.
+std::string FileContents(const std::string& path);
 
 } // namespace velto::test
