@@ -9,11 +9,18 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <filesystem>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <memory>
 #include <mutex>
 #include <sched.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -67,6 +74,29 @@ template <typename Predicate> bool Eventually(Predicate done) {
     return true;
 }
 
+// Makes the system refuse every new thread of this process, as when it is out of them: clone and
+// clone3 fail with EAGAIN. For a forked child only; there is no way back.
+bool RefuseNewThreads() {
+#if defined(__x86_64__)
+    constexpr std::uint32_t kRefuse = SECCOMP_RET_ERRNO | (EAGAIN & SECCOMP_RET_DATA);
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone, 2, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone3, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, kRefuse),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+#else
+    return false;
+#endif
+}
+
 class TaskThreadTest : public TranscodeTest {
 protected:
     void SetUp() override {
@@ -114,6 +144,42 @@ TEST_F(TaskThreadTest, ThreadedRunFinishesAndStartsOnlyOnce) {
     task.StopOrFinish();
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(reports.List().size(), 1u);
+}
+
+TEST_F(TaskThreadTest, WithoutANewSystemThreadTheRunHappensOnTheCaller) {
+#if defined(__SANITIZE_THREAD__) || !defined(__x86_64__)
+    // ThreadSanitizer needs threads of its own in a forked child.
+    GTEST_SKIP() << "needs a forked child that may refuse threads";
+#endif
+    Input(MakeAviMpeg4Mp2(folder, 1.0));
+    // One codec thread each, so that the whole run can do without new threads.
+    Output("caller.mp4", "vcodec=mpeg4\nacodec=aac\nthreads=1");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (!RefuseNewThreads())
+            ::_exit(10);
+        const auto worker = task.Start(true, tpNormal);
+        if (!worker)
+            ::_exit(11);
+        worker->Resume();
+        const std::vector<Report> list = reports.List();
+        if (list.size() != 1)
+            ::_exit(12);
+        if (list[0].threadId != CurrentThreadId())
+            ::_exit(13);
+        if (list[0].result != jrFinished)
+            ::_exit(14);
+        // The thread object outlives its report: the caller still holds it, and a second
+        // resume does nothing.
+        worker->Resume();
+        ::_exit(task.Terminated() && !task.Running() && reports.List().size() == 1 ? 0 : 15);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(CountStreams(Path("caller.mp4"), false).empty());
 }
 
 TEST_F(TaskThreadTest, MissingFilesAreReportedAsFailures) {
