@@ -79,6 +79,11 @@ TfrmMain::TfrmMain(TAppPaths paths, TMainServices services, QWidget* parent)
         vstFiles->scrollTo(controller_->Model().index(row, 0));
         UpdateStatus();
     });
+    // The file count in the status bar follows the list as rows come and go.
+    const QAbstractItemModel* rows = &c->Model();
+    connect(rows, &QAbstractItemModel::rowsInserted, this, &TfrmMain::UpdateStatus);
+    connect(rows, &QAbstractItemModel::rowsRemoved, this, &TfrmMain::UpdateStatus);
+    connect(rows, &QAbstractItemModel::modelReset, this, &TfrmMain::UpdateStatus);
     connect(c, &TJobController::RaiseRequested, this, [this] {
         raise();
         activateWindow();

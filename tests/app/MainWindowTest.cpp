@@ -218,6 +218,8 @@ TEST_F(MainWindowTest, ClosingWhileConvertingAsksAndStopsTheJobsLikeStop) {
 TEST_F(MainWindowTest, StoppedJobsRunAgainAndFinishedRowsOpenTheirFolderAndPlay) {
     Settings("OpenFolderWhenDone=0\n");
     Controller().AddFiles(Clips(1, 2.0));
+    // Before the run the status bar counts the files in the list.
+    EXPECT_EQ(window->lblBatch->text(), TfrmMain::tr("%n 个文件", nullptr, 1));
     window->actStart->trigger();
     window->actStop->trigger();
     ASSERT_TRUE(RunEnded());
