@@ -33,6 +33,21 @@ void LibraryMemoryFree::operator()(void* memory) const {
         AVUtilHlpr::av_free(memory);
 }
 
+void CodecContextFree::operator()(AVCodecContext* context) const {
+    if (AVCodecHlpr::avcodec_free_context)
+        AVCodecHlpr::avcodec_free_context(&context);
+}
+
+void FormatContextFree::operator()(AVFormatContext* context) const {
+    if (AVFormatHlpr::avformat_free_context)
+        AVFormatHlpr::avformat_free_context(context);
+}
+
+void BitstreamFilterFree::operator()(AVBSFContext* filter) const {
+    if (AVCodecHlpr::av_bsf_free)
+        AVCodecHlpr::av_bsf_free(&filter);
+}
+
 void ResamplerFree::operator()(SwrContext* context) const {
     if (SwResampleHlpr::swr_free)
         SwResampleHlpr::swr_free(&context);

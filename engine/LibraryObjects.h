@@ -6,6 +6,8 @@
 #include <memory>
 
 struct AVAudioFifo;
+struct AVBSFContext;
+struct AVCodecContext;
 struct AVDictionary;
 struct AVFilterGraph;
 struct AVFormatContext;
@@ -29,6 +31,16 @@ struct ScalerFree {
 };
 struct LibraryMemoryFree {
     void operator()(void* memory) const;
+};
+struct CodecContextFree {
+    void operator()(AVCodecContext* context) const;
+};
+// Frees a container context that has no open file (avformat_free_context).
+struct FormatContextFree {
+    void operator()(AVFormatContext* context) const;
+};
+struct BitstreamFilterFree {
+    void operator()(AVBSFContext* filter) const;
 };
 struct ResamplerFree {
     void operator()(SwrContext* context) const;
@@ -55,6 +67,9 @@ using OwnedFrame = std::unique_ptr<AVFrame, FrameFree>;
 using OwnedPacket = std::unique_ptr<AVPacket, PacketFree>;
 using OwnedScaler = std::unique_ptr<SwsContext, ScalerFree>;
 using OwnedBuffer = std::unique_ptr<std::uint8_t[], LibraryMemoryFree>;
+using OwnedCodecContext = std::unique_ptr<AVCodecContext, CodecContextFree>;
+using OwnedFormatContext = std::unique_ptr<AVFormatContext, FormatContextFree>;
+using OwnedBitstreamFilter = std::unique_ptr<AVBSFContext, BitstreamFilterFree>;
 using OwnedResampler = std::unique_ptr<SwrContext, ResamplerFree>;
 using OwnedFilterGraph = std::unique_ptr<AVFilterGraph, FilterGraphFree>;
 using OwnedAudioFifo = std::unique_ptr<AVAudioFifo, AudioFifoFree>;

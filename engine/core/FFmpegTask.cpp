@@ -7,18 +7,6 @@
 
 namespace velto {
 
-void CodecContextDeleter::operator()(AVCodecContext* context) const {
-    AVCodecHlpr::avcodec_free_context(&context);
-}
-
-void FormatContextDeleter::operator()(AVFormatContext* context) const {
-    AVFormatHlpr::avformat_free_context(context);
-}
-
-void BitstreamFilterDeleter::operator()(AVBSFContext* filter) const {
-    AVCodecHlpr::av_bsf_free(&filter);
-}
-
 TCustomFFmpeg::TCustomFFmpeg() = default;
 
 TCustomFFmpeg::~TCustomFFmpeg() {

@@ -31,24 +31,14 @@ constexpr int kMediaKindCount = 5;   // video, audio, data, subtitle, attachment
 constexpr int kMaxCodecThreads = 64; // "threads"
 constexpr float kNoAudioQScale = -99999.0f;
 
-// Deleters that release library objects through the binding units.
-struct CodecContextDeleter {
-    void operator()(AVCodecContext* context) const;
-};
-struct FormatContextDeleter {
-    void operator()(AVFormatContext* context) const;
-};
-struct BitstreamFilterDeleter {
-    void operator()(AVBSFContext* filter) const;
-};
 // Closes a file opened through the helper library.
 struct HelperFileDeleter {
     void operator()(std::FILE* file) const;
 };
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
-using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
+using CodecContextPtr = OwnedCodecContext;
+using FormatContextPtr = OwnedFormatContext;
 using ScalerContextPtr = OwnedScaler;
-using BitstreamFilterPtr = std::unique_ptr<AVBSFContext, BitstreamFilterDeleter>;
+using BitstreamFilterPtr = OwnedBitstreamFilter;
 using HelperFilePtr = std::unique_ptr<std::FILE, HelperFileDeleter>;
 
 // Bitstream filters applied to one stream's packets in order; a new filter goes at the end. The
