@@ -1,7 +1,7 @@
 // Queued calls from the engine's threads to the GUI thread. Qt's event queue puts everything the
 // posting thread did before the post ahead of the call, through a lock of its own that
-// ThreadSanitizer cannot see (Qt is not instrumented). The hand-over marks that order for it; in
-// other builds it is a plain queued call.
+// ThreadSanitizer cannot see (Qt is not instrumented). A lock of our own around the hand-over
+// gives it the same order to see.
 #pragma once
 
 #include <QMetaObject>
@@ -9,37 +9,25 @@
 
 #include <utility>
 
-#if defined(__SANITIZE_THREAD__)
-#include <sanitizer/tsan_interface.h>
-#endif
+#include <mutex>
 
 namespace velto {
 
 namespace detail {
 
-inline char guiHandOverToken;
-
-inline void MarkHandOverPosted() {
-#if defined(__SANITIZE_THREAD__)
-    __tsan_release(&guiHandOverToken);
-#endif
-}
-
-inline void MarkHandOverReceived() {
-#if defined(__SANITIZE_THREAD__)
-    __tsan_acquire(&guiHandOverToken);
-#endif
-}
+// Held by the posting thread while the call is built and queued, and taken by the call before it
+// runs, so that everything written for the call is ordered before it where ThreadSanitizer sees.
+inline std::mutex guiHandOverLock;
 
 } // namespace detail
 
 // Runs work on receiver's thread from its event loop; dropped with the receiver.
 template <typename Work> bool PostToGuiThread(QObject* receiver, Work work) {
     auto call = [work = std::move(work)]() mutable {
-        detail::MarkHandOverReceived();
+        { std::lock_guard received(detail::guiHandOverLock); }
         work();
     };
-    detail::MarkHandOverPosted();
+    std::lock_guard posted(detail::guiHandOverLock);
     return QMetaObject::invokeMethod(receiver, std::move(call), Qt::QueuedConnection);
 }
 
