@@ -13,42 +13,40 @@
 
 namespace velto {
 
-void TActionStates::Apply(int state, int rowCount) {
-    switch (state) {
-    case 0:
+void TActionStates::Apply(TActionEvent event, int rowCount) {
+    switch (event) {
+    case TActionEvent::Created:
         *this = TActionStates{};
         break;
-    case 1:
+    case TActionEvent::Added:
         Remove = Clear = Start = true;
         break;
-    case 2:
+    case TActionEvent::Cleared:
         Add = true;
         Remove = Clear = Start = false;
         break;
-    case 3:
+    case TActionEvent::Removed:
         Remove = Clear = Start = rowCount > 0;
         break;
-    case 4:
+    case TActionEvent::Started:
         Add = Remove = Clear = Start = Resume = false;
         Stop = Pause = true;
         break;
-    case 5:
+    case TActionEvent::StopRequested:
         Stop = false;
         break;
-    case 6:
+    case TActionEvent::Paused:
         Pause = false;
         Resume = true;
         break;
-    case 7:
+    case TActionEvent::Resumed:
         Pause = true;
         Resume = false;
         break;
-    case 8:
+    case TActionEvent::RunEnded:
         *this = TActionStates{};
         Add = false;
         Clear = true;
-        break;
-    default:
         break;
     }
 }
@@ -56,7 +54,7 @@ void TActionStates::Apply(int state, int rowCount) {
 TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServices services,
                                QObject* parent)
     : QObject(parent), engine_(engine), paths_(std::move(paths)), services_(services) {
-    actions_.Apply(0, 0);
+    actions_.Apply(TActionEvent::Created, 0);
     // The handlers run on the engine's threads under its lock: they copy, read the task's file
     // names while the task still exists, and post the rest to the GUI thread.
     engine_.OnLog = [this](int index, TLogLevel level, const std::string& message) {
@@ -76,9 +74,8 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
                 return;
             const int percent = ProgressPercent(currentDuration, totalDuration);
             model_.Update(row, [&](TJobNodeData& data) {
-                data.Progress = QString::number(percent) + QLatin1Char('%');
-                data.CurrentTime = FormatDuration(currentDuration / 1000);
-                data.OutputSize = FormatSize(currentSize);
+                data.Reported = true;
+                data.OutputBytes = currentSize;
                 data.Percent = percent;
                 data.CurrentMs = currentDuration;
                 if (totalDuration > 0)
@@ -154,60 +151,9 @@ void TJobController::AddFiles(const QStringList& paths) {
         return;
     engine_.SetLogLevel(llInfo);
     QStringList failures;
-    auto fail = [&failures](const QString& file, const QString& reason) {
-        failures << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file), reason);
-    };
-    QStringList missing;
-    const QStringList files = ExpandSources(paths, &missing);
-    for (const QString& file : missing)
-        fail(file, tr("文件不存在"));
-    for (const QString& path : paths)
-        if (QFileInfo(path).isDir() && ExpandSources({path}).isEmpty())
-            fail(path, tr("文件夹中没有可转换的媒体文件"));
-
-    // Every file is probed first, so that the format is asked only for files that can be read.
-    TAVProbe& probe = engine_.Probe;
-    std::vector<TProbed> readable;
-    for (const QString& file : files) {
-        if (!probe.LoadFile(file.toStdString())) {
-            const QString reason = QString::fromStdString(probe.LastError);
-            LogMessage(QStringLiteral("***File load error: ") + reason);
-            fail(file, reason);
-            continue;
-        }
-        TFormatInfo info{};
-        probe.GetFormatInfo(info);
-        TProbed probed{file, {}};
-        probed.Row.SourceName = QFileInfo(file).fileName();
-        probed.Row.SourcePath = file;
-        probed.Row.TotalTime = FormatSourceDuration(info.Duration);
-        probed.Row.TotalMs = info.Duration > 0 ? info.Duration / 1000 : 0;
-        probed.Row.SourceSize = FormatSize(probe.GetFileSize());
-        probe.Close();
-        readable.push_back(std::move(probed));
-    }
-
+    const std::vector<TProbed> readable = ProbeFiles(paths, failures);
     if (!readable.empty()) {
-        QStringList names;
-        for (const TProbed& probed : readable)
-            names << probed.File;
-        bool asked = probe.LoadFile(readable.front().File.toStdString()) &&
-                     services_.Formats->BeginGroup(probe, names);
-        probe.Close();
-        for (size_t i = 0; asked && i < readable.size(); ++i) {
-            TProbed& probed = readable[i];
-            if (!probe.LoadFile(probed.File.toStdString())) {
-                fail(probed.File, QString::fromStdString(probe.LastError));
-                continue;
-            }
-            auto options = std::make_shared<TJobOptions>();
-            asked = services_.Formats->Choose(probe, TakenPaths(), options->Input, options->Output);
-            probe.Close();
-            QString reason;
-            if (asked && !AddJob(options, probed.Row, reason))
-                fail(probed.File, reason);
-        }
-        services_.Formats->EndGroup();
+        AskAndAdd(readable, failures);
         SetListVisible(true);
     }
     if (failures.isEmpty() || !services_.Messages)
@@ -219,28 +165,75 @@ void TJobController::AddFiles(const QStringList& paths) {
     services_.Messages->Show(text, IMessageBox::TIcon::Exclamation);
 }
 
-int TJobController::CreateTask(TJobOptions& options, QString& reason) {
-    // The engine fills the records it is given; the kept ones stay as chosen for a later rerun.
-    TInputOptions input = options.Input;
-    TOutputOptions output = options.Output;
-    const int index = engine_.AddTask(input.FileName, &input);
-    if (index < 0) {
-        reason = QString::fromStdString(engine_.LastError);
-        LogMessage(QStringLiteral("***File open error: ") + reason);
-        return -1;
-    }
-    if (!engine_.AddOutput(index, output.FileName, &output)) {
-        reason = QString::fromStdString(engine_.LastError);
-        engine_.RemoveTask(index);
-        LogMessage(QStringLiteral("***Cannot do convert, error: ") + reason);
-        return -1;
-    }
-    return index;
+namespace {
+
+void AddFailure(QStringList& failures, const QString& file, const QString& reason) {
+    failures << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file), reason);
 }
 
-bool TJobController::AddJob(const std::shared_ptr<TJobOptions>& options, TJobNodeData row,
+} // namespace
+
+std::vector<TJobController::TProbed> TJobController::ProbeFiles(const QStringList& paths,
+                                                                QStringList& failures) {
+    QStringList missing;
+    const QStringList files = ExpandSources(paths, &missing);
+    for (const QString& file : missing)
+        AddFailure(failures, file, tr("文件不存在"));
+    for (const QString& path : paths)
+        if (QFileInfo(path).isDir() && ExpandSources({path}).isEmpty())
+            AddFailure(failures, path, tr("文件夹中没有可转换的媒体文件"));
+
+    // Every file is probed first, so that the format is asked only for files that can be read.
+    TAVProbe& probe = engine_.Probe;
+    std::vector<TProbed> readable;
+    for (const QString& file : files) {
+        if (!probe.LoadFile(file.toStdString())) {
+            const QString reason = QString::fromStdString(probe.LastError);
+            LogMessage(QStringLiteral("***File load error: ") + reason);
+            AddFailure(failures, file, reason);
+            continue;
+        }
+        TProbed probed{file, {}, SummarizeSource(probe)};
+        probe.Close();
+        probed.Row.SourceName = QFileInfo(file).fileName();
+        probed.Row.SourcePath = file;
+        probed.Row.TotalMs = probed.Source.DurationUs / 1000;
+        probed.Row.SourceBytes = probed.Source.Size;
+        readable.push_back(std::move(probed));
+    }
+    return readable;
+}
+
+void TJobController::AskAndAdd(const std::vector<TProbed>& readable, QStringList& failures) {
+    QStringList names;
+    for (const TProbed& probed : readable)
+        names << probed.File;
+    bool asked = services_.Formats->BeginGroup(readable.front().Source, names);
+    for (size_t i = 0; asked && i < readable.size(); ++i) {
+        const TProbed& probed = readable[i];
+        auto job = std::make_shared<TJobRecords>();
+        asked = services_.Formats->Choose(probed.Source, TakenPaths(), *job);
+        QString reason;
+        if (asked && !AddJob(job, probed.Row, reason))
+            AddFailure(failures, probed.File, reason);
+    }
+    services_.Formats->EndGroup();
+}
+
+int TJobController::CreateTask(const TJobRecords& job, QString& reason) {
+    const TAddedJob added = velto::AddJob(engine_, job);
+    if (added.Index < 0) {
+        reason = QString::fromStdString(added.Error);
+        LogMessage((added.InputRefused ? QStringLiteral("***File open error: ")
+                                       : QStringLiteral("***Cannot do convert, error: ")) +
+                   reason);
+    }
+    return added.Index;
+}
+
+bool TJobController::AddJob(const std::shared_ptr<const TJobRecords>& job, TJobNodeData row,
                             QString& reason) {
-    const QString output = QString::fromStdString(options->Output.FileName);
+    const QString output = QString::fromStdString(job->Output.FileName);
     // Said now rather than when the run reaches the job.
     const QFileInfo folder(QFileInfo(output).absolutePath());
     if (!folder.isDir() || !folder.isWritable()) {
@@ -249,17 +242,17 @@ bool TJobController::AddJob(const std::shared_ptr<TJobOptions>& options, TJobNod
         LogMessage(QStringLiteral("***Cannot do convert, error: ") + reason);
         return false;
     }
-    const int index = CreateTask(*options, reason);
+    const int index = CreateTask(*job, reason);
     if (index < 0)
         return false;
     row.OutputName = QFileInfo(output).fileName();
     row.OutputPath = output;
     row.Task = index;
     row.Status = TJobStatus::Queued;
-    row.Options = options;
+    row.Options = job;
     model_.Append(row);
     LogMessage(QStringLiteral("***File has been added to convert list."));
-    SetState(1);
+    SetState(TActionEvent::Added);
     return true;
 }
 
@@ -279,7 +272,7 @@ void TJobController::Remove(int row) {
         });
     }
     model_.Remove(row);
-    SetState(3);
+    SetState(TActionEvent::Removed);
 }
 
 void TJobController::Clear() {
@@ -287,7 +280,7 @@ void TJobController::Clear() {
         return;
     engine_.ClearTasks();
     model_.Clear();
-    SetState(2);
+    SetState(TActionEvent::Cleared);
     log_.clear();
     emit LogCleared();
     SetListVisible(false);
@@ -298,18 +291,12 @@ void TJobController::Start() {
         return;
     engine_.SetLogLevel(llInfo);
     engine_.ThreadPriority = tpNormal;
-    // The engine removes what a stopped or short run wrote unless the user keeps such outputs;
-    // deleting here instead could hit a file the run never replaced.
-    const bool keep =
-        !TSettingsStore(paths_.Settings()).ReadJobEndOptions(true).DelFileWhenCanceled;
-    for (int i = 0; i < engine_.TaskCount(); ++i)
-        engine_.Tasks(i)->KeepUnfinishedOutput = keep;
     model_.UpdateAll([](TJobNodeData& row) { row.InRun = row.Task >= 0; });
     running_ = true;
     runClock_.start();
     pausedMs_ = 0;
     pauseClock_.invalidate();
-    SetState(4);
+    SetState(TActionEvent::Started);
     // Several jobs at once as the preference says; read at every start, as the dialog may have
     // changed it since.
     const int cores = MachineCores();
@@ -321,14 +308,14 @@ void TJobController::Start() {
 void TJobController::Stop() {
     if (!actions_.Stop)
         return;
-    SetState(5);
+    SetState(TActionEvent::StopRequested);
     engine_.StopTasks();
 }
 
 void TJobController::Pause() {
     if (!actions_.Pause)
         return;
-    SetState(6);
+    SetState(TActionEvent::Paused);
     pauseClock_.start();
     model_.UpdateAll([](TJobNodeData& row) {
         if (row.Status == TJobStatus::Running)
@@ -340,7 +327,7 @@ void TJobController::Pause() {
 void TJobController::Resume() {
     if (!actions_.Resume)
         return;
-    SetState(7);
+    SetState(TActionEvent::Resumed);
     if (pauseClock_.isValid())
         pausedMs_ += pauseClock_.elapsed();
     pauseClock_.invalidate();
@@ -373,9 +360,8 @@ void TJobController::RunAgain(const QList<int>& rows) {
         const TJobNodeData* data = model_.Row(i);
         if (!data || !data->CanRunAgain() || !data->Options || data->Task >= 0)
             continue;
-        TJobOptions options = *data->Options;
         QString reason;
-        const int task = CreateTask(options, reason);
+        const int task = CreateTask(*data->Options, reason);
         model_.Update(i, [&](TJobNodeData& row) {
             row.Task = task;
             row.Reason = reason;
@@ -384,9 +370,8 @@ void TJobController::RunAgain(const QList<int>& rows) {
             row.Status = TJobStatus::Queued;
             row.Percent = 0;
             row.CurrentMs = 0;
-            row.Progress.clear();
-            row.CurrentTime.clear();
-            row.OutputSize.clear();
+            row.OutputBytes = 0;
+            row.Reported = false;
         });
         if (task < 0)
             failures << QStringLiteral("%1: %2").arg(data->SourceName, reason);
@@ -394,7 +379,7 @@ void TJobController::RunAgain(const QList<int>& rows) {
             queued = true;
     }
     if (queued)
-        SetState(1);
+        SetState(TActionEvent::Added);
     else
         emit ActionsChanged();
     if (!failures.isEmpty() && services_.Messages)
@@ -456,7 +441,7 @@ void TJobController::JobEnded(const TEnded& ended) {
     if (ended.Index < 0) {
         finalElapsedMs_ = BatchFigures().ElapsedMs;
         running_ = false;
-        SetState(8);
+        SetState(TActionEvent::RunEnded);
         engine_.ClearTasks();
         model_.UpdateAll([](TJobNodeData& row) { row.Task = -1; });
         emit RunEnded();
@@ -468,7 +453,7 @@ void TJobController::JobEnded(const TEnded& ended) {
         data.Status = status;
         data.Reason = status == TJobStatus::Finished ? QString() : ended.Message;
         if (status == TJobStatus::Finished) {
-            data.Progress = QStringLiteral("100%");
+            data.Reported = true;
             data.Percent = 100;
         }
     });
@@ -510,10 +495,10 @@ std::vector<std::string> TJobController::TakenPaths() const {
     return paths;
 }
 
-void TJobController::SetState(int state) {
-    actions_.Apply(state, model_.Count());
+void TJobController::SetState(TActionEvent event) {
+    actions_.Apply(event, model_.Count());
     // Rows that already ran have no task: Start needs a queued job.
-    if (state == 1 || state == 3)
+    if (event == TActionEvent::Added || event == TActionEvent::Removed)
         actions_.Start = engine_.TaskCount() > 0;
     emit ActionsChanged();
 }

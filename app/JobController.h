@@ -9,6 +9,7 @@
 #include "AppPaths.h"
 #include "BatchProgress.h"
 #include "FFmpegEngine.h"
+#include "JobBuilder.h"
 #include "JobListModel.h"
 #include "PlatformServices.h"
 #include "TaskOptions.h"
@@ -22,9 +23,17 @@
 
 namespace velto {
 
-struct TJobOptions {
-    TInputOptions Input;
-    TOutputOptions Output;
+// What moves the list and run actions from one state to the next.
+enum class TActionEvent {
+    Created,
+    Added,
+    Cleared,
+    Removed,
+    Started,
+    StopRequested,
+    Paused,
+    Resumed,
+    RunEnded
 };
 
 struct TActionStates {
@@ -36,9 +45,8 @@ struct TActionStates {
     bool Pause = false;
     bool Resume = false;
 
-    // States 0 to 8: created, added, cleared, removed, started, stop requested, paused,
-    // resumed, run ended. rowCount decides Remove, Clear and Start after a removal.
-    void Apply(int state, int rowCount);
+    // rowCount decides Remove, Clear and Start after a removal.
+    void Apply(TActionEvent event, int rowCount);
 };
 
 struct TJobServices {
@@ -118,13 +126,18 @@ private:
     struct TProbed {
         QString File;
         TJobNodeData Row;
+        TSourceSummary Source;
     };
     bool LoadLibraries();
+    // The files and folders' media files that could be probed; the rest go to failures.
+    std::vector<TProbed> ProbeFiles(const QStringList& paths, QStringList& failures);
+    // Asks the format once for the group and adds each file as a job.
+    void AskAndAdd(const std::vector<TProbed>& readable, QStringList& failures);
     // Adds one probed file with the records the format chooser built; false with reason.
-    bool AddJob(const std::shared_ptr<TJobOptions>& options, TJobNodeData row, QString& reason);
-    // The engine task for a row's options; -1 with reason.
-    int CreateTask(TJobOptions& options, QString& reason);
-    void SetState(int state);
+    bool AddJob(const std::shared_ptr<const TJobRecords>& job, TJobNodeData row, QString& reason);
+    // The engine task for a row's records; -1 with reason.
+    int CreateTask(const TJobRecords& job, QString& reason);
+    void SetState(TActionEvent event);
     void SetListVisible(bool visible);
     void AppendLog(const QString& line);
     void JobEnded(const TEnded& ended);

@@ -141,17 +141,4 @@ void TJobListModel::UpdateAll(const std::function<void(TJobNodeData&)>& change) 
         emit dataChanged(index(0, 0), index(Count() - 1, kAllColumns - 1));
 }
 
-void TJobListModel::SetProgress(int index, const QString& progress, const QString& currentTime,
-                                const QString& outputSize) {
-    Update(index, [&](TJobNodeData& row) {
-        row.Progress = progress;
-        row.CurrentTime = currentTime;
-        row.OutputSize = outputSize;
-    });
-}
-
-void TJobListModel::SetProgressText(int index, const QString& progress) {
-    Update(index, [&](TJobNodeData& row) { row.Progress = progress; });
-}
-
 } // namespace velto

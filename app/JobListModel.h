@@ -42,10 +42,6 @@ public:
     void Update(int index, const std::function<void(TJobNodeData&)>& change);
     // Changes every row and repaints the list.
     void UpdateAll(const std::function<void(TJobNodeData&)>& change);
-    // Writes the three progress fields of a row and repaints it; ignored for a missing row.
-    void SetProgress(int index, const QString& progress, const QString& currentTime,
-                     const QString& outputSize);
-    void SetProgressText(int index, const QString& progress);
 
 private:
     std::vector<TJobNodeData> rows_;

@@ -9,17 +9,17 @@ QString TJobNodeData::Text(int column) const {
     case 0:
         return SourceName;
     case 1:
-        return TotalTime;
+        return FormatSourceDuration(TotalMs * 1000);
     case 2:
-        return SourceSize;
+        return FormatSize(SourceBytes);
     case 3:
         return OutputName;
     case 4:
-        return Progress;
+        return Reported ? QString::number(Percent) + QLatin1Char('%') : QString();
     case 5:
-        return CurrentTime;
+        return Reported ? FormatDuration(CurrentMs / 1000) : QString();
     case 6:
-        return OutputSize;
+        return Reported ? FormatSize(OutputBytes) : QString();
     default:
         return {};
     }

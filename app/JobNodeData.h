@@ -17,8 +17,8 @@ struct TOutputOptions;
 // Where a job stands. The last four are how a job ended.
 enum class TJobStatus { Queued, Running, Paused, Finished, Incomplete, Failed, Stopped };
 
-// The options a job was added with, kept so that a failed or stopped job can be run again.
-struct TJobOptions;
+// The records a job was added with, kept so that a failed or stopped job can be run again.
+struct TJobRecords;
 
 struct TJobNodeData {
     static constexpr int kColumnCount = 7;
@@ -26,14 +26,9 @@ struct TJobNodeData {
     static constexpr int kStatusColumn = 7;
 
     QString SourceName;
-    QString TotalTime;
-    QString SourceSize;
     QString OutputName;
-    QString Progress;
-    QString CurrentTime;
-    QString OutputSize;
 
-    // Field k for column k; empty for any other column.
+    // Column k's text, formatted from the row's figures; empty for any other column.
     QString Text(int column) const;
 
     TJobStatus Status = TJobStatus::Queued;
@@ -45,11 +40,15 @@ struct TJobNodeData {
     // The source's length, and how much of it is converted, in milliseconds.
     std::int64_t TotalMs = 0;
     std::int64_t CurrentMs = 0;
+    std::int64_t SourceBytes = 0;
+    std::int64_t OutputBytes = 0;
+    // A progress report of the current run has arrived (or the job finished).
+    bool Reported = false;
     // The engine task behind the row, -1 once the run that held it has ended.
     int Task = -1;
     // Counted in the status bar's figures: queued when the current or last run started.
     bool InRun = false;
-    std::shared_ptr<const TJobOptions> Options;
+    std::shared_ptr<const TJobRecords> Options;
 
     bool Ended() const { return Status >= TJobStatus::Finished; }
     // Failed and stopped jobs can be put back in the queue.

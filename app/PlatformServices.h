@@ -3,7 +3,7 @@
 // QtPlatformServices.h; tests put fakes in their place.
 #pragma once
 
-#include "TaskOptions.h"
+#include "JobBuilder.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,8 +12,6 @@
 #include <vector>
 
 namespace velto {
-
-class TCustomAVProbe;
 
 class IFileChooser {
 public:
@@ -26,14 +24,14 @@ class IOutputFormatChooser {
 public:
     virtual ~IOutputFormatChooser() = default;
     // Asks for the output of one probed file. takenPaths are the sources and outputs of the jobs
-    // already listed. False when the user cancelled; otherwise both records are filled and
-    // output.FileName names the output file.
-    virtual bool Choose(const TCustomAVProbe& probe, const std::vector<std::string>& takenPaths,
-                        TInputOptions& input, TOutputOptions& output) = 0;
+    // already listed. False when the user cancelled; otherwise the job's records are filled and
+    // job.Output.FileName names the output file.
+    virtual bool Choose(const TSourceSummary& source, const std::vector<std::string>& takenPaths,
+                        TJobRecords& job) = 0;
     // Several files added at once are asked for once: BeginGroup asks with the files' names
     // shown (first is the first file's probe), then Choose builds each file's records without
     // asking again, until EndGroup. False when the user cancelled. By default each Choose asks.
-    virtual bool BeginGroup(const TCustomAVProbe& first, const QStringList& files) {
+    virtual bool BeginGroup(const TSourceSummary& first, const QStringList& files) {
         (void)first;
         (void)files;
         return true;

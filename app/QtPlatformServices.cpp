@@ -99,10 +99,10 @@ TDialogFormatChooser::TDialogFormatChooser(QWidget* parent, TAppPaths paths,
 
 TDialogFormatChooser::~TDialogFormatChooser() = default;
 
-bool TDialogFormatChooser::Ask(const TCustomAVProbe& probe, const QStringList& files) {
+bool TDialogFormatChooser::Ask(const TSourceSummary& source, const QStringList& files) {
     group_ = std::make_unique<TfrmConvertOptions>(dialogServices_, paths_.Settings(),
                                                   paths_.FactoryProfiles(), parent_);
-    group_->AttachProbe(&probe);
+    group_->AttachSource(source);
     group_->ShowSourceFiles(files);
     if (group_->exec() != QDialog::Accepted) {
         group_.reset();
@@ -113,7 +113,7 @@ bool TDialogFormatChooser::Ask(const TCustomAVProbe& probe, const QStringList& f
     return true;
 }
 
-bool TDialogFormatChooser::BeginGroup(const TCustomAVProbe& first, const QStringList& files) {
+bool TDialogFormatChooser::BeginGroup(const TSourceSummary& first, const QStringList& files) {
     grouped_ = Ask(first, files);
     return grouped_;
 }
@@ -123,14 +123,12 @@ void TDialogFormatChooser::EndGroup() {
     group_.reset();
 }
 
-bool TDialogFormatChooser::Choose(const TCustomAVProbe& probe,
-                                  const std::vector<std::string>& takenPaths, TInputOptions& input,
-                                  TOutputOptions& output) {
-    if (!grouped_ && !Ask(probe, {QString::fromStdString(probe.GetFileName())}))
+bool TDialogFormatChooser::Choose(const TSourceSummary& source,
+                                  const std::vector<std::string>& takenPaths, TJobRecords& job) {
+    if (!grouped_ && !Ask(source, {QString::fromStdString(source.FileName)}))
         return false;
-    group_->AttachProbe(&probe);
-    output = group_->BuildOutputOptions(takenPaths);
-    input = group_->BuildInputOptions();
+    group_->AttachSource(source);
+    job = group_->BuildJob(takenPaths);
     if (!grouped_)
         group_.reset();
     return true;

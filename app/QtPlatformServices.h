@@ -62,14 +62,14 @@ class TDialogFormatChooser : public IOutputFormatChooser {
 public:
     TDialogFormatChooser(QWidget* parent, TAppPaths paths, TDialogServices& dialogServices);
     ~TDialogFormatChooser() override;
-    bool Choose(const TCustomAVProbe& probe, const std::vector<std::string>& takenPaths,
-                TInputOptions& input, TOutputOptions& output) override;
-    bool BeginGroup(const TCustomAVProbe& first, const QStringList& files) override;
+    bool Choose(const TSourceSummary& source, const std::vector<std::string>& takenPaths,
+                TJobRecords& job) override;
+    bool BeginGroup(const TSourceSummary& first, const QStringList& files) override;
     void EndGroup() override;
 
 private:
-    // Shows the dialog for probe; true on OK, the dialog then stays in group_.
-    bool Ask(const TCustomAVProbe& probe, const QStringList& files);
+    // Shows the dialog for source; true on OK, the dialog then stays in group_.
+    bool Ask(const TSourceSummary& source, const QStringList& files);
 
     QWidget* parent_;
     TAppPaths paths_;

@@ -152,7 +152,10 @@ void TfrmMain::CreateActions() {
         action->setShortcutContext(Qt::ApplicationShortcut);
         addAction(action);
     }
+    ConnectActions();
+}
 
+void TfrmMain::ConnectActions() {
     connect(actAdd, &QAction::triggered, this, &TfrmMain::actAddExecute);
     connect(actRemove, &QAction::triggered, this, &TfrmMain::actRemoveExecute);
     connect(actClear, &QAction::triggered, this, &TfrmMain::actClearExecute);

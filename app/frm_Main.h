@@ -82,6 +82,7 @@ protected:
 
 private:
     void CreateActions();
+    void ConnectActions();
     void CreateMenus();
     void CreateLayout();
     void SetCaptions();

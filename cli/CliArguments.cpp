@@ -20,6 +20,90 @@ bool IsPositiveNumber(const std::string& text) {
     return ParseCount(text, 1, 1000000000, value);
 }
 
+// An option's value into the arguments; the usage error, empty when the value is good.
+using TValueSetter = std::string (*)(const std::string& v, TCliArguments& a);
+
+std::string SetFrameSize(const std::string& v, TCliArguments& a) {
+    const size_t x = v.find_first_of("xX");
+    if (x == std::string::npos || !IsPositiveNumber(v.substr(0, x)) ||
+        !IsPositiveNumber(v.substr(x + 1)))
+        return "-s takes a frame size as WIDTHxHEIGHT, not '" + v + "'";
+    a.FrameSize = v.substr(0, x) + " x " + v.substr(x + 1);
+    return {};
+}
+
+const std::map<std::string, TValueSetter> kValuedOptions = {
+    {"-p", [](const std::string& v, TCliArguments& a) { return a.Profile = v, std::string(); }},
+    {"-o",
+     [](const std::string& v, TCliArguments& a) {
+         return v.empty() ? std::string("option '-o' needs a folder") : (a.OutputDir = v, "");
+     }},
+    {"-j",
+     [](const std::string& v, TCliArguments& a) {
+         return ParseCount(v, 1, 64, a.Jobs)
+                    ? std::string()
+                    : "-j takes a number of jobs from 1 to 64, not '" + v + "'";
+     }},
+    {"--threads",
+     [](const std::string& v, TCliArguments& a) {
+         return ParseCount(v, 0, 64, a.Threads)
+                    ? std::string()
+                    : "--threads takes a number from 0 (automatic) to 64, not '" + v + "'";
+     }},
+    {"-s", SetFrameSize},
+    {"-r", [](const std::string& v, TCliArguments& a) { return a.FrameRate = v, std::string(); }},
+    {"--vb",
+     [](const std::string& v, TCliArguments& a) { return a.VideoBitrate = v, std::string(); }},
+    {"--ab",
+     [](const std::string& v, TCliArguments& a) { return a.AudioBitrate = v, std::string(); }},
+    {"--ar",
+     [](const std::string& v, TCliArguments& a) { return a.SampleRate = v, std::string(); }},
+    {"--ac",
+     [](const std::string& v, TCliArguments& a) {
+         return ParseCount(v, 1, 2, a.Channels)
+                    ? std::string()
+                    : "--ac takes 1 (mono) or 2 (stereo), not '" + v + "'";
+     }},
+};
+
+const std::map<std::string, std::string> kLongNames = {
+    {"--profile", "-p"}, {"--output-dir", "-o"}, {"--jobs", "-j"}};
+
+const std::map<std::string, TCommand> kCommands = {
+    {"--help", TCommand::Help},       {"-h", TCommand::Help},           {"help", TCommand::Help},
+    {"--version", TCommand::Version}, {"profiles", TCommand::Profiles}, {"probe", TCommand::Probe},
+    {"convert", TCommand::Convert}};
+
+// A flag without a value; false when arg is none of them.
+bool ApplyFlag(const std::string& arg, bool convert, TCliArguments& a) {
+    if (arg == "--help" || arg == "-h")
+        a.Command = TCommand::Help;
+    else if (arg == "--json")
+        a.Json = true;
+    else if (arg == "--quiet" || arg == "-q")
+        a.Quiet = true;
+    else if (convert && arg == "--overwrite")
+        a.Overwrite = true;
+    else
+        return false;
+    return true;
+}
+
+// What the whole command needs once every argument is read; empty when it has it.
+std::string MissingPart(const TCliArguments& a, const std::string& command) {
+    if (a.Command == TCommand::Probe && a.Files.empty())
+        return "probe needs at least one file";
+    if (a.Command == TCommand::Convert) {
+        if (a.Profile.empty())
+            return "convert needs a profile: -p INDEX or -p TITLE (see 'velto3gp profiles')";
+        if (a.Files.empty())
+            return "convert needs at least one file";
+    }
+    if ((a.Command == TCommand::Profiles || a.Command == TCommand::Version) && !a.Files.empty())
+        return "'" + command + "' takes no files";
+    return {};
+}
+
 } // namespace
 
 TParseResult ParseArguments(const std::vector<std::string>& args) {
@@ -32,11 +116,6 @@ TParseResult ParseArguments(const std::vector<std::string>& args) {
     if (args.empty())
         return fail("no command given");
     const std::string& command = args[0];
-    static const std::map<std::string, TCommand> kCommands = {
-        {"--help", TCommand::Help},       {"-h", TCommand::Help},
-        {"help", TCommand::Help},         {"--version", TCommand::Version},
-        {"profiles", TCommand::Profiles}, {"probe", TCommand::Probe},
-        {"convert", TCommand::Convert}};
     const auto found = kCommands.find(command);
     if (found == kCommands.end())
         return fail("unknown command '" + command + "'");
@@ -54,22 +133,8 @@ TParseResult ParseArguments(const std::vector<std::string>& args) {
             filesOnly = true;
             continue;
         }
-        if (arg == "--help" || arg == "-h") {
-            a.Command = TCommand::Help;
+        if (ApplyFlag(arg, convert, a))
             continue;
-        }
-        if (arg == "--json") {
-            a.Json = true;
-            continue;
-        }
-        if (arg == "--quiet" || arg == "-q") {
-            a.Quiet = true;
-            continue;
-        }
-        if (convert && arg == "--overwrite") {
-            a.Overwrite = true;
-            continue;
-        }
         // Options with a value: "--opt value" or "--opt=value".
         std::string name = arg;
         std::optional<std::string> value;
@@ -77,61 +142,20 @@ TParseResult ParseArguments(const std::vector<std::string>& args) {
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        static const char* const kValued[] = {"-p",     "--profile", "-o",  "--output-dir", "-j",
-                                              "--jobs", "--threads", "-s",  "-r",           "--vb",
-                                              "--ab",   "--ar",      "--ac"};
-        bool known = false;
-        for (const char* option : kValued)
-            known = known || name == option;
-        if (!known || !convert)
+        const auto alias = kLongNames.find(name);
+        const auto setter = kValuedOptions.find(alias != kLongNames.end() ? alias->second : name);
+        if (setter == kValuedOptions.end() || !convert)
             return fail("unknown option '" + name + "' for " + command);
         if (!value) {
             if (i + 1 >= args.size())
                 return fail("option '" + name + "' needs a value");
             value = args[++i];
         }
-        const std::string& v = *value;
-        if (name == "-p" || name == "--profile") {
-            a.Profile = v;
-        } else if (name == "-o" || name == "--output-dir") {
-            if (v.empty())
-                return fail("option '-o' needs a folder");
-            a.OutputDir = v;
-        } else if (name == "-j" || name == "--jobs") {
-            if (!ParseCount(v, 1, 64, a.Jobs))
-                return fail("-j takes a number of jobs from 1 to 64, not '" + v + "'");
-        } else if (name == "--threads") {
-            if (!ParseCount(v, 0, 64, a.Threads))
-                return fail("--threads takes a number from 0 (automatic) to 64, not '" + v + "'");
-        } else if (name == "-s") {
-            const size_t x = v.find_first_of("xX");
-            if (x == std::string::npos || !IsPositiveNumber(v.substr(0, x)) ||
-                !IsPositiveNumber(v.substr(x + 1)))
-                return fail("-s takes a frame size as WIDTHxHEIGHT, not '" + v + "'");
-            a.FrameSize = v.substr(0, x) + " x " + v.substr(x + 1);
-        } else if (name == "-r") {
-            a.FrameRate = v;
-        } else if (name == "--vb") {
-            a.VideoBitrate = v;
-        } else if (name == "--ab") {
-            a.AudioBitrate = v;
-        } else if (name == "--ar") {
-            a.SampleRate = v;
-        } else if (name == "--ac") {
-            if (!ParseCount(v, 1, 2, a.Channels))
-                return fail("--ac takes 1 (mono) or 2 (stereo), not '" + v + "'");
-        }
+        if (std::string error = setter->second(*value, a); !error.empty())
+            return fail(std::move(error));
     }
-    if (a.Command == TCommand::Probe && a.Files.empty())
-        return fail("probe needs at least one file");
-    if (convert) {
-        if (a.Profile.empty())
-            return fail("convert needs a profile: -p INDEX or -p TITLE (see 'velto3gp profiles')");
-        if (a.Files.empty())
-            return fail("convert needs at least one file");
-    }
-    if ((a.Command == TCommand::Profiles || a.Command == TCommand::Version) && !a.Files.empty())
-        return fail("'" + command + "' takes no files");
+    if (std::string missing = MissingPart(a, command); !missing.empty())
+        return fail(std::move(missing));
     result.Arguments = a;
     return result;
 }

@@ -189,9 +189,13 @@ public:
 private:
     bool AddJobs(const TOutputProfile& profile, const TProfileSelection& selection,
                  const std::string& title);
+    void BindEvents();
+    // Runs the jobs to the batch's end; true when the user interrupted it.
+    bool RunBatch();
+    // Prints the summary; the exit status.
+    int Summarize(bool interrupted);
     void Push(TEngineEvent event);
     void Handle(const TEngineEvent& event);
-    void RemoveUnfinishedOutputs();
     TJobView* JobOfTask(int index);
 
     const TCliArguments& args_;
@@ -221,7 +225,6 @@ TJobView* TConvertRun::JobOfTask(int index) {
 
 bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection& selection,
                           const std::string& title) {
-    TOutputPlacement placement = PlacementFor(args_, paths_.SettingsFile);
     if (!args_.OutputDir.empty()) {
         std::error_code error;
         if (!std::filesystem::is_directory(args_.OutputDir, error)) {
@@ -229,6 +232,7 @@ bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection
             return false;
         }
     }
+    TJobBuilder builder = JobBuilderFor(args_, paths_.SettingsFile, profile, selection);
     for (size_t id = 0; id < args_.Files.size(); ++id) {
         const std::string& file = args_.Files[id];
         TAVProbe& probe = engine_.Probe;
@@ -237,36 +241,20 @@ bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection
             addFailures_.push_back(static_cast<int>(id));
             continue;
         }
-        TFormatInfo info{};
-        probe.GetFormatInfo(info);
-        TInputOptions input = BuildInputOptions(probe);
-        TOutputOptions output =
-            BuildOutputOptions(profile, selection, probe.GetFileName(), placement);
+        const TSourceSummary source = SummarizeSource(probe);
         probe.Close();
-        if (args_.Threads >= 0)
-            output.ExtOptions += (output.ExtOptions.empty() ? "" : "\n") + std::string("threads=") +
-                                 std::to_string(args_.Threads);
-        const int index = engine_.AddTask(input.FileName, &input);
-        if (index < 0) {
-            view_.AddFailed(static_cast<int>(id), file, engine_.LastError);
+        const TJobRecords records = builder.Build(source);
+        const TAddedJob added = AddJob(engine_, records);
+        if (added.Index < 0) {
+            view_.AddFailed(static_cast<int>(id), file, added.Error);
             addFailures_.push_back(static_cast<int>(id));
             continue;
         }
-        if (!engine_.AddOutput(index, output.FileName, &output)) {
-            const std::string error = engine_.LastError;
-            engine_.RemoveTask(index);
-            view_.AddFailed(static_cast<int>(id), file, error);
-            addFailures_.push_back(static_cast<int>(id));
-            continue;
-        }
-        // The next file's output never takes a name this job reads or writes.
-        placement.TakenPaths.push_back(input.FileName);
-        placement.TakenPaths.push_back(output.FileName);
         TJobView job;
         job.Id = static_cast<int>(id);
         job.Source = file;
-        job.Output = output.FileName;
-        job.TotalMs = info.Duration > 0 ? static_cast<int>(info.Duration / 1000) : -1;
+        job.Output = records.Output.FileName;
+        job.TotalMs = source.DurationUs > 0 ? static_cast<int>(source.DurationUs / 1000) : -1;
         jobs_.push_back(job);
         view_.Added(job, title);
     }
@@ -315,40 +303,7 @@ void TConvertRun::Handle(const TEngineEvent& event) {
     }
 }
 
-// A job that did not finish leaves nothing under its output name: the window's Stop with
-// "delete unfinished outputs", which is the only sensible choice for a script.
-void TConvertRun::RemoveUnfinishedOutputs() {
-    for (const TJobView& job : jobs_) {
-        if (job.Ended && (job.Result == jrFinished || job.Result == jrIncomplete))
-            continue;
-        std::error_code error;
-        if (std::filesystem::is_regular_file(job.Output, error) &&
-            !SamePath(job.Output, job.Source))
-            std::filesystem::remove(job.Output, error);
-    }
-}
-
-int TConvertRun::Run() {
-    TProfileCatalogue catalogue(paths_.SettingsFile, paths_.FactoryProfiles);
-    catalogue.Load();
-    const int profileIndex = FindProfile(catalogue.Titles(), args_.Profile);
-    if (profileIndex < 0) {
-        *context_.Err << "velto3gp: no profile '" << args_.Profile
-                      << "' (see 'velto3gp profiles')\n";
-        return kExitUsage;
-    }
-    catalogue.Select(profileIndex);
-    TProfileSelection selection = catalogue.Selection();
-    std::string error;
-    if (!ApplyOverrides(args_, selection, error)) {
-        *context_.Err << "velto3gp: " << error << '\n';
-        return kExitUsage;
-    }
-    if (!LoadEngine(engine_, paths_, view_))
-        return kExitFailed;
-    engine_.SetLogLevel(llInfo);
-    engine_.SetProgressInterval(500);
-    engine_.ThreadPriority = tpNormal;
+void TConvertRun::BindEvents() {
     engine_.OnProgress = [this](int index, int, int fps, int currentMs, float, float,
                                 std::int64_t size, int totalMs) {
         TEngineEvent event;
@@ -377,43 +332,42 @@ int TConvertRun::Run() {
         event.Result = result;
         Push(std::move(event));
     };
+}
 
-    if (!AddJobs(catalogue.Profile(), selection, catalogue.Titles()[profileIndex]))
-        return kExitUsage;
+bool TConvertRun::RunBatch() {
     bool interrupted = false;
-    if (!jobs_.empty()) {
-        const int atOnce =
-            SimultaneousJobs(args_.Jobs, static_cast<int>(jobs_.size()), MachineCores());
-        engine_.StartTasks(atOnce);
-        auto nextTick = Clock::now();
-        for (;;) {
-            std::deque<TEngineEvent> events;
-            {
-                std::unique_lock guard(lock_);
-                changed_.wait_for(guard, std::chrono::milliseconds(100),
-                                  [this] { return !events_.empty(); });
-                events.swap(events_);
-            }
-            for (const TEngineEvent& event : events)
-                Handle(event);
-            if (batchEnded_)
-                break;
-            if (!interrupted && context_.Interrupted && context_.Interrupted->load()) {
-                interrupted = true;
-                engine_.StopTasks();
-            }
-            if (Clock::now() >= nextTick) {
-                view_.Tick(jobs_);
-                nextTick = Clock::now() + std::chrono::milliseconds(250);
-            }
+    const int atOnce = SimultaneousJobs(args_.Jobs, static_cast<int>(jobs_.size()), MachineCores());
+    engine_.StartTasks(atOnce);
+    auto nextTick = Clock::now();
+    for (;;) {
+        std::deque<TEngineEvent> events;
+        {
+            std::unique_lock guard(lock_);
+            changed_.wait_for(guard, std::chrono::milliseconds(100),
+                              [this] { return !events_.empty(); });
+            events.swap(events_);
         }
-        engine_.OnProgress = nullptr;
-        engine_.OnLog = nullptr;
-        engine_.OnTerminate = nullptr;
-        // Frees the tasks: every file is closed before unfinished outputs go.
-        engine_.ClearTasks();
-        RemoveUnfinishedOutputs();
+        for (const TEngineEvent& event : events)
+            Handle(event);
+        if (batchEnded_)
+            break;
+        if (!interrupted && context_.Interrupted && context_.Interrupted->load()) {
+            interrupted = true;
+            engine_.StopTasks();
+        }
+        if (Clock::now() >= nextTick) {
+            view_.Tick(jobs_);
+            nextTick = Clock::now() + std::chrono::milliseconds(250);
+        }
     }
+    engine_.OnProgress = nullptr;
+    engine_.OnLog = nullptr;
+    engine_.OnTerminate = nullptr;
+    engine_.ClearTasks();
+    return interrupted;
+}
+
+int TConvertRun::Summarize(bool interrupted) {
     TSummary summary;
     summary.Failed = static_cast<int>(addFailures_.size());
     for (const TJobView& job : jobs_) {
@@ -438,6 +392,34 @@ int TConvertRun::Run() {
                                                                                     : kExitFailed;
     view_.Summary(summary);
     return summary.ExitStatus;
+}
+
+int TConvertRun::Run() {
+    TProfileCatalogue catalogue(paths_.SettingsFile, paths_.FactoryProfiles);
+    catalogue.Load();
+    const int profileIndex = FindProfile(catalogue.Titles(), args_.Profile);
+    if (profileIndex < 0) {
+        *context_.Err << "velto3gp: no profile '" << args_.Profile
+                      << "' (see 'velto3gp profiles')\n";
+        return kExitUsage;
+    }
+    catalogue.Select(profileIndex);
+    TProfileSelection selection = catalogue.Selection();
+    std::string error;
+    if (!ApplyOverrides(args_, selection, error)) {
+        *context_.Err << "velto3gp: " << error << '\n';
+        return kExitUsage;
+    }
+    if (!LoadEngine(engine_, paths_, view_))
+        return kExitFailed;
+    engine_.SetLogLevel(llInfo);
+    engine_.SetProgressInterval(500);
+    engine_.ThreadPriority = tpNormal;
+    BindEvents();
+    if (!AddJobs(catalogue.Profile(), selection, catalogue.Titles()[profileIndex]))
+        return kExitUsage;
+    const bool interrupted = !jobs_.empty() && RunBatch();
+    return Summarize(interrupted);
 }
 
 } // namespace

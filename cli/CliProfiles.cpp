@@ -101,4 +101,13 @@ TOutputPlacement PlacementFor(const TCliArguments& args, const std::string& sett
     return placement;
 }
 
+TJobBuilder JobBuilderFor(const TCliArguments& args, const std::string& settingsFile,
+                          const TOutputProfile& profile, const TProfileSelection& selection) {
+    TJobBuilder builder(profile, selection, PlacementFor(args, settingsFile));
+    builder.SetCodecThreads(args.Threads);
+    // A script reads "there is an output" as "it worked".
+    builder.SetKeepUnfinished(false);
+    return builder;
+}
+
 } // namespace velto::cli

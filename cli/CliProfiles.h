@@ -4,6 +4,7 @@
 #pragma once
 
 #include "CliArguments.h"
+#include "JobBuilder.h"
 #include "ProfileCatalogue.h"
 #include "ProfileMapping.h"
 
@@ -32,6 +33,11 @@ bool ApplyOverrides(const TCliArguments& args, TProfileSelection& selection, std
 
 // Where outputs go: -o when given, else the output choice of the settings file.
 TOutputPlacement PlacementFor(const TCliArguments& args, const std::string& settingsFile);
+
+// The builder for the jobs of one convert command: the window's, placed by PlacementFor, with
+// --threads, and leaving nothing under the output name of a job that did not finish.
+TJobBuilder JobBuilderFor(const TCliArguments& args, const std::string& settingsFile,
+                          const TOutputProfile& profile, const TProfileSelection& selection);
 
 // The entries of a value list, joined by ", " (for error messages).
 std::string ListEntries(TValueList list);

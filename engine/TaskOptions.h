@@ -28,6 +28,7 @@ struct TInputOptions {
     std::int32_t StartTime = -1; // milliseconds
     std::int32_t ProgramID = -1;
     std::string ExtOptions;
+    bool operator==(const TInputOptions&) const = default;
 };
 
 struct TOutputOptions {
@@ -97,6 +98,7 @@ struct TOutputOptions {
     // The player the output is made for plays nothing without both a picture and a sound
     // stream: a source lacking one is refused when the output is added.
     bool NeedsVideoAndAudio = false;
+    bool operator==(const TOutputOptions&) const = default;
 };
 
 // A task as the engine component keeps it.

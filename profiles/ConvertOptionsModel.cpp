@@ -43,14 +43,14 @@ std::string TConvertOptionsModel::BrowseStartFolder() const {
     std::string folder;
     if (FFolderText != kAutoFolder)
         folder = FFolderText;
-    else if (!FSourceFile.empty())
-        folder = std::filesystem::path(FSourceFile).parent_path().string();
+    else if (!FSource.FileName.empty())
+        folder = std::filesystem::path(FSource.FileName).parent_path().string();
     std::error_code error;
     return !folder.empty() && std::filesystem::is_directory(folder, error) ? folder : std::string();
 }
 
 std::string TConvertOptionsModel::CloseCheckPath() const {
-    return FFolderText == kAutoFolder ? FSourceFile : FFolderText;
+    return FFolderText == kAutoFolder ? FSource.FileName : FFolderText;
 }
 
 TOutputChoice TConvertOptionsModel::Choice() const {
@@ -79,14 +79,16 @@ bool TConvertOptionsModel::SaveRecentChoice() {
     return ok;
 }
 
-TOutputOptions
-TConvertOptionsModel::BuildOutputOptions(const std::vector<std::string>& takenPaths) const {
+TJobRecords TConvertOptionsModel::BuildJob(const std::vector<std::string>& takenPaths) const {
     TOutputPlacement placement;
     placement.FolderText = FFolderText;
     placement.Overwrite = FOverwrite;
     placement.TakenPaths = takenPaths;
-    return velto::BuildOutputOptions(FCatalogue.Profile(), FCatalogue.Selection(), FSourceFile,
-                                     placement, FSourcePicture);
+    TJobBuilder builder(FCatalogue.Profile(), FCatalogue.Selection(), std::move(placement));
+    // Read at every Add, since the preferences may have changed it since the last one.
+    builder.SetKeepUnfinished(
+        !TSettingsStore(FSettingsFile).ReadJobEndOptions(true).DelFileWhenCanceled);
+    return builder.Build(FSource);
 }
 
 bool IsOpticalMount(const std::string& fileSystemType, const std::string& device) {

@@ -4,8 +4,8 @@
 // The dialog is a thin view over this. Main thread.
 #pragma once
 
+#include "JobBuilder.h"
 #include "ProfileCatalogue.h"
-#include "ProfileMapping.h"
 #include "SettingsStore.h"
 
 #include <string>
@@ -23,11 +23,10 @@ public:
     TProfileCatalogue& Catalogue() { return FCatalogue; }
     const TProfileCatalogue& Catalogue() const { return FCatalogue; }
 
-    // The file being added (the probe's file name); empty when docked in the preferences.
-    void AttachSource(std::string sourceFile) { FSourceFile = std::move(sourceFile); }
-    const std::string& SourceFile() const { return FSourceFile; }
-    // Its picture, which the kept proportions follow; none when docked or for sound only.
-    void AttachSourcePicture(const TSourcePicture& picture) { FSourcePicture = picture; }
+    // The file being added, as its probe found it (its picture is what kept proportions
+    // follow); none when docked in the preferences.
+    void AttachSource(TSourceSummary source) { FSource = std::move(source); }
+    const std::string& SourceFile() const { return FSource.FileName; }
 
     bool SameFolder() const { return FSameFolder; }
     // Same folder: the folder text becomes "Auto".
@@ -61,14 +60,13 @@ public:
     // from them. The profile's values and the other options are left as they are.
     bool SaveRecentChoice();
 
-    // The job's output record, named for the attached source.
-    TOutputOptions BuildOutputOptions(const std::vector<std::string>& takenPaths = {}) const;
+    // The job's records for the attached source, its output named.
+    TJobRecords BuildJob(const std::vector<std::string>& takenPaths = {}) const;
 
 private:
     std::string FSettingsFile;
     TProfileCatalogue FCatalogue;
-    std::string FSourceFile;
-    TSourcePicture FSourcePicture;
+    TSourceSummary FSource;
     bool FSameFolder = true;
     bool FOverwrite = false;
     std::string FFolderText = kAutoFolder;

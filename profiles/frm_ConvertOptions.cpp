@@ -82,6 +82,47 @@ void TfrmConvertOptions::BuildLayout() {
     formatRow->addWidget(lblAVIFormat);
     formatRow->addWidget(cbxVideoFormat, 1);
 
+    QLayout* valueRow = BuildValueGroups();
+    BuildOutputGroup();
+
+    btnOK = new QPushButton(tr("确定"));
+    btnOK->setDefault(true);
+    btnCancel = new QPushButton(tr("取消"));
+    btnHelp = new QPushButton(tr("帮助(&H)"));
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(btnOK);
+    buttonRow->addWidget(btnCancel);
+    buttonRow->addWidget(btnHelp);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblSourceFiles);
+    layout->addLayout(formatRow);
+    layout->addLayout(valueRow);
+    layout->addWidget(grbWhere);
+    layout->addStretch(1);
+    layout->addLayout(buttonRow);
+    ConnectControls();
+}
+
+void TfrmConvertOptions::ConnectControls() {
+    connect(cbxVideoFormat, &QComboBox::currentIndexChanged, this,
+            &TfrmConvertOptions::cbxVideoFormatChange);
+    for (QComboBox* box : {cbxFrameSize, cbxVideoBitrate, cbxFramerate, cbxAudioBitrate,
+                           cbxSampleBitrate, cbxChannels})
+        connect(box, &QComboBox::currentIndexChanged, this, &TfrmConvertOptions::ValueListChange);
+    connect(chkKeepAspect, &QCheckBox::toggled, this, &TfrmConvertOptions::ValueListChange);
+    connect(btnRestoreVideo, &QPushButton::clicked, this,
+            &TfrmConvertOptions::btnRestoreVideoClick);
+    connect(btnRestoreAudio, &QPushButton::clicked, this,
+            &TfrmConvertOptions::btnRestoreAudioClick);
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnHelp, &QPushButton::clicked, this,
+            [this] { FServices.ShowHelp(this, QStringLiteral("output-format")); });
+}
+
+QLayout* TfrmConvertOptions::BuildValueGroups() {
     grbWhat = new QGroupBox(tr("视频相关(&V)"));
     cbxFrameSize = ValueList(vlFrameSize);
     cbxVideoBitrate = ValueList(vlVideoBitrate);
@@ -109,7 +150,10 @@ void TfrmConvertOptions::BuildLayout() {
     auto* valueRow = new QHBoxLayout;
     valueRow->addWidget(grbWhat);
     valueRow->addWidget(GroupBox1);
+    return valueRow;
+}
 
+void TfrmConvertOptions::BuildOutputGroup() {
     grbWhere = new QGroupBox(tr("输出相关(&F)"));
     rbtConvertToSamePath = new QRadioButton(tr("转换到与源文件相同的文件夹(&C)"));
     rbtConvertToPath = new QRadioButton(tr("输出目录:"));
@@ -128,43 +172,10 @@ void TfrmConvertOptions::BuildLayout() {
     whereGrid->addWidget(edtOutPath, 1, 1);
     whereGrid->addWidget(btnOutPath, 1, 2);
     whereGrid->addWidget(chkOverwrite, 2, 0, 1, 3);
-
-    btnOK = new QPushButton(tr("确定"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(tr("取消"));
-    btnHelp = new QPushButton(tr("帮助(&H)"));
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->addStretch(1);
-    buttonRow->addWidget(btnOK);
-    buttonRow->addWidget(btnCancel);
-    buttonRow->addWidget(btnHelp);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblSourceFiles);
-    layout->addLayout(formatRow);
-    layout->addLayout(valueRow);
-    layout->addWidget(grbWhere);
-    layout->addStretch(1);
-    layout->addLayout(buttonRow);
-
-    connect(cbxVideoFormat, &QComboBox::currentIndexChanged, this,
-            &TfrmConvertOptions::cbxVideoFormatChange);
-    for (QComboBox* box : {cbxFrameSize, cbxVideoBitrate, cbxFramerate, cbxAudioBitrate,
-                           cbxSampleBitrate, cbxChannels})
-        connect(box, &QComboBox::currentIndexChanged, this, &TfrmConvertOptions::ValueListChange);
-    connect(chkKeepAspect, &QCheckBox::toggled, this, &TfrmConvertOptions::ValueListChange);
-    connect(btnRestoreVideo, &QPushButton::clicked, this,
-            &TfrmConvertOptions::btnRestoreVideoClick);
-    connect(btnRestoreAudio, &QPushButton::clicked, this,
-            &TfrmConvertOptions::btnRestoreAudioClick);
     connect(radios, &QButtonGroup::idClicked, this, &TfrmConvertOptions::rbtConvertToSamePathClick);
     connect(btnOutPath, &QPushButton::clicked, this, &TfrmConvertOptions::btnOutPathClick);
     connect(chkOverwrite, &QCheckBox::toggled, this,
             [this](bool checked) { FModel.SetOverwrite(checked); });
-    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(btnHelp, &QPushButton::clicked, this,
-            [this] { FServices.ShowHelp(this, QStringLiteral("output-format")); });
 }
 
 void TfrmConvertOptions::ShowSelection() {
@@ -267,10 +278,8 @@ void TfrmConvertOptions::done(int result) {
     QDialog::done(result);
 }
 
-void TfrmConvertOptions::AttachProbe(const TCustomAVProbe* probe) {
-    FProbe = probe;
-    FModel.AttachSource(probe ? probe->GetFileName() : std::string());
-    FModel.AttachSourcePicture(probe ? SourcePictureOf(*probe) : TSourcePicture());
+void TfrmConvertOptions::AttachSource(const TSourceSummary& source) {
+    FModel.AttachSource(source);
 }
 
 void TfrmConvertOptions::ShowSourceFiles(const QStringList& files) {
@@ -291,16 +300,9 @@ void TfrmConvertOptions::ShowSourceFiles(const QStringList& files) {
 }
 
 void TfrmConvertOptions::AttachSourceFile(const std::string& fileName) {
-    FModel.AttachSource(fileName);
-}
-
-TOutputOptions
-TfrmConvertOptions::BuildOutputOptions(const std::vector<std::string>& takenPaths) const {
-    return FModel.BuildOutputOptions(takenPaths);
-}
-
-TInputOptions TfrmConvertOptions::BuildInputOptions() const {
-    return FProbe ? velto::BuildInputOptions(*FProbe) : TInputOptions();
+    TSourceSummary source;
+    source.FileName = fileName;
+    FModel.AttachSource(std::move(source));
 }
 
 bool TfrmConvertOptions::SaveSettings(const TJobEndOptions* jobEnd) {

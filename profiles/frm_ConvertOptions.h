@@ -15,6 +15,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -32,8 +33,8 @@ public:
     TfrmConvertOptions(TDialogServices& services, const std::string& settingsFile,
                        const std::string& factoryFile, QWidget* parent = nullptr);
 
-    // The probe of the file being added; call before showing the dialog for an Add.
-    void AttachProbe(const TCustomAVProbe* probe);
+    // The file being added, as its probe found it; call before showing the dialog for an Add.
+    void AttachSource(const TSourceSummary& source);
     // The same for a source known by name only.
     void AttachSourceFile(const std::string& fileName);
     // Names the files this choice is for, above the profile list (hidden when empty).
@@ -43,9 +44,9 @@ public:
 
     // After OK: the job's records. takenPaths are the sources and outputs of the jobs already in
     // the list, never chosen as this output.
-    TOutputOptions BuildOutputOptions(const std::vector<std::string>& takenPaths = {}) const;
-    // Needs an attached probe.
-    TInputOptions BuildInputOptions() const;
+    TJobRecords BuildJob(const std::vector<std::string>& takenPaths = {}) const {
+        return FModel.BuildJob(takenPaths);
+    }
 
     // Writes the selected profile's values and the output choice (and the job-end options when
     // given). Used by the preferences only.
@@ -97,6 +98,10 @@ public slots:
 
 private:
     void BuildLayout();
+    // The video and audio value groups, side by side.
+    QLayout* BuildValueGroups();
+    void BuildOutputGroup();
+    void ConnectControls();
     // Widgets from the model, without echoing the changes back.
     void ShowSelection();
     void ShowOutputChoice();
@@ -106,7 +111,6 @@ private:
 
     TDialogServices& FServices;
     TConvertOptionsModel FModel;
-    const TCustomAVProbe* FProbe = nullptr;
     bool FDocked = false;
 };
 

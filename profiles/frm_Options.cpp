@@ -33,6 +33,31 @@ TfrmOptions::TfrmOptions(TDialogServices& services, const std::string& settingsF
     convertLayout->addWidget(frmConvertOptions, 0, Qt::AlignTop);
     PageControl1->addTab(convertPage, tr("转换参数"));
 
+    PageControl1->addTab(BuildAdvancedPage(), tr("高级"));
+    PageControl1->setCurrentIndex(0);
+
+    btnOK = new QPushButton(tr("确定"));
+    btnOK->setDefault(true);
+    btnCancel = new QPushButton(tr("取消"));
+    btnApply = new QPushButton(tr("应用(&A)"));
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(btnOK);
+    buttonRow->addWidget(btnCancel);
+    buttonRow->addWidget(btnApply);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(PageControl1, 1);
+    layout->addLayout(buttonRow);
+
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnApply, &QPushButton::clicked, this, &TfrmOptions::btnApplyClick);
+
+    ShowSettings(settingsFile);
+}
+
+QWidget* TfrmOptions::BuildAdvancedPage() {
     ckbDelWhenCanceled = new QCheckBox(tr("当中断转换时，请删除输出文件"));
     chkDeleteSource = new QCheckBox(tr("当转换完成后，请删除源文件"));
     chkOpenFolder = new QCheckBox(tr("当转换完成后，请打开目标文件所在的文件夹"));
@@ -65,27 +90,10 @@ TfrmOptions::TfrmOptions(TDialogServices& services, const std::string& settingsF
     advancedLayout->addLayout(jobsRow);
     advancedLayout->addLayout(languageRow);
     advancedLayout->addStretch(1);
-    PageControl1->addTab(advancedPage, tr("高级"));
-    PageControl1->setCurrentIndex(0);
+    return advancedPage;
+}
 
-    btnOK = new QPushButton(tr("确定"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(tr("取消"));
-    btnApply = new QPushButton(tr("应用(&A)"));
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->addStretch(1);
-    buttonRow->addWidget(btnOK);
-    buttonRow->addWidget(btnCancel);
-    buttonRow->addWidget(btnApply);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(PageControl1, 1);
-    layout->addLayout(buttonRow);
-
-    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(btnApply, &QPushButton::clicked, this, &TfrmOptions::btnApplyClick);
-
+void TfrmOptions::ShowSettings(const std::string& settingsFile) {
     // The boxes show what the batch controller will do: a missing "open folder" key means on.
     const TJobEndOptions options = TSettingsStore(settingsFile).ReadJobEndOptions(true);
     ckbDelWhenCanceled->setChecked(options.DelFileWhenCanceled);

@@ -49,6 +49,9 @@ public slots:
     bool FormCloseQuery();
 
 private:
+    // The job-end boxes, the language and the number of jobs at once.
+    QWidget* BuildAdvancedPage();
+    void ShowSettings(const std::string& settingsFile);
     bool Save();
 
     TDialogServices& FServices;

@@ -29,6 +29,7 @@ struct TFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, IPowerO
     std::string folder;
     std::string extOptions;           // given to every output
     std::string videoCodec = "mpeg4"; // given to every output
+    bool keepUnfinished = true;       // as the format dialog reads the preference
     int outputs = 0;
     QStringList messages, opened;
     int powerOffs = 0;
@@ -41,12 +42,14 @@ struct TFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, IPowerO
         files.pop_front();
         return {file};
     }
-    bool Choose(const TCustomAVProbe& probe, const std::vector<std::string>&, TInputOptions& input,
-                TOutputOptions& output) override {
-        input = BuildInputOptions(probe);
+    bool Choose(const TSourceSummary& source, const std::vector<std::string>&,
+                TJobRecords& job) override {
+        job.Input.FileName = source.FileName;
+        TOutputOptions& output = job.Output;
         output.FileName = folder + "/out" + std::to_string(outputs++) + ".avi";
         output.VideoCodec = videoCodec;
         output.ExtOptions = extOptions;
+        output.KeepUnfinished = keepUnfinished;
         return true;
     }
     void Show(const QString& text, TIcon) override { messages << text; }
@@ -147,10 +150,12 @@ TEST(JobTextFormats, DurationsSizesAndPercentages) {
 
 TEST(JobActionStates, FollowTheRunFromCreationToClear) {
     // Expected Add, Remove, Clear, Start, Stop, Pause, Resume after each step.
-    const std::vector<std::tuple<int, int, const char*>> steps = {
-        {0, 0, "1000000"}, {1, 1, "1111000"}, {3, 0, "1000000"}, {1, 2, "1111000"},
-        {4, 2, "0000110"}, {6, 2, "0000101"}, {7, 2, "0000110"}, {5, 2, "0000010"},
-        {8, 2, "0010000"}, {2, 0, "1000000"}};
+    using E = TActionEvent;
+    const std::vector<std::tuple<E, int, const char*>> steps = {
+        {E::Created, 0, "1000000"}, {E::Added, 1, "1111000"},         {E::Removed, 0, "1000000"},
+        {E::Added, 2, "1111000"},   {E::Started, 2, "0000110"},       {E::Paused, 2, "0000101"},
+        {E::Resumed, 2, "0000110"}, {E::StopRequested, 2, "0000010"}, {E::RunEnded, 2, "0010000"},
+        {E::Cleared, 0, "1000000"}};
     TActionStates states;
     for (auto [state, rows, expected] : steps) {
         states.Apply(state, rows);
@@ -158,7 +163,7 @@ TEST(JobActionStates, FollowTheRunFromCreationToClear) {
                                  char('0' + states.Clear), char('0' + states.Start),
                                  char('0' + states.Stop),  char('0' + states.Pause),
                                  char('0' + states.Resume)};
-        EXPECT_EQ(got, expected) << "state " << state;
+        EXPECT_EQ(got, expected) << "state " << static_cast<int>(state);
     }
 }
 
@@ -226,6 +231,7 @@ TEST_F(JobControllerTest, StopMidBatchKeepsUnfinishedSourcesAndDropsTheirOutputs
     // One job at a time, so that the stop finds the second job just started.
     Settings("DeleteSourceWhenDone=1\nDelFileWhenCanceled=1\nShunDownWhenDone=1\n"
              "OpenFolderWhenDone=1\nSimultaneousJobs=1\n");
+    fakes.keepUnfinished = false;
     AddClips(3, 30.0);
     // Stop while the first job's end is handled: the second has just been started.
     fakes.onOpen = [&] {

@@ -37,13 +37,14 @@ struct TWindowFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, I
         choices.pop_front();
         return files;
     }
-    bool BeginGroup(const TCustomAVProbe&, const QStringList& files) override {
+    bool BeginGroup(const TSourceSummary&, const QStringList& files) override {
         groups.push_back(files);
         return groupAnswer;
     }
-    bool Choose(const TCustomAVProbe& probe, const std::vector<std::string>&, TInputOptions& input,
-                TOutputOptions& output) override {
-        input = BuildInputOptions(probe);
+    bool Choose(const TSourceSummary& source, const std::vector<std::string>&,
+                TJobRecords& job) override {
+        job.Input.FileName = source.FileName;
+        TOutputOptions& output = job.Output;
         output.FileName = folder + "/out" + std::to_string(outputs++) + ".avi";
         output.VideoCodec = "mpeg4";
         output.ExtOptions = extOptions;

@@ -233,7 +233,7 @@ TEST_F(MainWindowTest, StoppedJobsRunAgainAndFinishedRowsOpenTheirFolderAndPlay)
     window->actStart->trigger();
     ASSERT_TRUE(RunEnded());
     EXPECT_EQ(Row(0).Status, TJobStatus::Finished);
-    EXPECT_EQ(Row(0).Progress, "100%");
+    EXPECT_EQ(Row(0).Text(4), "100%");
     EXPECT_FALSE(window->actRunAgain->isEnabled());
     // The status bar sums the run up.
     EXPECT_EQ(window->pgbBatch->value(), 100);

@@ -1,39 +1,21 @@
 // velto3gp as users run it: the built program on media-factory files, each subcommand, its JSON
 // lines parsed and checked, the exit statuses, and Ctrl-C in the middle of a batch.
-#include "JsonReader.h"
 #include "MediaFactory.h"
-#include "TestLibraries.h"
+#include "ProgramRunner.h"
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sstream>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace velto::test {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-
-struct TProgramRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-    std::vector<JsonValue> Events() const {
-        std::vector<JsonValue> events;
-        std::istringstream lines(out);
-        for (std::string line; std::getline(lines, line);)
-            events.push_back(ParseJson(line));
-        return events;
-    }
-};
 
 class CliProgramTest : public ::testing::Test {
 protected:
@@ -41,47 +23,16 @@ protected:
         LoadTestLibraries();
         folder = ScratchFolder();
         config = folder + "/config";
+        runner = std::make_unique<TProgramRunner>(folder, config);
     }
 
-    // Starts the program with its own configuration folder; stdout and stderr go to files.
-    pid_t Start(const std::vector<std::string>& args) {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e)
-            if (std::string(*e).rfind("XDG_CONFIG_HOME=", 0) != 0)
-                env.emplace_back(*e);
-        env.push_back("XDG_CONFIG_HOME=" + config);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            FILE* out = std::fopen((folder + "/stdout").c_str(), "w");
-            FILE* err = std::fopen((folder + "/stderr").c_str(), "w");
-            dup2(fileno(out), STDOUT_FILENO);
-            dup2(fileno(err), STDERR_FILENO);
-            std::vector<char*> argv{const_cast<char*>(VELTO_CLI_PROGRAM)};
-            for (const std::string& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            std::vector<char*> envp;
-            for (std::string& e : env)
-                envp.push_back(e.data());
-            envp.push_back(nullptr);
-            execve(VELTO_CLI_PROGRAM, argv.data(), envp.data());
-            _exit(127);
-        }
-        return pid;
-    }
-    TProgramRun Finish(pid_t pid) {
-        TProgramRun run;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-        run.out = FileContents(folder + "/stdout");
-        run.err = FileContents(folder + "/stderr");
-        return run;
-    }
-    TProgramRun Program(const std::vector<std::string>& args) { return Finish(Start(args)); }
+    pid_t Start(const std::vector<std::string>& args) { return runner->Start(args); }
+    TProgramRun Finish(pid_t pid) { return runner->Finish(pid); }
+    TProgramRun Program(const std::vector<std::string>& args) { return runner->Program(args); }
 
     std::string folder;
     std::string config;
+    std::unique_ptr<TProgramRunner> runner;
 };
 
 TEST_F(CliProgramTest, HelpVersionAndUsageErrors) {
@@ -215,12 +166,7 @@ TEST_F(CliProgramTest, InterruptStopsTheBatchAndLeavesNoPartialFile) {
     fs::create_directory(folder + "/out");
     const pid_t pid = Start(args);
     // Interrupt once the first job has written something.
-    bool running = false;
-    for (int i = 0; i < 1200 && !running; ++i) {
-        std::this_thread::sleep_for(50ms);
-        running = FileContents(folder + "/stdout").find("\"progress\"") != std::string::npos;
-    }
-    ASSERT_TRUE(running) << FileContents(folder + "/stderr");
+    ASSERT_TRUE(runner->WaitForOutput("\"progress\"")) << FileContents(folder + "/stderr");
     kill(pid, SIGINT);
     const TProgramRun run = Finish(pid);
     EXPECT_EQ(run.status, 130) << run.err;

@@ -1,5 +1,6 @@
 #include "ConvertOptionsModel.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace velto {
@@ -27,7 +28,7 @@ TEST(ConvertOptionsModelTest, BrowseStartAndCloseCheckPath) {
     EXPECT_EQ(model.BrowseStartFolder(), "");
     EXPECT_EQ(model.CloseCheckPath(), "");
 
-    model.AttachSource("/no/such/dir/clip.avi");
+    model.AttachSource({.FileName = "/no/such/dir/clip.avi"});
     EXPECT_EQ(model.BrowseStartFolder(), ""); // a missing folder is not offered
     EXPECT_EQ(model.CloseCheckPath(), "/no/such/dir/clip.avi");
 
@@ -36,6 +37,20 @@ TEST(ConvertOptionsModelTest, BrowseStartAndCloseCheckPath) {
     EXPECT_EQ(model.FolderText(), "/tmp/");
     EXPECT_EQ(model.BrowseStartFolder(), "/tmp/");
     EXPECT_EQ(model.CloseCheckPath(), "/tmp/");
+}
+
+TEST(ConvertOptionsModelTest, JobsLeaveUnfinishedOutputsAsThePreferenceSaysAtEachAdd) {
+    const std::string settings = ::testing::TempDir() + "keep-unfinished.ini";
+    TConvertOptionsModel model(settings, settings + ".dat");
+    model.Load();
+    model.AttachSource({.FileName = "/v/clip.avi"});
+    for (const char* value : {"0", "1", "0"}) {
+        std::ofstream(settings) << "[Options]\nDelFileWhenCanceled=" << value << "\n";
+        const TJobRecords job = model.BuildJob();
+        EXPECT_EQ(job.Output.KeepUnfinished, std::string(value) == "0") << value;
+        EXPECT_EQ(job.Input.FileName, "/v/clip.avi");
+        EXPECT_EQ(job.Output.FileName, "/v/clip_(new)");
+    }
 }
 
 } // namespace

@@ -87,7 +87,7 @@ TEST_F(ConvertOptionsTest, RestoreButtonsTakeFactoryValuesAndWriteNothing) {
 
     // The picks reach the job's record; the settings file is untouched.
     dialog.AttachSourceFile(Root + "clip.avi");
-    const TOutputOptions options = dialog.BuildOutputOptions();
+    const TOutputOptions options = dialog.BuildJob().Output;
     EXPECT_EQ(options.FrameSize, "640x480");
     EXPECT_EQ(options.AudioBitRate, 128000);
     EXPECT_EQ(options.AudioChannels, 2);
@@ -129,7 +129,7 @@ TEST_F(ConvertOptionsTest, OkIsRefusedWhileTheOutputWouldLandOnACd) {
     QTest::mouseClick(dialog.btnOK, Qt::LeftButton);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.BuildOutputOptions().FileName, Root + "clip_(new).mp4");
+    EXPECT_EQ(dialog.BuildJob().Output.FileName, Root + "clip_(new).mp4");
     EXPECT_EQ(ReadText(SettingsFile), std::string(kSettingsText) + "\n");
 }
 
@@ -160,7 +160,7 @@ TEST_F(ConvertOptionsTest, OutputChoiceFollowsTheSettingsAtClickTime) {
 
     // Cancelling the browser changes nothing; "Auto" still puts the output beside the source.
     dialog.AttachSourceFile(Root + "clip.avi");
-    EXPECT_EQ(dialog.BuildOutputOptions().FileName, Root + "clip_(new).mp4");
+    EXPECT_EQ(dialog.BuildJob().Output.FileName, Root + "clip_(new).mp4");
 }
 
 TEST_F(ConvertOptionsTest, NoSettingsFileLeavesAnEmptyEditableDialog) {

@@ -1,0 +1,58 @@
+// Turns a profile selection, what the probe found in a source and where outputs go into a job's
+// option records and output name. The window's output-format dialog and the command line both
+// build their jobs here, so the same source and profile make the same file whichever is used.
+// Plain C++, no widgets.
+#pragma once
+
+#include "JobRecords.h"
+#include "OutputProfile.h"
+#include "ProfileMapping.h"
+#include "ValueLists.h"
+
+#include <cstdint>
+#include <string>
+
+namespace velto {
+
+class TCustomAVProbe;
+
+// What a job keeps of its source's probe: enough to build its records and to be shown.
+struct TSourceSummary {
+    std::string FileName;
+    // The format the source was probed with: empty, as sources are probed without one.
+    std::string FormatName;
+    std::int64_t DurationUs = 0; // 0: unknown
+    std::int64_t Size = 0;
+    int VideoStreams = 0;
+    int AudioStreams = 0;
+    TSourcePicture Picture;
+};
+
+// The summary of the file the probe has open.
+TSourceSummary SummarizeSource(const TCustomAVProbe& probe);
+
+class TJobBuilder {
+public:
+    TJobBuilder(TOutputProfile profile, TProfileSelection selection, TOutputPlacement placement);
+
+    // Codec threads for every job (the engine's "threads" option); -1 leaves the engine's choice.
+    void SetCodecThreads(int threads) { FCodecThreads = threads; }
+    // A stopped or short run leaves its output under the output name (when nothing is there);
+    // off, only a finished and verified run leaves a file. The engine alone acts on it.
+    void SetKeepUnfinished(bool keep) { FKeepUnfinished = keep; }
+
+    // The records for one source. Its output name is then taken, together with the source, so a
+    // later job of the same builder never writes over either.
+    TJobRecords Build(const TSourceSummary& source);
+
+    const TOutputPlacement& Placement() const { return FPlacement; }
+
+private:
+    TOutputProfile FProfile;
+    TProfileSelection FSelection;
+    TOutputPlacement FPlacement;
+    int FCodecThreads = -1;
+    bool FKeepUnfinished = true;
+};
+
+} // namespace velto

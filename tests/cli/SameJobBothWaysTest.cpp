@@ -1,0 +1,153 @@
+// The window and velto3gp build a job through the same builder: the same source and profile give
+// the same records and the same file, whichever front end is used. And a stopped velto3gp leaves
+// a file it was told to overwrite as it was.
+#include "AVProbe.h"
+#include "CliArguments.h"
+#include "CliProfiles.h"
+#include "ConvertOptionsModel.h"
+#include "MediaFactory.h"
+#include "ProgramRunner.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace velto::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TPictureSeen {
+    int Width = 0, Height = 0;
+    AVRational SampleAspect{0, 1};
+    int Level = 0;
+};
+
+TPictureSeen PictureOf(const std::string& file) {
+    TAVProbe probe;
+    TPictureSeen seen;
+    if (!probe.LoadFile(file) || probe.FirstVideoStreamIndex < 0) {
+        ADD_FAILURE() << file << ": " << probe.LastError;
+        return seen;
+    }
+    const AVCodecParameters* video =
+        probe.FormatContext()->streams[probe.FirstVideoStreamIndex]->codecpar;
+    seen = {video->width, video->height, video->sample_aspect_ratio, video->level};
+    return seen;
+}
+
+class SameJobBothWays : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LoadTestLibraries();
+        folder = ScratchFolder();
+        config = folder + "/config";
+        out = folder + "/out";
+        fs::create_directories(out);
+        // Both front ends read the same user's settings.
+        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        paths = cli::PathsForProgram(fs::path(VELTO_CLI_PROGRAM).parent_path().string());
+    }
+
+    // What the output-format dialog builds when OK is pressed with the profile chosen and the
+    // output folder browsed to.
+    TJobRecords WindowJob(const std::string& title, const std::string& source) {
+        TConvertOptionsModel model(paths.SettingsFile, paths.FactoryProfiles);
+        model.Load();
+        model.Catalogue().Select(cli::FindProfile(model.Catalogue().Titles(), title));
+        model.SetBrowsedFolder(out);
+        model.ChooseOutputFolder();
+        TAVProbe probe;
+        EXPECT_TRUE(probe.LoadFile(source)) << probe.LastError;
+        model.AttachSource(SummarizeSource(probe));
+        return model.BuildJob();
+    }
+
+    // What velto3gp convert -p title -o out source builds.
+    TJobRecords CommandLineJob(const std::string& title, const std::string& source) {
+        const cli::TParseResult parsed =
+            cli::ParseArguments({"convert", "-p", title, "-o", out, source});
+        EXPECT_TRUE(parsed.Arguments) << parsed.Error;
+        TProfileCatalogue catalogue(paths.SettingsFile, paths.FactoryProfiles);
+        catalogue.Load();
+        catalogue.Select(cli::FindProfile(catalogue.Titles(), title));
+        TJobBuilder builder = cli::JobBuilderFor(*parsed.Arguments, paths.SettingsFile,
+                                                 catalogue.Profile(), catalogue.Selection());
+        TAVProbe probe;
+        EXPECT_TRUE(probe.LoadFile(source)) << probe.LastError;
+        return builder.Build(SummarizeSource(probe));
+    }
+
+    std::string folder, config, out;
+    cli::TCliPaths paths;
+};
+
+TEST_F(SameJobBothWays, RecordsAndOutputFramesMatch) {
+    struct Case {
+        int width, height;
+        const char* profile;
+    } cases[] = {
+        {640, 480, "Phone / Tablet H.264 Video (480p) (*.mp4)"},
+        {1280, 720, "Apple HEVC/H.265 Video (1080p) (*.mp4)"},
+    };
+    TProgramRunner runner(folder, config);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.profile);
+        const std::string sub = folder + "/src" + std::to_string(c.width);
+        fs::create_directories(sub);
+        const std::string source = MakeMotionClip(sub, 1.0, c.width, c.height);
+        TJobRecords window = WindowJob(c.profile, source);
+        const TJobRecords commandLine = CommandLineJob(c.profile, source);
+        // What a stopped run leaves behind is each front end's own choice.
+        EXPECT_FALSE(commandLine.Output.KeepUnfinished);
+        window.Output.KeepUnfinished = commandLine.Output.KeepUnfinished;
+        EXPECT_TRUE(window == commandLine);
+        EXPECT_EQ(window.Output.FrameSize, commandLine.Output.FrameSize);
+        EXPECT_EQ(window.Output.AspectRatio, commandLine.Output.AspectRatio);
+        EXPECT_EQ(window.Output.ExtOptions, commandLine.Output.ExtOptions);
+
+        // The program keeps the source's frame: no upscaling, no stretched pixels.
+        const TProgramRun run =
+            runner.Program({"convert", "-p", c.profile, "-o", out, "--quiet", source});
+        ASSERT_EQ(run.status, 0) << run.err;
+        const TPictureSeen seen = PictureOf(commandLine.Output.FileName);
+        EXPECT_EQ(seen.Width, c.width);
+        EXPECT_EQ(seen.Height, c.height);
+        EXPECT_TRUE(seen.SampleAspect.num == 0 || seen.SampleAspect.num == seen.SampleAspect.den)
+            << seen.SampleAspect.num << ":" << seen.SampleAspect.den;
+        if (c.width == 640)
+            EXPECT_EQ(seen.Level, H264LevelFor(640, 480, 25));
+    }
+}
+
+TEST_F(SameJobBothWays, StoppedOverwriteLeavesTheExistingOutputAsItWas) {
+    const std::string source = MakeMotionClip(folder, 20.0, 640, 480);
+    const std::string existing = out + "/" + fs::path(source).stem().string() + "_(new).mp4";
+    const std::string precious = "the user's own file, not to be lost\n";
+    for (int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        std::ofstream(existing, std::ios::binary) << precious;
+        TProgramRunner runner(folder, config);
+        const pid_t pid = runner.Start({"convert", "-p", "MP4 MPEG-4 Video (*.mp4)", "-o", out,
+                                        "--overwrite", "--json", source});
+        ASSERT_TRUE(runner.WaitForOutput("\"progress\"")) << FileContents(folder + "/stderr");
+        kill(pid, signal);
+        const TProgramRun run = runner.Finish(pid);
+        EXPECT_EQ(run.status, 130) << run.err;
+        EXPECT_EQ(FileContents(existing), precious);
+        // Nor is a temporary file left beside it.
+        int files = 0;
+        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(out))
+            ++files;
+        EXPECT_EQ(files, 1);
+    }
+}
+
+} // namespace
+} // namespace velto::test
