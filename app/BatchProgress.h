@@ -10,10 +10,12 @@ namespace velto {
 struct TJobAmount {
     std::int64_t TotalMs = 0; // the job's source length; 0 when unknown
     std::int64_t DoneMs = 0;  // converted so far
-    bool Ended = false;       // an ended job counts as whole, however it ended
+    bool Ended = false;       // nothing more will be converted
+    bool Finished = false;    // ended with a complete output, which counts as whole
 };
 
 struct TBatchFigures {
+    // Converted duration over the batch's duration; 100 only when every job finished.
     int Percent = 0;
     std::int64_t ElapsedMs = 0;
     // -1 while it cannot be estimated (nothing converted yet, or no known lengths).

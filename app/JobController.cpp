@@ -4,6 +4,7 @@
 #include "GuiHandOver.h"
 #include "SettingsStore.h"
 #include "SourceFiles.h"
+#include "Trash.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,9 +45,9 @@ void TActionStates::Apply(TActionEvent event, int rowCount) {
         Resume = false;
         break;
     case TActionEvent::RunEnded:
+        // The list stays a queue after a run: more can be added, ended rows removed.
         *this = TActionStates{};
-        Add = false;
-        Clear = true;
+        Remove = Clear = rowCount > 0;
         break;
     }
 }
@@ -144,6 +145,14 @@ void TJobController::Add() {
     const QStringList files = services_.Files->ChooseSourceFiles();
     if (!files.isEmpty())
         AddFiles(files);
+}
+
+void TJobController::AddFolder() {
+    if (!actions_.Add || closing_ || !LoadLibraries())
+        return;
+    const QString folder = services_.Files->ChooseSourceFolder();
+    if (!folder.isEmpty())
+        AddFiles({folder});
 }
 
 void TJobController::AddFiles(const QStringList& paths) {
@@ -293,6 +302,7 @@ void TJobController::Start() {
     engine_.ThreadPriority = tpNormal;
     model_.UpdateAll([](TJobNodeData& row) { row.InRun = row.Task >= 0; });
     running_ = true;
+    openedFolders_.clear();
     runClock_.start();
     pausedMs_ = 0;
     pauseClock_.invalidate();
@@ -378,10 +388,13 @@ void TJobController::RunAgain(const QList<int>& rows) {
         else
             queued = true;
     }
-    if (queued)
-        SetState(TActionEvent::Added);
-    else
+    if (!queued) {
         emit ActionsChanged();
+    } else {
+        SetState(TActionEvent::Added);
+        // Asked for while idle: it runs now rather than waiting for another Start.
+        Start();
+    }
     if (!failures.isEmpty() && services_.Messages)
         services_.Messages->Show(failures.join(QLatin1Char('\n')), IMessageBox::TIcon::Exclamation);
 }
@@ -408,11 +421,12 @@ TBatchFigures TJobController::BatchFigures() const {
     std::vector<TJobAmount> jobs;
     for (int i = 0; i < model_.Count(); ++i) {
         const TJobNodeData* row = model_.Row(i);
-        if (row->InRun)
-            jobs.push_back({row->TotalMs,
-                            row->Ended() && row->Status == TJobStatus::Finished ? row->TotalMs
-                                                                                : row->CurrentMs,
-                            row->Ended()});
+        if (row->InRun) {
+            const bool finished = row->Status == TJobStatus::Finished;
+            // The last report may come before the end: a finished job converted all of it.
+            jobs.push_back(
+                {row->TotalMs, finished ? row->TotalMs : row->CurrentMs, row->Ended(), finished});
+        }
     }
     std::int64_t elapsed = finalElapsedMs_;
     if (running_ && runClock_.isValid())
@@ -470,13 +484,17 @@ void TJobController::JobEnded(const TEnded& ended) {
     if (finished) {
         // Finished means the engine verified the output under its final name; the source goes
         // only then, and only when that file is really there.
+        // To the Trash, so that a wrong choice can be undone; where there is no Trash the
+        // source stays.
         if (options.DeleteSourceWhenDone && source.isFile() && !samePath && output.isFile() &&
-            output.size() > 0)
-            QFile::remove(ended.Source);
+            output.size() > 0 && !MoveToTrash(ended.Source))
+            LogMessage(QStringLiteral("***Source not moved to the Trash: ") + ended.Source);
         if (ended.Last && options.ShunDownWhenDone && services_.Power && !quitting_)
             services_.Power->PowerOff();
     }
-    if (options.OpenFolderWhenDone && services_.Shell && !ended.Output.isEmpty() && !quitting_) {
+    if (options.OpenFolderWhenDone && services_.Shell && !ended.Output.isEmpty() && !quitting_ &&
+        !openedFolders_.contains(output.absolutePath())) {
+        openedFolders_.insert(output.absolutePath());
         services_.Shell->Open(output.absolutePath(), IShell::TShow::NoActivate);
         emit RaiseRequested();
     }
@@ -498,7 +516,8 @@ std::vector<std::string> TJobController::TakenPaths() const {
 void TJobController::SetState(TActionEvent event) {
     actions_.Apply(event, model_.Count());
     // Rows that already ran have no task: Start needs a queued job.
-    if (event == TActionEvent::Added || event == TActionEvent::Removed)
+    if (event == TActionEvent::Added || event == TActionEvent::Removed ||
+        event == TActionEvent::RunEnded)
         actions_.Start = engine_.TaskCount() > 0;
     emit ActionsChanged();
 }

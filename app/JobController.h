@@ -16,6 +16,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 
 #include <atomic>
@@ -79,6 +80,8 @@ public:
 
     // Asks for files with the file chooser, then adds them as AddFiles does.
     void Add();
+    // Asks for a folder, then adds its media files as AddFiles does.
+    void AddFolder();
     // Files and folders (their media files) from Add or a drop. Each file is probed; the output
     // format is asked once for all that could be read; every file that could not be added is
     // told in one message naming it and the reason.
@@ -157,6 +160,8 @@ private:
     QElapsedTimer pauseClock_;
     std::int64_t pausedMs_ = 0;
     std::int64_t finalElapsedMs_ = 0;
+    // Output folders opened in this batch: each opens once, however many jobs end there.
+    QSet<QString> openedFolders_;
     // Read by the engine's handlers on workers: set once the program is ending.
     std::atomic<bool> closing_{false};
 };

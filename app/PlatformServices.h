@@ -18,6 +18,9 @@ public:
     virtual ~IFileChooser() = default;
     // The files to convert, empty when the user cancelled.
     virtual QStringList ChooseSourceFiles() = 0;
+    // A folder whose media files, sub-folders' included, are to be converted; empty when the
+    // user cancelled.
+    virtual QString ChooseSourceFolder() { return {}; }
 };
 
 class IOutputFormatChooser {

@@ -19,13 +19,20 @@
 
 namespace velto {
 
+QString ProductName() {
+    return QCoreApplication::translate("TfrmMain", kProductName);
+}
+
 QStringList SourceFileFilters() {
     return {
+        // Every type the program converts, so that neither this default nor a folder import
+        // (which takes its patterns from these filters) passes one over.
         QCoreApplication::translate(
             "TQtFileChooser",
-            "Video files (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob "
-            "*.mp4 *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mp3 *.ac3 "
-            "*.aac *.m4a)"),
+            "Media files (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob "
+            "*.mp4 *.m4v *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mkv *.webm "
+            "*.ts *.m2ts *.mts *.ogv *.rm *.rmvb *.mp3 *.ac3 *.aac *.m4a *.wav *.flac "
+            "*.ogg *.oga *.opus *.wma)"),
         QCoreApplication::translate("TQtFileChooser", "AVI files (*.avi)"),
         QCoreApplication::translate("TQtFileChooser",
                                     "MPEG files (*.mpeg *.mpg *.mpm *.mpv *.mpa *.mod *.vob)"),
@@ -34,10 +41,14 @@ QStringList SourceFileFilters() {
         QCoreApplication::translate("TQtFileChooser", "Quick Time files (*.qt *.mov)"),
         QCoreApplication::translate("TQtFileChooser", "MPEG-4 files (*.mp4 *.3gp *.3g2 *.m4v)"),
         QCoreApplication::translate("TQtFileChooser", "DVD-MPEG2 PS files (*.vob)"),
+        QCoreApplication::translate("TQtFileChooser", "Matroska and WebM files (*.mkv *.webm)"),
+        QCoreApplication::translate("TQtFileChooser", "MPEG transport streams (*.ts *.m2ts *.mts)"),
         QCoreApplication::translate("TQtFileChooser", "Microsoft Recorded TV Show (*.dvr-ms)"),
         QCoreApplication::translate("TQtFileChooser", "FLV Flash files (*.flv)"),
         QCoreApplication::translate("TQtFileChooser", "SWF Flash files (*.swf)"),
-        QCoreApplication::translate("TQtFileChooser", "Audio files (*.mp3 *.ac3 *.aac *.m4a)"),
+        QCoreApplication::translate(
+            "TQtFileChooser",
+            "Audio files (*.mp3 *.ac3 *.aac *.m4a *.wav *.flac *.ogg *.oga *.opus *.wma)"),
         QCoreApplication::translate("TQtFileChooser", "All files (*)"),
     };
 }
@@ -61,15 +72,23 @@ QStringList TQtFileChooser::ChooseSourceFiles() {
     return files;
 }
 
+QString TQtFileChooser::ChooseSourceFolder() {
+    const QString folder = QFileDialog::getExistingDirectory(
+        parent_, QCoreApplication::translate("TQtFileChooser", "请选择需要转换的文件夹"),
+        RecentSourceFolder(settingsFile_));
+    if (!folder.isEmpty())
+        RememberSourceFolder(settingsFile_, {folder + QStringLiteral("/.")});
+    return folder;
+}
+
 void TQtMessageBox::Show(const QString& text, TIcon icon) {
     QMessageBox box(icon == TIcon::Exclamation ? QMessageBox::Warning : QMessageBox::Critical,
-                    QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok, parent_);
+                    ProductName(), text, QMessageBox::Ok, parent_);
     box.exec();
 }
 
 bool TQtMessageBox::Confirm(const QString& text) {
-    return QMessageBox::question(parent_, QString::fromUtf8(kApplicationTitle), text,
-                                 QMessageBox::Yes | QMessageBox::No,
+    return QMessageBox::question(parent_, ProductName(), text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 

@@ -17,10 +17,11 @@ namespace velto {
 
 class TfrmConvertOptions;
 
-// Application title: task bar and message-box captions.
-inline constexpr const char* kApplicationTitle = "3DUroziz";
+// The product's name in the user's language: title bar, task bar and message-box captions.
+inline constexpr const char* kProductName = QT_TRANSLATE_NOOP("TfrmMain", "Velto 3GP Converter");
+QString ProductName();
 
-// The 14 source filters in Qt's "Description (patterns)" form; the first is the default.
+// The source filters in Qt's "Description (patterns)" form; the first is the default.
 QStringList SourceFileFilters();
 
 // Opens in the folder of the last chosen files, kept in the settings file.
@@ -29,6 +30,7 @@ public:
     TQtFileChooser(QWidget* parent, QString settingsFile)
         : parent_(parent), settingsFile_(std::move(settingsFile)) {}
     QStringList ChooseSourceFiles() override;
+    QString ChooseSourceFolder() override;
 
 private:
     QWidget* parent_;

@@ -13,17 +13,17 @@
 namespace velto {
 
 QString ContactMailTarget() {
-    const QString subject = TfrmAbout::tr("关于%1...").arg(QString::fromUtf8(kProductName));
+    const QString subject = TfrmAbout::tr("关于%1...").arg(ProductName());
     return QStringLiteral("mailto:%1?subject=%2")
         .arg(QString::fromUtf8(kSupportMail), QString::fromUtf8(QUrl::toPercentEncoding(subject)));
 }
 
 TfrmAbout::TfrmAbout(IShell& shell, QWidget* parent) : QDialog(parent), shell_(shell) {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(tr("About %1").arg(QString::fromUtf8(kProductName)));
+    setWindowTitle(tr("About %1").arg(ProductName()));
 
-    lblSoftwareName = new QLabel(QStringLiteral("%1 (%2)").arg(QString::fromUtf8(kProductName),
-                                                               QString::fromUtf8(kVersionText)));
+    lblSoftwareName =
+        new QLabel(QStringLiteral("%1 (%2)").arg(ProductName(), QString::fromUtf8(kVersionText)));
     QFont bold = lblSoftwareName->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.3);

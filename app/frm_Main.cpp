@@ -120,6 +120,9 @@ void TfrmMain::CreateActions() {
     };
     actAdd = make(tr("Add"), tr("增加需要转换的文件"), "list-add", QStyle::SP_DialogOpenButton);
     actAdd->setShortcut(QKeySequence::Open);
+    actAddFolder = make(tr("添加文件夹..."), tr("添加一个文件夹及其子文件夹中的全部媒体文件"),
+                        "folder-new", QStyle::SP_DirIcon);
+    actAddFolder->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     actRemove =
         make(tr("Remove"), tr("移除当前选择的文件"), "list-remove", QStyle::SP_DialogDiscardButton);
     actRemove->setShortcut(QKeySequence::Delete);
@@ -157,6 +160,7 @@ void TfrmMain::CreateActions() {
 
 void TfrmMain::ConnectActions() {
     connect(actAdd, &QAction::triggered, this, &TfrmMain::actAddExecute);
+    connect(actAddFolder, &QAction::triggered, controller_.get(), &TJobController::AddFolder);
     connect(actRemove, &QAction::triggered, this, &TfrmMain::actRemoveExecute);
     connect(actClear, &QAction::triggered, this, &TfrmMain::actClearExecute);
     connect(actStart, &QAction::triggered, this, [this] {
@@ -212,6 +216,7 @@ void TfrmMain::CreateMenus() {
     pmFile = menuBar()->addMenu(tr("文件(&F)"));
     pmFile->setObjectName(QStringLiteral("pmFile"));
     pmFile->addAction(actAdd);
+    pmFile->addAction(actAddFolder);
     pmFile->addAction(actRemove);
     pmFile->addAction(actClear);
     pmFile->addSeparator();
@@ -334,13 +339,13 @@ void TfrmMain::CreateLayout() {
 }
 
 void TfrmMain::SetCaptions() {
-    QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
-    setWindowTitle(QString::fromUtf8(kProductName));
+    QApplication::setApplicationDisplayName(ProductName());
+    setWindowTitle(ProductName());
     for (QAction* item : pmHelp->actions()) {
         if (item->objectName() == QLatin1String("mniHomepage"))
-            item->setText(tr("访问【%1】首页").arg(QString::fromUtf8(kProductName)));
+            item->setText(tr("访问【%1】首页").arg(ProductName()));
         else if (item->objectName() == QLatin1String("mniAbout"))
-            item->setText(tr("关于 %1").arg(QString::fromUtf8(kProductName)));
+            item->setText(tr("关于 %1").arg(ProductName()));
     }
 }
 
@@ -355,6 +360,7 @@ QList<int> TfrmMain::SelectedRows() const {
 void TfrmMain::UpdateActions() {
     const TActionStates& states = controller_->Actions();
     actAdd->setEnabled(states.Add);
+    actAddFolder->setEnabled(states.Add);
     actRemove->setEnabled(states.Remove);
     actClear->setEnabled(states.Clear);
     actStart->setEnabled(states.Start);

@@ -25,7 +25,6 @@ namespace velto {
 
 class TJobListView;
 
-inline constexpr const char* kProductName = "Velto3DUroziz";
 inline constexpr const char* kVersionText = "Ver 3.10 Build 090322";
 inline constexpr const char* kHomePage = "https://www.velto-soft.com/";
 inline constexpr const char* kSupportMail = "support@velto-soft.com";
@@ -49,7 +48,7 @@ public:
     TFFmpegEngine& Engine() { return engine_; }
 
     QAction *actAdd, *actRemove, *actClear, *actStart, *actStop, *actPause, *actResume;
-    QAction *actRunAgain, *actOpenFolder, *actPlay, *actPreview;
+    QAction *actAddFolder, *actRunAgain, *actOpenFolder, *actPlay, *actPreview;
     QAction *actOptions, *actHelp, *actExit, *actAbout, *actContactus, *actLicense, *actFaq,
         *actHome;
     QMenu *pmFile, *pmActions, *pmView, *pmHelp, *pmRow;

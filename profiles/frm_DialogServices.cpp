@@ -25,6 +25,11 @@ void TQtDialogServices::ShowInformation(QWidget* parent, const QString& text) {
     QMessageBox::information(parent, QGuiApplication::applicationDisplayName(), text);
 }
 
+bool TQtDialogServices::Confirm(QWidget* parent, const QString& text) {
+    return QMessageBox::question(parent, QGuiApplication::applicationDisplayName(), text) ==
+           QMessageBox::Yes;
+}
+
 void TQtDialogServices::ShowHelp(QWidget*, const QString& section) {
     if (GuideFile.isEmpty())
         return;

@@ -18,6 +18,8 @@ public:
                                      const std::string& initialFolder) = 0;
     // An information box captioned with the application title.
     virtual void ShowInformation(QWidget* parent, const QString& text) = 0;
+    // A yes/no question; true for yes.
+    virtual bool Confirm(QWidget* parent, const QString& text) = 0;
     virtual bool IsOnOpticalDrive(const std::string& path) = 0;
     // Opens the program's guide at a section ("output-format").
     virtual void ShowHelp(QWidget* parent, const QString& section) = 0;
@@ -29,6 +31,7 @@ public:
     std::string ChooseFolder(QWidget* parent, const QString& title,
                              const std::string& initialFolder) override;
     void ShowInformation(QWidget* parent, const QString& text) override;
+    bool Confirm(QWidget* parent, const QString& text) override;
     bool IsOnOpticalDrive(const std::string& path) override;
     void ShowHelp(QWidget* parent, const QString& section) override;
 

@@ -53,6 +53,11 @@ TfrmOptions::TfrmOptions(TDialogServices& services, const std::string& settingsF
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnApply, &QPushButton::clicked, this, &TfrmOptions::btnApplyClick);
+    // Sources go to the Trash, not for good; still, the user says so once when ticking it.
+    connect(chkDeleteSource, &QCheckBox::clicked, this, [this](bool checked) {
+        if (checked && !FServices.Confirm(this, tr("转换完成后，源文件将被移到回收站。确定吗?")))
+            chkDeleteSource->setChecked(false);
+    });
 
     ShowSettings(settingsFile);
 }

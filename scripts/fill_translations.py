@@ -29,8 +29,11 @@ ZH = {
     "About %1": "关于 %1",
     "Input folder is located in CD-ROM, please select output folder.":
         "源文件位于光驱中，请选择输出目录。",
-    "Video files (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob *.mp4 *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mp3 *.ac3 *.aac *.m4a)":
-        "视频文件 (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob *.mp4 *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mp3 *.ac3 *.aac *.m4a)",
+    "Media files (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob *.mp4 *.m4v *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mkv *.webm *.ts *.m2ts *.mts *.ogv *.rm *.rmvb *.mp3 *.ac3 *.aac *.m4a *.wav *.flac *.ogg *.oga *.opus *.wma)":
+        "媒体文件 (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob *.mp4 *.m4v *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mkv *.webm *.ts *.m2ts *.mts *.ogv *.rm *.rmvb *.mp3 *.ac3 *.aac *.m4a *.wav *.flac *.ogg *.oga *.opus *.wma)",
+    "Matroska and WebM files (*.mkv *.webm)": "Matroska 和 WebM 文件 (*.mkv *.webm)",
+    "MPEG transport streams (*.ts *.m2ts *.mts)": "MPEG 传输流 (*.ts *.m2ts *.mts)",
+    "Velto 3GP Converter": "Velto 3GP 转换器",
     "AVI files (*.avi)": "AVI 文件 (*.avi)",
     "MPEG files (*.mpeg *.mpg *.mpm *.mpv *.mpa *.mod *.vob)":
         "MPEG 文件 (*.mpeg *.mpg *.mpm *.mpv *.mpa *.mod *.vob)",
@@ -42,12 +45,19 @@ ZH = {
     "Microsoft Recorded TV Show (*.dvr-ms)": "Microsoft 录制的电视节目 (*.dvr-ms)",
     "FLV Flash files (*.flv)": "FLV Flash 文件 (*.flv)",
     "SWF Flash files (*.swf)": "SWF Flash 文件 (*.swf)",
-    "Audio files (*.mp3 *.ac3 *.aac *.m4a)": "音频文件 (*.mp3 *.ac3 *.aac *.m4a)",
+    "Audio files (*.mp3 *.ac3 *.aac *.m4a *.wav *.flac *.ogg *.oga *.opus *.wma)":
+        "音频文件 (*.mp3 *.ac3 *.aac *.m4a *.wav *.flac *.ogg *.oga *.opus *.wma)",
     "All files (*)": "所有文件 (*)",
 }
 
 # Chinese source text -> English; English sources stay as they are.
 EN = {
+    "添加文件夹...": "Add Folder...",
+    "添加一个文件夹及其子文件夹中的全部媒体文件":
+        "Add every media file in a folder and its sub-folders",
+    "请选择需要转换的文件夹": "Choose the folder to convert",
+    "转换完成后，源文件将被移到回收站。确定吗?":
+        "After a finished conversion the source file will be moved to the Trash. Go ahead?",
     "源文件": "Source file",
     "总时间": "Length",
     "文件大小": "Size",

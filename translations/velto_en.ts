@@ -39,10 +39,6 @@
 <context>
     <name>TQtFileChooser</name>
     <message>
-        <source>Video files (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob *.mp4 *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mp3 *.ac3 *.aac *.m4a)</source>
-        <translation>Video files (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob *.mp4 *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mp3 *.ac3 *.aac *.m4a)</translation>
-    </message>
-    <message>
         <source>AVI files (*.avi)</source>
         <translation>AVI files (*.avi)</translation>
     </message>
@@ -83,16 +79,32 @@
         <translation>SWF Flash files (*.swf)</translation>
     </message>
     <message>
-        <source>Audio files (*.mp3 *.ac3 *.aac *.m4a)</source>
-        <translation>Audio files (*.mp3 *.ac3 *.aac *.m4a)</translation>
-    </message>
-    <message>
         <source>All files (*)</source>
         <translation>All files (*)</translation>
     </message>
     <message>
         <source>请选择需要转换的文件</source>
         <translation>Choose the files to convert</translation>
+    </message>
+    <message>
+        <source>Media files (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob *.mp4 *.m4v *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mkv *.webm *.ts *.m2ts *.mts *.ogv *.rm *.rmvb *.mp3 *.ac3 *.aac *.m4a *.wav *.flac *.ogg *.oga *.opus *.wma)</source>
+        <translation>Media files (*.avi *.mpeg *.mpg *.wmv *.qt *.mpm *.mpv *.mpa *.mov *.vob *.mp4 *.m4v *.3gp *.3g2 *.mod *.asf *.dv *.flv *.dvr-ms *.swf *.mkv *.webm *.ts *.m2ts *.mts *.ogv *.rm *.rmvb *.mp3 *.ac3 *.aac *.m4a *.wav *.flac *.ogg *.oga *.opus *.wma)</translation>
+    </message>
+    <message>
+        <source>Matroska and WebM files (*.mkv *.webm)</source>
+        <translation>Matroska and WebM files (*.mkv *.webm)</translation>
+    </message>
+    <message>
+        <source>MPEG transport streams (*.ts *.m2ts *.mts)</source>
+        <translation>MPEG transport streams (*.ts *.m2ts *.mts)</translation>
+    </message>
+    <message>
+        <source>Audio files (*.mp3 *.ac3 *.aac *.m4a *.wav *.flac *.ogg *.oga *.opus *.wma)</source>
+        <translation>Audio files (*.mp3 *.ac3 *.aac *.m4a *.wav *.flac *.ogg *.oga *.opus *.wma)</translation>
+    </message>
+    <message>
+        <source>请选择需要转换的文件夹</source>
+        <translation>Choose the folder to convert</translation>
     </message>
 </context>
 <context>
@@ -104,6 +116,13 @@
     <message>
         <source>立体声</source>
         <translation>Stereo</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmMain</name>
+    <message>
+        <source>Velto 3GP Converter</source>
+        <translation>Velto 3GP Converter</translation>
     </message>
 </context>
 <context>
@@ -497,6 +516,14 @@ Output: %2</translation>
         <source>正在转换文件。要停止转换并退出吗？</source>
         <translation>Files are being converted. Stop converting and quit?</translation>
     </message>
+    <message>
+        <source>添加文件夹...</source>
+        <translation>Add Folder...</translation>
+    </message>
+    <message>
+        <source>添加一个文件夹及其子文件夹中的全部媒体文件</source>
+        <translation>Add every media file in a folder and its sub-folders</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmOptions</name>
@@ -559,6 +586,10 @@ Output: %2</translation>
     <message>
         <source>同时转换的任务数(&amp;J):</source>
         <translation>&amp;Simultaneous conversions:</translation>
+    </message>
+    <message>
+        <source>转换完成后，源文件将被移到回收站。确定吗?</source>
+        <translation>After a finished conversion the source file will be moved to the Trash. Go ahead?</translation>
     </message>
 </context>
 </TS>

@@ -12,12 +12,15 @@
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QStandardPaths>
+#include <QStorageInfo>
 #include <QTreeView>
 
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace velto::test {
 namespace {
@@ -87,6 +90,20 @@ protected:
         controller.reset();
         SetMainThreadDispatcher(nullptr);
     }
+    // Where the Trash keeps a file moved there, empty when it is in neither the home Trash
+    // nor that of the file's own volume.
+    static QString TrashedFile(const QString& original) {
+        const QString name = QFileInfo(original).fileName();
+        const QString volume = QStorageInfo(QFileInfo(original).absolutePath()).rootPath();
+        for (const QString& trash :
+             {QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                  QStringLiteral("/Trash"),
+              volume + QStringLiteral("/.Trash-") + QString::number(getuid()),
+              volume + QStringLiteral("/.Trash/") + QString::number(getuid())})
+            if (QFileInfo::exists(trash + QStringLiteral("/files/") + name))
+                return trash + QStringLiteral("/files/") + name;
+        return {};
+    }
     void Settings(const std::string& options) {
         std::ofstream(folder + "/Velto3GPConverter.ini") << "[Options]\n" << options;
     }
@@ -109,10 +126,7 @@ protected:
         return done();
     }
     bool RunEnded() {
-        return WaitFor([&] {
-            return controller->Actions().Clear && !controller->Actions().Stop &&
-                   !controller->Actions().Add;
-        });
+        return WaitFor([&] { return !controller->Running() && !controller->Actions().Stop; });
     }
     QString Text(int row, int column) { return controller->Model().Row(row)->Text(column); }
 
@@ -154,7 +168,7 @@ TEST(JobActionStates, FollowTheRunFromCreationToClear) {
     const std::vector<std::tuple<E, int, const char*>> steps = {
         {E::Created, 0, "1000000"}, {E::Added, 1, "1111000"},         {E::Removed, 0, "1000000"},
         {E::Added, 2, "1111000"},   {E::Started, 2, "0000110"},       {E::Paused, 2, "0000101"},
-        {E::Resumed, 2, "0000110"}, {E::StopRequested, 2, "0000010"}, {E::RunEnded, 2, "0010000"},
+        {E::Resumed, 2, "0000110"}, {E::StopRequested, 2, "0000010"}, {E::RunEnded, 2, "1110000"},
         {E::Cleared, 0, "1000000"}};
     TActionStates states;
     for (auto [state, rows, expected] : steps) {
@@ -212,15 +226,15 @@ TEST_F(JobControllerTest, TwoJobsRunToTheEndAndOpenTheirFolder) {
     EXPECT_EQ(Text(0, 4), "");
     EXPECT_TRUE(controller->Log().contains("***File has been added to convert list."));
 
-    controller->Start(); // no settings file: the folder opens after every job
+    controller->Start(); // no settings file: the output folder opens
     ASSERT_TRUE(RunEnded());
     for (int row : {0, 1}) {
         EXPECT_EQ(Text(row, 4), "100%");
         EXPECT_TRUE(fs::file_size(folder + "/out" + std::to_string(row) + ".avi") > 0);
         EXPECT_TRUE(fs::exists(sources[static_cast<size_t>(row)]));
     }
-    EXPECT_EQ(fakes.opened, QStringList({QString::fromStdString(folder)}) +
-                                QStringList({QString::fromStdString(folder)}));
+    // Both outputs are in one folder, which opens once for the batch.
+    EXPECT_EQ(fakes.opened, QStringList({QString::fromStdString(folder)}));
     EXPECT_EQ(engine.TaskCount(), 0);
     EXPECT_EQ(fakes.powerOffs, 0);
     EXPECT_TRUE(std::any_of(controller->Log().begin(), controller->Log().end(),
@@ -232,6 +246,8 @@ TEST_F(JobControllerTest, StopMidBatchKeepsUnfinishedSourcesAndDropsTheirOutputs
     Settings("DeleteSourceWhenDone=1\nDelFileWhenCanceled=1\nShunDownWhenDone=1\n"
              "OpenFolderWhenDone=1\nSimultaneousJobs=1\n");
     fakes.keepUnfinished = false;
+    // A Trash of the test's own.
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(folder + "/data"));
     AddClips(3, 30.0);
     // Stop while the first job's end is handled: the second has just been started.
     fakes.onOpen = [&] {
@@ -244,13 +260,17 @@ TEST_F(JobControllerTest, StopMidBatchKeepsUnfinishedSourcesAndDropsTheirOutputs
     EXPECT_EQ(Text(0, 4), "100%");
     EXPECT_NE(Text(1, 4), "100%");
     EXPECT_FALSE(fs::exists(sources[0])) << "a finished job's source is deleted when asked";
+    // Into the Trash, where the user can get it back.
+    const QString trashed = TrashedFile(QString::fromStdString(sources[0]));
+    EXPECT_FALSE(trashed.isEmpty());
+    EXPECT_EQ(fs::file_size(trashed.toStdString()), fs::file_size(sources[1]));
     EXPECT_TRUE(fs::exists(folder + "/out0.avi"));
     for (int row : {1, 2}) {
         EXPECT_TRUE(fs::exists(sources[static_cast<size_t>(row)]));
         EXPECT_FALSE(fs::exists(folder + "/out" + std::to_string(row) + ".avi"));
     }
     EXPECT_EQ(fakes.powerOffs, 0) << "the last job did not finish";
-    EXPECT_EQ(fakes.opened.size(), 3) << "the folder opens after stopped jobs too";
+    EXPECT_EQ(fakes.opened.size(), 1) << "the one output folder opens once, stopped jobs or not";
 }
 
 TEST_F(JobControllerTest, FailingJobShowsItsMessageAndKeepsItsSource) {
@@ -281,7 +301,10 @@ TEST_F(JobControllerTest, RemoveRenumbersAndClearEmptiesTheList) {
     controller->Start();
     ASSERT_TRUE(RunEnded());
     EXPECT_EQ(Text(1, 4), "100%");
-    EXPECT_FALSE(controller->Actions().Remove);
+    // Ended rows can still be removed, one by one.
+    ASSERT_TRUE(controller->Actions().Remove);
+    controller->Remove(0);
+    EXPECT_EQ(Text(0, 0), "src2.avi");
     controller->Clear();
     EXPECT_EQ(controller->Model().Count(), 0);
     EXPECT_FALSE(controller->ListVisible());

@@ -30,6 +30,8 @@ struct TWindowFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, I
     bool confirmAnswer = true;
     bool groupAnswer = true;
 
+    QString folderChoice; // what Add folder is given; empty: cancelled
+    QString ChooseSourceFolder() override { return folderChoice; }
     QStringList ChooseSourceFiles() override {
         if (choices.empty())
             return {};

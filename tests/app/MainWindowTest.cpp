@@ -215,6 +215,35 @@ TEST_F(MainWindowTest, ClosingWhileConvertingAsksAndStopsTheJobsLikeStop) {
     EXPECT_EQ(fakes.confirmations.size(), 2);
 }
 
+TEST_F(MainWindowTest, AddFolderTakesMatroskaWaveAndFlacFromSubFolders) {
+    const std::string media = folder + "/phone backup";
+    fs::create_directories(media + "/2024/june");
+    MediaRecipe film;
+    film.video.push_back({});
+    film.audio.push_back({});
+    MakeMedia(media + "/film.mkv", film);
+    MediaRecipe sound;
+    sound.audio.push_back({});
+    sound.audio[0].encoder = "pcm_s16le";
+    MakeMedia(media + "/2024/voice.wav", sound);
+    sound.audio[0].encoder = "flac";
+    MakeMedia(media + "/2024/june/song.flac", sound);
+    std::ofstream(media + "/2024/list.txt") << "not media";
+
+    fakes.folderChoice.clear();
+    window->actAddFolder->trigger();
+    EXPECT_EQ(Controller().Model().Count(), 0) << "a cancelled choice adds nothing";
+    fakes.folderChoice = QString::fromStdString(media);
+    window->actAddFolder->trigger();
+    ASSERT_EQ(Controller().Model().Count(), 3) << window->mmoLog->toPlainText().toStdString();
+    QStringList names;
+    for (int i = 0; i < 3; ++i)
+        names << Row(i).SourceName;
+    names.sort();
+    EXPECT_EQ(names, QStringList({"film.mkv", "song.flac", "voice.wav"}));
+    EXPECT_TRUE(fakes.messages.isEmpty());
+}
+
 TEST_F(MainWindowTest, StoppedJobsRunAgainAndFinishedRowsOpenTheirFolderAndPlay) {
     Settings("OpenFolderWhenDone=0\n");
     Controller().AddFiles(Clips(1, 2.0));
@@ -225,12 +254,16 @@ TEST_F(MainWindowTest, StoppedJobsRunAgainAndFinishedRowsOpenTheirFolderAndPlay)
     ASSERT_TRUE(RunEnded());
     EXPECT_EQ(Row(0).Status, TJobStatus::Stopped);
     EXPECT_TRUE(window->actRunAgain->isEnabled());
-    EXPECT_FALSE(window->actAdd->isEnabled());
+    // A stopped batch is not a complete one.
+    EXPECT_LT(window->pgbBatch->value(), 100);
+    EXPECT_FALSE(window->lblBatch->text().contains("100%"));
+    // The list stays a queue after the run.
+    EXPECT_TRUE(window->actAdd->isEnabled());
+    EXPECT_TRUE(window->actRemove->isEnabled());
 
+    // Idle, the job runs again at once.
     window->actRunAgain->trigger();
-    EXPECT_EQ(Row(0).Status, TJobStatus::Queued);
-    EXPECT_TRUE(window->actStart->isEnabled());
-    window->actStart->trigger();
+    EXPECT_TRUE(Controller().Running());
     ASSERT_TRUE(RunEnded());
     EXPECT_EQ(Row(0).Status, TJobStatus::Finished);
     EXPECT_EQ(Row(0).Text(4), "100%");
@@ -339,13 +372,16 @@ TEST(WindowTexts, SourceLengthsStatusTimesAndBatchFigures) {
         double speed;
     } const cases[] = {
         {{}, 1000, 0, -1, 0.0},
-        {{{10000, 0, false}}, 0, 0, -1, 0.0},
+        {{{10000, 0, false, false}}, 0, 0, -1, 0.0},
         // Half of 20 s done in 5 s: twice real time, 5 s to go.
-        {{{10000, 10000, true}, {10000, 0, false}}, 5000, 50, 5000, 2.0},
-        // A stopped job counts as whole for the percentage, not as work done.
-        {{{10000, 2000, true}, {10000, 2000, false}}, 2000, 60, 4000, 2.0},
-        {{{0, 500, false}}, 100, 0, -1, 0.0},
-        {{{1000, 5000, false}}, 1000, 100, 0, 1.0},
+        {{{10000, 10000, true, true}, {10000, 0, false, false}}, 5000, 50, 5000, 2.0},
+        // A stopped job counts what it converted, and nothing is left to do for it.
+        {{{10000, 2000, true, false}, {10000, 2000, false, false}}, 2000, 20, 4000, 2.0},
+        // Stopped and failed jobs keep a batch below 100 %, even when nearly all is done.
+        {{{100000, 100000, true, true}, {10000, 9990, true, false}}, 1000, 99, 0, 109.99},
+        {{{10000, 10000, true, true}, {10000, 10000, true, true}}, 1000, 100, 0, 20.0},
+        {{{0, 500, false, false}}, 100, 0, -1, 0.0},
+        {{{1000, 5000, false, false}}, 1000, 99, 0, 1.0},
     };
     for (const auto& c : cases) {
         const TBatchFigures figures = ComputeBatchFigures(c.jobs, c.elapsed);
@@ -380,6 +416,25 @@ TEST(SourceFilesTest, FoldersGiveTheirMediaFilesOnceAndMissingPathsAreNamed) {
     EXPECT_TRUE(patterns.contains("*.3gp"));
     EXPECT_TRUE(patterns.contains("*.rmvb"));
     EXPECT_FALSE(patterns.contains("*"));
+
+    // A folder import takes every type the program converts, at any depth.
+    fs::create_directories(root + "/m/deep/er");
+    QStringList expected;
+    for (const char* name :
+         {"/m/a.mkv", "/m/b.webm", "/m/c.wav", "/m/deep/d.flac", "/m/deep/e.ogg", "/m/deep/er/f.ts",
+          "/m/deep/er/g.m2ts", "/m/deep/er/h.ogv", "/m/deep/er/i.opus"}) {
+        std::ofstream(root + name) << "x";
+        expected << QString::fromStdString(root + name);
+    }
+    std::ofstream(root + "/m/readme.txt") << "x";
+    QStringList found = ExpandSources({QString::fromStdString(root + "/m")});
+    found.sort();
+    expected.sort();
+    EXPECT_EQ(found, expected);
+    // The file dialog's default filter shows them too.
+    for (const char* pattern :
+         {"*.mkv", "*.webm", "*.ts", "*.m2ts", "*.ogv", "*.wav", "*.flac", "*.ogg"})
+        EXPECT_TRUE(SourceFileFilters().first().contains(QLatin1String(pattern))) << pattern;
 }
 
 } // namespace

@@ -39,6 +39,23 @@ TEST_F(OptionsTest, OkSavesTheProfileAndTheJobEndOptionsForTheNextAdd) {
     EXPECT_TRUE(next.rbtConvertToSamePath->isChecked());
 }
 
+TEST_F(OptionsTest, TickingDeleteSourceAsksFirstAndNoLeavesItOff) {
+    TfrmOptions options(Services, SettingsFile, FactoryFile);
+    options.PageControl1->setCurrentIndex(1);
+    options.show();
+    Services.ConfirmAnswer = false;
+    options.chkDeleteSource->click();
+    EXPECT_EQ(Services.Questions.size(), 1u);
+    EXPECT_FALSE(options.chkDeleteSource->isChecked());
+    Services.ConfirmAnswer = true;
+    options.chkDeleteSource->click();
+    EXPECT_TRUE(options.chkDeleteSource->isChecked());
+    // Unticking needs no question.
+    options.chkDeleteSource->click();
+    EXPECT_FALSE(options.chkDeleteSource->isChecked());
+    EXPECT_EQ(Services.Questions.size(), 2u);
+}
+
 TEST_F(OptionsTest, CancelWritesNothingButKeepsWhatApplyWrote) {
     {
         TfrmOptions options(Services, SettingsFile, FactoryFile);

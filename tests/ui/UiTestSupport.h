@@ -50,6 +50,12 @@ public:
         return ChosenFolder;
     }
     void ShowInformation(QWidget*, const QString& text) override { Messages.push_back(text); }
+    bool ConfirmAnswer = true;
+    std::vector<QString> Questions;
+    bool Confirm(QWidget*, const QString& text) override {
+        Questions.push_back(text);
+        return ConfirmAnswer;
+    }
     void ShowHelp(QWidget*, const QString& section) override { HelpSections.push_back(section); }
     bool IsOnOpticalDrive(const std::string& path) override {
         return path.starts_with(OpticalRoot);
