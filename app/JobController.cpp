@@ -2,6 +2,7 @@
 
 #include "ConcurrencyPolicy.h"
 #include "GuiHandOver.h"
+#include "Refusals.h"
 #include "SettingsStore.h"
 #include "SourceFiles.h"
 #include "Trash.h"
@@ -199,7 +200,7 @@ std::vector<TJobController::TProbed> TJobController::ProbeFiles(const QStringLis
         if (!probe.LoadFile(file.toStdString())) {
             const QString reason = QString::fromStdString(probe.LastError);
             LogMessage(QStringLiteral("***File load error: ") + reason);
-            AddFailure(failures, file, reason);
+            AddFailure(failures, file, RefusalReason(file, reason));
             continue;
         }
         TProbed probed{file, {}, SummarizeSource(probe)};

@@ -51,9 +51,10 @@ struct TJobNodeData {
     std::shared_ptr<const TJobRecords> Options;
 
     bool Ended() const { return Status >= TJobStatus::Finished; }
-    // Failed and stopped jobs can be put back in the queue.
+    // Failed, stopped and short jobs can be put back in the queue.
     bool CanRunAgain() const {
-        return Status == TJobStatus::Failed || Status == TJobStatus::Stopped;
+        return Status == TJobStatus::Failed || Status == TJobStatus::Stopped ||
+               Status == TJobStatus::Incomplete;
     }
 };
 

@@ -368,11 +368,16 @@ void TfrmMain::UpdateActions() {
     actPause->setEnabled(states.Pause);
     actResume->setEnabled(states.Resume);
     actRunAgain->setEnabled(controller_->CanRunAgain());
-    bool finished = false;
-    for (int row : SelectedRows())
-        finished |= controller_->Model().Row(row)->Status == TJobStatus::Finished;
-    actOpenFolder->setEnabled(finished);
-    actPlay->setEnabled(finished);
+    // A short output is still a file worth watching or finding.
+    bool hasOutput = false;
+    for (int row : SelectedRows()) {
+        const TJobNodeData* data = controller_->Model().Row(row);
+        hasOutput |=
+            (data->Status == TJobStatus::Finished || data->Status == TJobStatus::Incomplete) &&
+            QFileInfo::exists(data->OutputPath);
+    }
+    actOpenFolder->setEnabled(hasOutput);
+    actPlay->setEnabled(hasOutput);
     if (!controller_->Running() && statusTimer_)
         statusTimer_->stop();
 }

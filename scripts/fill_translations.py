@@ -52,6 +52,11 @@ ZH = {
 
 # Chinese source text -> English; English sources stay as they are.
 EN = {
+    "没有读取这个文件的权限": "Permission denied: the file cannot be read",
+    "不是普通文件": "Not a regular file",
+    "文件是空的": "The file is empty",
+    "不是可以转换的媒体文件": "Not a media file the program can convert",
+    "文件已损坏或不完整": "The file is damaged or incomplete",
     "添加文件夹...": "Add Folder...",
     "添加一个文件夹及其子文件夹中的全部媒体文件":
         "Add every media file in a folder and its sub-folders",
