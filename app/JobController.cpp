@@ -66,11 +66,11 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
                        QString::fromStdString(message);
         PostToGuiThread(this, [this, line = std::move(line)] { AppendLog(line); });
     };
-    engine_.OnProgress = [this](int index, int, int, int currentDuration, float, float,
+    engine_.OnProgress = [this](int index, int, int fps, int currentDuration, float, float,
                                 std::int64_t currentSize, int totalDuration) {
         if (closing_)
             return;
-        PostToGuiThread(this, [this, index, currentDuration, currentSize, totalDuration] {
+        PostToGuiThread(this, [this, index, fps, currentDuration, currentSize, totalDuration] {
             const int row = model_.RowOfTask(index);
             if (closing_ || row < 0)
                 return;
@@ -84,6 +84,9 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
                     data.TotalMs = totalDuration;
                 if (data.Status == TJobStatus::Queued)
                     data.Status = TJobStatus::Running;
+                data.Fps = fps;
+                data.Pace.Report(currentDuration, runClock_.elapsed() - PausedMs());
+                data.LeftMs = data.Pace.LeftMs(data.TotalMs, currentDuration);
             });
             emit RowActive(row);
         });
@@ -383,6 +386,9 @@ void TJobController::RunAgain(const QList<int>& rows) {
             row.CurrentMs = 0;
             row.OutputBytes = 0;
             row.Reported = false;
+            row.Fps = 0;
+            row.LeftMs = -1;
+            row.Pace = {};
         });
         if (task < 0)
             failures << QStringLiteral("%1: %2").arg(data->SourceName, reason);
@@ -416,6 +422,10 @@ void TJobController::StopForQuit() {
     quitting_ = true;
     if (actions_.Stop)
         Stop();
+}
+
+std::int64_t TJobController::PausedMs() const {
+    return pausedMs_ + (pauseClock_.isValid() ? pauseClock_.elapsed() : 0);
 }
 
 TBatchFigures TJobController::BatchFigures() const {

@@ -219,6 +219,14 @@
         <translation>Source: %1
 Output: %2</translation>
     </message>
+    <message>
+        <source> · %1 fps</source>
+        <translation> · %1 fps</translation>
+    </message>
+    <message>
+        <source> · 剩余 %1</source>
+        <translation> · %1 left</translation>
+    </message>
 </context>
 <context>
     <name>velto::TJobListView</name>

@@ -219,6 +219,14 @@
         <translation>源文件: %1
 输出文件: %2</translation>
     </message>
+    <message>
+        <source> · %1 fps</source>
+        <translation> · %1 fps</translation>
+    </message>
+    <message>
+        <source> · 剩余 %1</source>
+        <translation> · 剩余 %1</translation>
+    </message>
 </context>
 <context>
     <name>velto::TJobListView</name>
