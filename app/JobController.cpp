@@ -293,6 +293,8 @@ void TJobController::Clear() {
         return;
     engine_.ClearTasks();
     model_.Clear();
+    // A new list starts its figures afresh.
+    finalElapsedMs_ = 0;
     SetState(TActionEvent::Cleared);
     log_.clear();
     emit LogCleared();

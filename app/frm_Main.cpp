@@ -3,6 +3,7 @@
 #include "JobListView.h"
 #include "Language.h"
 #include "SettingsStore.h"
+#include "WindowState.h"
 #include "frm_About.h"
 #include "frm_Options.h"
 #include "frm_Preview.h"
@@ -333,9 +334,24 @@ void TfrmMain::CreateLayout() {
     connect(statusTimer_, &QTimer::timeout, this, &TfrmMain::UpdateStatus);
     UpdateStatus();
 
-    resize(900, 560);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    const TWindowState state = TWindowState::Load();
+    if (state.Geometry.isEmpty() || !restoreGeometry(state.Geometry)) {
+        resize(900, 560);
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+    if (!state.Layout.isEmpty())
+        restoreState(state.Layout);
+    if (!state.ListHeader.isEmpty())
+        vstFiles->header()->restoreState(state.ListHeader);
+}
+
+void TfrmMain::SaveWindowState() const {
+    TWindowState state;
+    state.Geometry = saveGeometry();
+    state.Layout = saveState();
+    state.ListHeader = vstFiles->header()->saveState();
+    state.Save();
 }
 
 void TfrmMain::SetCaptions() {
@@ -448,6 +464,7 @@ void TfrmMain::ShowError(const QString& message, bool engineError) {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
     if (ExitFlag || !controller_->Running()) {
+        SaveWindowState();
         controller_->Shutdown();
         event->accept();
         return;

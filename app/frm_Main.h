@@ -81,6 +81,7 @@ protected:
 
 private:
     void CreateActions();
+    void SaveWindowState() const;
     void ConnectActions();
     void CreateMenus();
     void CreateLayout();

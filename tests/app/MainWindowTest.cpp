@@ -328,6 +328,28 @@ TEST_F(MainWindowTest, AShortOutputCanBePlayedFoundAndRunAgain) {
     EXPECT_EQ(fakes.opened, QStringList({Row(0).OutputPath}));
 }
 
+TEST_F(MainWindowTest, SizeAndColumnWidthsAreRememberedAndClearResetsTheFigures) {
+    window->show();
+    window->resize(720, 430);
+    window->vstFiles->header()->resizeSection(1, 133);
+    // A finished run's figures go with the list they belong to.
+    Settings("OpenFolderWhenDone=0\n");
+    Controller().AddFiles(Clips(1, 0.5));
+    window->actStart->trigger();
+    ASSERT_TRUE(RunEnded());
+    window->actClear->trigger();
+    EXPECT_EQ(window->lblBatch->text(), TfrmMain::tr("%n 个文件", nullptr, 0));
+    EXPECT_EQ(window->pgbBatch->value(), 0);
+    ASSERT_TRUE(window->close());
+    window.reset();
+
+    window =
+        std::make_unique<TfrmMain>(paths, TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes});
+    window->show();
+    EXPECT_EQ(window->size(), QSize(720, 430));
+    EXPECT_EQ(window->vstFiles->header()->sectionSize(1), 133);
+}
+
 TEST_F(MainWindowTest, AFailedRowKeepsItsReasonInTheTooltipAndTheLog) {
     Settings("OpenFolderWhenDone=0\n");
     fakes.extOptions = "pass=2\npasslogfile=" + folder + "/missing/log";
