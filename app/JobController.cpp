@@ -86,7 +86,6 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
                     data.Status = TJobStatus::Running;
                 data.Fps = fps;
                 data.Pace.Report(currentDuration, runClock_.elapsed() - PausedMs());
-                data.LeftMs = data.Pace.LeftMs(data.TotalMs, currentDuration);
             });
             emit RowActive(row);
         });
@@ -389,7 +388,6 @@ void TJobController::RunAgain(const QList<int>& rows) {
             row.OutputBytes = 0;
             row.Reported = false;
             row.Fps = 0;
-            row.LeftMs = -1;
             row.Pace = {};
         });
         if (task < 0)

@@ -58,8 +58,8 @@ QString TJobListModel::StatusLine(const TJobNodeData& row) {
         return line;
     if (row.Fps > 0)
         line += tr(" · %1 fps").arg(row.Fps);
-    if (row.LeftMs >= 0)
-        line += tr(" · 剩余 %1").arg(FormatDuration(row.LeftMs / 1000 + 1));
+    if (const std::int64_t left = row.Pace.LeftMs(row.TotalMs, row.CurrentMs); left >= 0)
+        line += tr(" · 剩余 %1").arg(FormatDuration(left / 1000 + 1));
     return line;
 }
 

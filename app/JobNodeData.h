@@ -56,9 +56,8 @@ struct TJobNodeData {
     std::int64_t OutputBytes = 0;
     // A progress report of the current run has arrived (or the job finished).
     bool Reported = false;
-    // Pictures a second and time left while running; LeftMs -1 while unknown.
+    // Pictures a second and the pace that tells the time left, while running.
     int Fps = 0;
-    std::int64_t LeftMs = -1;
     TJobPace Pace;
     // The engine task behind the row, -1 once the run that held it has ended.
     int Task = -1;

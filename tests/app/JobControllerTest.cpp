@@ -195,7 +195,9 @@ TEST(JobPace, TimeLeftFollowsTheJobsOwnPaceFromItsFirstReport) {
     TJobNodeData row;
     row.Status = TJobStatus::Running;
     row.Fps = 48;
-    row.LeftMs = 3500;
+    row.Pace = pace;
+    row.TotalMs = 10000;
+    row.CurrentMs = 3000; // 3.5 s left
     const QString line = TJobListModel::StatusLine(row);
     EXPECT_TRUE(line.contains("48 fps")) << line.toStdString();
     EXPECT_TRUE(line.contains("0:00:04")) << line.toStdString();
