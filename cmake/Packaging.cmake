@@ -86,3 +86,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
+
+# Everything the package installs, for building it without the tests and benchmarks.
+add_custom_target(velto_package_files)
+foreach(target Velto3GPConverter velto3gp velto_engine myutil boxhook stage_data velto_translations
+        velto_changelog velto3gp_manpage Velto3GPConverter_manpage)
+    if(TARGET ${target})
+        add_dependencies(velto_package_files ${target})
+    endif()
+endforeach()
