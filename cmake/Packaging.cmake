@@ -54,7 +54,7 @@ set(VELTO_RUNTIME_DEPENDS
     # cannot open on any display, offscreen included.
     qt6-qpa-plugins)
 list(JOIN VELTO_RUNTIME_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
-# The AMR encoders of the 3GP profiles, the SVG icon, Qt's own dialog translations and a font
+# The AMR encoders for catalogue entries with AMR sound, the SVG icon, Qt's own dialog translations and a font
 # for the Chinese texts.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "libavcodec-extra, qt6-svg-plugins, qt6-translations-l10n, fonts-wqy-microhei")

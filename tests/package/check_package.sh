@@ -65,10 +65,14 @@ command -v debootstrap >/dev/null || fail "debootstrap is not installed"
 
 # The mirror this machine uses for Debian itself, from its apt sources.
 mirror() {
-    sed -n -e 's/^URIs:[[:space:]]*\([^[:space:]]*\).*/\1/p' \
-        -e 's/^deb[[:space:]]\{1,\}\(\[[^]]*\][[:space:]]*\)\{0,1\}\([^[:space:]]*\).*/\2/p' \
-        /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list /etc/apt/sources.list \
-        2>/dev/null | grep -v security | head -n1
+    local file
+    for file in /etc/apt/sources.list.d/*.sources /etc/apt/sources.list.d/*.list \
+        /etc/apt/sources.list; do
+        [ -f "$file" ] || continue
+        sed -n -e 's/^URIs:[[:space:]]*\([^[:space:]]*\).*/\1/p' \
+            -e 's/^deb[[:space:]]\{1,\}\(\[[^]]*\][[:space:]]*\)\{0,1\}\([^[:space:]]*\).*/\2/p' \
+            "$file"
+    done | grep debian | grep -v security | head -n1 || true
 }
 
 if [ ! -s "$tarball" ]; then
@@ -85,6 +89,7 @@ if [ ! -s "$tarball" ]; then
         fail "debootstrap failed (see $log)"
     fi
     chroot "$root" apt-get clean
+    chmod 0755 "$root"
     tar -C "$root" --numeric-owner -czf "$tarball.partial" .
     mv "$tarball.partial" "$tarball"
     rm -rf "$root"
@@ -94,6 +99,9 @@ fi
 step "unpack the bookworm root from $tarball"
 root=$(mktemp -d /var/tmp/velto3gp-root.XXXXXX)
 tar -C "$root" --numeric-owner -xzf "$tarball"
+# mktemp's 0700 (also that of the bootstrapped root's top) would keep apt's unprivileged
+# download user out of the whole root.
+chmod 0755 "$root"
 chroot "$root" /bin/true 2>/dev/null || skip "chroot is refused on this machine"
 mount_in_root() {
     local target=$root$1
@@ -108,6 +116,7 @@ mount_in_root /dev/pts --bind /dev/pts || true
 mkdir -p "$cache/archives/partial"
 mount_in_root /var/cache/apt/archives --bind "$cache/archives" ||
     skip "cannot bind the package cache inside the root"
+chroot "$root" chown _apt:root /var/cache/apt/archives/partial
 
 # The root uses the host's Debian sources (its mirror and security suite), resolver and
 # no service starts.
@@ -137,23 +146,28 @@ apt_get update >/dev/null
 in_root find / -xdev -path /proc -prune -o -path $work -prune -o -print | sort >"$root$work/before"
 
 step "apt-get install ./$(basename "$deb") (Depends only)"
+status=0
 apt_get install --no-install-recommends "$work/$(basename "$deb")" >"$root$work/install.log" ||
-    {
-        tail -n 30 "$root$work/install.log"
-        fail "apt-get cannot install the package"
-    }
+    status=$?
+if [ $status -ne 0 ]; then
+    tail -n 30 "$root$work/install.log"
+    fail "apt-get cannot install the package (status $status)"
+fi
 grep -E "^(Get|Fetched)" "$root$work/install.log" | tail -n 1 || true
 [ "$(in_root dpkg-query -W -f='${Version}' $package)" = "$version" ] ||
     fail "dpkg does not list $package $version as installed"
 in_root dpkg -L $package | sort >"$root$work/owned"
-# The first alternative wins, so the AMR encoders the 3GP profiles need are there.
+# The first alternative wins, so the AMR encoders are there for catalogues that ask for them.
 in_root dpkg-query -W -f='${Status}' libavcodec-extra59 | grep -q "install ok installed" ||
     fail "the FFmpeg codec library with the AMR encoders was not installed"
 
 step "velto3gp profiles, --version"
 profiles=$(in_root velto3gp profiles) || fail "velto3gp profiles failed"
-index=$(printf '%s\n' "$profiles" | awk -F '\t' '$2 ~ /3GP/ { print $1; exit }')
+index=$(printf '%s\n' "$profiles" | awk -F '\t' '$2 ~ /^3GP/ { print $1; exit }')
 [ -n "$index" ] || fail "velto3gp lists no 3GP profile: $profiles"
+# The frame size the profile gives, "176 x 144", as ffprobe writes it.
+size=$(in_root velto3gp profiles --json | sed -n "s/.*\"index\":$index,.*\"frame_size\":\"\([0-9]*\) x \([0-9]*\)\".*/\1x\2/p")
+[ -n "$size" ] || fail "no frame size for profile $index in velto3gp profiles --json"
 reported=$(in_root velto3gp --version)
 case $reported in
 "velto3gp ${version%-*} "*) echo "$reported" ;;
@@ -172,13 +186,17 @@ in_root velto3gp convert -p "$index" -o "$work/out" --quiet "$work/clip.avi" ||
 outputs=("$root$work/out"/*)
 [ ${#outputs[@]} -eq 1 ] && [ -s "${outputs[0]}" ] || fail "expected one output, found: ${outputs[*]}"
 output=$work/out/$(basename "${outputs[0]}")
-probe=$(in_root ffprobe -v error -show_entries format=format_name,duration:stream=codec_type,codec_name \
-    -of default=noprint_wrappers=1 "$output") || fail "ffprobe cannot read $output"
+probe=$(in_root ffprobe -v error -of csv=p=0 -show_entries stream=codec_type,codec_name,width,height \
+    "$output") || fail "ffprobe cannot read $output"
+container=$(in_root ffprobe -v error -of csv=p=0 -show_entries format=format_name,duration "$output")
 echo "$probe"
-grep -q '^format_name=.*3gp' <<<"$probe" || fail "$output is not a 3GP file"
-grep -q '^codec_type=video' <<<"$probe" || fail "$output has no video"
-grep -q '^codec_name=amr_nb' <<<"$probe" || fail "$output has no AMR-NB sound"
-duration=$(sed -n 's/^duration=//p' <<<"$probe")
+echo "$container"
+# The codecs a 3GP file may carry: H.263 or MPEG-4 video, AAC or AMR sound.
+grep -Eq "^(h263|mpeg4),video,${size/x/,}$" <<<"$probe" ||
+    fail "$output has no H.263 or MPEG-4 video of $size"
+grep -Eq '^(aac|amr_nb|amr_wb),audio' <<<"$probe" || fail "$output has no AAC or AMR sound"
+grep -q '3gp' <<<"$container" || fail "$output is not a 3GP file"
+duration=${container##*,}
 awk -v d="$duration" 'BEGIN { exit !(d > 1.8 && d < 2.3) }' ||
     fail "$output lasts $duration s, the clip 2 s"
 
@@ -221,9 +239,11 @@ left=()
 while IFS= read -r path; do
     [ "$path" = /. ] && continue
     [ -e "$root$path" ] || [ -L "$root$path" ] || continue
-    # A folder other packages share (/usr/bin, /usr/share/man/man1) stays.
-    [ -d "$root$path" ] && [ ! -L "$root$path" ] && grep -qxF -- "$path" "$root$work/before" &&
-        continue
+    # A folder there before, or one that packages installed since also use, stays.
+    if [ -d "$root$path" ] && [ ! -L "$root$path" ]; then
+        grep -qxF -- "$path" "$root$work/before" && continue
+        in_root dpkg-query -S "$path" >/dev/null 2>&1 && continue
+    fi
     left+=("$path")
 done <"$root$work/owned"
 while IFS= read -r path; do
