@@ -21,7 +21,8 @@ public:
     static bool HeldByThisThread();
 
 private:
-    std::recursive_mutex mutex_;
+    // Not re-entrant: no code holding it calls back into anything that takes it.
+    std::mutex mutex_;
 };
 
 TCodecLock& CodecLock();

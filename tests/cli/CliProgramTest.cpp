@@ -3,6 +3,7 @@
 #include "JsonReader.h"
 #include "MediaFactory.h"
 #include "TestLibraries.h"
+#include "Waiting.h"
 
 #include <chrono>
 #include <csignal>
@@ -215,11 +216,9 @@ TEST_F(CliProgramTest, InterruptStopsTheBatchAndLeavesNoPartialFile) {
     fs::create_directory(folder + "/out");
     const pid_t pid = Start(args);
     // Interrupt once the first job has written something.
-    bool running = false;
-    for (int i = 0; i < 1200 && !running; ++i) {
-        std::this_thread::sleep_for(50ms);
-        running = FileContents(folder + "/stdout").find("\"progress\"") != std::string::npos;
-    }
+    const bool running = WaitUntil(
+        [&] { return FileContents(folder + "/stdout").find("\"progress\"") != std::string::npos; },
+        60s);
     ASSERT_TRUE(running) << FileContents(folder + "/stderr");
     kill(pid, SIGINT);
     const TProgramRun run = Finish(pid);
