@@ -45,12 +45,17 @@ bool SetCurrentThreadPriority(TConvertPriority priority) {
 }
 
 TSuspendedThread::~TSuspendedThread() {
-    if (!thread_.joinable())
+    std::jthread thread;
+    {
+        std::lock_guard guard(threadLock_);
+        thread = std::move(thread_);
+    }
+    if (!thread.joinable())
         return;
-    if (thread_.get_id() == std::this_thread::get_id())
-        HandOver(std::move(thread_));
+    if (thread.get_id() == std::this_thread::get_id())
+        HandOver(std::move(thread));
     else
-        thread_.join();
+        thread.join();
 }
 
 void TSuspendedThread::Resume() {
@@ -58,6 +63,7 @@ void TSuspendedThread::Resume() {
         return;
     try {
         // The owner joins the thread before this object goes, so the body may use it.
+        std::lock_guard guard(threadLock_);
         thread_ = std::jthread([this] { Body(true); });
     } catch (const std::system_error&) {
         Body(false);

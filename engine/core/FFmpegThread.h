@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace velto {
@@ -67,7 +68,8 @@ private:
     const TConvertPriority priority_;
     std::atomic<bool> resumed_{false};
     std::atomic<bool> ended_{false};
-    TTaskUse use_; // moved into the body, which releases it as it ends
+    TTaskUse use_;          // moved into the body, which releases it as it ends
+    std::mutex threadLock_; // the system thread is set on one thread and joined on another
     std::jthread thread_;
 };
 
