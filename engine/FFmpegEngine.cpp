@@ -206,9 +206,11 @@ bool TCustomFFmpegEngine::AddOutput(int index, const std::string& fileName,
         // A handler on a worker may remove the task meanwhile: it is not freed before this ends.
         use = TTaskUse(*task);
     }
-    // Without the lock: opening the output logs, and the log event takes the lock.
+    // Without the lock: opening the output logs, and the log event takes the lock. A start of
+    // the task on another thread waits for the set-up.
     std::string error;
     try {
+        const TCustomFFmpeg::TSetUp setUp(*task);
         if (options) {
             TOutputOptions record = *options;
             ApplyOutputRecord(

@@ -154,9 +154,10 @@ private:
 
     // Guards everything below. Taken through TEngineLock only, and never held while a handler
     // runs, a task is started, stopped or freed, or anything is logged, so nothing else is ever
-    // waited for with it held but a task's own run-state lock. Lock order of the engine: the log
-    // registry's lock (see LogBridge.h), then this one, then a task's run-state lock, then
-    // CodecLock; today none of them is held while the registry's is taken.
+    // waited for with it held but a task's own run-state lock. Lock order of the engine: a task's
+    // set-up lock (held by AddOutput), the log registry's lock (see LogBridge.h), then this one,
+    // then a task's run-state lock, then CodecLock; today none of them is held while the
+    // registry's is taken.
     mutable std::mutex lock_;
     // Signalled when an OnTerminate handler or a batch's final event has been raised.
     std::condition_variable eventsDone_;

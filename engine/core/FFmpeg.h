@@ -327,6 +327,19 @@ public:
     // run begins still holds for it.
     std::shared_ptr<TFFmpegThread> Start(bool threaded, TConvertPriority priority,
                                          std::function<void(std::uint32_t)> onStarted = {});
+    // Held by a thread that sets up the task's files while other threads may start it (the
+    // engine's AddOutput): Start takes the same lock for its check, so that it never sees a
+    // half-made file table, except on the thread setting up (a log handler there may start it).
+    class TSetUp {
+    public:
+        explicit TSetUp(TCustomFFmpeg& task);
+        ~TSetUp();
+        TSetUp(const TSetUp&) = delete;
+        TSetUp& operator=(const TSetUp&) = delete;
+
+    private:
+        TCustomFFmpeg& task_;
+    };
     // Asks the loop to end at its next test and wakes a paused worker. Any thread.
     void Stop();
     // Stop for a running task; a task that never ran reports its termination from a thread of
@@ -376,6 +389,10 @@ private:
     void RecordFailure(const std::string& message);
 
     friend class TTaskUse;
+
+    // Taken before anything the set-up logs to (the registry, a component's lock).
+    std::mutex setUpLock_;
+    std::atomic<std::thread::id> setUpThread_{};
 
     // Run flags, error message, worker, the task's threads and their uses. Nothing is called
     // with it held that could take it again: a thread is resumed (which may run its body right

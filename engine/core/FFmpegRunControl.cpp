@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace velto {
 
@@ -59,6 +60,16 @@ void TTaskUse::Release() {
     task->usesChanged_.notify_all();
 }
 
+TCustomFFmpeg::TSetUp::TSetUp(TCustomFFmpeg& task) : task_(task) {
+    task_.setUpLock_.lock();
+    task_.setUpThread_ = std::this_thread::get_id();
+}
+
+TCustomFFmpeg::TSetUp::~TSetUp() {
+    task_.setUpThread_ = std::thread::id();
+    task_.setUpLock_.unlock();
+}
+
 namespace {
 
 // Thread objects whose body has ended, taken out of the list to be joined by the caller once it
@@ -87,6 +98,9 @@ std::shared_ptr<TFFmpegThread> TCustomFFmpeg::Start(bool threaded, TConvertPrior
     std::vector<std::shared_ptr<TSuspendedThread>> ended;
     const char* missing = nullptr;
     {
+        std::unique_lock setUp(setUpLock_, std::defer_lock);
+        if (setUpThread_.load() != std::this_thread::get_id())
+            setUp.lock();
         std::lock_guard guard(runLock_);
         if (running_ || terminated_ || reporting_)
             return nullptr;
