@@ -320,10 +320,26 @@ public:
 
     // ---- Thread and run control (FFmpegRunControl.cpp, FFmpegThread.cpp) ----
     // Starts the run: on the caller's thread (returns null once it has ended) or on a new worker
-    // thread created suspended, which the caller resumes. Null, changing nothing, when the task
-    // is running or has reported its termination; null after reporting a failure when the task
-    // has no output or no input file.
-    std::shared_ptr<TFFmpegThread> Start(bool threaded, TConvertPriority priority);
+    // thread created suspended, which the caller resumes; the task owns the worker and joins it.
+    // Null, changing nothing, when the task is running or has reported its termination; null
+    // after reporting a failure when the task has no output or no input file. onStarted becomes
+    // the worker's OnStarted before any other thread can resume it. A stop asked for before the
+    // run begins still holds for it.
+    std::shared_ptr<TFFmpegThread> Start(bool threaded, TConvertPriority priority,
+                                         std::function<void(std::uint32_t)> onStarted = {});
+    // Held by a thread that sets up the task's files while other threads may start it (the
+    // engine's AddOutput): Start takes the same lock for its check, so that it never sees a
+    // half-made file table, except on the thread setting up (a log handler there may start it).
+    class TSetUp {
+    public:
+        explicit TSetUp(TCustomFFmpeg& task);
+        ~TSetUp();
+        TSetUp(const TSetUp&) = delete;
+        TSetUp& operator=(const TSetUp&) = delete;
+
+    private:
+        TCustomFFmpeg& task_;
+    };
     // Asks the loop to end at its next test and wakes a paused worker. Any thread.
     void Stop();
     // Stop for a running task; a task that never ran reports its termination from a thread of
@@ -350,22 +366,21 @@ public:
     std::string ResultMessage() const;
     // True while the worker sits parked by Pause.
     bool Parked() const { return parked_.load(); }
-    // Stops the run and waits until no thread of the task is left: ten waits of 100 ms, then on
-    // until it ends, since the task must not go while a thread uses it. On the main thread the
-    // wait serves the dispatcher so that a worker waiting for the main thread can finish.
+    // Stops the run, waits until no thread uses the task (no TTaskUse is left) and joins its
+    // threads; the task must not go while a thread uses it, so the wait has no bound. On the main
+    // thread the wait serves the dispatcher so that a worker waiting for the main thread can
+    // finish. Not from a thread that holds a TTaskUse of this task.
     void StopAndWait();
     TTerminateSink TerminateSink;
 
     // The thread bodies (FFmpegThread.cpp).
     void RunWrapper();
     void ReportTermination();
-    // A thread uses the task (a worker, a reporter, or a caller running it in place) and the
-    // task must not be freed until it calls ThreadEnded.
-    void ThreadStarted() { activeThreads_.fetch_add(1); }
-    // A thread of this task has stopped using it.
-    void ThreadEnded() { activeThreads_.fetch_sub(1); }
-    // Some thread still uses the task: freeing it now would have to wait.
-    bool ThreadsActive() const { return activeThreads_.load() > 0; }
+    // Some thread still uses the task (holds a TTaskUse): freeing it now would have to wait.
+    bool ThreadsActive() const;
+    // A run or a termination report is under way, up to the terminate sink's return: the task
+    // has yet to finish reporting.
+    bool ReportDue() const;
     // The task whose run or termination report the calling thread is executing, or null. Library
     // log lines are credited to it: thread ids are recycled, a run's thread is not.
     static TCustomFFmpeg* TaskOfThisThread();
@@ -373,16 +388,28 @@ public:
 private:
     void RecordFailure(const std::string& message);
 
-    // Run flags, error message, worker. Recursive: a worker that could not get a system thread
-    // runs on the thread that resumed it, which may hold this lock (Stop).
-    mutable std::recursive_mutex runLock_;
+    friend class TTaskUse;
+
+    // Taken before anything the set-up logs to (the registry, a component's lock).
+    std::mutex setUpLock_;
+    std::atomic<std::thread::id> setUpThread_{};
+
+    // Run flags, error message, worker, the task's threads and their uses. Nothing is called
+    // with it held that could take it again: a thread is resumed (which may run its body right
+    // there when the system has no thread to spare) only after it is released.
+    mutable std::mutex runLock_;
     bool running_ = false;
     bool terminated_ = false;
-    bool reporting_ = false; // a termination report is on its way outside a run
+    bool reporting_ = false;  // a termination report is on its way outside a run
+    bool delivering_ = false; // the termination report is in the terminate sink
     bool failed_ = false;
     std::string errorMessage_;
-    std::shared_ptr<TFFmpegThread> worker_; // held until the termination report clears it
-    std::atomic<int> activeThreads_{0};
+    std::shared_ptr<TFFmpegThread> worker_; // the run's worker until its termination report
+    // Every thread object made for the task; those whose body has ended are dropped (joined) as
+    // new ones come, the rest once no thread uses the task.
+    std::vector<std::shared_ptr<TSuspendedThread>> threads_;
+    int uses_ = 0;
+    std::condition_variable usesChanged_;
     std::mutex pauseLock_;
     std::condition_variable pauseChanged_;
     std::atomic<bool> pauseRequested_{false};
