@@ -100,7 +100,6 @@ public:
 
     // ---- Settings and option state (FFmpegTask.cpp) ----
     TaskSettings Settings;
-    std::string LastError; // reason of the last failed set-up call (FindCodecId, Open*File)
     TLogSink LogSink;
     TFrameHook* FrameHooks = nullptr; // hooks added by "vhook", released with the option state
 
@@ -127,8 +126,9 @@ public:
     // Copies every recorded generic option whose flags include all of `flags` from holder to
     // target (both AVClass-enabled structs: codec or format contexts).
     void ApplyGenericOptions(void* target, void* holder, int flags);
-    // Codec id of an encoder or decoder name; failure leaves the reason in LastError.
-    bool FindCodecId(const std::string& name, AVMediaType kind, bool encoder, AVCodecID& id);
+    // Codec id of an encoder or decoder name (AV_CODEC_ID_NONE for an empty name); raises
+    // "Unknown encoder '...'" or "Invalid decoder type '...'" for a name that does not fit.
+    AVCodecID FindCodecId(const std::string& name, AVMediaType kind, bool encoder);
     // The encoder of that name (old names mapped to this build's), or null. Several encoders
     // share a codec id; the one the user named is the one to use.
     const AVCodec* FindEncoderByName(const std::string& name) const;
@@ -181,12 +181,12 @@ public:
     TRunCounters Counters;
     std::vector<AVCodecContext*> OpenEncoders; // encoder contexts open now (not owned)
     std::vector<AVCodecContext*> OpenDecoders; // decoder contexts open now (not owned)
-    std::string FilterError;                   // reason stored by ConfigureFilters, empty when none
 
-    // Builds the video filter chain between an input and an output stream; 0 or -1.
-    int ConfigureFilters(TInputStreamState& ist, TOutputStreamState& ost);
-    // Decodes (or, with packet null, drains) one input stream and feeds its output streams.
-    int DecodePacket(int inputStream, AVPacket* packet);
+    // Builds the video filter chain between an input and an output stream.
+    void ConfigureFilters(TInputStreamState& ist, TOutputStreamState& ost);
+    // Decodes (or, with packet null, drains) one input stream and feeds its output streams;
+    // raises TDecodeFailure for what the decoder refuses.
+    void DecodePacket(int inputStream, AVPacket* packet);
     // Sends a packet of output file `file` through the chain into the interleaving writer; takes
     // the packet's reference.
     void WriteFrame(int file, AVPacket* packet, AVCodecContext* encoder,
@@ -206,6 +206,10 @@ public:
     void EncodeQueuedAudio(int outputStream, bool last);
     void WriteVideoStats(int outputStream, int encodedSize);
     void PrintReport(bool final);
+    // Bytes of the first output so far (PrintReport).
+    std::int64_t ReportedOutputSize() const;
+    // The final "video:...kB audio:...kB" line.
+    void LogSizeSummary(std::int64_t totalSize);
     TProgressSink ProgressSink;
     // Quantisers of the reported pictures; kept across runs.
     int QpHistogramCounts[52] = {};
@@ -243,6 +247,15 @@ public:
     // ---- Steps of Transcode (the files named above) ----
     void BuildInputTables();
     void MapStreams();
+    void CheckStreamMaps(int outputStreams) const;
+    // Output stream k of output file `file`, entry n of the output stream table.
+    void MapOutputStream(int file, int index, int n);
+    AVMediaType InputStreamType(int inputStream) const;
+    // Input streams for an output stream of the type, or -1: the first unused one of the chosen
+    // program, the first unused one, the last one of the type.
+    int ProgramSource(AVMediaType type) const;
+    int UnusedSource(AVMediaType type) const;
+    int LastSource(AVMediaType type) const;
     void SetUpOutputCodec(int outputStream);
     void SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
     void SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist);
@@ -264,8 +277,8 @@ public:
     void EndRun();
     AVRational InputFrameTimeBase(int inputStream) const;
     void AdvanceCopyTimestamp(int inputStream, const AVPacket* packet);
-    int DecodeFrames(int inputStream, AVPacket* packet);
-    int DecodeSubtitle(int inputStream, AVPacket* packet);
+    void DecodeFrames(int inputStream, AVPacket* packet);
+    void DecodeSubtitle(int inputStream, AVPacket* packet);
     void EmulateRate(TInputStreamState& ist);
     void ServeOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
     void FeedOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
@@ -285,10 +298,11 @@ public:
     void NewSubtitleStream(AVFormatContext* output);
 
     // ---- Input and output set-up (FFmpegInput.cpp, FFmpegOutput.cpp) ----
-    // Opens one input and reads its stream properties back into Settings; false with LastError.
-    bool OpenInputFile(const std::string& fileName);
-    // Creates one output with its streams and opens its file; false with LastError.
-    bool OpenOutputFile(const std::string& fileName);
+    // Opens one input and reads its stream properties back into Settings; raises on failure.
+    void OpenInputFile(const std::string& fileName);
+    // Creates one output with its streams and checks where its file goes; raises on failure.
+    // A failure before the streams exist leaves no output behind.
+    void OpenOutputFile(const std::string& fileName);
     // Which media kinds (video, audio, subtitle) the opened inputs have.
     void CheckInputStreamKinds(bool& hasVideo, bool& hasAudio, bool& hasSubtitle) const;
     // True when the filter chain has no filter that changes the frame size.
@@ -388,12 +402,30 @@ private:
     std::atomic<bool> pauseRequested_{false};
     std::atomic<bool> parked_{false};
 
-    // Set-up steps (FFmpegInput.cpp, FFmpegOutputStreams.cpp).
+    // Set-up steps (FFmpegInput.cpp, FFmpegOutput.cpp, FFmpegOutputStreams.cpp).
+    void CheckFilterOptions() const;
+    void AddOutputStreams(AVFormatContext* context);
+    void SetOutputMetadata(AVFormatContext* context) const;
+    void CheckOutputTarget(AVFormatContext* context, const std::string& fileName) const;
+    // The opened (not yet probed) container of an input, with the forced decoders and format.
+    OwnedInput OpenInputContext(const std::string& fileName);
     void ReadInputStream(AVStream* stream, TInputStreamSetup& setup, const std::string& fileName);
     TOutputStreamSetup& AddOutputStream(AVFormatContext* output, AVMediaType kind,
                                         AVStream*& stream);
     void ConfigureVideoEncoder(AVFormatContext* output, AVStream* stream,
                                TOutputStreamSetup& setup);
+    // The encoder the settings name (or the format's default) and its codec id and tag.
+    void ChooseVideoEncoder(AVFormatContext* output, TOutputStreamSetup& setup);
+    void ConfigureVideoRateControl(TOutputStreamSetup& setup);
+
+    // The option table (FFmpegOptionTable.cpp): one row per option name, the first match wins.
+    using TOptionHandler = void (*)(TCustomFFmpeg& task, const std::string& name,
+                                    const std::string& value);
+    struct TOptionRow {
+        const char* Name;
+        TOptionHandler Handler;
+    };
+    static const TOptionRow OptionTable[];
 
     // Option handlers that need more than one line (FFmpegOptions.cpp).
     void OptFormat(const std::string& value);

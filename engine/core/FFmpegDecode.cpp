@@ -70,7 +70,7 @@ void ApplyVolume(AVFrame* frame, int volume) {
     }
 }
 
-int TCustomFFmpeg::DecodePacket(int inputStream, AVPacket* packet) {
+void TCustomFFmpeg::DecodePacket(int inputStream, AVPacket* packet) {
     TInputStreamState& ist = Run.InputStreams[inputStream];
     if (ist.NextPts == AV_NOPTS_VALUE)
         ist.NextPts = ist.Pts;
@@ -80,17 +80,16 @@ int TCustomFFmpeg::DecodePacket(int inputStream, AVPacket* packet) {
     }
     if (!ist.DecodingNeeded) {
         if (!packet)
-            return 0;
+            return;
         ist.Pts = ist.NextPts;
         AdvanceCopyTimestamp(inputStream, packet);
         ServeOutputs(inputStream, packet, nullptr, nullptr);
-        return 0;
+        return;
     }
-    const int result = ist.Decoder->codec_type == AVMEDIA_TYPE_SUBTITLE
-                           ? DecodeSubtitle(inputStream, packet)
-                           : DecodeFrames(inputStream, packet);
-    if (result < 0)
-        return result;
+    if (ist.Decoder->codec_type == AVMEDIA_TYPE_SUBTITLE)
+        DecodeSubtitle(inputStream, packet);
+    else
+        DecodeFrames(inputStream, packet);
     if (!packet) {
         FlushFilterGraph(inputStream);
         for (int i = 0; i < static_cast<int>(Run.OutputStreams.size()); ++i) {
@@ -99,7 +98,6 @@ int TCustomFFmpeg::DecodePacket(int inputStream, AVPacket* packet) {
                 FlushEncoder(i);
         }
     }
-    return 0;
 }
 
 void TCustomFFmpeg::AdvanceCopyTimestamp(int inputStream, const AVPacket* packet) {
@@ -120,14 +118,23 @@ void TCustomFFmpeg::AdvanceCopyTimestamp(int inputStream, const AVPacket* packet
     }
 }
 
-int TCustomFFmpeg::DecodeFrames(int inputStream, AVPacket* packet) {
+namespace {
+
+[[noreturn]] void ThrowDecodeFailure(const TInputStreamState& ist, int code) {
+    throw TDecodeFailure(StringPrintf("Error while decoding stream #%d.%d: %s", ist.FileIndex,
+                                      ist.StreamIndex, LibraryErrorReason(code).c_str()));
+}
+
+} // namespace
+
+void TCustomFFmpeg::DecodeFrames(int inputStream, AVPacket* packet) {
     TInputStreamState& ist = Run.InputStreams[inputStream];
     AVCodecContext* decoder = ist.Decoder;
     if (ist.DecoderDrained)
-        return 0;
+        return;
     int sent = AVCodecHlpr::avcodec_send_packet(decoder, packet);
     if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF)
-        return -1;
+        ThrowDecodeFailure(ist, sent);
     AVFrame* frame = Run.DecodedFrame.get();
     int frames = 0;
     for (;;) {
@@ -139,7 +146,7 @@ int TCustomFFmpeg::DecodeFrames(int inputStream, AVPacket* packet) {
             break;
         }
         if (received < 0)
-            return -1;
+            ThrowDecodeFailure(ist, received);
         ist.Pts = ist.NextPts;
         if (++frames > 1 && packet && Settings.Verbosity > 0)
             Log(0,
@@ -163,30 +170,30 @@ int TCustomFFmpeg::DecodeFrames(int inputStream, AVPacket* packet) {
             PreProcessPicture(inputStream, frame);
         } else {
             AVUtilHlpr::av_frame_unref(frame);
-            return -1;
+            throw TDecodeFailure(
+                StringPrintf("Error while decoding stream #%d.%d", ist.FileIndex, ist.StreamIndex));
         }
         EmulateRate(ist);
         ServeOutputs(inputStream, packet, frame, nullptr);
         AVUtilHlpr::av_frame_unref(frame);
     }
-    return 0;
 }
 
-int TCustomFFmpeg::DecodeSubtitle(int inputStream, AVPacket* packet) {
+void TCustomFFmpeg::DecodeSubtitle(int inputStream, AVPacket* packet) {
     TInputStreamState& ist = Run.InputStreams[inputStream];
     if (!packet)
-        return 0;
+        return;
     ist.Pts = ist.NextPts;
     AVSubtitle subtitle = {};
     int got = 0;
-    if (AVCodecHlpr::avcodec_decode_subtitle2(ist.Decoder, &subtitle, &got, packet) < 0)
-        return -1;
+    const int decoded = AVCodecHlpr::avcodec_decode_subtitle2(ist.Decoder, &subtitle, &got, packet);
+    if (decoded < 0)
+        ThrowDecodeFailure(ist, decoded);
     if (got) {
         EmulateRate(ist);
         ServeOutputs(inputStream, packet, nullptr, &subtitle);
         AVCodecHlpr::avsubtitle_free(&subtitle);
     }
-    return 0;
 }
 
 void TCustomFFmpeg::EmulateRate(TInputStreamState& ist) {

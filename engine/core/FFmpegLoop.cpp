@@ -152,13 +152,13 @@ bool TCustomFFmpeg::HandlePacket(int file, AVPacket* packet) {
         }
     }
 
-    if (DecodePacket(index, packet) < 0) {
-        const std::string text =
-            StringPrintf("Error while decoding stream #%d.%d", ist.FileIndex, ist.StreamIndex);
+    try {
+        DecodePacket(index, packet);
+    } catch (const TDecodeFailure& failure) {
         if (Settings.ExitOnError)
-            throw FFMpegException(text);
+            throw;
         if (Settings.Verbosity >= 0)
-            Log(1, text);
+            Log(1, failure.what());
         AVCodecHlpr::av_packet_unref(packet);
         return false;
     }
@@ -167,8 +167,13 @@ bool TCustomFFmpeg::HandlePacket(int file, AVPacket* packet) {
 
 void TCustomFFmpeg::EndRun() {
     for (int i = 0; i < static_cast<int>(Run.InputStreams.size()); ++i) {
-        if (Run.InputStreams[i].DecodingNeeded)
+        if (!Run.InputStreams[i].DecodingNeeded)
+            continue;
+        // A decoder that fails while draining ends its stream there; the files still end.
+        try {
             DecodePacket(i, nullptr);
+        } catch (const TDecodeFailure&) {
+        }
     }
     FlushBitstreamFilters();
     FinishOutputFiles();

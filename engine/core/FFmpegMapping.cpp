@@ -51,15 +51,9 @@ AVRational TCustomFFmpeg::InputFrameTimeBase(int inputStream) const {
     return DecoderTimeBase(Run.InputStreams[inputStream]);
 }
 
-void TCustomFFmpeg::MapStreams() {
-    int count = 0;
-    for (size_t i = 0; i < OutputFiles.size(); ++i) {
-        if (OutputFiles[i].Context->nb_streams == 0)
-            throw FFMpegException("Output file does not contain any stream");
-        count += static_cast<int>(OutputFiles[i].Context->nb_streams);
-    }
+void TCustomFFmpeg::CheckStreamMaps(int outputStreams) const {
     const std::vector<TStreamMap>& maps = Settings.StreamMaps;
-    if (!maps.empty() && static_cast<int>(maps.size()) != count)
+    if (!maps.empty() && static_cast<int>(maps.size()) != outputStreams)
         throw FFMpegException("Number of stream maps must match number of output streams");
     const int inputCount = static_cast<int>(InputFiles.size());
     for (const TStreamMap& map : maps) {
@@ -72,95 +66,111 @@ void TCustomFFmpeg::MapStreams() {
             throw FFMpegException(StringPrintf("Could not find sync stream #%d.%d",
                                                map.SyncFileIndex, map.SyncStreamIndex));
     }
+}
+
+void TCustomFFmpeg::MapStreams() {
+    int count = 0;
+    for (size_t i = 0; i < OutputFiles.size(); ++i) {
+        if (OutputFiles[i].Context->nb_streams == 0)
+            throw FFMpegException("Output file does not contain any stream");
+        count += static_cast<int>(OutputFiles[i].Context->nb_streams);
+    }
+    CheckStreamMaps(count);
     try {
         Run.OutputStreams.resize(count);
         Run.OutputFileFirst.resize(OutputFiles.size());
     } catch (const std::bad_alloc&) {
         throw FFMpegException("av_mallocz fail");
     }
-
     int n = 0;
     for (size_t i = 0; i < OutputFiles.size(); ++i) {
-        AVFormatContext* output = OutputFiles[i].Context.get();
         Run.OutputFileFirst[i] = n;
-        for (unsigned k = 0; k < output->nb_streams; ++k, ++n) {
-            TOutputStreamState& ost = Run.OutputStreams[n];
-            ost.FileIndex = static_cast<int>(i);
-            ost.Index = static_cast<int>(k);
-            ost.Stream = output->streams[k];
-            if (k >= OutputFiles[i].Streams.size() || !OutputFiles[i].Streams[k].CodecContext)
-                throw FFMpegException("invalid codec_type of output stream");
-            ost.Setup = &OutputFiles[i].Streams[k];
-            ost.Encoder = ost.Setup->CodecContext.get();
-            const AVMediaType type = ost.Encoder->codec_type;
-            const auto typeOf = [this](int index) {
-                return Run.InputStreams[index].Stream->codecpar->codec_type;
-            };
+        for (unsigned k = 0; k < OutputFiles[i].Context->nb_streams; ++k, ++n)
+            MapOutputStream(static_cast<int>(i), static_cast<int>(k), n);
+    }
+}
 
-            int source = -1;
-            if (!maps.empty()) {
-                const TStreamMap& map = maps[n];
-                source = Run.InputFiles[map.FileIndex].FirstStream + map.StreamIndex;
-                if (typeOf(source) != type) {
-                    AVFormatHlpr::av_dump_format(output, static_cast<int>(i), output->url, 1);
-                    throw FFMpegException(
-                        StringPrintf("Codec type mismatch for mapping #%d.%d -> #%d.%d",
-                                     map.FileIndex, map.StreamIndex, ost.FileIndex, ost.Index));
-                }
-            } else {
-                const int programId = Settings.ProgramId;
-                if (programId) {
-                    for (int f = 0; f < inputCount && source < 0; ++f) {
-                        AVFormatContext* input = InputFiles[f].Context.get();
-                        for (unsigned p = 0; p < input->nb_programs && source < 0; ++p) {
-                            const AVProgram* program = input->programs[p];
-                            if (program->id != programId)
-                                continue;
-                            for (unsigned s = 0; s < program->nb_stream_indexes; ++s) {
-                                const int index = static_cast<int>(program->stream_index[s]);
-                                if (index >= Run.InputFiles[f].StreamCount)
-                                    continue;
-                                const int candidate = Run.InputFiles[f].FirstStream + index;
-                                if (Run.InputStreams[candidate].Discard &&
-                                    typeOf(candidate) == type) {
-                                    source = candidate;
-                                    break;
-                                }
-                            }
-                        }
-                    }
-                } else {
-                    for (int j = 0; j < static_cast<int>(Run.InputStreams.size()); ++j) {
-                        if (Run.InputStreams[j].Discard && typeOf(j) == type) {
-                            source = j;
-                            break;
-                        }
-                    }
-                }
-                // A stream already in use may feed a further output; the last one of the type.
-                if (source < 0 && !programId) {
-                    for (int j = 0; j < static_cast<int>(Run.InputStreams.size()); ++j) {
-                        if (typeOf(j) == type)
-                            source = j;
-                    }
-                }
-                if (source < 0) {
-                    AVFormatHlpr::av_dump_format(output, static_cast<int>(i), output->url, 1);
-                    throw FFMpegException(
-                        StringPrintf("Could not find input stream matching output stream #%d.%d",
-                                     ost.FileIndex, ost.Index));
-                }
-            }
-            ost.SourceIndex = source;
-            Run.InputStreams[source].Discard = 0;
-            if (!maps.empty()) {
-                const TStreamMap& map = maps[n];
-                ost.SyncIndex = Run.InputFiles[map.SyncFileIndex].FirstStream + map.SyncStreamIndex;
-            } else {
-                ost.SyncIndex = source;
+void TCustomFFmpeg::MapOutputStream(int file, int index, int n) {
+    AVFormatContext* output = OutputFiles[file].Context.get();
+    TOutputStreamState& ost = Run.OutputStreams[n];
+    ost.FileIndex = file;
+    ost.Index = index;
+    ost.Stream = output->streams[index];
+    if (index >= static_cast<int>(OutputFiles[file].Streams.size()) ||
+        !OutputFiles[file].Streams[index].CodecContext)
+        throw FFMpegException("invalid codec_type of output stream");
+    ost.Setup = &OutputFiles[file].Streams[index];
+    ost.Encoder = ost.Setup->CodecContext.get();
+    const AVMediaType type = ost.Encoder->codec_type;
+
+    const std::vector<TStreamMap>& maps = Settings.StreamMaps;
+    int source = -1;
+    if (!maps.empty()) {
+        const TStreamMap& map = maps[n];
+        source = Run.InputFiles[map.FileIndex].FirstStream + map.StreamIndex;
+        if (InputStreamType(source) != type) {
+            AVFormatHlpr::av_dump_format(output, file, output->url, 1);
+            throw FFMpegException(StringPrintf("Codec type mismatch for mapping #%d.%d -> #%d.%d",
+                                               map.FileIndex, map.StreamIndex, ost.FileIndex,
+                                               ost.Index));
+        }
+        ost.SyncIndex = Run.InputFiles[map.SyncFileIndex].FirstStream + map.SyncStreamIndex;
+    } else {
+        source = Settings.ProgramId ? ProgramSource(type) : UnusedSource(type);
+        // A stream already in use may feed a further output; the last one of the type.
+        if (source < 0 && !Settings.ProgramId)
+            source = LastSource(type);
+        if (source < 0) {
+            AVFormatHlpr::av_dump_format(output, file, output->url, 1);
+            throw FFMpegException(
+                StringPrintf("Could not find input stream matching output stream #%d.%d",
+                             ost.FileIndex, ost.Index));
+        }
+        ost.SyncIndex = source;
+    }
+    ost.SourceIndex = source;
+    Run.InputStreams[source].Discard = 0;
+}
+
+AVMediaType TCustomFFmpeg::InputStreamType(int inputStream) const {
+    return Run.InputStreams[inputStream].Stream->codecpar->codec_type;
+}
+
+int TCustomFFmpeg::ProgramSource(AVMediaType type) const {
+    for (int f = 0; f < static_cast<int>(InputFiles.size()); ++f) {
+        const AVFormatContext* input = InputFiles[f].Context.get();
+        for (unsigned p = 0; p < input->nb_programs; ++p) {
+            const AVProgram* program = input->programs[p];
+            if (program->id != Settings.ProgramId)
+                continue;
+            for (unsigned s = 0; s < program->nb_stream_indexes; ++s) {
+                const int index = static_cast<int>(program->stream_index[s]);
+                if (index >= Run.InputFiles[f].StreamCount)
+                    continue;
+                const int candidate = Run.InputFiles[f].FirstStream + index;
+                if (Run.InputStreams[candidate].Discard && InputStreamType(candidate) == type)
+                    return candidate;
             }
         }
     }
+    return -1;
+}
+
+int TCustomFFmpeg::UnusedSource(AVMediaType type) const {
+    for (int j = 0; j < static_cast<int>(Run.InputStreams.size()); ++j) {
+        if (Run.InputStreams[j].Discard && InputStreamType(j) == type)
+            return j;
+    }
+    return -1;
+}
+
+int TCustomFFmpeg::LastSource(AVMediaType type) const {
+    int source = -1;
+    for (int j = 0; j < static_cast<int>(Run.InputStreams.size()); ++j) {
+        if (InputStreamType(j) == type)
+            source = j;
+    }
+    return source;
 }
 
 void TCustomFFmpeg::SetUpOutputCodec(int n) {
@@ -323,11 +333,8 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
     }
     ist.DecodingNeeded = 1;
     ost.EncodingNeeded = 1;
-    FilterError.clear();
-    if (Settings.FiltersInUse && ConfigureFilters(ist, ost) != 0) {
-        throw FFMpegException(FilterError.empty() ? "Error opening filters!"
-                                                  : "Error opening filters: " + FilterError);
-    }
+    if (Settings.FiltersInUse)
+        ConfigureFilters(ist, ost);
 }
 
 void TCustomFFmpeg::OpenPassLog(int n) {

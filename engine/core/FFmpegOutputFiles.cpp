@@ -70,6 +70,10 @@ std::string LibraryErrorReason(int code) {
     return text;
 }
 
+FFMpegException LibraryFailure(const std::string& text, int code) {
+    return FFMpegException(text + ": " + LibraryErrorReason(code));
+}
+
 std::string OutputFolderProblem(const std::string& fileName) {
     const std::string folder = FolderOf(fileName);
     struct stat info {};

@@ -170,10 +170,11 @@ void TCustomFFmpeg::OpenCodecs() {
             const int opened = AVCodecHlpr::avcodec_open2(ost.Encoder, codec, &own);
             AVUtilHlpr::av_dict_free(&own);
             if (opened < 0)
-                throw FFMpegException(
+                throw LibraryFailure(
                     StringPrintf("Error while opening codec for output stream #%d.%d - maybe "
                                  "incorrect parameters such as bit_rate, rate, width or height",
-                                 ost.FileIndex, ost.Index));
+                                 ost.FileIndex, ost.Index),
+                    opened);
             OpenEncoders.push_back(ost.Encoder);
         }
         Counters.ExtraSize += ost.Encoder->extradata_size;
@@ -194,9 +195,11 @@ void TCustomFFmpeg::OpenCodecs() {
         ist.Decoder->pkt_timebase = ist.Stream->time_base;
         SetCodecThreads(ist.Decoder);
         std::lock_guard lock(CodecLock());
-        if (AVCodecHlpr::avcodec_open2(ist.Decoder, codec, nullptr) < 0)
-            throw FFMpegException(StringPrintf("Error while opening codec for input stream #%d.%d",
-                                               ist.FileIndex, ist.StreamIndex));
+        const int opened = AVCodecHlpr::avcodec_open2(ist.Decoder, codec, nullptr);
+        if (opened < 0)
+            throw LibraryFailure(StringPrintf("Error while opening codec for input stream #%d.%d",
+                                              ist.FileIndex, ist.StreamIndex),
+                                 opened);
         OpenDecoders.push_back(ist.Decoder);
     }
     InitBitstreamFilters();
@@ -209,9 +212,11 @@ void TCustomFFmpeg::InitBitstreamFilters() {
         for (BitstreamFilterPtr& filter : ost.Setup->BitstreamFilters) {
             AVCodecHlpr::avcodec_parameters_copy(filter->par_in, parameters);
             filter->time_base_in = timeBase;
-            if (AVCodecHlpr::av_bsf_init(filter.get()) < 0)
-                throw FFMpegException(
-                    StringPrintf("Error initializing bitstream filter: %s", filter->filter->name));
+            const int initialised = AVCodecHlpr::av_bsf_init(filter.get());
+            if (initialised < 0)
+                throw LibraryFailure(
+                    StringPrintf("Error initializing bitstream filter: %s", filter->filter->name),
+                    initialised);
             parameters = filter->par_out;
             timeBase = filter->time_base_out;
         }

@@ -17,9 +17,7 @@ namespace velto {
 namespace {
 
 // Drops a kept frame's references when the call ends, also by an exception.
-struct FrameUnref {
-    void operator()(AVFrame* frame) const { AVUtilHlpr::av_frame_unref(frame); }
-};
+using FrameUnref = TLibraryFree<AVUtilHlpr::av_frame_unref>;
 
 // Gives frame a buffer of its own again when an encoder still holds the previous one; the
 // contents are about to be overwritten, so nothing is copied.

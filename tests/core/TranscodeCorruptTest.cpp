@@ -1,6 +1,7 @@
 // Damaged inputs never crash or hang a run: each ends with its trailers written and a readable
 // output, or with a clear error message.
 #include "AVProbe.h"
+#include "FailureOf.h"
 #include "MediaFactory.h"
 #include "TranscodeFixture.h"
 
@@ -34,11 +35,11 @@ protected:
                                         : MakeBitFlippedCopy(source, name, 60, damage.seed, 4096);
         task.ReleaseFiles();
         task.InitOptions();
-        if (!task.OpenInputFile(damaged))
+        if (!FailureOf([&] { task.OpenInputFile(damaged); }).empty())
             return; // refused at opening: not this unit's concern
         ++transcoded;
         task.ApplyOptionText(options);
-        ASSERT_TRUE(task.OpenOutputFile(Path(output))) << task.LastError;
+        ASSERT_NO_THROW(task.OpenOutputFile(Path(output)));
         const std::string failure = Transcode();
         if (failure.empty()) {
             EXPECT_TRUE(task.Finished);

@@ -143,13 +143,13 @@ void TranscodeTest::TearDown() {
 void TranscodeTest::Input(const std::string& path, const std::string& options) {
     if (!options.empty())
         task.ApplyOptionText(options);
-    ASSERT_TRUE(task.OpenInputFile(path)) << task.LastError;
+    ASSERT_NO_THROW(task.OpenInputFile(path));
 }
 
 void TranscodeTest::Output(const std::string& name, const std::string& options) {
     if (!options.empty())
         task.ApplyOptionText(options);
-    ASSERT_TRUE(task.OpenOutputFile(Path(name))) << task.LastError;
+    ASSERT_NO_THROW(task.OpenOutputFile(Path(name)));
 }
 
 std::string TranscodeTest::Transcode() {

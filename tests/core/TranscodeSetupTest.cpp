@@ -108,6 +108,37 @@ TEST_F(TranscodeTest, RefusalsComeBeforeAnyHeader) {
     }
 }
 
+// Where a library call refuses the set-up, the message says what the library said as well, so
+// that a typo in the user's filter text is not just "Error opening filters!".
+TEST_F(TranscodeTest, LibraryRefusalsCarryTheLibrarysReason) {
+    const struct {
+        const char* name;
+        const char* outputOptions;
+        const char* message;
+    } cases[] = {
+        {"typo in the filter text", "vcodec=mpeg4\nan\nvfilters=hfilp",
+         "Error opening filters: Invalid argument"},
+        {"filter argument the filter refuses", "vcodec=mpeg4\nan\nvfilters=hflip,scale=w=abc",
+         "Error opening filters: Invalid argument"},
+        {"bitstream filter for another codec", "vcodec=copy\nacodec=copy\nvbsf=h264_mp4toannexb",
+         "Error initializing bitstream filter: h264_mp4toannexb: Invalid argument"},
+        {"sample rate the encoder does not take", "vn\nacodec=mp2\nar=12345",
+         "Error while opening codec for output stream #0.0 - maybe incorrect parameters such as "
+         "bit_rate, rate, width or height: Invalid argument"},
+    };
+    const std::string source = MakeAviMpeg4Mp2(folder, 0.5);
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        task.ReleaseFiles();
+        task.InitOptions();
+        Input(source);
+        Output("refused.avi", row.outputOptions);
+        EXPECT_EQ(Transcode(), row.message);
+        EXPECT_TRUE(task.OpenEncoders.empty() && task.OpenDecoders.empty());
+        EXPECT_FALSE(std::filesystem::exists(Path("refused.avi")));
+    }
+}
+
 // Runs in the scratch folder: the two-pass log names are relative.
 class TranscodePassTest : public TranscodeTest {
 protected:
