@@ -21,13 +21,13 @@
 
 #include "FFMpegException.h"
 #include "FFmpegFiles.h"
-#include "FFmpegRunTables.h"
 #include "FFmpegThread.h"
 #include "FFmpegVideoState.h"
 #include "FrameHook.h"
 #include "JobResult.h"
 #include "OutputVerifier.h"
 #include "TaskSettings.h"
+#include "TranscodeRun.h"
 
 namespace velto {
 
@@ -162,13 +162,14 @@ public:
     std::vector<TInputFile> InputFiles;   // at most kMaxFiles, in opening order
     std::vector<TOutputFile> OutputFiles; // at most kMaxFiles, in creation order
 
-    // ---- Transcode (FFmpegSetup.cpp, FFmpegMapping.cpp, FFmpegFilters.cpp, FFmpegLoop.cpp,
-    // FFmpegDecode.cpp) ----
+    // ---- The run (TranscodeRun.h and its stages; FFmpegSetup.cpp, FFmpegLoop.cpp) ----
     // Converts the opened inputs into the opened outputs; raises FFMpegException on failure.
     // Runs on the task's worker thread; StopRequested may be set from any thread.
     void Transcode();
     // Closes every codec a run left open (the run's clean-up after a failure).
     void CloseOpenCodecs();
+    // True while a run holds its state (between the start of Transcode and its end).
+    bool HoldsRunState() const { return run_ != nullptr; }
     std::atomic<bool> StopRequested{false};
     bool Finished = false; // the run ended with a complete, verified output (jrFinished)
     // Set by a run whose output is valid but shorter than the source said: "source ended at ...".
@@ -177,52 +178,19 @@ public:
     // Tasks the engine runs at the same time as this one's batch, itself included; an automatic
     // thread count takes its share of the cores from it. Set before Start.
     int TasksAtOnce = 1;
-    TRunTables Run; // per-run stream tables, empty outside a run
-    TRunCounters Counters;
-    std::vector<AVCodecContext*> OpenEncoders; // encoder contexts open now (not owned)
-    std::vector<AVCodecContext*> OpenDecoders; // decoder contexts open now (not owned)
 
-    // Builds the video filter chain between an input and an output stream.
-    void ConfigureFilters(TInputStreamState& ist, TOutputStreamState& ost);
-    // Decodes (or, with packet null, drains) one input stream and feeds its output streams;
-    // raises TDecodeFailure for what the decoder refuses.
-    void DecodePacket(int inputStream, AVPacket* packet);
-    // Sends a packet of output file `file` through the chain into the interleaving writer; takes
-    // the packet's reference.
-    void WriteFrame(int file, AVPacket* packet, AVCodecContext* encoder,
-                    TBitstreamFilterChain& chain);
-    void DoSubtitleOut(int outputStream, int inputStream, AVSubtitle* subtitle, std::int64_t pts);
-    // Receives every packet the encoder of an output stream has ready and writes it; returns
-    // the bytes written.
-    int WriteEncodedPackets(int outputStream);
-
-    // ---- Audio and video output paths, report (their own units) ----
-    void PreProcessPicture(int inputStream, AVFrame* picture);
-    void DoAudioOut(int outputStream, int inputStream, AVFrame* samples);
-    void DoVideoOut(int outputStream, int inputStream, AVFrame* picture, int& encodedSize);
-    // Drains an encoder at end of input (audio: also the samples left in the FIFO).
-    void FlushEncoder(int outputStream);
-    // Encodes whole encoder frames from the audio FIFO (with last, also a short final one).
-    void EncodeQueuedAudio(int outputStream, bool last);
-    void WriteVideoStats(int outputStream, int encodedSize);
-    void PrintReport(bool final);
-    // Bytes of the first output so far (PrintReport).
-    std::int64_t ReportedOutputSize() const;
-    // The final "video:...kB audio:...kB" line.
-    void LogSizeSummary(std::int64_t totalSize);
+    // Thread count and kinds of a codec about to open (FFmpegCodecThreads.cpp).
+    void SetCodecThreads(AVCodecContext* codec) const;
+    // The progress report of a run's stream table (FFmpegReport.cpp).
+    void PrintReport(const TTranscodeRun& run, bool final);
     TProgressSink ProgressSink;
-    // Quantisers of the reported pictures; kept across runs.
-    int QpHistogramCounts[52] = {};
-    // Audio scratch kept between blocks: a block behind inserted silence, the resampler output.
-    std::vector<std::uint8_t> AudioBlockBuffer;
-    std::vector<std::uint8_t> AudioResampleBuffer;
     bool CustomHookAssigned = false; // the component has a custom hook handler
     // Bit 0: the encoded-picture preview tap is on. Written from any thread without waiting
     // (SetPreview); the worker frees the previewer once it sees the bit cleared.
     std::atomic<std::uint32_t> PostHookFlags{0};
     void SetPreview(bool on);
 
-    // ---- Hooks and the video path (FFmpegHooks.cpp, FFmpegVideo.cpp) ----
+    // ---- Hooks of the video path (FFmpegHooks.cpp, FFmpegVideo.cpp) ----
     // Handlers of the engine component; unassigned means no handler. The custom hook is detached
     // when it asks to stop or cannot be served.
     TBeforeHookSink BeforeHookSink;
@@ -230,66 +198,6 @@ public:
     std::vector<THookRange> HookRanges; // sorted by End; empty: no limit
     THookAction HookAction = haContinue;
     TVideoHookState VideoHooks;
-    void DecideHookAction(std::int64_t pts);
-    // Makes VideoHooks.HookPicture a writable copy of picture (deinterlaced when asked); false
-    // when no copy could be made.
-    bool MakeWorkingCopy(const AVFrame* picture);
-    void RunCustomHook(AVFrame* picture, std::int64_t pts);
-    void StopCustomHook();
-    void PreviewTap(const AVFrame* picture, std::int64_t pts);
-    // How many times DoVideoOut encodes the current picture of an output stream (0: dropped).
-    int VideoCopies(TOutputStreamState& ost);
-    // The picture an output stream encodes: picture cropped, scaled and padded as set up; null
-    // when it is dropped for this stream.
-    AVFrame* FormatPicture(TOutputStreamState& ost, int inputStream, AVFrame* picture,
-                           AVFrame* view);
-
-    // ---- Steps of Transcode (the files named above) ----
-    void BuildInputTables();
-    void MapStreams();
-    void CheckStreamMaps(int outputStreams) const;
-    // Output stream k of output file `file`, entry n of the output stream table.
-    void MapOutputStream(int file, int index, int n);
-    AVMediaType InputStreamType(int inputStream) const;
-    // Input streams for an output stream of the type, or -1: the first unused one of the chosen
-    // program, the first unused one, the last one of the type.
-    int ProgramSource(AVMediaType type) const;
-    int UnusedSource(AVMediaType type) const;
-    int LastSource(AVMediaType type) const;
-    void SetUpOutputCodec(int outputStream);
-    void SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
-    void SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist);
-    void OpenPassLog(int outputStream);
-    void LogStreamMapping();
-    void OpenCodecs();
-    // Thread count and kinds of a codec about to open (FFmpegCodecThreads.cpp).
-    void SetCodecThreads(AVCodecContext* codec) const;
-    void InitBitstreamFilters();
-    void ApplyMetaDataMaps();
-    void WriteHeaders();
-    void CloseEncoder(AVCodecContext* encoder);
-    void CloseDecoder(AVCodecContext* decoder);
-    // Frees the per-run tables, also when they were only partly built; closes no codec.
-    void ReleaseRunTables();
-    void RunLoop();
-    int ChooseInputFile(double& outputMinimum);
-    bool HandlePacket(int file, AVPacket* packet);
-    void EndRun();
-    AVRational InputFrameTimeBase(int inputStream) const;
-    void AdvanceCopyTimestamp(int inputStream, const AVPacket* packet);
-    void DecodeFrames(int inputStream, AVPacket* packet);
-    void DecodeSubtitle(int inputStream, AVPacket* packet);
-    void EmulateRate(TInputStreamState& ist);
-    void ServeOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
-    void FeedOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
-    // End of input for the video filter chain: the pictures it still holds go to the outputs.
-    void FlushFilterGraph(int inputStream);
-    void FilterAndWrite(int file, AVPacket* packet, AVCodecContext* encoder,
-                        TBitstreamFilterChain& chain, size_t position);
-    void ReportFilterFailure(AVBSFContext* filter, int streamIndex, AVCodecContext* encoder,
-                             int code);
-    void FlushBitstreamFilters();
-    std::vector<std::uint8_t> SubtitleBuffer; // subtitle encoder output, kept between packets
 
     // Output stream creation (output set-up, FFmpegOutput.cpp); reached by the options
     // "newvideo", "newaudio" and "newsubtitle" for the newest output.
@@ -329,8 +237,6 @@ public:
     TOutputExpectation ExpectedOutput(int file) const;
     // Output time (microseconds) past which a run is stopped as runaway; -1 for no limit.
     std::int64_t OutputLengthLimit() const;
-    // Raises when an output reaches `microseconds`, past the run's limit.
-    void CheckOutputLength(int file, std::int64_t microseconds) const;
 
     // ---- Thread and run control (FFmpegRunControl.cpp, FFmpegThread.cpp) ----
     // Starts the run: on the caller's thread (returns null once it has ended) or on a new worker
@@ -385,6 +291,87 @@ public:
     static TCustomFFmpeg* TaskOfThisThread();
 
 private:
+    // ---- The run's state and the steps of Transcode (private: the run owns its state) ----
+    std::unique_ptr<TTranscodeRun> run_; // null outside a run
+    // Quantisers of the reported pictures; kept across runs.
+    int qpHistogramCounts_[52] = {};
+
+    // Set-up of the run (FFmpegSetup.cpp, FFmpegMapping.cpp, FFmpegFilters.cpp).
+    void BuildInputTables();
+    void MapStreams();
+    void CheckStreamMaps(int outputStreams) const;
+    // Output stream k of output file `file`, entry n of the output stream table.
+    void MapOutputStream(int file, int index, int n);
+    AVMediaType InputStreamType(int inputStream) const;
+    // Input streams for an output stream of the type, or -1: the first unused one of the chosen
+    // program, the first unused one, the last one of the type.
+    int ProgramSource(AVMediaType type) const;
+    int UnusedSource(AVMediaType type) const;
+    int LastSource(AVMediaType type) const;
+    void SetUpOutputCodec(int outputStream);
+    void SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
+    void SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist);
+    // Builds the video filter chain between an input and an output stream.
+    void ConfigureFilters(TInputStreamState& ist, TOutputStreamState& ost);
+    void OpenPassLog(int outputStream);
+    void LogStreamMapping();
+    void OpenCodecs();
+    void ApplyMetaDataMaps();
+    // Drops the run and what it owns, also when it was only partly built.
+    void ReleaseRunTables();
+
+    // The packet loop and the end of the run (FFmpegLoop.cpp).
+    void RunLoop();
+    bool HandlePacket(int file, AVPacket* packet);
+    void EndRun();
+
+    // Decoding and the hand-over to the outputs (FFmpegDecode.cpp).
+    // Decodes (or, with packet null, drains) one input stream and feeds its output streams;
+    // raises TDecodeFailure for what the decoder refuses.
+    void DecodePacket(int inputStream, AVPacket* packet);
+    AVRational InputFrameTimeBase(int inputStream) const;
+    void AdvanceCopyTimestamp(int inputStream, const AVPacket* packet);
+    void DecodeFrames(int inputStream, AVPacket* packet);
+    void DecodeSubtitle(int inputStream, AVPacket* packet);
+    void EmulateRate(TInputStreamState& ist);
+    void ServeOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
+    void FeedOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
+    // End of input for the video filter chain: the pictures it still holds go to the outputs.
+    void FlushFilterGraph(int inputStream);
+    void DoSubtitleOut(int outputStream, int inputStream, AVSubtitle* subtitle, std::int64_t pts);
+    // Receives every packet the encoder of an output stream has ready and writes it; returns
+    // the bytes written.
+    int WriteEncodedPackets(int outputStream);
+
+    // Audio and video output paths, report (FFmpegAudio.cpp, FFmpegVideo.cpp, FFmpegHooks.cpp,
+    // FFmpegReport.cpp).
+    void PreProcessPicture(int inputStream, AVFrame* picture);
+    void DoAudioOut(int outputStream, int inputStream, AVFrame* samples);
+    void DoVideoOut(int outputStream, int inputStream, AVFrame* picture, int& encodedSize);
+    // Drains an encoder at end of input (audio: also the samples left in the FIFO).
+    void FlushEncoder(int outputStream);
+    // Encodes whole encoder frames from the audio FIFO (with last, also a short final one).
+    void EncodeQueuedAudio(int outputStream, bool last);
+    void WriteVideoStats(int outputStream, int encodedSize);
+    void PrintReport(bool final) { PrintReport(*run_, final); }
+    // Bytes of the first output so far (PrintReport).
+    std::int64_t ReportedOutputSize() const;
+    // The final "video:...kB audio:...kB" line.
+    void LogSizeSummary(const TRunCounters& counters, std::int64_t totalSize);
+    void DecideHookAction(std::int64_t pts);
+    // Makes VideoHooks.HookPicture a writable copy of picture (deinterlaced when asked); false
+    // when no copy could be made.
+    bool MakeWorkingCopy(const AVFrame* picture);
+    void RunCustomHook(AVFrame* picture, std::int64_t pts);
+    void StopCustomHook();
+    void PreviewTap(const AVFrame* picture, std::int64_t pts);
+    // How many times DoVideoOut encodes the current picture of an output stream (0: dropped).
+    int VideoCopies(TOutputStreamState& ost);
+    // The picture an output stream encodes: picture cropped, scaled and padded as set up; null
+    // when it is dropped for this stream.
+    AVFrame* FormatPicture(TOutputStreamState& ost, int inputStream, AVFrame* picture,
+                           AVFrame* view);
+
     void RecordFailure(const std::string& message);
 
     // Run flags, error message, worker. Recursive: a worker that could not get a system thread

@@ -71,7 +71,7 @@ void ApplyVolume(AVFrame* frame, int volume) {
 }
 
 void TCustomFFmpeg::DecodePacket(int inputStream, AVPacket* packet) {
-    TInputStreamState& ist = Run.InputStreams[inputStream];
+    TInputStreamState& ist = run_->InputStreams[inputStream];
     if (ist.NextPts == AV_NOPTS_VALUE)
         ist.NextPts = ist.Pts;
     if (packet && packet->dts != AV_NOPTS_VALUE) {
@@ -92,8 +92,8 @@ void TCustomFFmpeg::DecodePacket(int inputStream, AVPacket* packet) {
         DecodeFrames(inputStream, packet);
     if (!packet) {
         FlushFilterGraph(inputStream);
-        for (int i = 0; i < static_cast<int>(Run.OutputStreams.size()); ++i) {
-            const TOutputStreamState& ost = Run.OutputStreams[i];
+        for (int i = 0; i < static_cast<int>(run_->OutputStreams.size()); ++i) {
+            const TOutputStreamState& ost = run_->OutputStreams[i];
             if (ost.SourceIndex == inputStream && ost.EncodingNeeded)
                 FlushEncoder(i);
         }
@@ -101,7 +101,7 @@ void TCustomFFmpeg::DecodePacket(int inputStream, AVPacket* packet) {
 }
 
 void TCustomFFmpeg::AdvanceCopyTimestamp(int inputStream, const AVPacket* packet) {
-    TInputStreamState& ist = Run.InputStreams[inputStream];
+    TInputStreamState& ist = run_->InputStreams[inputStream];
     const AVCodecParameters* parameters = ist.Stream->codecpar;
     if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
         int frameSize = parameters->frame_size;
@@ -128,14 +128,14 @@ namespace {
 } // namespace
 
 void TCustomFFmpeg::DecodeFrames(int inputStream, AVPacket* packet) {
-    TInputStreamState& ist = Run.InputStreams[inputStream];
+    TInputStreamState& ist = run_->InputStreams[inputStream];
     AVCodecContext* decoder = ist.Decoder;
     if (ist.DecoderDrained)
         return;
     int sent = AVCodecHlpr::avcodec_send_packet(decoder, packet);
     if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF)
         ThrowDecodeFailure(ist, sent);
-    AVFrame* frame = Run.DecodedFrame.get();
+    AVFrame* frame = run_->DecodedFrame.get();
     int frames = 0;
     for (;;) {
         const int received = AVCodecHlpr::avcodec_receive_frame(decoder, frame);
@@ -180,7 +180,7 @@ void TCustomFFmpeg::DecodeFrames(int inputStream, AVPacket* packet) {
 }
 
 void TCustomFFmpeg::DecodeSubtitle(int inputStream, AVPacket* packet) {
-    TInputStreamState& ist = Run.InputStreams[inputStream];
+    TInputStreamState& ist = run_->InputStreams[inputStream];
     if (!packet)
         return;
     ist.Pts = ist.NextPts;
@@ -199,7 +199,7 @@ void TCustomFFmpeg::DecodeSubtitle(int inputStream, AVPacket* packet) {
 void TCustomFFmpeg::EmulateRate(TInputStreamState& ist) {
     if (!ist.RateEmulation)
         return;
-    const AVRational tb = InputFrameTimeBase(static_cast<int>(&ist - Run.InputStreams.data()));
+    const AVRational tb = InputFrameTimeBase(static_cast<int>(&ist - run_->InputStreams.data()));
     if (tb.num > 0 && tb.den > 0) {
         const std::int64_t target =
             static_cast<std::int64_t>(ist.RateEmulationFrames) * tb.num * AV_TIME_BASE / tb.den;
@@ -212,7 +212,7 @@ void TCustomFFmpeg::EmulateRate(TInputStreamState& ist) {
 
 void TCustomFFmpeg::ServeOutputs(int inputStream, AVPacket* packet, AVFrame* frame,
                                  AVSubtitle* subtitle) {
-    TInputStreamState& ist = Run.InputStreams[inputStream];
+    TInputStreamState& ist = run_->InputStreams[inputStream];
     if (Settings.StartTime != 0 && ist.Pts < Settings.StartTime)
         return;
     const bool filtered =
@@ -235,7 +235,7 @@ void TCustomFFmpeg::ServeOutputs(int inputStream, AVPacket* packet, AVFrame* fra
 }
 
 void TCustomFFmpeg::FlushFilterGraph(int inputStream) {
-    TInputStreamState& ist = Run.InputStreams[inputStream];
+    TInputStreamState& ist = run_->InputStreams[inputStream];
     if (!ist.FilterGraph || !ist.FilteredPicture)
         return;
     // Filters that hold pictures back (frame-rate changes, temporal denoisers) give them up
@@ -253,9 +253,9 @@ void TCustomFFmpeg::FlushFilterGraph(int inputStream) {
 
 void TCustomFFmpeg::FeedOutputs(int inputStream, AVPacket* packet, AVFrame* frame,
                                 AVSubtitle* subtitle) {
-    TInputStreamState& ist = Run.InputStreams[inputStream];
-    for (int i = 0; i < static_cast<int>(Run.OutputStreams.size()); ++i) {
-        TOutputStreamState& ost = Run.OutputStreams[i];
+    TInputStreamState& ist = run_->InputStreams[inputStream];
+    for (int i = 0; i < static_cast<int>(run_->OutputStreams.size()); ++i) {
+        TOutputStreamState& ost = run_->OutputStreams[i];
         if (ost.SourceIndex != inputStream)
             continue;
         if (ost.EncodingNeeded) {
@@ -287,12 +287,12 @@ void TCustomFFmpeg::FeedOutputs(int inputStream, AVPacket* packet, AVFrame* fram
         if (ost.FrameNumber == 0 && !(packet->flags & AV_PKT_FLAG_KEY))
             continue;
         if (ost.Encoder->codec_type == AVMEDIA_TYPE_AUDIO)
-            Counters.AudioSize += packet->size;
+            run_->Counters.AudioSize += packet->size;
         else if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
-            Counters.VideoSize += packet->size;
+            run_->Counters.VideoSize += packet->size;
             ++ost.SyncOpts;
         }
-        AVPacket* copy = Run.CopyPacket.get();
+        AVPacket* copy = run_->CopyPacket.get();
         if (AVCodecHlpr::av_packet_ref(copy, packet) < 0)
             throw FFMpegException("av_mallocz fail");
         const AVRational from = ist.Stream->time_base;
@@ -305,104 +305,25 @@ void TCustomFFmpeg::FeedOutputs(int inputStream, AVPacket* packet, AVFrame* fram
                         : AVUtilHlpr::av_rescale_q(packet->dts, from, to);
         copy->duration = AVUtilHlpr::av_rescale_q(packet->duration, from, to);
         copy->flags = packet->flags;
-        WriteFrame(ost.FileIndex, copy, ost.Encoder, ost.Setup->BitstreamFilters);
+        run_->Muxer.Write(ost.FileIndex, copy, ost.Encoder, ost.Setup->BitstreamFilters);
         AVCodecHlpr::av_packet_unref(copy); // the muxer normally took the data already
         ++ost.Encoder->frame_number;
         ++ost.FrameNumber;
     }
 }
 
-void TCustomFFmpeg::WriteFrame(int file, AVPacket* packet, AVCodecContext* encoder,
-                               TBitstreamFilterChain& chain) {
-    FilterAndWrite(file, packet, encoder, chain, 0);
-}
-
-void TCustomFFmpeg::FilterAndWrite(int file, AVPacket* packet, AVCodecContext* encoder,
-                                   TBitstreamFilterChain& chain, size_t position) {
-    if (position < chain.size()) {
-        AVBSFContext* filter = chain[position].get();
-        const int sent = AVCodecHlpr::av_bsf_send_packet(filter, packet);
-        if (sent < 0) {
-            // A failing filter passes the packet on unchanged.
-            ReportFilterFailure(filter, packet ? packet->stream_index : -1, encoder, sent);
-            FilterAndWrite(file, packet, encoder, chain, position + 1);
-            return;
-        }
-        if (Run.FilteredPackets.size() <= position)
-            Run.FilteredPackets.resize(position + 1);
-        OwnedPacket& slot = Run.FilteredPackets[position];
-        if (!slot)
-            slot.reset(AVCodecHlpr::av_packet_alloc());
-        if (!slot)
-            throw FFMpegException("av_mallocz fail");
-        AVPacket* filtered = slot.get();
-        for (;;) {
-            const int received = AVCodecHlpr::av_bsf_receive_packet(filter, filtered);
-            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
-                break;
-            if (received < 0) {
-                ReportFilterFailure(filter, packet ? packet->stream_index : -1, encoder, received);
-                break;
-            }
-            FilterAndWrite(file, filtered, encoder, chain, position + 1);
-        }
-        if (!packet) // end of stream reaches the next filter as well
-            FilterAndWrite(file, nullptr, encoder, chain, position + 1);
-        return;
-    }
-    if (!packet)
-        return;
-    const int first = Run.OutputFileFirst[file];
-    TOutputStreamState& ost = Run.OutputStreams[first + packet->stream_index];
-    const std::int64_t start = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-    if (start != AV_NOPTS_VALUE) {
-        const std::int64_t end = start + std::max<std::int64_t>(packet->duration, 0);
-        if (ost.LastPts == AV_NOPTS_VALUE || end > ost.LastPts)
-            ost.LastPts = end;
-        CheckOutputLength(file,
-                          AVUtilHlpr::av_rescale_q(end, ost.Stream->time_base, AV_TIME_BASE_Q));
-    }
-    const int written =
-        AVFormatHlpr::av_interleaved_write_frame(OutputFiles[file].Context.get(), packet);
-    // The byte stream buffers: a full disk shows in its error flag before any call fails.
-    CheckOutputWrites(file);
-    if (written < 0)
-        throw FFMpegException(StringPrintf("Could not write '%s': %s", OutputName(file),
-                                           LibraryErrorReason(written).c_str()));
-}
-
-void TCustomFFmpeg::ReportFilterFailure(AVBSFContext* filter, int streamIndex,
-                                        AVCodecContext* encoder, int code) {
-    if (!Settings.ExitOnError && !HasLogSink())
-        return;
-    const char* codec = encoder && encoder->codec ? encoder->codec->name : "copy";
-    const std::string text = OpenErrorText(
-        StringPrintf("%s failed for stream %d, codec %s", filter->filter->name, streamIndex, codec),
-        code);
-    if (Settings.ExitOnError)
-        throw FFMpegException(text);
-    Log(0, text);
-}
-
-void TCustomFFmpeg::FlushBitstreamFilters() {
-    for (TOutputStreamState& ost : Run.OutputStreams) {
-        if (!ost.Setup->BitstreamFilters.empty())
-            FilterAndWrite(ost.FileIndex, nullptr, ost.Encoder, ost.Setup->BitstreamFilters, 0);
-    }
-}
-
 int TCustomFFmpeg::WriteEncodedPackets(int outputStream) {
-    TOutputStreamState& ost = Run.OutputStreams[outputStream];
-    AVPacket* packet = Run.EncodedPacket.get();
+    TOutputStreamState& ost = run_->OutputStreams[outputStream];
+    AVPacket* packet = run_->EncodedPacket.get();
     int bytes = 0;
     int received = 0;
     while ((received = AVCodecHlpr::avcodec_receive_packet(ost.Encoder, packet)) >= 0) {
         bytes += packet->size;
         NoteCodedFrame(ost, packet);
         if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO)
-            Counters.VideoSize += packet->size;
+            run_->Counters.VideoSize += packet->size;
         else
-            Counters.AudioSize += packet->size;
+            run_->Counters.AudioSize += packet->size;
         if (ost.LogFile && ost.Encoder->stats_out)
             MyUtilHlpr::my_fprintf(ost.LogFile.get(), "%s", ost.Encoder->stats_out);
         packet->stream_index = ost.Index;
@@ -410,7 +331,7 @@ int TCustomFFmpeg::WriteEncodedPackets(int outputStream) {
         if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO && packet->duration <= 0)
             packet->duration = 1;
         AVCodecHlpr::av_packet_rescale_ts(packet, ost.Encoder->time_base, ost.Stream->time_base);
-        WriteFrame(ost.FileIndex, packet, ost.Encoder, ost.Setup->BitstreamFilters);
+        run_->Muxer.Write(ost.FileIndex, packet, ost.Encoder, ost.Setup->BitstreamFilters);
         AVCodecHlpr::av_packet_unref(packet);
     }
     // "Needs more input" and "drained" end the loop normally; anything else lost pictures or sound.
@@ -423,8 +344,8 @@ int TCustomFFmpeg::WriteEncodedPackets(int outputStream) {
 
 void TCustomFFmpeg::DoSubtitleOut(int outputStream, int inputStream, AVSubtitle* subtitle,
                                   std::int64_t pts) {
-    TOutputStreamState& ost = Run.OutputStreams[outputStream];
-    const TInputStreamState& ist = Run.InputStreams[inputStream];
+    TOutputStreamState& ost = run_->OutputStreams[outputStream];
+    const TInputStreamState& ist = run_->InputStreams[inputStream];
     if (pts == AV_NOPTS_VALUE) {
         if (Settings.ExitOnError)
             throw FFMpegException("Subtitle packets must have a pts");
@@ -432,8 +353,8 @@ void TCustomFFmpeg::DoSubtitleOut(int outputStream, int inputStream, AVSubtitle*
         return;
     }
     constexpr int kSubtitleBufferSize = 65536;
-    if (SubtitleBuffer.empty())
-        SubtitleBuffer.resize(kSubtitleBufferSize);
+    if (run_->SubtitleBuffer.empty())
+        run_->SubtitleBuffer.resize(kSubtitleBufferSize);
     // DVB subtitles are shown by one packet and cleared by a second one.
     const bool dvb = ost.Encoder->codec_id == AV_CODEC_ID_DVB_SUBTITLE;
     const int count = dvb ? 2 : 1;
@@ -443,14 +364,14 @@ void TCustomFFmpeg::DoSubtitleOut(int outputStream, int inputStream, AVSubtitle*
         AVSubtitle copy = *subtitle;
         if (dvb && i == 1)
             copy.num_rects = 0;
-        const int size = AVCodecHlpr::avcodec_encode_subtitle(ost.Encoder, SubtitleBuffer.data(),
-                                                              kSubtitleBufferSize, &copy);
+        const int size = AVCodecHlpr::avcodec_encode_subtitle(
+            ost.Encoder, run_->SubtitleBuffer.data(), kSubtitleBufferSize, &copy);
         if (size < 0)
             throw FFMpegException("Subtitle encoding failed");
         OwnedPacket packet(AVCodecHlpr::av_packet_alloc());
         if (!packet || AVCodecHlpr::av_new_packet(packet.get(), size) < 0)
             throw FFMpegException("av_mallocz fail");
-        std::copy_n(SubtitleBuffer.data(), size, packet->data);
+        std::copy_n(run_->SubtitleBuffer.data(), size, packet->data);
         packet->stream_index = ost.Index;
         const std::uint32_t display =
             dvb ? (i == 0 ? subtitle->start_display_time : subtitle->end_display_time) : 0;
@@ -462,7 +383,7 @@ void TCustomFFmpeg::DoSubtitleOut(int outputStream, int inputStream, AVSubtitle*
             packet->duration =
                 AVUtilHlpr::av_rescale_q(subtitle->end_display_time - subtitle->start_display_time,
                                          AVRational{1, 1000}, ost.Stream->time_base);
-        WriteFrame(ost.FileIndex, packet.get(), ost.Encoder, ost.Setup->BitstreamFilters);
+        run_->Muxer.Write(ost.FileIndex, packet.get(), ost.Encoder, ost.Setup->BitstreamFilters);
         ++ost.FrameNumber;
     }
 }

@@ -48,7 +48,7 @@ std::string Language(AVStream* stream) {
 } // namespace
 
 AVRational TCustomFFmpeg::InputFrameTimeBase(int inputStream) const {
-    return DecoderTimeBase(Run.InputStreams[inputStream]);
+    return DecoderTimeBase(run_->InputStreams[inputStream]);
 }
 
 void TCustomFFmpeg::CheckStreamMaps(int outputStreams) const {
@@ -58,11 +58,11 @@ void TCustomFFmpeg::CheckStreamMaps(int outputStreams) const {
     const int inputCount = static_cast<int>(InputFiles.size());
     for (const TStreamMap& map : maps) {
         if (map.FileIndex < 0 || map.FileIndex >= inputCount || map.StreamIndex < 0 ||
-            map.StreamIndex >= Run.InputFiles[map.FileIndex].StreamCount)
+            map.StreamIndex >= run_->Demuxer.StreamCount(map.FileIndex))
             throw FFMpegException(
                 StringPrintf("Could not find input stream #%d.%d", map.FileIndex, map.StreamIndex));
         if (map.SyncFileIndex < 0 || map.SyncFileIndex >= inputCount || map.SyncStreamIndex < 0 ||
-            map.SyncStreamIndex >= Run.InputFiles[map.SyncFileIndex].StreamCount)
+            map.SyncStreamIndex >= run_->Demuxer.StreamCount(map.SyncFileIndex))
             throw FFMpegException(StringPrintf("Could not find sync stream #%d.%d",
                                                map.SyncFileIndex, map.SyncStreamIndex));
     }
@@ -76,23 +76,25 @@ void TCustomFFmpeg::MapStreams() {
         count += static_cast<int>(OutputFiles[i].Context->nb_streams);
     }
     CheckStreamMaps(count);
+    std::vector<int> first;
     try {
-        Run.OutputStreams.resize(count);
-        Run.OutputFileFirst.resize(OutputFiles.size());
+        run_->OutputStreams.resize(count);
+        first.resize(OutputFiles.size());
     } catch (const std::bad_alloc&) {
         throw FFMpegException("av_mallocz fail");
     }
     int n = 0;
     for (size_t i = 0; i < OutputFiles.size(); ++i) {
-        Run.OutputFileFirst[i] = n;
+        first[i] = n;
         for (unsigned k = 0; k < OutputFiles[i].Context->nb_streams; ++k, ++n)
             MapOutputStream(static_cast<int>(i), static_cast<int>(k), n);
     }
+    run_->Muxer.SetFirstStreams(std::move(first));
 }
 
 void TCustomFFmpeg::MapOutputStream(int file, int index, int n) {
     AVFormatContext* output = OutputFiles[file].Context.get();
-    TOutputStreamState& ost = Run.OutputStreams[n];
+    TOutputStreamState& ost = run_->OutputStreams[n];
     ost.FileIndex = file;
     ost.Index = index;
     ost.Stream = output->streams[index];
@@ -107,14 +109,14 @@ void TCustomFFmpeg::MapOutputStream(int file, int index, int n) {
     int source = -1;
     if (!maps.empty()) {
         const TStreamMap& map = maps[n];
-        source = Run.InputFiles[map.FileIndex].FirstStream + map.StreamIndex;
+        source = run_->Demuxer.FirstStream(map.FileIndex) + map.StreamIndex;
         if (InputStreamType(source) != type) {
             AVFormatHlpr::av_dump_format(output, file, output->url, 1);
             throw FFMpegException(StringPrintf("Codec type mismatch for mapping #%d.%d -> #%d.%d",
                                                map.FileIndex, map.StreamIndex, ost.FileIndex,
                                                ost.Index));
         }
-        ost.SyncIndex = Run.InputFiles[map.SyncFileIndex].FirstStream + map.SyncStreamIndex;
+        ost.SyncIndex = run_->Demuxer.FirstStream(map.SyncFileIndex) + map.SyncStreamIndex;
     } else {
         source = Settings.ProgramId ? ProgramSource(type) : UnusedSource(type);
         // A stream already in use may feed a further output; the last one of the type.
@@ -129,11 +131,11 @@ void TCustomFFmpeg::MapOutputStream(int file, int index, int n) {
         ost.SyncIndex = source;
     }
     ost.SourceIndex = source;
-    Run.InputStreams[source].Discard = 0;
+    run_->InputStreams[source].Discard = 0;
 }
 
 AVMediaType TCustomFFmpeg::InputStreamType(int inputStream) const {
-    return Run.InputStreams[inputStream].Stream->codecpar->codec_type;
+    return run_->InputStreams[inputStream].Stream->codecpar->codec_type;
 }
 
 int TCustomFFmpeg::ProgramSource(AVMediaType type) const {
@@ -145,10 +147,10 @@ int TCustomFFmpeg::ProgramSource(AVMediaType type) const {
                 continue;
             for (unsigned s = 0; s < program->nb_stream_indexes; ++s) {
                 const int index = static_cast<int>(program->stream_index[s]);
-                if (index >= Run.InputFiles[f].StreamCount)
+                if (index >= run_->Demuxer.StreamCount(f))
                     continue;
-                const int candidate = Run.InputFiles[f].FirstStream + index;
-                if (Run.InputStreams[candidate].Discard && InputStreamType(candidate) == type)
+                const int candidate = run_->Demuxer.FirstStream(f) + index;
+                if (run_->InputStreams[candidate].Discard && InputStreamType(candidate) == type)
                     return candidate;
             }
         }
@@ -157,8 +159,8 @@ int TCustomFFmpeg::ProgramSource(AVMediaType type) const {
 }
 
 int TCustomFFmpeg::UnusedSource(AVMediaType type) const {
-    for (int j = 0; j < static_cast<int>(Run.InputStreams.size()); ++j) {
-        if (Run.InputStreams[j].Discard && InputStreamType(j) == type)
+    for (int j = 0; j < static_cast<int>(run_->InputStreams.size()); ++j) {
+        if (run_->InputStreams[j].Discard && InputStreamType(j) == type)
             return j;
     }
     return -1;
@@ -166,7 +168,7 @@ int TCustomFFmpeg::UnusedSource(AVMediaType type) const {
 
 int TCustomFFmpeg::LastSource(AVMediaType type) const {
     int source = -1;
-    for (int j = 0; j < static_cast<int>(Run.InputStreams.size()); ++j) {
+    for (int j = 0; j < static_cast<int>(run_->InputStreams.size()); ++j) {
         if (InputStreamType(j) == type)
             source = j;
     }
@@ -174,8 +176,8 @@ int TCustomFFmpeg::LastSource(AVMediaType type) const {
 }
 
 void TCustomFFmpeg::SetUpOutputCodec(int n) {
-    TOutputStreamState& ost = Run.OutputStreams[n];
-    TInputStreamState& ist = Run.InputStreams[ost.SourceIndex];
+    TOutputStreamState& ost = run_->OutputStreams[n];
+    TInputStreamState& ist = run_->InputStreams[ost.SourceIndex];
     AVCodecContext* codec = ost.Encoder;
     AVCodecParameters* input = ist.Stream->codecpar;
 
@@ -338,7 +340,7 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
 }
 
 void TCustomFFmpeg::OpenPassLog(int n) {
-    TOutputStreamState& ost = Run.OutputStreams[n];
+    TOutputStreamState& ost = run_->OutputStreams[n];
     AVCodecContext* codec = ost.Encoder;
     if (!ost.EncodingNeeded || !(codec->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)))
         return;

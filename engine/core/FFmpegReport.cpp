@@ -106,7 +106,7 @@ std::int64_t TCustomFFmpeg::ReportedOutputSize() const {
     return totalSize;
 }
 
-void TCustomFFmpeg::PrintReport(bool final) {
+void TCustomFFmpeg::PrintReport(const TTranscodeRun& run, bool final) {
     if (OutputFiles.empty() || !OutputFiles[0].Context)
         return;
     const std::int64_t totalSize = ReportedOutputSize();
@@ -116,14 +116,14 @@ void TCustomFFmpeg::PrintReport(bool final) {
     float quality = -1.0f;
     double ti1 = 1e10;
     bool videoSeen = false;
-    for (const TOutputStreamState& ost : Run.OutputStreams) {
+    for (const TOutputStreamState& ost : run.OutputStreams) {
         const AVCodecContext* enc = ost.Encoder;
         const float q = CodedQuality(ost);
         if (enc->codec_type == AVMEDIA_TYPE_VIDEO && videoSeen) {
             line.Append("q=%2.1f ", q);
         } else if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
             const float t =
-                static_cast<float>(AVUtilHlpr::av_gettime() - Counters.StartTime) / 1000000.0f;
+                static_cast<float>(AVUtilHlpr::av_gettime() - run.Counters.StartTime) / 1000000.0f;
             frameNumber = ost.FrameNumber;
             // Nothing to say before the first picture is out, not even at the end.
             if (frameNumber < 1)
@@ -134,7 +134,7 @@ void TCustomFFmpeg::PrintReport(bool final) {
             if (final)
                 line.Append("L");
             if (Settings.QpHistogram)
-                AppendQpHistogram(line, QpHistogramCounts, q);
+                AppendQpHistogram(line, qpHistogramCounts_, q);
             if (enc->flags & AV_CODEC_FLAG_PSNR)
                 AppendPsnr(line, ost, final, frameNumber);
             videoSeen = true;
@@ -155,7 +155,8 @@ void TCustomFFmpeg::PrintReport(bool final) {
         line.Append("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", totalSize / 1024.0, ti1,
                     bitRate);
         if (Settings.Verbosity > 1)
-            line.Append(" dup=%d drop=%d", Counters.DuplicateFrames, Counters.DroppedFrames);
+            line.Append(" dup=%d drop=%d", run.Counters.DuplicateFrames,
+                        run.Counters.DroppedFrames);
         if (ProgressSink)
             ProgressSink(this, frameNumber, framesPerSecond, static_cast<int>(ti1 * 1000), quality,
                          static_cast<float>(bitRate), totalSize, Settings.ExpectedDuration);
@@ -164,18 +165,18 @@ void TCustomFFmpeg::PrintReport(bool final) {
     }
 
     if (final && Settings.Verbosity >= 0 && HasLogSink())
-        LogSizeSummary(totalSize);
+        LogSizeSummary(run.Counters, totalSize);
 }
 
-void TCustomFFmpeg::LogSizeSummary(std::int64_t totalSize) {
-    const std::int64_t raw = Counters.VideoSize + Counters.AudioSize + Counters.ExtraSize;
+void TCustomFFmpeg::LogSizeSummary(const TRunCounters& counters, std::int64_t totalSize) {
+    const std::int64_t raw = counters.VideoSize + counters.AudioSize + counters.ExtraSize;
     // Nothing counted, nothing to compare the file against.
     const double overhead = raw ? 100.0 * static_cast<double>(totalSize - raw) / raw : 0.0;
     char summary[1024];
     MyUtilHlpr::my_snprintf(
         summary, sizeof(summary),
         "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
-        Counters.VideoSize / 1024.0, Counters.AudioSize / 1024.0, Counters.ExtraSize / 1024.0,
+        counters.VideoSize / 1024.0, counters.AudioSize / 1024.0, counters.ExtraSize / 1024.0,
         overhead);
     Log(1, summary);
 }
@@ -187,7 +188,7 @@ void TCustomFFmpeg::WriteVideoStats(int outputStream, int encodedSize) {
         if (!Settings.VideoStatsFile)
             throw FFMpegException("fopen fail: " + Settings.VideoStatsFileName);
     }
-    const TOutputStreamState& ost = Run.OutputStreams[outputStream];
+    const TOutputStreamState& ost = run_->OutputStreams[outputStream];
     const AVCodecContext* enc = ost.Encoder;
     if (enc->codec_type != AVMEDIA_TYPE_VIDEO)
         return;
@@ -203,10 +204,10 @@ void TCustomFFmpeg::WriteVideoStats(int outputStream, int encodedSize) {
     const double timeBase = av_q2d(enc->time_base);
     const double ti1 = std::max(0.01, static_cast<double>(ost.SyncOpts) * timeBase);
     const double bitRate = timeBase > 0 ? encodedSize * 8 / timeBase / 1000 : 0.0;
-    const double average = static_cast<double>(Counters.VideoSize) * 8 / ti1 / 1000;
+    const double average = static_cast<double>(run_->Counters.VideoSize) * 8 / ti1 / 1000;
     MyUtilHlpr::my_fprintf(file,
                            "s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
-                           Counters.VideoSize / 1024.0, ti1, bitRate, average);
+                           run_->Counters.VideoSize / 1024.0, ti1, bitRate, average);
     MyUtilHlpr::my_fprintf(
         file, "type= %c\n",
         AVUtilHlpr::av_get_picture_type_char(static_cast<AVPictureType>(ost.Coded.PictureType)));

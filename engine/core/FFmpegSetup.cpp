@@ -19,10 +19,6 @@ namespace velto {
 
 namespace {
 
-void Remove(std::vector<AVCodecContext*>& list, AVCodecContext* context) {
-    list.erase(std::remove(list.begin(), list.end(), context), list.end());
-}
-
 // The metadata keys a map_meta_data copies, with their size limits and the older names that
 // some demuxers use instead.
 struct MetaDataKey {
@@ -46,58 +42,51 @@ std::string MetaDataValue(AVDictionary* metadata, const MetaDataKey& key) {
 } // namespace
 
 void TCustomFFmpeg::Transcode() {
+    run_ = std::make_unique<TTranscodeRun>(*this);
     try {
         BuildInputTables();
         MapStreams();
-        for (int i = 0; i < static_cast<int>(Run.OutputStreams.size()); ++i)
+        for (int i = 0; i < static_cast<int>(run_->OutputStreams.size()); ++i)
             SetUpOutputCodec(i);
-        Run.CopyPacket.reset(AVCodecHlpr::av_packet_alloc());
-        Run.EncodedPacket.reset(AVCodecHlpr::av_packet_alloc());
-        Run.DecodedFrame.reset(AVUtilHlpr::av_frame_alloc());
-        if (!Run.CopyPacket || !Run.EncodedPacket || !Run.DecodedFrame)
+        run_->CopyPacket.reset(AVCodecHlpr::av_packet_alloc());
+        run_->EncodedPacket.reset(AVCodecHlpr::av_packet_alloc());
+        run_->DecodedFrame.reset(AVUtilHlpr::av_frame_alloc());
+        if (!run_->CopyPacket || !run_->EncodedPacket || !run_->DecodedFrame)
             throw FFMpegException("av_mallocz fail");
         for (int i = 0; i < static_cast<int>(OutputFiles.size()); ++i)
             AVFormatHlpr::av_dump_format(OutputFiles[i].Context.get(), i,
                                          OutputFiles[i].Context->url, 1);
         LogStreamMapping();
         OpenCodecs();
-        for (TInputStreamState& ist : Run.InputStreams) {
+        for (TInputStreamState& ist : run_->InputStreams) {
             ist.Pts = 0;
             ist.NextPts = AV_NOPTS_VALUE;
             ist.IsStart = 1;
         }
         ApplyMetaDataMaps();
         OpenOutputTempFiles();
-        Run.OutputLimit = OutputLengthLimit();
-        WriteHeaders();
+        run_->Muxer.SetLengthLimit(OutputLengthLimit());
+        run_->Muxer.WriteHeaders();
     } catch (...) {
         ReleaseRunTables();
         throw;
     }
-    Counters.StartTime = AVUtilHlpr::av_gettime();
-    Counters.LastReportTime = Counters.StartTime;
+    run_->Counters.StartTime = AVUtilHlpr::av_gettime();
+    run_->Counters.LastReportTime = run_->Counters.StartTime;
     RunLoop();
 }
 
 void TCustomFFmpeg::BuildInputTables() {
-    Run = TRunTables{};
-    Counters = TRunCounters{};
+    const int total = run_->Demuxer.Build();
     try {
-        Run.InputFiles.resize(InputFiles.size());
-        int total = 0;
-        for (size_t i = 0; i < InputFiles.size(); ++i) {
-            Run.InputFiles[i].FirstStream = total;
-            Run.InputFiles[i].StreamCount = static_cast<int>(InputFiles[i].Context->nb_streams);
-            total += Run.InputFiles[i].StreamCount;
-        }
-        Run.InputStreams.resize(total);
+        run_->InputStreams.resize(total);
     } catch (const std::bad_alloc&) {
         throw FFMpegException("av_mallocz fail");
     }
     for (size_t i = 0; i < InputFiles.size(); ++i) {
-        const TInputFileState& file = Run.InputFiles[i];
-        for (int k = 0; k < file.StreamCount; ++k) {
-            TInputStreamState& ist = Run.InputStreams[file.FirstStream + k];
+        const int first = run_->Demuxer.FirstStream(static_cast<int>(i));
+        for (int k = 0; k < run_->Demuxer.StreamCount(static_cast<int>(i)); ++k) {
+            TInputStreamState& ist = run_->InputStreams[first + k];
             ist.Stream = InputFiles[i].Context->streams[k];
             ist.FileIndex = static_cast<int>(i);
             ist.StreamIndex = k;
@@ -118,12 +107,12 @@ void TCustomFFmpeg::LogStreamMapping() {
     if (Settings.Verbosity < 0 || !HasLogSink())
         return;
     Log(1, "Stream mapping:");
-    for (const TOutputStreamState& ost : Run.OutputStreams) {
-        const TInputStreamState& source = Run.InputStreams[ost.SourceIndex];
+    for (const TOutputStreamState& ost : run_->OutputStreams) {
+        const TInputStreamState& source = run_->InputStreams[ost.SourceIndex];
         Log(1, StringPrintf("  Stream #%d.%d -> #%d.%d", source.FileIndex, source.StreamIndex,
                             ost.FileIndex, ost.Index));
         if (ost.SyncIndex != ost.SourceIndex) {
-            const TInputStreamState& sync = Run.InputStreams[ost.SyncIndex];
+            const TInputStreamState& sync = run_->InputStreams[ost.SyncIndex];
             Log(1, StringPrintf(" [sync #%d.%d]", sync.FileIndex, sync.StreamIndex));
         }
     }
@@ -154,7 +143,7 @@ AVDictionary* EncoderOwnOptions(const AVCodec* codec,
 } // namespace
 
 void TCustomFFmpeg::OpenCodecs() {
-    for (TOutputStreamState& ost : Run.OutputStreams) {
+    for (TOutputStreamState& ost : run_->OutputStreams) {
         if (!ost.EncodingNeeded)
             continue;
         const AVCodec* codec = ost.Setup->Encoder;
@@ -175,14 +164,14 @@ void TCustomFFmpeg::OpenCodecs() {
                                  "incorrect parameters such as bit_rate, rate, width or height",
                                  ost.FileIndex, ost.Index),
                     opened);
-            OpenEncoders.push_back(ost.Encoder);
+            run_->Opened(ost.Encoder, true);
         }
-        Counters.ExtraSize += ost.Encoder->extradata_size;
+        run_->Counters.ExtraSize += ost.Encoder->extradata_size;
         // The muxer reads the stream's parameters, which only the opened encoder knows fully.
         AVCodecHlpr::avcodec_parameters_from_context(ost.Stream->codecpar, ost.Encoder);
         ost.Stream->time_base = ost.Encoder->time_base;
     }
-    for (TInputStreamState& ist : Run.InputStreams) {
+    for (TInputStreamState& ist : run_->InputStreams) {
         if (!ist.DecodingNeeded)
             continue;
         const AVCodec* codec =
@@ -200,30 +189,9 @@ void TCustomFFmpeg::OpenCodecs() {
             throw LibraryFailure(StringPrintf("Error while opening codec for input stream #%d.%d",
                                               ist.FileIndex, ist.StreamIndex),
                                  opened);
-        OpenDecoders.push_back(ist.Decoder);
+        run_->Opened(ist.Decoder, false);
     }
-    InitBitstreamFilters();
-}
-
-void TCustomFFmpeg::InitBitstreamFilters() {
-    for (TOutputStreamState& ost : Run.OutputStreams) {
-        const AVCodecParameters* parameters = ost.Stream->codecpar;
-        AVRational timeBase = ost.Stream->time_base;
-        for (BitstreamFilterPtr& filter : ost.Setup->BitstreamFilters) {
-            AVCodecHlpr::avcodec_parameters_copy(filter->par_in, parameters);
-            filter->time_base_in = timeBase;
-            const int initialised = AVCodecHlpr::av_bsf_init(filter.get());
-            if (initialised < 0)
-                throw LibraryFailure(
-                    StringPrintf("Error initializing bitstream filter: %s", filter->filter->name),
-                    initialised);
-            parameters = filter->par_out;
-            timeBase = filter->time_base_out;
-        }
-        // A filter may rewrite the extradata the muxer puts in the header.
-        if (parameters != ost.Stream->codecpar)
-            AVCodecHlpr::avcodec_parameters_copy(ost.Stream->codecpar, parameters);
-    }
+    run_->Muxer.InitBitstreamFilters();
 }
 
 void TCustomFFmpeg::ApplyMetaDataMaps() {
@@ -244,54 +212,15 @@ void TCustomFFmpeg::ApplyMetaDataMaps() {
     }
 }
 
-void TCustomFFmpeg::WriteHeaders() {
-    bool allRtp = !OutputFiles.empty();
-    for (size_t i = 0; i < OutputFiles.size(); ++i) {
-        AVFormatContext* context = OutputFiles[i].Context.get();
-        const int written = AVFormatHlpr::avformat_write_header(context, nullptr);
-        CheckOutputWrites(static_cast<int>(i));
-        if (written < 0)
-            throw FFMpegException(StringPrintf(
-                "Could not write header for output file #%d (incorrect codec parameters ?): %s",
-                static_cast<int>(i), LibraryErrorReason(written).c_str()));
-        if (std::strcmp(context->oformat->name, "rtp") != 0)
-            allRtp = false;
-    }
-    if (allRtp && HasLogSink()) {
-        std::vector<AVFormatContext*> contexts;
-        for (TOutputFile& output : OutputFiles)
-            contexts.push_back(output.Context.get());
-        char sdp[2048] = {};
-        AVFormatHlpr::av_sdp_create(contexts.data(), static_cast<int>(contexts.size()), sdp,
-                                    sizeof sdp);
-        Log(1, "SDP: " + Trim(sdp));
-    }
-}
-
-void TCustomFFmpeg::CloseEncoder(AVCodecContext* encoder) {
-    AVUtilHlpr::av_freep(&encoder->stats_in);
-    std::lock_guard lock(CodecLock());
-    AVCodecHlpr::avcodec_close(encoder);
-    Remove(OpenEncoders, encoder);
-}
-
-void TCustomFFmpeg::CloseDecoder(AVCodecContext* decoder) {
-    std::lock_guard lock(CodecLock());
-    AVCodecHlpr::avcodec_close(decoder);
-    Remove(OpenDecoders, decoder);
-}
-
 void TCustomFFmpeg::CloseOpenCodecs() {
-    while (!OpenEncoders.empty())
-        CloseEncoder(OpenEncoders.front());
-    while (!OpenDecoders.empty())
-        CloseDecoder(OpenDecoders.front());
+    if (run_)
+        run_->CloseCodecs();
 }
 
 void TCustomFFmpeg::ReleaseRunTables() {
-    // The tables own their library objects: dropping them frees packets, frames, filter graphs,
-    // scalers, resamplers, queues and closes the two-pass logs.
-    Run = TRunTables{};
+    // The run owns its library objects: dropping it closes the codecs it left open and frees
+    // packets, frames, filter graphs, scalers, resamplers, queues and the two-pass logs.
+    run_.reset();
 }
 
 } // namespace velto
