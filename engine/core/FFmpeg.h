@@ -311,8 +311,6 @@ private:
     void SetUpOutputCodec(int outputStream);
     void SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
     void SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist);
-    // Builds the video filter chain between an input and an output stream.
-    void ConfigureFilters(TInputStreamState& ist, TOutputStreamState& ost);
     void OpenPassLog(int outputStream);
     void LogStreamMapping();
     void OpenCodecs();
@@ -325,19 +323,15 @@ private:
     bool HandlePacket(int file, AVPacket* packet);
     void EndRun();
 
-    // Decoding and the hand-over to the outputs (FFmpegDecode.cpp).
-    // Decodes (or, with packet null, drains) one input stream and feeds its output streams;
-    // raises TDecodeFailure for what the decoder refuses.
-    void DecodePacket(int inputStream, AVPacket* packet);
-    AVRational InputFrameTimeBase(int inputStream) const;
-    void AdvanceCopyTimestamp(int inputStream, const AVPacket* packet);
-    void DecodeFrames(int inputStream, AVPacket* packet);
-    void DecodeSubtitle(int inputStream, AVPacket* packet);
-    void EmulateRate(TInputStreamState& ist);
+    // The hand-over from the decoder to the outputs (FFmpegDecode.cpp), reached through the
+    // run: through the input stream's filter chain, if any, to every output stream it feeds.
+    friend class TTranscodeRun;
     void ServeOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
+    void FeedFilteredPictures(int inputStream, AVPacket* packet);
     void FeedOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
-    // End of input for the video filter chain: the pictures it still holds go to the outputs.
-    void FlushFilterGraph(int inputStream);
+    // End of an input stream: the pictures its filter chain and the samples or pictures its
+    // encoders still hold go out.
+    void EndOfStream(int inputStream);
     void DoSubtitleOut(int outputStream, int inputStream, AVSubtitle* subtitle, std::int64_t pts);
     // Receives every packet the encoder of an output stream has ready and writes it; returns
     // the bytes written.

@@ -54,7 +54,7 @@ bool TCustomFFmpeg::HandlePacket(int file, AVPacket* packet) {
     if (index < 0)
         return true;
     try {
-        DecodePacket(index, packet);
+        run_->Decoder.Decode(index, packet);
     } catch (const TDecodeFailure& failure) {
         if (Settings.ExitOnError)
             throw;
@@ -72,7 +72,7 @@ void TCustomFFmpeg::EndRun() {
             continue;
         // A decoder that fails while draining ends its stream there; the files still end.
         try {
-            DecodePacket(i, nullptr);
+            run_->Decoder.Decode(i, nullptr);
         } catch (const TDecodeFailure&) {
         }
     }

@@ -3,6 +3,7 @@
 #include "AVCodecHlpr.h"
 #include "AVFormatHlpr.h"
 #include "AVUtilHlpr.h"
+#include "Decoder.h"
 #include "FFmpeg.h"
 #include "MyUtilHlpr.h"
 #include "MyUtils.h"
@@ -22,23 +23,6 @@ AVRational CopyTimeBase(AVRational streamTimeBase, AVRational decoderTimeBase) {
 
 namespace {
 
-// The time base the decoder works in: one frame for video, one sample for audio. The demuxer
-// no longer fills the decoder's own field, so it is derived from the stream.
-AVRational DecoderTimeBase(const TInputStreamState& ist) {
-    const AVCodecParameters* parameters = ist.Stream->codecpar;
-    if (parameters->codec_type == AVMEDIA_TYPE_VIDEO) {
-        for (AVRational rate : {ist.Stream->avg_frame_rate, ist.Stream->r_frame_rate}) {
-            if (rate.num > 0 && rate.den > 0)
-                return AVRational{rate.den, rate.num};
-        }
-    } else if (parameters->codec_type == AVMEDIA_TYPE_AUDIO && parameters->sample_rate > 0) {
-        return AVRational{1, parameters->sample_rate};
-    }
-    if (ist.Decoder && ist.Decoder->time_base.num > 0 && ist.Decoder->time_base.den > 0)
-        return ist.Decoder->time_base;
-    return ist.Stream->time_base;
-}
-
 std::string Language(AVStream* stream) {
     const AVDictionaryEntry* entry =
         AVUtilHlpr::av_dict_get(stream->metadata, "language", nullptr, 0);
@@ -46,10 +30,6 @@ std::string Language(AVStream* stream) {
 }
 
 } // namespace
-
-AVRational TCustomFFmpeg::InputFrameTimeBase(int inputStream) const {
-    return DecoderTimeBase(run_->InputStreams[inputStream]);
-}
 
 void TCustomFFmpeg::CheckStreamMaps(int outputStreams) const {
     const std::vector<TStreamMap>& maps = Settings.StreamMaps;
@@ -335,8 +315,10 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
     }
     ist.DecodingNeeded = 1;
     ost.EncodingNeeded = 1;
-    if (Settings.FiltersInUse)
-        ConfigureFilters(ist, ost);
+    if (Settings.FiltersInUse) {
+        ist.Filters = std::make_unique<TFilterChain>();
+        ist.Filters->Configure(Settings, ist.Stream->codecpar, ost.Encoder);
+    }
 }
 
 void TCustomFFmpeg::OpenPassLog(int n) {

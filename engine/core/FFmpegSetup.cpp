@@ -50,8 +50,8 @@ void TCustomFFmpeg::Transcode() {
             SetUpOutputCodec(i);
         run_->CopyPacket.reset(AVCodecHlpr::av_packet_alloc());
         run_->EncodedPacket.reset(AVCodecHlpr::av_packet_alloc());
-        run_->DecodedFrame.reset(AVUtilHlpr::av_frame_alloc());
-        if (!run_->CopyPacket || !run_->EncodedPacket || !run_->DecodedFrame)
+        const bool frameMade = run_->Decoder.AllocateFrame();
+        if (!run_->CopyPacket || !run_->EncodedPacket || !frameMade)
             throw FFMpegException("av_mallocz fail");
         for (int i = 0; i < static_cast<int>(OutputFiles.size()); ++i)
             AVFormatHlpr::av_dump_format(OutputFiles[i].Context.get(), i,
@@ -171,26 +171,7 @@ void TCustomFFmpeg::OpenCodecs() {
         AVCodecHlpr::avcodec_parameters_from_context(ost.Stream->codecpar, ost.Encoder);
         ost.Stream->time_base = ost.Encoder->time_base;
     }
-    for (TInputStreamState& ist : run_->InputStreams) {
-        if (!ist.DecodingNeeded)
-            continue;
-        const AVCodec* codec =
-            ist.Decoder ? AVCodecHlpr::avcodec_find_decoder(ist.Decoder->codec_id) : nullptr;
-        if (!codec)
-            throw FFMpegException(
-                StringPrintf("Unsupported codec (id=%d) for input stream #%d.%d",
-                             ist.Decoder ? static_cast<int>(ist.Decoder->codec_id) : 0,
-                             ist.FileIndex, ist.StreamIndex));
-        ist.Decoder->pkt_timebase = ist.Stream->time_base;
-        SetCodecThreads(ist.Decoder);
-        std::lock_guard lock(CodecLock());
-        const int opened = AVCodecHlpr::avcodec_open2(ist.Decoder, codec, nullptr);
-        if (opened < 0)
-            throw LibraryFailure(StringPrintf("Error while opening codec for input stream #%d.%d",
-                                              ist.FileIndex, ist.StreamIndex),
-                                 opened);
-        run_->Opened(ist.Decoder, false);
-    }
+    run_->Decoder.Open();
     run_->Muxer.InitBitstreamFilters();
 }
 

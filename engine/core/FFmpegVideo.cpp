@@ -87,7 +87,7 @@ AVFrame* TCustomFFmpeg::FormatPicture(TOutputStreamState& ost, int inputStream, 
                                       AVFrame* view) {
     const TInputStreamState& ist = run_->InputStreams[inputStream];
     AVCodecContext* encoder = ost.Encoder;
-    const bool filtered = ist.FilterGraph != nullptr;
+    const bool filtered = ist.Filters != nullptr;
     const auto fail = [&](const char* text) -> AVFrame* {
         if (Settings.ExitOnError)
             throw FFMpegException(text);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "FilterChain.h"
 #include "TaskSettings.h"
 
 extern "C" {
@@ -49,12 +50,7 @@ struct TInputStreamState {
     bool DecoderDrained = false; // the decoder returned end of stream
     float Quality = 0.0f;        // quality of the last decoded picture (same-quality encoding)
 
-    // Filter chain endpoints (video with the filter chain only).
-    OwnedFilterGraph FilterGraph;
-    AVFilterContext* InputFilter = nullptr;  // buffer source "src", owned by the graph
-    AVFilterContext* OutputFilter = nullptr; // buffer sink "out", owned by the graph
-    bool PictureWaiting = false;
-    OwnedFrame FilteredPicture; // the picture taken from the sink
+    std::unique_ptr<TFilterChain> Filters; // video with the filter chain only
 };
 
 // One stream of an output file during a run.

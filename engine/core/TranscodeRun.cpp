@@ -6,6 +6,7 @@
 #include "AVCodecHlpr.h"
 #include "AVUtilHlpr.h"
 #include "CodecLock.h"
+#include "FFmpeg.h"
 
 namespace velto {
 
@@ -19,6 +20,19 @@ void Remove(std::vector<AVCodecContext*>& list, AVCodecContext* context) {
 
 TTranscodeRun::~TTranscodeRun() {
     CloseCodecs();
+}
+
+void TTranscodeRun::PreProcessPicture(int inputStream, AVFrame* picture) {
+    task_.PreProcessPicture(inputStream, picture);
+}
+
+void TTranscodeRun::Deliver(int inputStream, AVPacket* packet, AVFrame* frame,
+                            AVSubtitle* subtitle) {
+    task_.ServeOutputs(inputStream, packet, frame, subtitle);
+}
+
+void TTranscodeRun::EndOfStream(int inputStream) {
+    task_.EndOfStream(inputStream);
 }
 
 void TTranscodeRun::Opened(AVCodecContext* codec, bool encoder) {

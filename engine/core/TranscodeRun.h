@@ -1,12 +1,13 @@
 // The task's run: made by Transcode on the task's worker thread, dropped when the run ends or its
-// set-up fails. It owns the stages (demuxer, muxer) and what they share: the stream tables built
-// on top of the task's file records, the codec contexts open now, the scratch objects of the
+// set-up fails. It owns the stages (demuxer, decoder, muxer) and what they share: the stream tables
+// built on top of the task's file records, the codec contexts open now, the scratch objects of the
 // packet path and the counters the report reads. The stages talk through the run.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "Decoder.h"
 #include "Demuxer.h"
 #include "Muxer.h"
 #include "StreamStates.h"
@@ -29,7 +30,8 @@ struct TRunCounters {
 
 class TTranscodeRun {
 public:
-    explicit TTranscodeRun(TCustomFFmpeg& task) : Demuxer(task, *this), Muxer(task, *this) {}
+    explicit TTranscodeRun(TCustomFFmpeg& task)
+        : Demuxer(task, *this), Decoder(task, *this), Muxer(task, *this), task_(task) {}
     TTranscodeRun(const TTranscodeRun&) = delete;
     TTranscodeRun& operator=(const TTranscodeRun&) = delete;
     // Closes the codecs the run left open (a failed or stopped run).
@@ -42,7 +44,15 @@ public:
     void CloseDecoder(AVCodecContext* decoder);
     void CloseCodecs();
 
+    // What the decoder hands on, routed to the task's output paths: a decoded picture before
+    // the hooks, what an input stream delivers (a packet to copy, or a frame or subtitle it
+    // decoded), and the end of an input stream (filters and encoders give up what they hold).
+    void PreProcessPicture(int inputStream, AVFrame* picture);
+    void Deliver(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
+    void EndOfStream(int inputStream);
+
     TDemuxer Demuxer;
+    TDecoder Decoder;
     TMuxer Muxer;
     std::vector<TInputStreamState> InputStreams;
     std::vector<TOutputStreamState> OutputStreams;
@@ -50,13 +60,13 @@ public:
     // Scratch objects reused for every packet, so that the packet path allocates nothing.
     OwnedPacket CopyPacket;    // output packet of a stream copy
     OwnedPacket EncodedPacket; // packet received from an encoder
-    OwnedFrame DecodedFrame;   // frame received from a decoder
     // Audio scratch kept between blocks: a block behind inserted silence, the resampler output.
     std::vector<std::uint8_t> AudioBlockBuffer;
     std::vector<std::uint8_t> AudioResampleBuffer;
     std::vector<std::uint8_t> SubtitleBuffer; // subtitle encoder output
 
 private:
+    TCustomFFmpeg& task_;
     std::vector<AVCodecContext*> openEncoders_;
     std::vector<AVCodecContext*> openDecoders_;
 };

@@ -1,6 +1,5 @@
-// The video filter chain of one output stream: a buffer source "src" fed with decoded pictures,
-// a scale filter when the sizes differ, the user's graph between "in" and "out", and a buffer sink
-// "out" that accepts only the encoder's pixel format.
+#include "FilterChain.h"
+
 #include "AVFilterHlpr.h"
 #include "AVUtilHlpr.h"
 #include "FFmpeg.h"
@@ -68,16 +67,14 @@ void ParseUserGraph(AVFilterGraph* graph, const std::string& text, AVFilterConte
 
 } // namespace
 
-void TCustomFFmpeg::ConfigureFilters(TInputStreamState& ist, TOutputStreamState& ost) {
-    const TaskSettings& s = Settings;
+void TFilterChain::Configure(const TaskSettings& s, const AVCodecParameters* input,
+                             AVCodecContext* codec) {
     if (s.CropTop || s.CropBottom || s.CropLeft || s.CropRight)
         Refuse("Cannot enable crop options and filters at the same time.");
-    AVCodecContext* codec = ost.Encoder;
-    const AVCodecParameters* input = ist.Stream->codecpar;
-    ist.FilterGraph.reset(AVFilterHlpr::avfilter_graph_alloc());
-    if (!ist.FilterGraph)
+    graph_.reset(AVFilterHlpr::avfilter_graph_alloc());
+    if (!graph_)
         throw FFMpegException("Error opening filters!");
-    AVFilterGraph* graph = ist.FilterGraph.get();
+    AVFilterGraph* graph = graph_.get();
 
     const AVRational aspect =
         input->sample_aspect_ratio.num ? input->sample_aspect_ratio : AVRational{0, 1};
@@ -85,14 +82,14 @@ void TCustomFFmpeg::ConfigureFilters(TInputStreamState& ist, TOutputStreamState&
     const std::string sourceArguments =
         StringPrintf("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", input->width,
                      input->height, input->format, AV_TIME_BASE, aspect.num, aspect.den);
-    ist.InputFilter = CreateFilter(graph, "buffer", "src", sourceArguments.c_str());
-    ist.OutputFilter = CreateFilter(graph, "buffersink", "out", nullptr);
+    source_ = CreateFilter(graph, "buffer", "src", sourceArguments.c_str());
+    sink_ = CreateFilter(graph, "buffersink", "out", nullptr);
     const AVPixelFormat formats[] = {codec->pix_fmt};
-    Check(AVUtilHlpr::av_opt_set_bin(ist.OutputFilter, "pix_fmts",
+    Check(AVUtilHlpr::av_opt_set_bin(sink_, "pix_fmts",
                                      reinterpret_cast<const std::uint8_t*>(formats), sizeof formats,
                                      AV_OPT_SEARCH_CHILDREN));
 
-    AVFilterContext* tail = ist.InputFilter;
+    AVFilterContext* tail = source_;
     const int width = codec->width - s.PadLeft - s.PadRight;
     const int height = codec->height - s.PadTop - s.PadBottom;
     if (input->width - s.CropLeft - s.CropRight + s.PadLeft + s.PadRight != codec->width ||
@@ -104,21 +101,33 @@ void TCustomFFmpeg::ConfigureFilters(TInputStreamState& ist, TOutputStreamState&
     }
 
     if (!s.VideoFilters.empty())
-        ParseUserGraph(graph, s.VideoFilters, tail, ist.OutputFilter);
+        ParseUserGraph(graph, s.VideoFilters, tail, sink_);
     else
-        Check(AVFilterHlpr::avfilter_link(tail, 0, ist.OutputFilter, 0));
+        Check(AVFilterHlpr::avfilter_link(tail, 0, sink_, 0));
     Check(AVFilterHlpr::avfilter_graph_config(graph, nullptr));
 
-    const int w = AVFilterHlpr::av_buffersink_get_w(ist.OutputFilter);
-    const int h = AVFilterHlpr::av_buffersink_get_h(ist.OutputFilter);
+    const int w = AVFilterHlpr::av_buffersink_get_w(sink_);
+    const int h = AVFilterHlpr::av_buffersink_get_h(sink_);
     if ((s.PadTop || s.PadBottom || s.PadLeft || s.PadRight) &&
         (w != s.FrameWidth || h != s.FrameHeight))
         Refuse("Cannot enable pad options and the filters which resize frame at the same "
                "time. (crop, rotate, scale, transpose, etc.)");
     codec->width = w + s.PadLeft + s.PadRight;
     codec->height = h + s.PadTop + s.PadBottom;
-    ist.FilteredPicture.reset(AVUtilHlpr::av_frame_alloc());
-    CheckAllocated(ist.FilteredPicture.get());
+    picture_.reset(AVUtilHlpr::av_frame_alloc());
+    CheckAllocated(picture_.get());
+}
+
+bool TFilterChain::Push(AVFrame* picture) {
+    return AVFilterHlpr::av_buffersrc_add_frame_flags(
+               source_, picture, picture ? AV_BUFFERSRC_FLAG_KEEP_REF : 0) >= 0;
+}
+
+AVFrame* TFilterChain::Pull() {
+    AVUtilHlpr::av_frame_unref(picture_.get());
+    if (AVFilterHlpr::av_buffersink_get_frame(sink_, picture_.get()) < 0)
+        return nullptr;
+    return picture_.get();
 }
 
 } // namespace velto
