@@ -311,7 +311,6 @@ private:
     void SetUpOutputCodec(int outputStream);
     void SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
     void SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist);
-    void OpenPassLog(int outputStream);
     void LogStreamMapping();
     void OpenCodecs();
     void ApplyMetaDataMaps();
@@ -332,10 +331,6 @@ private:
     // End of an input stream: the pictures its filter chain and the samples or pictures its
     // encoders still hold go out.
     void EndOfStream(int inputStream);
-    void DoSubtitleOut(int outputStream, int inputStream, AVSubtitle* subtitle, std::int64_t pts);
-    // Receives every packet the encoder of an output stream has ready and writes it; returns
-    // the bytes written.
-    int WriteEncodedPackets(int outputStream);
 
     // Audio and video output paths, report (FFmpegAudio.cpp, FFmpegVideo.cpp, FFmpegHooks.cpp,
     // FFmpegReport.cpp).

@@ -292,7 +292,7 @@ void TCustomFFmpeg::EncodeQueuedAudio(int outputStream, bool last) {
         frame->pts = pts;
         if (AVCodecHlpr::avcodec_send_frame(enc, frame) < 0)
             throw FFMpegException("Audio encoding failed");
-        WriteEncodedPackets(outputStream);
+        run_->Encoder.WritePackets(outputStream);
         ost.AudioNextPts = pts + AVUtilHlpr::av_rescale_q(frameSamples, sampleBase, enc->time_base);
         ost.SyncOpts += frameSamples;
     }
@@ -325,7 +325,7 @@ void TCustomFFmpeg::FlushEncoder(int outputStream) {
         if (sent < 0 && sent != AVERROR_EOF)
             throw FFMpegException(enc->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed"
                                                                         : "Audio encoding failed");
-        WriteEncodedPackets(outputStream);
+        run_->Encoder.WritePackets(outputStream);
     }
 }
 

@@ -200,7 +200,7 @@ void TCustomFFmpeg::SetUpOutputCodec(int n) {
         default:
             throw FFMpegException("invalid codec_type of output stream");
         }
-        OpenPassLog(n);
+        run_->Encoder.OpenPassLog(n);
     }
 }
 
@@ -319,38 +319,6 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
         ist.Filters = std::make_unique<TFilterChain>();
         ist.Filters->Configure(Settings, ist.Stream->codecpar, ost.Encoder);
     }
-}
-
-void TCustomFFmpeg::OpenPassLog(int n) {
-    TOutputStreamState& ost = run_->OutputStreams[n];
-    AVCodecContext* codec = ost.Encoder;
-    if (!ost.EncodingNeeded || !(codec->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)))
-        return;
-    const std::string prefix =
-        Settings.PassLogFilePrefix.empty() ? "ffmpeg2pass" : Settings.PassLogFilePrefix;
-    const std::string name = (prefix + "-" + std::to_string(n) + ".log").substr(0, 1023);
-    if (codec->flags & AV_CODEC_FLAG_PASS1) {
-        ost.LogFile.reset(MyUtilHlpr::my_fopen(name.c_str(), "w"));
-        if (!ost.LogFile)
-            throw FFMpegException("creat file fail: " + name);
-        return;
-    }
-    std::FILE* file = MyUtilHlpr::my_fopen(name.c_str(), "r");
-    if (!file)
-        throw FFMpegException("creat open fail: " + name);
-    MyUtilHlpr::my_fseek(file, 0, SEEK_END);
-    const long size = MyUtilHlpr::my_ftell(file);
-    MyUtilHlpr::my_fseek(file, 0, SEEK_SET);
-    char* buffer = size >= 0 ? static_cast<char*>(AVUtilHlpr::av_malloc(size + 1)) : nullptr;
-    if (!buffer) {
-        MyUtilHlpr::my_fclose(file);
-        throw FFMpegException("Could not allocate log buffer");
-    }
-    const size_t read = MyUtilHlpr::my_fread(buffer, 1, size, file);
-    MyUtilHlpr::my_fclose(file);
-    buffer[read] = 0;
-    AVUtilHlpr::av_freep(&codec->stats_in);
-    codec->stats_in = buffer;
 }
 
 } // namespace velto

@@ -49,9 +49,9 @@ void TCustomFFmpeg::Transcode() {
         for (int i = 0; i < static_cast<int>(run_->OutputStreams.size()); ++i)
             SetUpOutputCodec(i);
         run_->CopyPacket.reset(AVCodecHlpr::av_packet_alloc());
-        run_->EncodedPacket.reset(AVCodecHlpr::av_packet_alloc());
+        const bool packetMade = run_->Encoder.AllocatePacket();
         const bool frameMade = run_->Decoder.AllocateFrame();
-        if (!run_->CopyPacket || !run_->EncodedPacket || !frameMade)
+        if (!run_->CopyPacket || !packetMade || !frameMade)
             throw FFMpegException("av_mallocz fail");
         for (int i = 0; i < static_cast<int>(OutputFiles.size()); ++i)
             AVFormatHlpr::av_dump_format(OutputFiles[i].Context.get(), i,
@@ -118,59 +118,8 @@ void TCustomFFmpeg::LogStreamMapping() {
     }
 }
 
-namespace {
-
-// Options of the encoder's own class ("preset", "cpu-used") reach it only as it opens: before
-// that the context has no private part to set them on.
-AVDictionary* EncoderOwnOptions(const AVCodec* codec,
-                                const std::vector<std::pair<std::string, std::string>>& options) {
-    AVDictionary* own = nullptr;
-    const int kind = codec->type == AVMEDIA_TYPE_VIDEO   ? AV_OPT_FLAG_VIDEO_PARAM
-                     : codec->type == AVMEDIA_TYPE_AUDIO ? AV_OPT_FLAG_AUDIO_PARAM
-                                                         : AV_OPT_FLAG_SUBTITLE_PARAM;
-    for (const auto& [name, value] : options) {
-        if (!codec->priv_class)
-            break;
-        const AVOption* option =
-            AVUtilHlpr::av_opt_find(const_cast<AVClass**>(&codec->priv_class), name.c_str(),
-                                    nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ);
-        if (option && (option->flags & AV_OPT_FLAG_ENCODING_PARAM) && (option->flags & kind))
-            AVUtilHlpr::av_dict_set(&own, name.c_str(), value.c_str(), 0);
-    }
-    return own;
-}
-
-} // namespace
-
 void TCustomFFmpeg::OpenCodecs() {
-    for (TOutputStreamState& ost : run_->OutputStreams) {
-        if (!ost.EncodingNeeded)
-            continue;
-        const AVCodec* codec = ost.Setup->Encoder;
-        if (!codec || codec->id != ost.Encoder->codec_id)
-            codec = AVCodecHlpr::avcodec_find_encoder(ost.Encoder->codec_id);
-        if (!codec)
-            throw FFMpegException(StringPrintf("Unsupported codec for output stream #%d.%d",
-                                               ost.FileIndex, ost.Index));
-        SetCodecThreads(ost.Encoder);
-        {
-            std::lock_guard lock(CodecLock());
-            AVDictionary* own = EncoderOwnOptions(codec, Settings.PrivateOptions);
-            const int opened = AVCodecHlpr::avcodec_open2(ost.Encoder, codec, &own);
-            AVUtilHlpr::av_dict_free(&own);
-            if (opened < 0)
-                throw LibraryFailure(
-                    StringPrintf("Error while opening codec for output stream #%d.%d - maybe "
-                                 "incorrect parameters such as bit_rate, rate, width or height",
-                                 ost.FileIndex, ost.Index),
-                    opened);
-            run_->Opened(ost.Encoder, true);
-        }
-        run_->Counters.ExtraSize += ost.Encoder->extradata_size;
-        // The muxer reads the stream's parameters, which only the opened encoder knows fully.
-        AVCodecHlpr::avcodec_parameters_from_context(ost.Stream->codecpar, ost.Encoder);
-        ost.Stream->time_base = ost.Encoder->time_base;
-    }
+    run_->Encoder.Open();
     run_->Decoder.Open();
     run_->Muxer.InitBitstreamFilters();
 }

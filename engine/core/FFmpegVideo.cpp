@@ -202,7 +202,7 @@ void TCustomFFmpeg::DoVideoOut(int outputStream, int inputStream, AVFrame* pictu
         AVUtilHlpr::av_frame_unref(frame);
         if (sent < 0)
             throw FFMpegException("Video encoding failed");
-        const int bytes = WriteEncodedPackets(outputStream);
+        const int bytes = run_->Encoder.WritePackets(outputStream);
         if (bytes > 0) {
             encodedSize = bytes;
             if ((PostHookFlags.load() & 1u) || VideoHooks.Previewer)

@@ -76,7 +76,8 @@ void TCustomFFmpeg::FeedOutputs(int inputStream, AVPacket* packet, AVFrame* fram
                 break;
             case AVMEDIA_TYPE_SUBTITLE:
                 if (subtitle)
-                    DoSubtitleOut(i, inputStream, subtitle, packet ? packet->pts : AV_NOPTS_VALUE);
+                    run_->Encoder.EncodeSubtitle(i, inputStream, subtitle,
+                                                 packet ? packet->pts : AV_NOPTS_VALUE);
                 break;
             default:
                 throw FFMpegException("invalid codec_type");
@@ -110,82 +111,6 @@ void TCustomFFmpeg::FeedOutputs(int inputStream, AVPacket* packet, AVFrame* fram
         run_->Muxer.Write(ost.FileIndex, copy, ost.Encoder, ost.Setup->BitstreamFilters);
         AVCodecHlpr::av_packet_unref(copy); // the muxer normally took the data already
         ++ost.Encoder->frame_number;
-        ++ost.FrameNumber;
-    }
-}
-
-int TCustomFFmpeg::WriteEncodedPackets(int outputStream) {
-    TOutputStreamState& ost = run_->OutputStreams[outputStream];
-    AVPacket* packet = run_->EncodedPacket.get();
-    int bytes = 0;
-    int received = 0;
-    while ((received = AVCodecHlpr::avcodec_receive_packet(ost.Encoder, packet)) >= 0) {
-        bytes += packet->size;
-        NoteCodedFrame(ost, packet);
-        if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO)
-            run_->Counters.VideoSize += packet->size;
-        else
-            run_->Counters.AudioSize += packet->size;
-        if (ost.LogFile && ost.Encoder->stats_out)
-            MyUtilHlpr::my_fprintf(ost.LogFile.get(), "%s", ost.Encoder->stats_out);
-        packet->stream_index = ost.Index;
-        // Encoders leave picture durations open; MP4 would then cut the last picture off.
-        if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO && packet->duration <= 0)
-            packet->duration = 1;
-        AVCodecHlpr::av_packet_rescale_ts(packet, ost.Encoder->time_base, ost.Stream->time_base);
-        run_->Muxer.Write(ost.FileIndex, packet, ost.Encoder, ost.Setup->BitstreamFilters);
-        AVCodecHlpr::av_packet_unref(packet);
-    }
-    // "Needs more input" and "drained" end the loop normally; anything else lost pictures or sound.
-    if (received != AVERROR(EAGAIN) && received != AVERROR_EOF)
-        throw FFMpegException(ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO
-                                  ? "Video encoding failed"
-                                  : "Audio encoding failed");
-    return bytes;
-}
-
-void TCustomFFmpeg::DoSubtitleOut(int outputStream, int inputStream, AVSubtitle* subtitle,
-                                  std::int64_t pts) {
-    TOutputStreamState& ost = run_->OutputStreams[outputStream];
-    const TInputStreamState& ist = run_->InputStreams[inputStream];
-    if (pts == AV_NOPTS_VALUE) {
-        if (Settings.ExitOnError)
-            throw FFMpegException("Subtitle packets must have a pts");
-        Log(0, "Subtitle packets must have a pts");
-        return;
-    }
-    constexpr int kSubtitleBufferSize = 65536;
-    if (run_->SubtitleBuffer.empty())
-        run_->SubtitleBuffer.resize(kSubtitleBufferSize);
-    // DVB subtitles are shown by one packet and cleared by a second one.
-    const bool dvb = ost.Encoder->codec_id == AV_CODEC_ID_DVB_SUBTITLE;
-    const int count = dvb ? 2 : 1;
-    const std::int64_t base =
-        AVUtilHlpr::av_rescale_q(pts, ist.Stream->time_base, ost.Stream->time_base);
-    for (int i = 0; i < count; ++i) {
-        AVSubtitle copy = *subtitle;
-        if (dvb && i == 1)
-            copy.num_rects = 0;
-        const int size = AVCodecHlpr::avcodec_encode_subtitle(
-            ost.Encoder, run_->SubtitleBuffer.data(), kSubtitleBufferSize, &copy);
-        if (size < 0)
-            throw FFMpegException("Subtitle encoding failed");
-        OwnedPacket packet(AVCodecHlpr::av_packet_alloc());
-        if (!packet || AVCodecHlpr::av_new_packet(packet.get(), size) < 0)
-            throw FFMpegException("av_mallocz fail");
-        std::copy_n(run_->SubtitleBuffer.data(), size, packet->data);
-        packet->stream_index = ost.Index;
-        const std::uint32_t display =
-            dvb ? (i == 0 ? subtitle->start_display_time : subtitle->end_display_time) : 0;
-        // Display times are milliseconds; the stream's time base need not be 90 kHz.
-        packet->pts =
-            base + AVUtilHlpr::av_rescale_q(display, AVRational{1, 1000}, ost.Stream->time_base);
-        packet->dts = packet->pts;
-        if (!dvb && subtitle->end_display_time > subtitle->start_display_time)
-            packet->duration =
-                AVUtilHlpr::av_rescale_q(subtitle->end_display_time - subtitle->start_display_time,
-                                         AVRational{1, 1000}, ost.Stream->time_base);
-        run_->Muxer.Write(ost.FileIndex, packet.get(), ost.Encoder, ost.Setup->BitstreamFilters);
         ++ost.FrameNumber;
     }
 }

@@ -1,7 +1,7 @@
 // The task's run: made by Transcode on the task's worker thread, dropped when the run ends or its
-// set-up fails. It owns the stages (demuxer, decoder, muxer) and what they share: the stream tables
-// built on top of the task's file records, the codec contexts open now, the scratch objects of the
-// packet path and the counters the report reads. The stages talk through the run.
+// set-up fails. It owns the stages (demuxer, decoder, encoder, muxer) and what they share: the
+// stream tables built on top of the task's file records, the codec contexts open now, the scratch
+// objects of the packet path and the counters the report reads. The stages talk through the run.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 
 #include "Decoder.h"
 #include "Demuxer.h"
+#include "Encoder.h"
 #include "Muxer.h"
 #include "StreamStates.h"
 
@@ -31,7 +32,8 @@ struct TRunCounters {
 class TTranscodeRun {
 public:
     explicit TTranscodeRun(TCustomFFmpeg& task)
-        : Demuxer(task, *this), Decoder(task, *this), Muxer(task, *this), task_(task) {}
+        : Demuxer(task, *this), Decoder(task, *this), Encoder(task, *this), Muxer(task, *this),
+          task_(task) {}
     TTranscodeRun(const TTranscodeRun&) = delete;
     TTranscodeRun& operator=(const TTranscodeRun&) = delete;
     // Closes the codecs the run left open (a failed or stopped run).
@@ -53,17 +55,16 @@ public:
 
     TDemuxer Demuxer;
     TDecoder Decoder;
+    TEncoder Encoder;
     TMuxer Muxer;
     std::vector<TInputStreamState> InputStreams;
     std::vector<TOutputStreamState> OutputStreams;
     TRunCounters Counters;
     // Scratch objects reused for every packet, so that the packet path allocates nothing.
-    OwnedPacket CopyPacket;    // output packet of a stream copy
-    OwnedPacket EncodedPacket; // packet received from an encoder
+    OwnedPacket CopyPacket; // output packet of a stream copy
     // Audio scratch kept between blocks: a block behind inserted silence, the resampler output.
     std::vector<std::uint8_t> AudioBlockBuffer;
     std::vector<std::uint8_t> AudioResampleBuffer;
-    std::vector<std::uint8_t> SubtitleBuffer; // subtitle encoder output
 
 private:
     TCustomFFmpeg& task_;
