@@ -1,13 +1,21 @@
 // The transcoding task TCustomFFmpeg: its settings, option vocabulary and target presets, and
 // (declared by the later units in their own sections) the input/output set-up, the run and its
 // thread. Options are applied on the caller's thread while the task is idle; the run happens on
-// the task's worker thread. One class, several .cpp files by concern:
+// the task's worker thread, in a TTranscodeRun (TranscodeRun.h) that owns the stages: demuxer,
+// decoder, filter chain, encoder and muxer (Demuxer.h, Decoder.h, FilterChain.h, Encoder.h,
+// Muxer.h). One class, several .cpp files by concern:
 //   FFmpegTask.cpp         construction, option state, log sink
 //   FFmpegConvert.cpp      integer/float/time conversions
 //   FFmpegOptionTable.cpp  the option table and ApplyOptionText
 //   FFmpegOptions.cpp      handlers of the table
 //   FFmpegGenericOptions.cpp  SetGenericOption, ApplyGenericOptions, FindCodecId
 //   FFmpegTargets.cpp      target presets; FFmpegValidators.cpp crop and pad
+//   FFmpegInput.cpp, FFmpegOutput.cpp, FFmpegOutputStreams.cpp  input and output set-up
+//   TranscodeSetup.cpp, StreamMapping.cpp, OutputCodecSetup.cpp  set-up of a run
+//   TranscodeLoop.cpp      the packet loop and the end of a run
+//   OutputFeed.cpp         hand-over from the decoder to the output streams
+//   AudioPath.cpp, VideoPath.cpp, VideoHooks.cpp  the audio and video paths
+//   ProgressReport.cpp     progress report and statistics; FFmpegOutputFiles.cpp safe writing
 #pragma once
 
 #include <atomic>
@@ -162,7 +170,7 @@ public:
     std::vector<TInputFile> InputFiles;   // at most kMaxFiles, in opening order
     std::vector<TOutputFile> OutputFiles; // at most kMaxFiles, in creation order
 
-    // ---- The run (TranscodeRun.h and its stages; FFmpegSetup.cpp, FFmpegLoop.cpp) ----
+    // ---- The run (TranscodeRun.h and its stages; TranscodeSetup.cpp, TranscodeLoop.cpp) ----
     // Converts the opened inputs into the opened outputs; raises FFMpegException on failure.
     // Runs on the task's worker thread; StopRequested may be set from any thread.
     void Transcode();
@@ -181,7 +189,7 @@ public:
 
     // Thread count and kinds of a codec about to open (FFmpegCodecThreads.cpp).
     void SetCodecThreads(AVCodecContext* codec) const;
-    // The progress report of a run's stream table (FFmpegReport.cpp).
+    // The progress report of a run's stream table (ProgressReport.cpp).
     void PrintReport(const TTranscodeRun& run, bool final);
     TProgressSink ProgressSink;
     bool CustomHookAssigned = false; // the component has a custom hook handler
@@ -190,7 +198,7 @@ public:
     std::atomic<std::uint32_t> PostHookFlags{0};
     void SetPreview(bool on);
 
-    // ---- Hooks of the video path (FFmpegHooks.cpp, FFmpegVideo.cpp) ----
+    // ---- Hooks of the video path (VideoHooks.cpp, VideoPath.cpp) ----
     // Handlers of the engine component; unassigned means no handler. The custom hook is detached
     // when it asks to stop or cannot be served.
     TBeforeHookSink BeforeHookSink;
@@ -296,7 +304,7 @@ private:
     // Quantisers of the reported pictures; kept across runs.
     int qpHistogramCounts_[52] = {};
 
-    // Set-up of the run (FFmpegSetup.cpp, FFmpegMapping.cpp, FFmpegFilters.cpp).
+    // Set-up of the run (TranscodeSetup.cpp, StreamMapping.cpp, OutputCodecSetup.cpp).
     void BuildInputTables();
     void MapStreams();
     void CheckStreamMaps(int outputStreams) const;
@@ -317,12 +325,12 @@ private:
     // Drops the run and what it owns, also when it was only partly built.
     void ReleaseRunTables();
 
-    // The packet loop and the end of the run (FFmpegLoop.cpp).
+    // The packet loop and the end of the run (TranscodeLoop.cpp).
     void RunLoop();
     bool HandlePacket(int file, AVPacket* packet);
     void EndRun();
 
-    // The hand-over from the decoder to the outputs (FFmpegDecode.cpp), reached through the
+    // The hand-over from the decoder to the outputs (OutputFeed.cpp), reached through the
     // run: through the input stream's filter chain, if any, to every output stream it feeds.
     friend class TTranscodeRun;
     void ServeOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
@@ -332,8 +340,8 @@ private:
     // encoders still hold go out.
     void EndOfStream(int inputStream);
 
-    // Audio and video output paths, report (FFmpegAudio.cpp, FFmpegVideo.cpp, FFmpegHooks.cpp,
-    // FFmpegReport.cpp).
+    // Audio and video output paths, report (AudioPath.cpp, VideoPath.cpp, VideoHooks.cpp,
+    // ProgressReport.cpp).
     void PreProcessPicture(int inputStream, AVFrame* picture);
     void DoAudioOut(int outputStream, int inputStream, AVFrame* samples);
     void DoVideoOut(int outputStream, int inputStream, AVFrame* picture, int& encodedSize);

@@ -1,6 +1,6 @@
-// First phase of Transcode: per-run tables, codec opening, metadata, headers and the mapping
-// report; and the release routine of the tables. Stream mapping and codec parameters are in
-// FFmpegMapping.cpp, the loop in FFmpegLoop.cpp.
+// First phase of Transcode: the run and its stream tables, codec opening, metadata, headers and
+// the mapping report; and the release of the run. Stream mapping is in StreamMapping.cpp, the
+// codec parameters in OutputCodecSetup.cpp, the loop in TranscodeLoop.cpp.
 #include "AVCodecHlpr.h"
 #include "AVFilterHlpr.h"
 #include "AVFormatHlpr.h"
