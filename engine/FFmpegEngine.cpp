@@ -175,11 +175,7 @@ int TCustomFFmpegEngine::AddTask(const std::string& fileName, const TInputOption
         } else {
             task->InputOptions = TInputOptions{};
         }
-        if (!task->OpenInputFile(fileName)) {
-            task->LogSink = nullptr;
-            LastError = task->LastError;
-            return -1;
-        }
+        task->OpenInputFile(fileName);
     } catch (const std::exception& error) {
         task->LogSink = nullptr;
         LastError = error.what();
@@ -225,9 +221,8 @@ bool TCustomFFmpegEngine::AddOutput(int index, const std::string& fileName,
         } else {
             task->OutputOptions = TOutputOptions{};
         }
-        if (task->OpenOutputFile(fileName))
-            return true;
-        error = task->LastError;
+        task->OpenOutputFile(fileName);
+        return true;
     } catch (const std::exception& failure) {
         error = failure.what();
     }
