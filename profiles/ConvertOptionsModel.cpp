@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <unistd.h>
 
 namespace velto {
 
@@ -39,6 +40,15 @@ void TConvertOptionsModel::SetBrowsedFolder(const std::string& folder) {
     FBrowsedFolder = FFolderText;
 }
 
+void TConvertOptionsModel::SetTypedFolder(const std::string& folder) {
+    if (folder.empty()) {
+        FFolderText.clear();
+        FBrowsedFolder.clear();
+        return;
+    }
+    SetBrowsedFolder(folder);
+}
+
 std::string TConvertOptionsModel::BrowseStartFolder() const {
     std::string folder;
     if (FFolderText != kAutoFolder)
@@ -51,6 +61,23 @@ std::string TConvertOptionsModel::BrowseStartFolder() const {
 
 std::string TConvertOptionsModel::CloseCheckPath() const {
     return FFolderText == kAutoFolder ? FSource.FileName : FFolderText;
+}
+
+std::string TConvertOptionsModel::OutputFolder() const {
+    if (FFolderText != kAutoFolder)
+        return FFolderText;
+    if (FSource.FileName.empty())
+        return {};
+    const std::filesystem::path parent = std::filesystem::path(FSource.FileName).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
+bool TConvertOptionsModel::OutputFolderWritable() const {
+    const std::string folder = OutputFolder();
+    std::error_code error;
+    // access() asks as this user: the mode bits alone miss read-only mounts and root's view.
+    return !folder.empty() && std::filesystem::is_directory(folder, error) &&
+           access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 TOutputChoice TConvertOptionsModel::Choice() const {

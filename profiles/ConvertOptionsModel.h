@@ -38,6 +38,8 @@ public:
     const std::string& FolderText() const { return FFolderText; }
     // A folder the browser returned; stored with a trailing delimiter.
     void SetBrowsedFolder(const std::string& folder);
+    // A folder typed or pasted into the field; empty leaves no folder chosen.
+    void SetTypedFolder(const std::string& folder);
 
     bool Overwrite() const { return FOverwrite; }
     void SetOverwrite(bool overwrite) { FOverwrite = overwrite; }
@@ -48,6 +50,12 @@ public:
     // The path whose drive decides whether OK may close: the folder text, or the source when it
     // is "Auto". Empty when there is nothing to examine (no source and "Auto").
     std::string CloseCheckPath() const;
+
+    // The folder outputs go to: the folder text, or the source's folder when it is "Auto".
+    // Empty when there is nothing to examine (no source and "Auto", or no folder typed).
+    std::string OutputFolder() const;
+    // False when OutputFolder names no folder or one this user cannot write into.
+    bool OutputFolderWritable() const;
 
     // What the preferences save: "OutputFormat" is the selected profile.
     TOutputChoice Choice() const;

@@ -58,6 +58,13 @@ void TProfileCatalogue::Load() {
         earlierCopy = FTitles[i] == factory.ReadString(ProfileSection(i), "Title", "");
     for (int i = count; earlierCopy && i < shipped; ++i)
         FTitles.push_back(factory.ReadString(ProfileSection(i), "Title", ""));
+    FGroups.clear();
+    for (int i = 0; i < static_cast<int>(FTitles.size()); ++i) {
+        const TIniFile& source = i < count ? ini : factory;
+        const std::string section = ProfileSection(i);
+        FGroups.push_back(ProfileGroup(FTitles[i], source.ReadString(section, "VideoFormat", ""),
+                                       source.ReadString(section, "FileType", "")));
+    }
     Select(outputFormat);
 }
 

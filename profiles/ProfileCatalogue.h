@@ -4,6 +4,7 @@
 #pragma once
 
 #include "OutputProfile.h"
+#include "ProfileGroups.h"
 #include "SettingsStore.h"
 #include "ValueLists.h"
 
@@ -28,6 +29,8 @@ public:
     void Select(int index);
 
     const std::vector<std::string>& Titles() const { return FTitles; }
+    // The kind of device each title is for, in the same places.
+    const std::vector<TProfileGroup>& Groups() const { return FGroups; }
     int SelectedIndex() const { return FSelected; }
     const TOutputProfile& Profile() const { return FProfile; }
     // The lists' state; the dialog writes the user's picks back here.
@@ -51,6 +54,7 @@ private:
     std::string FSettingsFile;
     std::string FFactoryFile;
     std::vector<std::string> FTitles;
+    std::vector<TProfileGroup> FGroups;
     int FStoredCount = 0; // profiles the settings file lists; the rest come from the factory file
     int FSelected = -1;
     TOutputProfile FProfile;

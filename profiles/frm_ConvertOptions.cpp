@@ -2,12 +2,15 @@
 
 #include "AVProbe.h"
 #include "frm_DialogServices.h"
+#include "frm_ProfileList.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace velto {
@@ -24,7 +28,8 @@ namespace {
 // The value lists' words; the numbers and sizes need no translation.
 [[maybe_unused]] const char* const kValueWords[] = {
     QT_TRANSLATE_NOOP("TfrmConvertOptions", "单声道"),
-    QT_TRANSLATE_NOOP("TfrmConvertOptions", "立体声")};
+    QT_TRANSLATE_NOOP("TfrmConvertOptions", "立体声"),
+    QT_TRANSLATE_NOOP("TfrmConvertOptions", "Auto")};
 
 QComboBox* ValueList(TValueList list) {
     auto* box = new QComboBox;
@@ -53,15 +58,33 @@ TfrmConvertOptions::TfrmConvertOptions(TDialogServices& services, const std::str
     : QDialog(parent), FServices(services), FModel(settingsFile, factoryFile) {
     BuildLayout();
     FModel.Load();
-    {
-        const QSignalBlocker blocker(cbxVideoFormat);
-        cbxVideoFormat->clear();
-        for (const std::string& title : FModel.Catalogue().Titles())
-            cbxVideoFormat->addItem(QString::fromStdString(title));
-        cbxVideoFormat->setCurrentIndex(FModel.Catalogue().SelectedIndex());
-    }
+    ShowProfileList();
     ShowSelection();
     ShowOutputChoice();
+}
+
+void TfrmConvertOptions::ShowProfileList() {
+    const TProfileCatalogue& catalogue = FModel.Catalogue();
+    const QString filter = edtProfileFilter->text().trimmed();
+    int selected = catalogue.SelectedIndex();
+    {
+        const QSignalBlocker blocker(cbxVideoFormat);
+        const int listed = FillProfileList(cbxVideoFormat, catalogue.Titles(), catalogue.Groups(),
+                                           filter, selected);
+        // Narrowing may hide the pick: the first title left takes its place. Without a filter a
+        // stored choice of nothing stays nothing.
+        if (!filter.isEmpty() && listed >= 0)
+            selected = listed;
+        cbxVideoFormat->setCurrentIndex(RowOfProfile(cbxVideoFormat, selected));
+    }
+    if (selected != catalogue.SelectedIndex()) {
+        FModel.Catalogue().Select(selected);
+        ShowSelection();
+    }
+}
+
+void TfrmConvertOptions::SelectProfile(int index) {
+    cbxVideoFormat->setCurrentIndex(RowOfProfile(cbxVideoFormat, index));
 }
 
 void TfrmConvertOptions::BuildLayout() {
@@ -75,12 +98,20 @@ void TfrmConvertOptions::BuildLayout() {
     lblSourceFiles->setVisible(false);
     lblAVIFormat = new QLabel(tr("输出格式(&O)"));
     cbxVideoFormat = new QComboBox;
-    cbxVideoFormat->setMaxVisibleItems(20);
+    cbxVideoFormat->setMaxVisibleItems(24);
+    // Long titles must not widen the dialog; the popup still shows them whole.
     cbxVideoFormat->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbxVideoFormat->setMinimumContentsLength(30);
     lblAVIFormat->setBuddy(cbxVideoFormat);
+    edtProfileFilter = new QLineEdit;
+    edtProfileFilter->setObjectName(QStringLiteral("edtProfileFilter"));
+    edtProfileFilter->setPlaceholderText(tr("筛选格式"));
+    edtProfileFilter->setClearButtonEnabled(true);
+    edtProfileFilter->setMaximumWidth(160);
     auto* formatRow = new QHBoxLayout;
     formatRow->addWidget(lblAVIFormat);
     formatRow->addWidget(cbxVideoFormat, 1);
+    formatRow->addWidget(edtProfileFilter);
 
     QLayout* valueRow = BuildValueGroups();
     BuildOutputGroup();
@@ -108,6 +139,7 @@ void TfrmConvertOptions::BuildLayout() {
 void TfrmConvertOptions::ConnectControls() {
     connect(cbxVideoFormat, &QComboBox::currentIndexChanged, this,
             &TfrmConvertOptions::cbxVideoFormatChange);
+    connect(edtProfileFilter, &QLineEdit::textChanged, this, &TfrmConvertOptions::ShowProfileList);
     for (QComboBox* box : {cbxFrameSize, cbxVideoBitrate, cbxFramerate, cbxAudioBitrate,
                            cbxSampleBitrate, cbxChannels})
         connect(box, &QComboBox::currentIndexChanged, this, &TfrmConvertOptions::ValueListChange);
@@ -162,7 +194,11 @@ void TfrmConvertOptions::BuildOutputGroup() {
     radios->addButton(rbtConvertToSamePath, 0);
     radios->addButton(rbtConvertToPath, 1);
     edtOutPath = new QLineEdit(QString::fromUtf8(kAutoFolder));
-    edtOutPath->setReadOnly(true);
+    lblFolderProblem = new QLabel;
+    lblFolderProblem->setObjectName(QStringLiteral("lblFolderProblem"));
+    lblFolderProblem->setStyleSheet(QStringLiteral("color: #b00020;"));
+    lblFolderProblem->setWordWrap(true);
+    lblFolderProblem->setVisible(false);
     btnOutPath = new QPushButton(QStringLiteral("..."));
     btnOutPath->setFixedWidth(32);
     chkOverwrite = new QCheckBox(tr("覆盖已经存在的文件"));
@@ -171,7 +207,9 @@ void TfrmConvertOptions::BuildOutputGroup() {
     whereGrid->addWidget(rbtConvertToPath, 1, 0);
     whereGrid->addWidget(edtOutPath, 1, 1);
     whereGrid->addWidget(btnOutPath, 1, 2);
-    whereGrid->addWidget(chkOverwrite, 2, 0, 1, 3);
+    whereGrid->addWidget(lblFolderProblem, 2, 1, 1, 2);
+    whereGrid->addWidget(chkOverwrite, 3, 0, 1, 3);
+    connect(edtOutPath, &QLineEdit::textEdited, this, &TfrmConvertOptions::edtOutPathEdited);
     connect(radios, &QButtonGroup::idClicked, this, &TfrmConvertOptions::rbtConvertToSamePathClick);
     connect(btnOutPath, &QPushButton::clicked, this, &TfrmConvertOptions::btnOutPathClick);
     connect(chkOverwrite, &QCheckBox::toggled, this,
@@ -205,11 +243,38 @@ void TfrmConvertOptions::ShowOutputChoice() {
         const QSignalBlocker blockPath(rbtConvertToPath);
         (same ? rbtConvertToSamePath : rbtConvertToPath)->setChecked(true);
     }
-    edtOutPath->setText(QString::fromStdString(FModel.FolderText()));
+    const std::string& folder = FModel.FolderText();
+    edtOutPath->setText(folder == kAutoFolder ? tr("Auto") : QString::fromStdString(folder));
     edtOutPath->setEnabled(!same);
     btnOutPath->setEnabled(!same);
-    const QSignalBlocker blocker(chkOverwrite);
-    chkOverwrite->setChecked(FModel.Overwrite());
+    {
+        const QSignalBlocker blocker(chkOverwrite);
+        chkOverwrite->setChecked(FModel.Overwrite());
+    }
+    ShowFolderProblem();
+}
+
+void TfrmConvertOptions::edtOutPathEdited(const QString& text) {
+    QString folder = text.trimmed();
+    // A path pasted from a file manager comes as a file: address.
+    if (folder.startsWith(QStringLiteral("file:")))
+        folder = QUrl(folder).toLocalFile();
+    if (folder.startsWith(QLatin1Char('~')))
+        folder.replace(0, 1, QDir::homePath());
+    FModel.SetTypedFolder(folder.toStdString());
+    ShowFolderProblem();
+}
+
+void TfrmConvertOptions::ShowFolderProblem() {
+    const std::string folder = FModel.OutputFolder();
+    // Nothing to say before a source is known and outputs go beside it.
+    const bool problem = !(folder.empty() && FModel.SameFolder()) && !FModel.OutputFolderWritable();
+    lblFolderProblem->setVisible(problem);
+    if (problem)
+        lblFolderProblem->setText(
+            folder.empty() ? tr("请输入输出目录。")
+                           : tr("输出目录不存在或不能写入: %1")
+                                 .arg(QDir::toNativeSeparators(QString::fromStdString(folder))));
 }
 
 void TfrmConvertOptions::ValueListChange() {
@@ -223,7 +288,10 @@ void TfrmConvertOptions::ValueListChange() {
     selection.KeepAspect = chkKeepAspect->isChecked();
 }
 
-void TfrmConvertOptions::cbxVideoFormatChange(int index) {
+void TfrmConvertOptions::cbxVideoFormatChange(int row) {
+    const int index = ProfileAtRow(cbxVideoFormat, row);
+    if (index < 0)
+        return;
     FModel.Catalogue().Select(index);
     ShowSelection();
 }
@@ -261,8 +329,14 @@ void TfrmConvertOptions::btnOutPathClick() {
 
 bool TfrmConvertOptions::FormCloseQuery() {
     const std::string path = FModel.CloseCheckPath();
-    if (path.empty() || !FServices.IsOnOpticalDrive(path))
-        return true;
+    if (path.empty() || !FServices.IsOnOpticalDrive(path)) {
+        // The choices stay as they are: the user mends the folder instead of starting over.
+        if (!lblFolderProblem->isVisible())
+            return true;
+        FServices.ShowInformation(this, lblFolderProblem->text());
+        edtOutPath->setFocus();
+        return false;
+    }
     FServices.ShowInformation(
         this, tr("Input folder is located in CD-ROM, please select output folder."));
     if (btnOutPath->isEnabled())
@@ -280,6 +354,7 @@ void TfrmConvertOptions::done(int result) {
 
 void TfrmConvertOptions::AttachSource(const TSourceSummary& source) {
     FModel.AttachSource(source);
+    ShowFolderProblem();
 }
 
 void TfrmConvertOptions::ShowSourceFiles(const QStringList& files) {
@@ -288,9 +363,12 @@ void TfrmConvertOptions::ShowSourceFiles(const QStringList& files) {
         return;
     // A long group shows its first names and how many more; the tooltip has them all.
     constexpr int kShown = 5;
+    constexpr int kNameWidth = 320;
+    const QFontMetrics metrics(lblSourceFiles->font());
     QStringList names;
+    // One long name must not stretch the dialog: its middle gives way.
     for (int i = 0; i < files.size() && i < kShown; ++i)
-        names << QFileInfo(files[i]).fileName();
+        names << metrics.elidedText(QFileInfo(files[i]).fileName(), Qt::ElideMiddle, kNameWidth);
     QString text = tr("为 %n 个文件选择输出格式:", nullptr, static_cast<int>(files.size())) +
                    QLatin1Char(' ') + names.join(QStringLiteral(", "));
     if (files.size() > kShown)
@@ -303,6 +381,7 @@ void TfrmConvertOptions::AttachSourceFile(const std::string& fileName) {
     TSourceSummary source;
     source.FileName = fileName;
     FModel.AttachSource(std::move(source));
+    ShowFolderProblem();
 }
 
 bool TfrmConvertOptions::SaveSettings(const TJobEndOptions* jobEnd) {

@@ -61,9 +61,14 @@ public:
     void done(int result) override;
 
     const TConvertOptionsModel& Model() const { return FModel; }
+    // The catalogue place of the profile picked in the grouped list (-1: none).
+    int SelectedProfile() const { return FModel.Catalogue().SelectedIndex(); }
+    void SelectProfile(int index);
 
     QLabel* lblSourceFiles;
     QLabel* lblAVIFormat;
+    QLineEdit* edtProfileFilter;
+    // Rows are captions and titles; ProfileAtRow tells a row's profile.
     QComboBox* cbxVideoFormat;
     QPushButton* btnOK;
     QPushButton* btnCancel;
@@ -84,10 +89,12 @@ public:
     QRadioButton* rbtConvertToPath;
     QLineEdit* edtOutPath;
     QPushButton* btnOutPath;
+    QLabel* lblFolderProblem;
     QCheckBox* chkOverwrite;
 
 public slots:
-    void cbxVideoFormatChange(int index);
+    // row: a row of the grouped list; captions select nothing.
+    void cbxVideoFormatChange(int row);
     void btnRestoreVideoClick();
     void btnRestoreAudioClick();
     // Tag 0: same folder; tag 1: output folder.
@@ -105,6 +112,11 @@ private:
     // Widgets from the model, without echoing the changes back.
     void ShowSelection();
     void ShowOutputChoice();
+    // The grouped list again, narrowed by the filter, keeping the pick when it is still listed.
+    void ShowProfileList();
+    // Says, below the folder, when outputs could not be written there.
+    void ShowFolderProblem();
+    void edtOutPathEdited(const QString& text);
     // A user's pick in one of the value lists.
     void ValueListChange();
     void keyPressEvent(QKeyEvent* event) override;

@@ -64,6 +64,173 @@
     </message>
 </context>
 <context>
+    <name>TProfileNames</name>
+    <message>
+        <source>MP4 MPEG-4 Video (*.mp4)</source>
+        <translation>MP4 MPEG-4 Video (*.mp4)</translation>
+    </message>
+    <message>
+        <source>iPod MPEG-4 Video (320x240, 4:3) - High Quality</source>
+        <translation>iPod MPEG-4 Video (320x240, 4:3) - High Quality</translation>
+    </message>
+    <message>
+        <source>iPod MPEG-4 Video (320x180, 16:9) - High Quality</source>
+        <translation>iPod MPEG-4 Video (320x180, 16:9) - High Quality</translation>
+    </message>
+    <message>
+        <source>iPod MPEG-4 Video (320x240, 4:3)</source>
+        <translation>iPod MPEG-4 Video (320x240, 4:3)</translation>
+    </message>
+    <message>
+        <source>iPod MPEG-4 Video (320x180, 16:9)</source>
+        <translation>iPod MPEG-4 Video (320x180, 16:9)</translation>
+    </message>
+    <message>
+        <source>iPod MPEG-4 Video (320x240, 4:3) - Low Quality, Less File Size</source>
+        <translation>iPod MPEG-4 Video (320x240, 4:3) - Low Quality, Less File Size</translation>
+    </message>
+    <message>
+        <source>iPod MPEG-4 Video (320x180, 16:9) - Low Quality, Less File Size</source>
+        <translation>iPod MPEG-4 Video (320x180, 16:9) - Low Quality, Less File Size</translation>
+    </message>
+    <message>
+        <source>PSP MPEG-4 Video (368x208)</source>
+        <translation>PSP MPEG-4 Video (368x208)</translation>
+    </message>
+    <message>
+        <source>PSP MPEG-4 Video (368x208) - High Quality</source>
+        <translation>PSP MPEG-4 Video (368x208) - High Quality</translation>
+    </message>
+    <message>
+        <source>PSP AVC Video (368x208)</source>
+        <translation>PSP AVC Video (368x208)</translation>
+    </message>
+    <message>
+        <source>MP4 MPEG-4 AVC Video (*.mp4)</source>
+        <translation>MP4 MPEG-4 AVC Video (*.mp4)</translation>
+    </message>
+    <message>
+        <source>DivX Video Format (*.avi)</source>
+        <translation>DivX Video Format (*.avi)</translation>
+    </message>
+    <message>
+        <source>XviD Video Format (*.avi)</source>
+        <translation>XviD Video Format (*.avi)</translation>
+    </message>
+    <message>
+        <source>Archos Video (*.avi)</source>
+        <translation>Archos Video (*.avi)</translation>
+    </message>
+    <message>
+        <source>Creative Zen Vision (*.avi)</source>
+        <translation>Creative Zen Vision (*.avi)</translation>
+    </message>
+    <message>
+        <source>iRiver PMP-100 (*.avi)</source>
+        <translation>iRiver PMP-100 (*.avi)</translation>
+    </message>
+    <message>
+        <source>MPEG-1/VCD Video (*.mpg)</source>
+        <translation>MPEG-1/VCD Video (*.mpg)</translation>
+    </message>
+    <message>
+        <source>MPEG-2/SVCD/DVD Video (*.mpg)</source>
+        <translation>MPEG-2/SVCD/DVD Video (*.mpg)</translation>
+    </message>
+    <message>
+        <source>3GP Video for Mobile Phones (176x144) (*.3gp)</source>
+        <translation>3GP Video for Mobile Phones (176x144) (*.3gp)</translation>
+    </message>
+    <message>
+        <source>3GP MPEG-4 Video (320x240) (*.3gp)</source>
+        <translation>3GP MPEG-4 Video (320x240) (*.3gp)</translation>
+    </message>
+    <message>
+        <source>Flash Video (*.flv)</source>
+        <translation>Flash Video (*.flv)</translation>
+    </message>
+    <message>
+        <source>Windows Media Video (*.wmv)</source>
+        <translation>Windows Media Video (*.wmv)</translation>
+    </message>
+    <message>
+        <source>RealMedia Video (*.rm)</source>
+        <translation>RealMedia Video (*.rm)</translation>
+    </message>
+    <message>
+        <source>Phone / Tablet H.264 Video (480p) (*.mp4)</source>
+        <translation>Phone / Tablet H.264 Video (480p) (*.mp4)</translation>
+    </message>
+    <message>
+        <source>Phone / Tablet H.264 Video (720p) (*.mp4)</source>
+        <translation>Phone / Tablet H.264 Video (720p) (*.mp4)</translation>
+    </message>
+    <message>
+        <source>Phone / Tablet H.264 Video (1080p) (*.mp4)</source>
+        <translation>Phone / Tablet H.264 Video (1080p) (*.mp4)</translation>
+    </message>
+    <message>
+        <source>Apple HEVC/H.265 Video (1080p) (*.mp4)</source>
+        <translation>Apple HEVC/H.265 Video (1080p) (*.mp4)</translation>
+    </message>
+    <message>
+        <source>WebM VP9 Video for Browsers (720p) (*.webm)</source>
+        <translation>WebM VP9 Video for Browsers (720p) (*.webm)</translation>
+    </message>
+    <message>
+        <source>MP3 Audio (*.mp3)</source>
+        <translation>MP3 Audio (*.mp3)</translation>
+    </message>
+    <message>
+        <source>AAC Audio (*.m4a)</source>
+        <translation>AAC Audio (*.m4a)</translation>
+    </message>
+    <message>
+        <source>FLAC Lossless Audio (*.flac)</source>
+        <translation>FLAC Lossless Audio (*.flac)</translation>
+    </message>
+    <message>
+        <source>Ogg Vorbis Audio (*.oga)</source>
+        <translation>Ogg Vorbis Audio (*.oga)</translation>
+    </message>
+    <message>
+        <source>手机和平板</source>
+        <translation>Phones and tablets</translation>
+    </message>
+    <message>
+        <source>Apple 设备</source>
+        <translation>Apple</translation>
+    </message>
+    <message>
+        <source>PlayStation 和便携播放器</source>
+        <translation>PlayStation and portable players</translation>
+    </message>
+    <message>
+        <source>老式手机 (3GP)</source>
+        <translation>Old phones (3GP)</translation>
+    </message>
+    <message>
+        <source>AVI 播放器</source>
+        <translation>AVI players</translation>
+    </message>
+    <message>
+        <source>光盘 (VCD, SVCD, DVD)</source>
+        <translation>Discs (VCD, SVCD, DVD)</translation>
+    </message>
+    <message>
+        <source>网页和电脑</source>
+        <translation>Web and computers</translation>
+    </message>
+    <message>
+        <source>仅音频</source>
+        <translation>Audio only</translation>
+    </message>
+    <message>
+        <source>其他</source>
+        <translation>Other</translation>
+    </message>
+</context>
+<context>
     <name>TQtFileChooser</name>
     <message>
         <source>AVI files (*.avi)</source>
@@ -143,6 +310,10 @@
     <message>
         <source>立体声</source>
         <translation>Stereo</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Auto</translation>
     </message>
 </context>
 <context>
@@ -363,6 +534,22 @@ Output: %2</translation>
     <message>
         <source> 等</source>
         <translation> and more</translation>
+    </message>
+    <message>
+        <source>筛选格式</source>
+        <translation>Filter formats</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>请输入输出目录。</source>
+        <translation>Please enter the output folder.</translation>
+    </message>
+    <message>
+        <source>输出目录不存在或不能写入: %1</source>
+        <translation>the output folder does not exist or cannot be written: %1</translation>
     </message>
 </context>
 <context>

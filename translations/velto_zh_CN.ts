@@ -64,6 +64,173 @@
     </message>
 </context>
 <context>
+    <name>TProfileNames</name>
+    <message>
+        <source>MP4 MPEG-4 Video (*.mp4)</source>
+        <translation>MP4 MPEG-4 视频 (*.mp4)</translation>
+    </message>
+    <message>
+        <source>iPod MPEG-4 Video (320x240, 4:3) - High Quality</source>
+        <translation>iPod MPEG-4 视频 (320x240, 4:3) - 高质量</translation>
+    </message>
+    <message>
+        <source>iPod MPEG-4 Video (320x180, 16:9) - High Quality</source>
+        <translation>iPod MPEG-4 视频 (320x180, 16:9) - 高质量</translation>
+    </message>
+    <message>
+        <source>iPod MPEG-4 Video (320x240, 4:3)</source>
+        <translation>iPod MPEG-4 视频 (320x240, 4:3)</translation>
+    </message>
+    <message>
+        <source>iPod MPEG-4 Video (320x180, 16:9)</source>
+        <translation>iPod MPEG-4 视频 (320x180, 16:9)</translation>
+    </message>
+    <message>
+        <source>iPod MPEG-4 Video (320x240, 4:3) - Low Quality, Less File Size</source>
+        <translation>iPod MPEG-4 视频 (320x240, 4:3) - 低质量, 文件较小</translation>
+    </message>
+    <message>
+        <source>iPod MPEG-4 Video (320x180, 16:9) - Low Quality, Less File Size</source>
+        <translation>iPod MPEG-4 视频 (320x180, 16:9) - 低质量, 文件较小</translation>
+    </message>
+    <message>
+        <source>PSP MPEG-4 Video (368x208)</source>
+        <translation>PSP MPEG-4 视频 (368x208)</translation>
+    </message>
+    <message>
+        <source>PSP MPEG-4 Video (368x208) - High Quality</source>
+        <translation>PSP MPEG-4 视频 (368x208) - 高质量</translation>
+    </message>
+    <message>
+        <source>PSP AVC Video (368x208)</source>
+        <translation>PSP AVC 视频 (368x208)</translation>
+    </message>
+    <message>
+        <source>MP4 MPEG-4 AVC Video (*.mp4)</source>
+        <translation>MP4 MPEG-4 AVC 视频 (*.mp4)</translation>
+    </message>
+    <message>
+        <source>DivX Video Format (*.avi)</source>
+        <translation>DivX 视频格式 (*.avi)</translation>
+    </message>
+    <message>
+        <source>XviD Video Format (*.avi)</source>
+        <translation>XviD 视频格式 (*.avi)</translation>
+    </message>
+    <message>
+        <source>Archos Video (*.avi)</source>
+        <translation>Archos 视频 (*.avi)</translation>
+    </message>
+    <message>
+        <source>Creative Zen Vision (*.avi)</source>
+        <translation>创新 Zen Vision (*.avi)</translation>
+    </message>
+    <message>
+        <source>iRiver PMP-100 (*.avi)</source>
+        <translation>艾利和 iRiver PMP-100 (*.avi)</translation>
+    </message>
+    <message>
+        <source>MPEG-1/VCD Video (*.mpg)</source>
+        <translation>MPEG-1/VCD 视频 (*.mpg)</translation>
+    </message>
+    <message>
+        <source>MPEG-2/SVCD/DVD Video (*.mpg)</source>
+        <translation>MPEG-2/SVCD/DVD 视频 (*.mpg)</translation>
+    </message>
+    <message>
+        <source>3GP Video for Mobile Phones (176x144) (*.3gp)</source>
+        <translation>手机 3GP 视频 (176x144) (*.3gp)</translation>
+    </message>
+    <message>
+        <source>3GP MPEG-4 Video (320x240) (*.3gp)</source>
+        <translation>3GP MPEG-4 视频 (320x240) (*.3gp)</translation>
+    </message>
+    <message>
+        <source>Flash Video (*.flv)</source>
+        <translation>Flash 视频 (*.flv)</translation>
+    </message>
+    <message>
+        <source>Windows Media Video (*.wmv)</source>
+        <translation>Windows Media 视频 (*.wmv)</translation>
+    </message>
+    <message>
+        <source>RealMedia Video (*.rm)</source>
+        <translation>RealMedia 视频 (*.rm)</translation>
+    </message>
+    <message>
+        <source>Phone / Tablet H.264 Video (480p) (*.mp4)</source>
+        <translation>手机/平板 H.264 视频 (480p) (*.mp4)</translation>
+    </message>
+    <message>
+        <source>Phone / Tablet H.264 Video (720p) (*.mp4)</source>
+        <translation>手机/平板 H.264 视频 (720p) (*.mp4)</translation>
+    </message>
+    <message>
+        <source>Phone / Tablet H.264 Video (1080p) (*.mp4)</source>
+        <translation>手机/平板 H.264 视频 (1080p) (*.mp4)</translation>
+    </message>
+    <message>
+        <source>Apple HEVC/H.265 Video (1080p) (*.mp4)</source>
+        <translation>Apple HEVC/H.265 视频 (1080p) (*.mp4)</translation>
+    </message>
+    <message>
+        <source>WebM VP9 Video for Browsers (720p) (*.webm)</source>
+        <translation>浏览器用 WebM VP9 视频 (720p) (*.webm)</translation>
+    </message>
+    <message>
+        <source>MP3 Audio (*.mp3)</source>
+        <translation>MP3 音频 (*.mp3)</translation>
+    </message>
+    <message>
+        <source>AAC Audio (*.m4a)</source>
+        <translation>AAC 音频 (*.m4a)</translation>
+    </message>
+    <message>
+        <source>FLAC Lossless Audio (*.flac)</source>
+        <translation>FLAC 无损音频 (*.flac)</translation>
+    </message>
+    <message>
+        <source>Ogg Vorbis Audio (*.oga)</source>
+        <translation>Ogg Vorbis 音频 (*.oga)</translation>
+    </message>
+    <message>
+        <source>手机和平板</source>
+        <translation>手机和平板</translation>
+    </message>
+    <message>
+        <source>Apple 设备</source>
+        <translation>Apple 设备</translation>
+    </message>
+    <message>
+        <source>PlayStation 和便携播放器</source>
+        <translation>PlayStation 和便携播放器</translation>
+    </message>
+    <message>
+        <source>老式手机 (3GP)</source>
+        <translation>老式手机 (3GP)</translation>
+    </message>
+    <message>
+        <source>AVI 播放器</source>
+        <translation>AVI 播放器</translation>
+    </message>
+    <message>
+        <source>光盘 (VCD, SVCD, DVD)</source>
+        <translation>光盘 (VCD, SVCD, DVD)</translation>
+    </message>
+    <message>
+        <source>网页和电脑</source>
+        <translation>网页和电脑</translation>
+    </message>
+    <message>
+        <source>仅音频</source>
+        <translation>仅音频</translation>
+    </message>
+    <message>
+        <source>其他</source>
+        <translation>其他</translation>
+    </message>
+</context>
+<context>
     <name>TQtFileChooser</name>
     <message>
         <source>AVI files (*.avi)</source>
@@ -143,6 +310,10 @@
     <message>
         <source>立体声</source>
         <translation>立体声</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>自动</translation>
     </message>
 </context>
 <context>
@@ -363,6 +534,22 @@
     <message>
         <source> 等</source>
         <translation> 等</translation>
+    </message>
+    <message>
+        <source>筛选格式</source>
+        <translation>筛选格式</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>自动</translation>
+    </message>
+    <message>
+        <source>请输入输出目录。</source>
+        <translation>请输入输出目录。</translation>
+    </message>
+    <message>
+        <source>输出目录不存在或不能写入: %1</source>
+        <translation>输出目录不存在或不能写入: %1</translation>
     </message>
 </context>
 <context>

@@ -4,15 +4,21 @@
 #include "Language.h"
 #include "RecordingPreviewWindow.h"
 #include "TBitmap.h"
+#include "frm_ConvertOptions.h"
 #include "frm_Preview.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QToolBar>
+
+#include <fstream>
+#include <iterator>
 
 namespace velto::test {
 namespace {
@@ -155,6 +161,48 @@ TEST_F(LanguageWindowTest, EnglishAndChineseWindowsAreNotMixedAndQtsDialogsFollo
     // Qt's own buttons come from Qt's Chinese translation.
     QDialogButtonBox chineseBox(QDialogButtonBox::Cancel);
     EXPECT_EQ(chineseBox.button(QDialogButtonBox::Cancel)->text().remove('&'), "取消");
+}
+
+struct TSilentDialogs : TDialogServices {
+    std::string ChooseFolder(QWidget*, const QString&, const std::string&) override { return {}; }
+    void ShowInformation(QWidget*, const QString&) override {}
+    bool Confirm(QWidget*, const QString&) override { return false; }
+    bool IsOnOpticalDrive(const std::string&) override { return false; }
+    void ShowHelp(QWidget*, const QString&) override {}
+};
+
+// The shipped catalogue in the format dialog: Chinese names under Chinese captions, a title the
+// user wrote left as written, "Auto" translated, and English throughout in English.
+TEST_F(LanguageWindowTest, ShippedProfileNamesAndAutoFollowTheLanguage) {
+    const std::string settings = paths.Settings();
+    std::ifstream in(VELTO_STAGE_DIR "/Velto3GPConverter.ini");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    const std::string shipped = "Title=Flash Video (*.flv)";
+    ASSERT_NE(text.find(shipped), std::string::npos) << "the shipped settings hold the catalogue";
+    text.replace(text.find(shipped), shipped.size(), "Title=My old Flash player");
+    std::ofstream(settings, std::ios::trunc) << text;
+    TSilentDialogs dialogs;
+    for (const QString language : {QStringLiteral("zh_CN"), QStringLiteral("en")}) {
+        SCOPED_TRACE(language.toStdString());
+        ASSERT_TRUE(InstallTranslations(language, QStringLiteral(VELTO_STAGE_DIR "/translations")));
+        TfrmConvertOptions dialog(dialogs, settings, paths.FactoryProfiles());
+        QStringList rows;
+        for (int row = 0; row < dialog.cbxVideoFormat->count(); ++row)
+            rows << dialog.cbxVideoFormat->itemText(row).trimmed();
+        ASSERT_GT(rows.size(), 32 + 6) << "every shipped title under a caption";
+        const bool chinese = language == "zh_CN";
+        for (const QString& row : rows)
+            if (row != "My old Flash player")
+                EXPECT_EQ(HasChinese(row), chinese) << row.toStdString();
+        EXPECT_TRUE(rows.contains("My old Flash player"));
+        EXPECT_EQ(rows.front(), chinese ? "手机和平板" : "Phones and tablets");
+        EXPECT_EQ(dialog.cbxFrameSize->itemText(dialog.cbxFrameSize->count() - 1),
+                  chinese ? "自动" : "Auto");
+        // English device names find their profiles in the Chinese list too.
+        dialog.edtProfileFilter->setText("ipod");
+        EXPECT_EQ(dialog.cbxVideoFormat->count(), 7) << "the Apple caption and six iPod titles";
+    }
 }
 
 } // namespace

@@ -61,7 +61,7 @@ TEST_F(ConvertOptionsGroupTest, ClickingTheCheckedFolderChoiceAgainKeepsTheBrows
 TEST_F(ConvertOptionsGroupTest, AnAddRemembersProfileAndFolderButNotTheProfilesValues) {
     {
         TfrmConvertOptions dialog(Services, SettingsFile, FactoryFile);
-        dialog.cbxVideoFormat->setCurrentIndex(2);
+        dialog.SelectProfile(2);
         dialog.cbxVideoBitrate->setCurrentText("400");
         dialog.rbtConvertToPath->click();
         Services.ChosenFolder = Root + "out";
@@ -73,7 +73,7 @@ TEST_F(ConvertOptionsGroupTest, AnAddRemembersProfileAndFolderButNotTheProfilesV
     EXPECT_FALSE(choice.ConvertToSamePath);
     EXPECT_EQ(choice.RecentOutputFolder, Root + "out/");
     TfrmConvertOptions next(Services, SettingsFile, FactoryFile);
-    EXPECT_EQ(next.cbxVideoFormat->currentIndex(), 2);
+    EXPECT_EQ(next.SelectedProfile(), 2);
     EXPECT_EQ(next.edtOutPath->text(), QString::fromStdString(Root + "out/"));
     EXPECT_EQ(next.cbxVideoBitrate->currentText(), "768") << "the profile's values stay as saved";
 

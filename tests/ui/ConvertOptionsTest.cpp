@@ -4,6 +4,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -34,10 +36,10 @@ TEST_F(ConvertOptionsTest, SelectingAProfileSetsTheListsAndTheirLock) {
         {0, "320 x 240", "384", "15", "64", "24000", "立体声", true},
     };
     TfrmConvertOptions dialog(Services, SettingsFile, FactoryFile);
-    ASSERT_EQ(dialog.cbxVideoFormat->count(), 3);
+    ASSERT_EQ(dialog.cbxVideoFormat->count(), 6) << "three titles under three captions";
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Profile);
-        dialog.cbxVideoFormat->setCurrentIndex(c.Profile);
+        dialog.SelectProfile(c.Profile);
         EXPECT_EQ(Shown(dialog.cbxFrameSize), c.FrameSize);
         EXPECT_EQ(Shown(dialog.cbxVideoBitrate), c.VideoBitrate);
         EXPECT_EQ(Shown(dialog.cbxFramerate), c.Framerate);
@@ -56,9 +58,9 @@ TEST_F(ConvertOptionsTest, SelectingAProfileSetsTheListsAndTheirLock) {
 TEST_F(ConvertOptionsTest, KeepProportionsFollowsTheProfileAndIsSaved) {
     TfrmConvertOptions dialog(Services, SettingsFile, FactoryFile);
     EXPECT_FALSE(dialog.chkKeepAspect->isChecked());
-    dialog.cbxVideoFormat->setCurrentIndex(2);
+    dialog.SelectProfile(2);
     EXPECT_TRUE(dialog.chkKeepAspect->isChecked());
-    dialog.cbxVideoFormat->setCurrentIndex(1);
+    dialog.SelectProfile(1);
     // Locked profiles still let the user choose it.
     EXPECT_TRUE(dialog.chkKeepAspect->isEnabled());
     dialog.chkKeepAspect->click();
@@ -161,6 +163,63 @@ TEST_F(ConvertOptionsTest, OutputChoiceFollowsTheSettingsAtClickTime) {
     // Cancelling the browser changes nothing; "Auto" still puts the output beside the source.
     dialog.AttachSourceFile(Root + "clip.avi");
     EXPECT_EQ(dialog.BuildJob().Output.FileName, Root + "clip_(new).mp4");
+}
+
+// Titles sit under the kind of device they are for; a caption is never a choice, and the filter
+// narrows the list without losing the pick while it is still listed.
+TEST_F(ConvertOptionsTest, ProfilesAreGroupedByKindAndNarrowedByTheFilter) {
+    TfrmConvertOptions dialog(Services, SettingsFile, FactoryFile);
+    QStringList rows;
+    for (int row = 0; row < dialog.cbxVideoFormat->count(); ++row)
+        rows << dialog.cbxVideoFormat->itemText(row).trimmed();
+    EXPECT_EQ(rows, QStringList({"手机和平板", "MP4 MPEG-4 Video (*.mp4)", "老式手机 (3GP)",
+                                 "3GP (176x144)", "AVI 播放器", "Odd"}));
+    dialog.SelectProfile(2);
+    EXPECT_EQ(dialog.cbxVideoFormat->currentText().trimmed(), "Odd");
+    // Picking a caption (as a click in the popup cannot, but a program might) changes nothing.
+    dialog.cbxVideoFormat->setCurrentIndex(0);
+    EXPECT_EQ(dialog.SelectedProfile(), 2);
+
+    dialog.edtProfileFilter->setText("od");
+    EXPECT_EQ(dialog.cbxVideoFormat->count(), 2);
+    EXPECT_EQ(dialog.SelectedProfile(), 2) << "still listed, still picked";
+    dialog.edtProfileFilter->setText("3gp");
+    EXPECT_EQ(dialog.SelectedProfile(), 1) << "the pick was filtered away: the first title left";
+    EXPECT_EQ(Shown(dialog.cbxFrameSize), "176 x 144") << "and its values are shown";
+    dialog.edtProfileFilter->setText("nothing like it");
+    EXPECT_EQ(dialog.cbxVideoFormat->count(), 0);
+    EXPECT_EQ(dialog.SelectedProfile(), 1);
+    dialog.edtProfileFilter->clear();
+    EXPECT_EQ(dialog.cbxVideoFormat->count(), 6);
+    EXPECT_EQ(dialog.cbxVideoFormat->currentText().trimmed(), "3GP (176x144)");
+}
+
+// A folder typed or pasted is taken; one that cannot hold outputs is said while the dialog is
+// open, and OK keeps the dialog and every choice in it.
+TEST_F(ConvertOptionsTest, TypedOutputFolderIsCheckedWhileTheDialogIsOpen) {
+    TfrmConvertOptions dialog(Services, SettingsFile, FactoryFile);
+    dialog.AttachSourceFile(Root + "clip.avi");
+    dialog.show();
+    dialog.SelectProfile(1);
+    dialog.rbtConvertToPath->click();
+    EXPECT_FALSE(dialog.edtOutPath->isReadOnly());
+    dialog.edtOutPath->selectAll();
+    QTest::keyClicks(dialog.edtOutPath, QString::fromStdString(Root + "missing"));
+    EXPECT_TRUE(dialog.lblFolderProblem->isVisible());
+    EXPECT_TRUE(dialog.lblFolderProblem->text().contains("missing"));
+    QTest::mouseClick(dialog.btnOK, Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_EQ(Services.Messages.size(), 1u);
+    EXPECT_EQ(dialog.SelectedProfile(), 1) << "the choices are kept";
+
+    // Pasted from a file manager.
+    QDir().mkpath(QString::fromStdString(Root + "out"));
+    dialog.edtOutPath->clear();
+    dialog.edtOutPath->insert(QString::fromStdString("file://" + Root + "out"));
+    EXPECT_FALSE(dialog.lblFolderProblem->isVisible());
+    QTest::mouseClick(dialog.btnOK, Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.BuildJob().Output.FileName, Root + "out/clip_(new).3gp");
 }
 
 TEST_F(ConvertOptionsTest, NoSettingsFileLeavesAnEmptyEditableDialog) {

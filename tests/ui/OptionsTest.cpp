@@ -22,7 +22,7 @@ TEST_F(OptionsTest, OkSavesTheProfileAndTheJobEndOptionsForTheNextAdd) {
     EXPECT_EQ(options.PageControl1->currentIndex(), 0);
     EXPECT_EQ(options.frmConvertOptions->btnOK, nullptr);
     options.show();
-    options.frmConvertOptions->cbxVideoFormat->setCurrentIndex(1);
+    options.frmConvertOptions->SelectProfile(1);
     options.frmConvertOptions->cbxVideoBitrate->setCurrentText("400");
     options.chkShutdown->setChecked(true);
     QTest::mouseClick(options.btnOK, Qt::LeftButton);
@@ -33,7 +33,7 @@ TEST_F(OptionsTest, OkSavesTheProfileAndTheJobEndOptionsForTheNextAdd) {
     // Shown ticked for the missing key and saved as such: the folder still opens.
     EXPECT_TRUE(saved.OpenFolderWhenDone);
     TfrmConvertOptions next(Services, SettingsFile, FactoryFile);
-    EXPECT_EQ(next.cbxVideoFormat->currentIndex(), 1);
+    EXPECT_EQ(next.SelectedProfile(), 1);
     EXPECT_EQ(next.cbxVideoBitrate->currentText(), "400");
     EXPECT_EQ(next.cbxFrameSize->currentText(), "176 x 144");
     EXPECT_TRUE(next.rbtConvertToSamePath->isChecked());
