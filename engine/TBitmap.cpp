@@ -22,4 +22,23 @@ const std::uint8_t* TBitmap::ScanLine(int y) const {
     return const_cast<TBitmap*>(this)->ScanLine(y);
 }
 
+void TBitmap::Lock() {
+    if (holder_.load() == std::this_thread::get_id())
+        throw std::logic_error("The picture's canvas is already held by this thread");
+    canvasLock_.lock();
+    holder_.store(std::this_thread::get_id());
+}
+
+void TBitmap::Unlock() {
+    holder_.store(std::thread::id());
+    canvasLock_.unlock();
+}
+
+bool TBitmap::TryLock() {
+    if (holder_.load() == std::this_thread::get_id() || !canvasLock_.try_lock())
+        return false;
+    holder_.store(std::this_thread::get_id());
+    return true;
+}
+
 } // namespace velto

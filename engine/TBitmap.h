@@ -2,8 +2,10 @@
 // It carries a canvas lock; whoever draws on it or reads it from another thread holds the lock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace velto {
@@ -29,17 +31,19 @@ public:
     std::uint8_t* ScanLine(int y);
     const std::uint8_t* ScanLine(int y) const;
 
-    // The canvas lock is re-entrant, so a handler may lock what its caller already holds.
-    void Lock() { canvasLock_.lock(); }
-    void Unlock() { canvasLock_.unlock(); }
-    bool TryLock() { return canvasLock_.try_lock(); }
+    // Not re-entrant: a handler called with the canvas held draws without locking it again.
+    // Locking it again on the holding thread throws std::logic_error instead of hanging.
+    void Lock();
+    void Unlock();
+    bool TryLock();
 
 private:
     int width_ = 0;
     int height_ = 0;
     int bytesPerLine_ = 0;
     std::vector<std::uint8_t> pixels_;
-    std::recursive_mutex canvasLock_;
+    std::mutex canvasLock_;
+    std::atomic<std::thread::id> holder_{};
 };
 
 // Holds a bitmap's canvas lock for one scope.

@@ -255,6 +255,23 @@ TEST_F(TranscodeTest, CustomHookChangesTheBitmap) {
     }
 }
 
+// The canvas is held for the handler: locking it again would hang a plain lock, so it fails
+// there and the conversion goes on with the picture left alone.
+TEST_F(TranscodeTest, CustomHookLockingTheCanvasAgainFailsInsteadOfHanging) {
+    Input(VideoSource(folder, 25, 0.12));
+    Output("relocked.mp4", "vcodec=mpeg4\nqscale=2");
+    int calls = 0;
+    task.CustomHookSink = [&](TCustomFFmpeg*, TBitmap& bitmap, int, std::int64_t, bool&, bool&) {
+        ++calls;
+        TCanvasLock again(bitmap);
+    };
+    ASSERT_EQ(Transcode(), "");
+    EXPECT_EQ(calls, 3);
+    EXPECT_TRUE(Logged("Error occurs OnCustomHook: The picture's canvas is already held by this "
+                       "thread"));
+    EXPECT_TRUE(Boxed(Path("relocked.mp4"), 1).empty());
+}
+
 TEST_F(TranscodeTest, DeinterlacedOutputDecodes) {
     Input(VideoSource(folder, 25), "deinterlace=1");
     Output("deinterlaced.mp4", "vcodec=mpeg4");
