@@ -56,6 +56,10 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
                                QObject* parent)
     : QObject(parent), engine_(engine), paths_(std::move(paths)), services_(services) {
     actions_.Apply(TActionEvent::Created, 0);
+    desktop_ = std::make_unique<TBatchDesktop>(
+        TDesktopEdges{services_.Desktop, services_.Power, services_.Shell, services_.Countdown,
+                      services_.PowerOffCountdownSeconds, services_.CountdownTickMs},
+        [this](const QString& line) { LogMessage(line); });
     // The handlers run on the engine's threads under its lock: they copy, read the task's file
     // names while the task still exists, and post the rest to the GUI thread.
     engine_.OnLog = [this](int index, TLogLevel level, const std::string& message) {
@@ -91,7 +95,7 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
                                  TJobResult result) {
         if (closing_)
             return;
-        TEnded ended{index, result, QString::fromStdString(message), {}, {}, false};
+        TEnded ended{index, result, QString::fromStdString(message), {}, {}};
         if (index >= 0) {
             try {
                 TInputOptions input;
@@ -100,7 +104,6 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
                 engine_.GetOutputOptions(index, output);
                 ended.Source = QString::fromStdString(input.FileName);
                 ended.Output = QString::fromStdString(output.FileName);
-                ended.Last = index == engine_.TaskCount() - 1;
             } catch (const std::out_of_range&) {
                 // The list was cleared under a stopping task: nothing is left to act on.
                 return;
@@ -124,6 +127,8 @@ void TJobController::Shutdown() {
     engine_.OnTerminate = nullptr;
     engine_.OnBeforeHook = nullptr;
     engine_.OnCustomHook = nullptr;
+    if (desktop_)
+        desktop_->Shutdown();
 }
 
 bool TJobController::LoadLibraries() {
@@ -303,6 +308,9 @@ void TJobController::Start() {
     model_.UpdateAll([](TJobNodeData& row) { row.InRun = row.Task >= 0; });
     running_ = true;
     openedFolders_.clear();
+    stopRequested_ = lastEndedFinished_ = false;
+    lastFinishedFolder_.clear();
+    desktop_->RunStarted();
     runClock_.start();
     pausedMs_ = 0;
     pauseClock_.invalidate();
@@ -319,6 +327,7 @@ void TJobController::Stop() {
     if (!actions_.Stop)
         return;
     SetState(TActionEvent::StopRequested);
+    stopRequested_ = true;
     engine_.StopTasks();
 }
 
@@ -332,6 +341,7 @@ void TJobController::Pause() {
             row.Status = TJobStatus::Paused;
     });
     engine_.PauseTasks();
+    desktop_->Paused();
 }
 
 void TJobController::Resume() {
@@ -346,6 +356,7 @@ void TJobController::Resume() {
             row.Status = TJobStatus::Running;
     });
     engine_.ResumeTasks();
+    desktop_->Resumed();
 }
 
 bool TJobController::CanRunAgain() const {
@@ -455,6 +466,10 @@ void TJobController::JobEnded(const TEnded& ended) {
     if (ended.Index < 0) {
         finalElapsedMs_ = BatchFigures().ElapsedMs;
         running_ = false;
+        // Read before the tasks go; the choices are read afresh as for every job.
+        const bool shutDown =
+            TSettingsStore(paths_.Settings()).ReadJobEndOptions(true).ShunDownWhenDone;
+        desktop_->RunEnded(BatchOutcome(), !quitting_, shutDown && !quitting_);
         SetState(TActionEvent::RunEnded);
         engine_.ClearTasks();
         model_.UpdateAll([](TJobNodeData& row) { row.Task = -1; });
@@ -489,9 +504,9 @@ void TJobController::JobEnded(const TEnded& ended) {
         if (options.DeleteSourceWhenDone && source.isFile() && !samePath && output.isFile() &&
             output.size() > 0 && !MoveToTrash(ended.Source))
             LogMessage(QStringLiteral("***Source not moved to the Trash: ") + ended.Source);
-        if (ended.Last && options.ShunDownWhenDone && services_.Power && !quitting_)
-            services_.Power->PowerOff();
+        lastFinishedFolder_ = output.absolutePath();
     }
+    lastEndedFinished_ = finished;
     if (options.OpenFolderWhenDone && services_.Shell && !ended.Output.isEmpty() && !quitting_ &&
         !openedFolders_.contains(output.absolutePath())) {
         openedFolders_.insert(output.absolutePath());
@@ -511,6 +526,33 @@ std::vector<std::string> TJobController::TakenPaths() const {
         paths.push_back(model_.Row(i)->OutputPath.toStdString());
     }
     return paths;
+}
+
+TBatchOutcome TJobController::BatchOutcome() const {
+    TBatchOutcome outcome;
+    for (int i = 0; i < model_.Count(); ++i) {
+        const TJobNodeData* row = model_.Row(i);
+        if (!row->InRun)
+            continue;
+        switch (row->Status) {
+        case TJobStatus::Finished:
+            ++outcome.Finished;
+            break;
+        case TJobStatus::Failed:
+        case TJobStatus::Incomplete:
+            ++outcome.Failed;
+            break;
+        case TJobStatus::Stopped:
+            ++outcome.Stopped;
+            break;
+        default:
+            ++outcome.Unended;
+        }
+    }
+    outcome.LastFinished = lastEndedFinished_;
+    outcome.StopRequested = stopRequested_;
+    outcome.Folder = lastFinishedFolder_;
+    return outcome;
 }
 
 void TJobController::SetState(TActionEvent event) {

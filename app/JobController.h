@@ -7,6 +7,7 @@
 #pragma once
 
 #include "AppPaths.h"
+#include "BatchDesktop.h"
 #include "BatchProgress.h"
 #include "FFmpegEngine.h"
 #include "JobBuilder.h"
@@ -56,6 +57,11 @@ struct TJobServices {
     IMessageBox* Messages = nullptr;
     IShell* Shell = nullptr;
     IPowerOff* Power = nullptr;
+    // Sleep inhibitor, notifications and the power-off countdown; none without a session.
+    IDesktopSession* Desktop = nullptr;
+    IPowerOffCountdownView* Countdown = nullptr;
+    int PowerOffCountdownSeconds = 60;
+    int CountdownTickMs = 1000;
 };
 
 // The row status a job's result gives.
@@ -77,6 +83,7 @@ public:
     bool Running() const { return running_; }
     bool CanRunAgain() const;
     TBatchFigures BatchFigures() const;
+    TBatchDesktop& Desktop() { return *desktop_; }
 
     // Asks for files with the file chooser, then adds them as AddFiles does.
     void Add();
@@ -124,7 +131,6 @@ private:
         QString Message;
         QString Source;
         QString Output;
-        bool Last;
     };
     struct TProbed {
         QString File;
@@ -145,6 +151,7 @@ private:
     void AppendLog(const QString& line);
     void JobEnded(const TEnded& ended);
     std::vector<std::string> TakenPaths() const;
+    TBatchOutcome BatchOutcome() const;
 
     TFFmpegEngine& engine_;
     TAppPaths paths_;
@@ -162,6 +169,10 @@ private:
     std::int64_t finalElapsedMs_ = 0;
     // Output folders opened in this batch: each opens once, however many jobs end there.
     QSet<QString> openedFolders_;
+    std::unique_ptr<TBatchDesktop> desktop_;
+    bool stopRequested_ = false;
+    bool lastEndedFinished_ = false;
+    QString lastFinishedFolder_;
     // Read by the engine's handlers on workers: set once the program is ending.
     std::atomic<bool> closing_{false};
 };

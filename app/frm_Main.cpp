@@ -47,7 +47,8 @@ QString StatusTime(std::int64_t ms) {
 
 TfrmMain::TfrmMain(TAppPaths paths, TMainServices services, QWidget* parent)
     : QMainWindow(parent), paths_(std::move(paths)), qtFiles_(this, paths_.SettingsFile),
-      qtMessages_(this), dialogFormat_(this, paths_, dialogServices_), services_(services) {
+      qtMessages_(this), qtCountdown_(this), dialogFormat_(this, paths_, dialogServices_),
+      services_(services) {
     if (!services_.Files)
         services_.Files = &qtFiles_;
     if (!services_.Formats)
@@ -57,7 +58,11 @@ TfrmMain::TfrmMain(TAppPaths paths, TMainServices services, QWidget* parent)
     if (!services_.Shell)
         services_.Shell = &qtShell_;
     if (!services_.Power)
-        services_.Power = &qtPower_;
+        services_.Power = &qtDesktop_;
+    if (!services_.Desktop)
+        services_.Desktop = &qtDesktop_;
+    if (!services_.Countdown)
+        services_.Countdown = &qtCountdown_;
     controller_ = std::make_unique<TJobController>(engine_, paths_, services_);
     dialogServices_.GuideFile = GuideFile();
 

@@ -4,8 +4,10 @@
 // decision.
 #pragma once
 
+#include "DesktopSession.h"
 #include "FFmpegEngine.h"
 #include "JobController.h"
+#include "PowerOffCountdownBox.h"
 #include "QtPlatformServices.h"
 
 #include <QMainWindow>
@@ -93,7 +95,9 @@ private:
     TQtFileChooser qtFiles_;
     TQtMessageBox qtMessages_;
     TQtShell qtShell_;
-    TQtPowerOff qtPower_;
+    // logind and notifications over D-Bus; it also powers off.
+    TDBusDesktopSession qtDesktop_;
+    TPowerOffCountdownBox qtCountdown_;
     TQtDialogServices dialogServices_;
     TDialogFormatChooser dialogFormat_;
     TMainServices services_;

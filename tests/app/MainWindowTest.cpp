@@ -208,8 +208,8 @@ TEST_F(MainWindowTest, ClosingWhileConvertingAsksAndStopsTheJobsLikeStop) {
     EXPECT_TRUE(fakes.opened.isEmpty()) << "quitting opens no folders";
 
     // Idle, the window closes at once without asking.
-    auto idle =
-        std::make_unique<TfrmMain>(paths, TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes});
+    auto idle = std::make_unique<TfrmMain>(
+        paths, TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes, &fakes, &fakes});
     idle->show();
     EXPECT_TRUE(idle->close());
     EXPECT_EQ(fakes.confirmations.size(), 2);
