@@ -2,6 +2,7 @@
 
 #include "ConcurrencyPolicy.h"
 #include "GuiHandOver.h"
+#include "Refusals.h"
 #include "SettingsStore.h"
 #include "SourceFiles.h"
 #include "Trash.h"
@@ -69,11 +70,11 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
                        QString::fromStdString(message);
         PostToGuiThread(this, [this, line = std::move(line)] { AppendLog(line); });
     };
-    engine_.OnProgress = [this](int index, int, int, int currentDuration, float, float,
+    engine_.OnProgress = [this](int index, int, int fps, int currentDuration, float, float,
                                 std::int64_t currentSize, int totalDuration) {
         if (closing_)
             return;
-        PostToGuiThread(this, [this, index, currentDuration, currentSize, totalDuration] {
+        PostToGuiThread(this, [this, index, fps, currentDuration, currentSize, totalDuration] {
             const int row = model_.RowOfTask(index);
             if (closing_ || row < 0)
                 return;
@@ -87,6 +88,8 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
                     data.TotalMs = totalDuration;
                 if (data.Status == TJobStatus::Queued)
                     data.Status = TJobStatus::Running;
+                data.Fps = fps;
+                data.Pace.Report(currentDuration, runClock_.elapsed() - PausedMs());
             });
             emit RowActive(row);
         });
@@ -204,7 +207,7 @@ std::vector<TJobController::TProbed> TJobController::ProbeFiles(const QStringLis
         if (!probe.LoadFile(file.toStdString())) {
             const QString reason = QString::fromStdString(probe.LastError);
             LogMessage(QStringLiteral("***File load error: ") + reason);
-            AddFailure(failures, file, reason);
+            AddFailure(failures, file, RefusalReason(file, reason));
             continue;
         }
         TProbed probed{file, {}, SummarizeSource(probe)};
@@ -294,6 +297,8 @@ void TJobController::Clear() {
         return;
     engine_.ClearTasks();
     model_.Clear();
+    // A new list starts its figures afresh.
+    finalElapsedMs_ = 0;
     SetState(TActionEvent::Cleared);
     log_.clear();
     emit LogCleared();
@@ -393,6 +398,8 @@ void TJobController::RunAgain(const QList<int>& rows) {
             row.CurrentMs = 0;
             row.OutputBytes = 0;
             row.Reported = false;
+            row.Fps = 0;
+            row.Pace = {};
         });
         if (task < 0)
             failures << QStringLiteral("%1: %2").arg(data->SourceName, reason);
@@ -426,6 +433,10 @@ void TJobController::StopForQuit() {
     quitting_ = true;
     if (actions_.Stop)
         Stop();
+}
+
+std::int64_t TJobController::PausedMs() const {
+    return pausedMs_ + (pauseClock_.isValid() ? pauseClock_.elapsed() : 0);
 }
 
 TBatchFigures TJobController::BatchFigures() const {

@@ -148,6 +148,8 @@ private:
     int CreateTask(const TJobRecords& job, QString& reason);
     void SetState(TActionEvent event);
     void SetListVisible(bool visible);
+    // Time spent paused in this run.
+    std::int64_t PausedMs() const;
     void AppendLog(const QString& line);
     void JobEnded(const TEnded& ended);
     std::vector<std::string> TakenPaths() const;

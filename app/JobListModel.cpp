@@ -52,6 +52,17 @@ QString TJobListModel::StatusText(TJobStatus status) {
     return {};
 }
 
+QString TJobListModel::StatusLine(const TJobNodeData& row) {
+    QString line = StatusText(row.Status);
+    if (row.Status != TJobStatus::Running)
+        return line;
+    if (row.Fps > 0)
+        line += tr(" · %1 fps").arg(row.Fps);
+    if (const std::int64_t left = row.Pace.LeftMs(row.TotalMs, row.CurrentMs); left >= 0)
+        line += tr(" · 剩余 %1").arg(FormatDuration(left / 1000 + 1));
+    return line;
+}
+
 QVariant TJobListModel::data(const QModelIndex& index, int role) const {
     const TJobNodeData* row = index.isValid() ? Row(index.row()) : nullptr;
     if (!row || index.column() >= kAllColumns)
@@ -59,7 +70,7 @@ QVariant TJobListModel::data(const QModelIndex& index, int role) const {
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-        return column == TJobNodeData::kStatusColumn ? StatusText(row->Status) : row->Text(column);
+        return column == TJobNodeData::kStatusColumn ? StatusLine(*row) : row->Text(column);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(kColumns[column].alignment | Qt::AlignVCenter);
     case Qt::ToolTipRole: {

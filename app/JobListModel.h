@@ -29,6 +29,8 @@ public:
     // Column widths of the list view, in column order.
     static int ColumnWidth(int column);
     static QString StatusText(TJobStatus status);
+    // The status column: the status, and while running the pictures a second and time left.
+    static QString StatusLine(const TJobNodeData& row);
 
     int Count() const { return static_cast<int>(rows_.size()); }
     // The row at a position, or nullptr when there is none (negative or past the end).

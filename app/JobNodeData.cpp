@@ -25,6 +25,24 @@ QString TJobNodeData::Text(int column) const {
     }
 }
 
+void TJobPace::Report(std::int64_t mediaMs, std::int64_t runMs) {
+    if (FirstMediaMs < 0) {
+        FirstMediaMs = mediaMs;
+        FirstRunMs = runMs;
+    }
+    LastMediaMs = mediaMs;
+    LastRunMs = runMs;
+}
+
+std::int64_t TJobPace::LeftMs(std::int64_t totalMs, std::int64_t currentMs) const {
+    const std::int64_t converted = LastMediaMs - FirstMediaMs;
+    const std::int64_t spent = LastRunMs - FirstRunMs;
+    if (FirstMediaMs < 0 || converted <= 0 || spent <= 0 || totalMs <= 0)
+        return -1;
+    const std::int64_t rest = std::max<std::int64_t>(totalMs - currentMs, 0);
+    return static_cast<std::int64_t>(static_cast<double>(rest) * spent / converted);
+}
+
 QString FormatDuration(std::int64_t seconds) {
     if (seconds <= 0)
         return {};

@@ -14,6 +14,18 @@ namespace velto {
 struct TInputOptions;
 struct TOutputOptions;
 
+// How fast one job converts: its source time against the run's own time (pauses left out),
+// measured from its first report so that time spent waiting in the queue does not count.
+struct TJobPace {
+    std::int64_t FirstMediaMs = -1;
+    std::int64_t FirstRunMs = 0;
+    std::int64_t LastMediaMs = 0;
+    std::int64_t LastRunMs = 0;
+    void Report(std::int64_t mediaMs, std::int64_t runMs);
+    // Time left for the rest of totalMs at the pace so far; -1 while it cannot be told.
+    std::int64_t LeftMs(std::int64_t totalMs, std::int64_t currentMs) const;
+};
+
 // Where a job stands. The last four are how a job ended.
 enum class TJobStatus { Queued, Running, Paused, Finished, Incomplete, Failed, Stopped };
 
@@ -44,6 +56,9 @@ struct TJobNodeData {
     std::int64_t OutputBytes = 0;
     // A progress report of the current run has arrived (or the job finished).
     bool Reported = false;
+    // Pictures a second and the pace that tells the time left, while running.
+    int Fps = 0;
+    TJobPace Pace;
     // The engine task behind the row, -1 once the run that held it has ended.
     int Task = -1;
     // Counted in the status bar's figures: queued when the current or last run started.
@@ -51,9 +66,10 @@ struct TJobNodeData {
     std::shared_ptr<const TJobRecords> Options;
 
     bool Ended() const { return Status >= TJobStatus::Finished; }
-    // Failed and stopped jobs can be put back in the queue.
+    // Failed, stopped and short jobs can be put back in the queue.
     bool CanRunAgain() const {
-        return Status == TJobStatus::Failed || Status == TJobStatus::Stopped;
+        return Status == TJobStatus::Failed || Status == TJobStatus::Stopped ||
+               Status == TJobStatus::Incomplete;
     }
 };
 

@@ -3,6 +3,7 @@
 #include "JobListView.h"
 #include "Language.h"
 #include "SettingsStore.h"
+#include "WindowState.h"
 #include "frm_About.h"
 #include "frm_Options.h"
 #include "frm_Preview.h"
@@ -338,9 +339,24 @@ void TfrmMain::CreateLayout() {
     connect(statusTimer_, &QTimer::timeout, this, &TfrmMain::UpdateStatus);
     UpdateStatus();
 
-    resize(900, 560);
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    const TWindowState state = TWindowState::Load();
+    if (state.Geometry.isEmpty() || !restoreGeometry(state.Geometry)) {
+        resize(900, 560);
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+    if (!state.Layout.isEmpty())
+        restoreState(state.Layout);
+    if (!state.ListHeader.isEmpty())
+        vstFiles->header()->restoreState(state.ListHeader);
+}
+
+void TfrmMain::SaveWindowState() const {
+    TWindowState state;
+    state.Geometry = saveGeometry();
+    state.Layout = saveState();
+    state.ListHeader = vstFiles->header()->saveState();
+    state.Save();
 }
 
 void TfrmMain::SetCaptions() {
@@ -373,11 +389,16 @@ void TfrmMain::UpdateActions() {
     actPause->setEnabled(states.Pause);
     actResume->setEnabled(states.Resume);
     actRunAgain->setEnabled(controller_->CanRunAgain());
-    bool finished = false;
-    for (int row : SelectedRows())
-        finished |= controller_->Model().Row(row)->Status == TJobStatus::Finished;
-    actOpenFolder->setEnabled(finished);
-    actPlay->setEnabled(finished);
+    // A short output is still a file worth watching or finding.
+    bool hasOutput = false;
+    for (int row : SelectedRows()) {
+        const TJobNodeData* data = controller_->Model().Row(row);
+        hasOutput |=
+            (data->Status == TJobStatus::Finished || data->Status == TJobStatus::Incomplete) &&
+            QFileInfo::exists(data->OutputPath);
+    }
+    actOpenFolder->setEnabled(hasOutput);
+    actPlay->setEnabled(hasOutput);
     if (!controller_->Running() && statusTimer_)
         statusTimer_->stop();
 }
@@ -448,6 +469,7 @@ void TfrmMain::ShowError(const QString& message, bool engineError) {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
     if (ExitFlag || !controller_->Running()) {
+        SaveWindowState();
         controller_->Shutdown();
         event->accept();
         return;

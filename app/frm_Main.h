@@ -83,6 +83,7 @@ protected:
 
 private:
     void CreateActions();
+    void SaveWindowState() const;
     void ConnectActions();
     void CreateMenus();
     void CreateLayout();

@@ -43,7 +43,8 @@ private:
 int main(int argc, char* argv[]) {
     TVeltoApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velto3GPConverter"));
-    QApplication::setDesktopFileName(QStringLiteral("velto3gpconverter"));
+    // The installed .desktop file is named after this id; desktops match the window to it.
+    QApplication::setDesktopFileName(QStringLiteral(VELTO_APP_ID));
     const velto::TAppPaths paths =
         velto::TAppPaths::ForProgram(QCoreApplication::applicationDirPath());
     QApplication::setWindowIcon(

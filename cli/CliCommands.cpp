@@ -26,7 +26,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kProgramVersion = "1.0";
+constexpr const char* kProgramVersion = VELTO_VERSION;
 
 bool LoadEngine(TFFmpegEngine& engine, const TCliPaths& paths, TConvertView& view) {
     if (engine.LoadLibraries(paths.LibrariesFolder, true))

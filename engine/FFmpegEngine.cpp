@@ -5,14 +5,15 @@
 #include "MainThreadDispatcher.h"
 
 #include <algorithm>
+#include <exception>
 #include <stdexcept>
 
 namespace velto {
 
 namespace {
 
-// The caller may wait for a task's thread: it holds no engine lock, which that thread may need to
-// end, and it is not itself running a task.
+// The caller may wait for a task's thread: it is not delivering a library line (a codec's own
+// thread may be one the task's worker waits for), and it is not itself running a task.
 bool MayWait() {
     return !LogRegistryHeldByThisThread() && !TCustomFFmpeg::TaskOfThisThread();
 }
@@ -29,20 +30,46 @@ bool Erase(std::vector<TFFmpeg*>& tasks, const TFFmpeg* task) {
     return true;
 }
 
+// Some thread other than the caller is listed.
+bool OtherThreadIn(const std::vector<std::thread::id>& threads) {
+    const std::thread::id self = std::this_thread::get_id();
+    return std::any_of(threads.begin(), threads.end(),
+                       [self](std::thread::id thread) { return thread != self; });
+}
+
+void EraseOne(std::vector<std::thread::id>& threads) {
+    const auto at = std::find(threads.begin(), threads.end(), std::this_thread::get_id());
+    if (at != threads.end())
+        threads.erase(at);
+}
+
 } // namespace
 
-// The component's lock. Fixed order: the log registry's lock, then the component's, so that a
-// library line (registry, then each component) and an event handler that logs or opens a file
-// can never wait for each other crosswise.
+// The component's lock. It is a leaf in practice: nothing is called with it held that takes
+// another lock but a task's run-state lock (see the lock order in FFmpegEngine.h).
 class TEngineLock {
 public:
     explicit TEngineLock(const TCustomFFmpegEngine& engine) : guard_(engine.lock_) {}
     TEngineLock(const TEngineLock&) = delete;
     TEngineLock& operator=(const TEngineLock&) = delete;
+    // For waiting on the component's condition variable.
+    std::unique_lock<std::mutex>& Guard() { return guard_; }
 
 private:
-    TLogRegistryLock registry_; // constructed first
-    std::lock_guard<std::recursive_mutex> guard_;
+    std::unique_lock<std::mutex> guard_;
+};
+
+struct TCustomFFmpegEngine::TDeferred {
+    struct TStart {
+        TFFmpeg* task;
+        TConvertPriority priority;
+        TTaskUse use; // keeps the task until its worker holds it
+    };
+    std::deque<TStart> starts;
+    std::vector<std::uint64_t> timers;           // serials of main-thread runs due in 100 ms
+    IMainThreadDispatcher* dispatcher = nullptr; // the one the timers go to
+    bool batchEnded = false;
+    TTerminateEvent finalHandler;
 };
 
 TFFmpeg* TFFmpegList::Items(int index) const {
@@ -83,10 +110,11 @@ TCustomFFmpegEngine::TCustomFFmpegEngine() : self_(std::make_shared<TCustomFFmpe
 }
 
 TCustomFFmpegEngine::~TCustomFFmpegEngine() {
+    // Returns once no library line is being delivered to this component.
     UnregisterLogReceiver(this);
     std::vector<std::unique_ptr<TFFmpeg>> tasks;
     {
-        // Waits for an event in progress; a dying component raises no more events.
+        // A dying component raises no more events.
         TEngineLock guard(*this);
         OnBeforeHook = nullptr;
         OnCustomHook = nullptr;
@@ -99,11 +127,11 @@ TCustomFFmpegEngine::~TCustomFFmpegEngine() {
         for (auto& task : retired_)
             tasks.push_back(std::move(task));
         retired_.clear();
-        for (auto& task : tasks)
-            task->Stop();
     }
+    for (auto& task : tasks)
+        task->Stop();
     self_.reset();
-    // Outside the lock: each task waits for its thread, whose report needs the lock.
+    // Each task waits for its threads, whose reports need the lock.
     tasks.clear();
 }
 
@@ -147,11 +175,7 @@ int TCustomFFmpegEngine::AddTask(const std::string& fileName, const TInputOption
         } else {
             task->InputOptions = TInputOptions{};
         }
-        if (!task->OpenInputFile(fileName)) {
-            task->LogSink = nullptr;
-            LastError = task->LastError;
-            return -1;
-        }
+        task->OpenInputFile(fileName);
     } catch (const std::exception& error) {
         task->LogSink = nullptr;
         LastError = error.what();
@@ -170,10 +194,19 @@ int TCustomFFmpegEngine::AddTask(const std::string& fileName, const TInputOption
 
 bool TCustomFFmpegEngine::AddOutput(int index, const std::string& fileName,
                                     const TOutputOptions* options) {
-    // Held throughout: a handler on a worker may remove the task meanwhile.
-    TEngineLock guard(*this);
-    TFFmpeg* task = tasks_.Items(index);
+    TFFmpeg* task = nullptr;
+    TTaskUse use;
+    {
+        TEngineLock guard(*this);
+        task = tasks_.Items(index);
+        // A handler on a worker may remove the task meanwhile: it is not freed before this ends.
+        use = TTaskUse(*task);
+    }
+    // Without the lock: opening the output logs, and the log event takes the lock. A start of
+    // the task on another thread waits for the set-up.
+    std::string error;
     try {
+        const TCustomFFmpeg::TSetUp setUp(*task);
         if (options) {
             TOutputOptions record = *options;
             ApplyOutputRecord(
@@ -188,49 +221,59 @@ bool TCustomFFmpegEngine::AddOutput(int index, const std::string& fileName,
         } else {
             task->OutputOptions = TOutputOptions{};
         }
-        if (!task->OpenOutputFile(fileName)) {
-            LastError = task->LastError;
-            return false;
-        }
+        task->OpenOutputFile(fileName);
         return true;
-    } catch (const std::exception& error) {
-        LastError = error.what();
-        return false;
+    } catch (const std::exception& failure) {
+        error = failure.what();
     }
+    TEngineLock guard(*this);
+    LastError = error;
+    return false;
 }
 
 void TCustomFFmpegEngine::RemoveTask(int index) {
     std::vector<std::unique_ptr<TFFmpeg>> removed;
+    TDeferred work;
     {
         TEngineLock guard(*this);
+        // A handler of an end being raised on another thread may read the list by index.
+        if (MayWait())
+            eventsDone_.wait(guard.Guard(), [this] { return !HandlersElsewhere(); });
         removed.push_back(tasks_.Extract(index));
         Forget(removed.back().get());
-        removed.back()->Stop();
-        CheckBatchEnd();
+        CheckBatchEnd(work);
     }
+    removed.back()->Stop();
+    Finish(work);
     Dispose(std::move(removed));
 }
 
 void TCustomFFmpegEngine::ClearTasks() {
     std::vector<std::unique_ptr<TFFmpeg>> removed;
+    TDeferred work;
     {
         TEngineLock guard(*this);
+        if (MayWait())
+            eventsDone_.wait(guard.Guard(), [this] { return !HandlersElsewhere(); });
         removed = tasks_.ExtractAll();
         LastError.clear();
         ConcurrentTasks = 0;
-        for (auto& task : removed) {
+        for (auto& task : removed)
             Forget(task.get());
-            task->Stop();
-        }
-        CheckBatchEnd();
+        CheckBatchEnd(work);
     }
+    for (auto& task : removed)
+        task->Stop();
+    Finish(work);
     Dispose(std::move(removed));
 }
 
 void TCustomFFmpegEngine::Forget(TFFmpeg* task) {
     pending_.erase(std::remove(pending_.begin(), pending_.end(), task), pending_.end());
-    // Due on a timer but not begun: no report will come. A task some thread uses still reports.
-    if (!task->ThreadsActive())
+    Erase(pauseOnStart_, task);
+    // Due on a timer but not begun: no report will come. A task being started, running or
+    // reporting still reports.
+    if (!Contains(starting_, task) && !task->ReportDue())
         Erase(awaited_, task);
 }
 
@@ -285,6 +328,10 @@ void TCustomFFmpegEngine::GetOutputOptions(int index, TOutputOptions& options) c
     options = tasks_.Items(index)->OutputOptions;
 }
 
+bool TCustomFFmpegEngine::HandlersElsewhere() const {
+    return OtherThreadIn(reportingThreads_) || OtherThreadIn(endingThreads_);
+}
+
 int TCustomFFmpegEngine::IndexOf(const TFFmpeg* task) const {
     if (!task || task->Index < 0 || task->Index >= tasks_.Count() ||
         tasks_.Items(task->Index) != task)
@@ -294,17 +341,19 @@ int TCustomFFmpegEngine::IndexOf(const TFFmpeg* task) const {
 
 void TCustomFFmpegEngine::StartTasks(int count) {
     FreeRetired();
-    const bool mayWait = MayWait(); // before this call's own lock
+    const bool mayWait = MayWait();
+    ClearLogList();
+    TDeferred work;
+    bool inPlace = false;
     {
         TEngineLock guard(*this);
-        ClearLogList();
+        // The final event of a batch that has just ended comes before anything of a new one.
+        if (mayWait)
+            eventsDone_.wait(guard.Guard(), [this] { return !OtherThreadIn(endingThreads_); });
         if (tasks_.Count() == 0)
             return;
         ConcurrentTasks = count;
-        if (!batchRunning_) {
-            batchRunning_ = true;
-            FinishedCount = 0;
-        }
+        batchRunning_ = true;
         pending_.clear();
         for (int i = 0; i < tasks_.Count(); ++i) {
             TFFmpeg* task = tasks_.Items(i);
@@ -315,55 +364,68 @@ void TCustomFFmpegEngine::StartTasks(int count) {
             if (runningInPlace_)
                 return; // the loop running them here takes the new ones too
             if (mayWait)
-                runningInPlace_ = true;
+                runningInPlace_ = inPlace = true;
             else
                 ConcurrentTasks = 1;
         }
-        if (!runningInPlace_) {
+        if (!inPlace) {
             int left = ConcurrentTasks;
             while (!pending_.empty()) {
-                StartNext();
+                StartNext(work);
                 if (--left <= 0)
                     break;
             }
-            CheckBatchEnd();
-            return;
+            CheckBatchEnd(work);
         }
     }
-    RunInPlace();
+    Finish(work);
+    if (inPlace)
+        RunInPlace();
 }
 
 void TCustomFFmpegEngine::RunInPlace() {
     for (;;) {
+        TDeferred work;
         TFFmpeg* task = nullptr;
+        TTaskUse use; // keeps the task for this thread even if a handler removes it
+        TConvertPriority priority = tpNormal;
         {
             TEngineLock guard(*this);
             if (pending_.empty() || ConcurrentTasks > 0) {
                 runningInPlace_ = false;
-                CheckBatchEnd();
-                return;
+                CheckBatchEnd(work);
+            } else {
+                task = pending_.front();
+                pending_.pop_front();
+                awaited_.push_back(task);
+                starting_.push_back(task);
+                PrepareRun(*task);
+                task->ThreadID = CurrentThreadId();
+                use = TTaskUse(*task);
+                priority = ThreadPriority;
             }
-            task = pending_.front();
-            pending_.pop_front();
-            awaited_.push_back(task);
-            PrepareRun(*task);
-            task->ThreadID = CurrentThreadId();
-            // Kept alive for this thread even if a handler removes it during its run.
-            task->ThreadStarted();
         }
-        // No lock is held during the run: the libraries log from it under the registry lock.
-        task->Start(false, ThreadPriority);
+        if (!task) {
+            Finish(work);
+            return;
+        }
+        // No lock is held during the run: the libraries log from it, and its events take the
+        // lock.
+        task->Start(false, priority);
         {
             TEngineLock guard(*this);
+            Erase(starting_, task);
+            Erase(pauseOnStart_, task); // a run on this thread is not paused
             task->ThreadID = 0;
             if (task->Terminated() && Erase(awaited_, task))
-                CheckBatchEnd(); // refused: it had run before
+                CheckBatchEnd(work); // refused: it had run before
         }
-        task->ThreadEnded();
+        use.Release();
+        Finish(work);
     }
 }
 
-void TCustomFFmpegEngine::StartNext() {
+void TCustomFFmpegEngine::StartNext(TDeferred& work) {
     if (pending_.empty() || runningInPlace_)
         return;
     TFFmpeg* task = pending_.front();
@@ -371,35 +433,42 @@ void TCustomFFmpegEngine::StartNext() {
     awaited_.push_back(task);
     IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
     if (ConcurrentTasks > 0 || !dispatcher) {
-        StartTask(task);
+        PrepareRun(*task);
+        starting_.push_back(task);
+        work.starts.push_back({task, ThreadPriority, TTaskUse(*task)});
         return;
     }
-    const std::weak_ptr<TCustomFFmpegEngine*> alive = self_;
-    const std::uint64_t serial = task->Serial;
-    dispatcher->SingleShot(std::chrono::milliseconds(100), [alive, serial] {
-        if (const auto engine = alive.lock())
-            (*engine)->RunScheduled(serial);
-    });
+    work.dispatcher = dispatcher;
+    work.timers.push_back(task->Serial);
 }
 
-void TCustomFFmpegEngine::StartTask(TFFmpeg* task) {
-    PrepareRun(*task);
-    const std::shared_ptr<TFFmpegThread> thread = task->Start(true, ThreadPriority);
-    if (!thread) {
-        task->ThreadID = 0;
-        // Refused, having run before: the batch goes on without it.
-        if (!task->Running() && task->Terminated() && Erase(awaited_, task)) {
-            StartNext();
-            CheckBatchEnd();
+void TCustomFFmpegEngine::StartTask(TFFmpeg* task, TConvertPriority priority, TDeferred& work) {
+    const std::shared_ptr<TFFmpegThread> thread =
+        task->Start(true, priority, [task](std::uint32_t id) { task->ThreadID = id; });
+    {
+        TEngineLock guard(*this);
+        // Running from here on, or reported, or refused: no longer only about to start.
+        Erase(starting_, task);
+        if (Erase(pauseOnStart_, task) && thread)
+            task->Pause(); // parks at its first test
+        if (!thread) {
+            task->ThreadID = 0;
+            // Refused, having run before: the batch goes on without it.
+            if (!task->Running() && task->Terminated() && Erase(awaited_, task)) {
+                StartNext(work);
+                CheckBatchEnd(work);
+            }
+            return;
         }
-        return;
     }
-    thread->OnStarted = [task](std::uint32_t id) { task->ThreadID = id; };
     thread->Resume();
 }
 
 void TCustomFFmpegEngine::RunScheduled(std::uint64_t serial) {
+    TDeferred work;
     TFFmpeg* task = nullptr;
+    TTaskUse use;
+    TConvertPriority priority = tpNormal;
     {
         TEngineLock guard(*this);
         const auto at = std::find_if(awaited_.begin(), awaited_.end(),
@@ -408,20 +477,25 @@ void TCustomFFmpegEngine::RunScheduled(std::uint64_t serial) {
         if (at == awaited_.end())
             return;
         task = *at;
+        starting_.push_back(task);
         PrepareRun(*task);
         task->ThreadID = CurrentThreadId();
-        task->ThreadStarted();
+        use = TTaskUse(*task);
+        priority = ThreadPriority;
     }
-    task->Start(false, ThreadPriority);
+    task->Start(false, priority);
     {
         TEngineLock guard(*this);
+        Erase(starting_, task);
+        Erase(pauseOnStart_, task); // a run on this thread is not paused
         task->ThreadID = 0;
         if (!task->Running() && task->Terminated() && Erase(awaited_, task)) {
-            StartNext();
-            CheckBatchEnd();
+            StartNext(work);
+            CheckBatchEnd(work);
         }
     }
-    task->ThreadEnded();
+    use.Release();
+    Finish(work);
 }
 
 void TCustomFFmpegEngine::PrepareRun(TFFmpeg& task) const {
@@ -431,31 +505,83 @@ void TCustomFFmpegEngine::PrepareRun(TFFmpeg& task) const {
     SetTaskLogLevel(task);
 }
 
-void TCustomFFmpegEngine::CheckBatchEnd() {
-    if (!batchRunning_ || holdBatchEnd_ || !pending_.empty() || !awaited_.empty())
+void TCustomFFmpegEngine::CheckBatchEnd(TDeferred& work) {
+    if (!batchRunning_ || !pending_.empty() || !awaited_.empty())
         return;
     batchRunning_ = false;
-    if (OnTerminate)
-        OnTerminate(-1, true, false, std::string(), jrFinished);
+    work.batchEnded = true;
+    work.finalHandler = OnTerminate;
+    endingThreads_.push_back(std::this_thread::get_id());
+}
+
+void TCustomFFmpegEngine::Finish(TDeferred& work) {
+    // A start may be refused or report at once, which can start the next task or end the batch.
+    while (!work.starts.empty()) {
+        TDeferred::TStart start = std::move(work.starts.front());
+        work.starts.pop_front();
+        StartTask(start.task, start.priority, work);
+    }
+    if (!work.timers.empty()) {
+        const std::weak_ptr<TCustomFFmpegEngine*> alive = self_;
+        for (const std::uint64_t serial : work.timers) {
+            work.dispatcher->SingleShot(std::chrono::milliseconds(100), [alive, serial] {
+                if (const auto engine = alive.lock())
+                    (*engine)->RunScheduled(serial);
+            });
+        }
+        work.timers.clear();
+    }
+    if (!work.batchEnded)
+        return;
+    work.batchEnded = false;
+    std::exception_ptr failure;
+    try {
+        if (work.finalHandler)
+            work.finalHandler(-1, true, false, std::string(), jrFinished);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     ClearLogList();
+    {
+        TEngineLock guard(*this);
+        EraseOne(endingThreads_);
+    }
+    eventsDone_.notify_all();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TCustomFFmpegEngine::StopTasks() {
-    TEngineLock guard(*this);
-    pending_.clear();
-    // A report delivered on this very thread (no system thread to spare) must not end the
-    // batch before the later tasks are counted in.
-    holdBatchEnd_ = true;
-    for (int i = 0; i < tasks_.Count(); ++i) {
-        TFFmpeg* task = tasks_.Items(i);
-        const bool awaited = Contains(awaited_, task);
-        if (!awaited && batchRunning_)
-            awaited_.push_back(task);
-        if (!task->StopOrFinish() && !awaited)
-            Erase(awaited_, task);
+    // Every task the batch now waits for is counted in before any report is set off, so that a
+    // report given at once (no system thread to spare) cannot end the batch early.
+    std::vector<std::pair<TFFmpeg*, TTaskUse>> tasks;
+    std::vector<TFFmpeg*> added;
+    {
+        TEngineLock guard(*this);
+        pending_.clear();
+        for (int i = 0; i < tasks_.Count(); ++i) {
+            TFFmpeg* task = tasks_.Items(i);
+            if (!Contains(awaited_, task) && batchRunning_) {
+                awaited_.push_back(task);
+                added.push_back(task);
+            }
+            tasks.emplace_back(task, TTaskUse(*task));
+        }
     }
-    holdBatchEnd_ = false;
-    CheckBatchEnd();
+    std::vector<TFFmpeg*> silent; // added for a report that did not come
+    for (auto& [task, use] : tasks) {
+        if (!task->StopOrFinish() && Contains(added, task))
+            silent.push_back(task);
+    }
+    TDeferred work;
+    {
+        TEngineLock guard(*this);
+        for (TFFmpeg* task : silent)
+            Erase(awaited_, task);
+        CheckBatchEnd(work);
+    }
+    tasks.clear();
+    Finish(work);
 }
 
 void TCustomFFmpegEngine::SetTasksPreview(bool on) {
@@ -467,18 +593,23 @@ void TCustomFFmpegEngine::SetTasksPreview(bool on) {
 
 void TCustomFFmpegEngine::PauseTasks() {
     TEngineLock guard(*this);
-    for (int i = 0; i < tasks_.Count(); ++i)
-        tasks_.Items(i)->Pause();
+    for (int i = 0; i < tasks_.Count(); ++i) {
+        TFFmpeg* task = tasks_.Items(i);
+        task->Pause();
+        if (Contains(starting_, task) && !Contains(pauseOnStart_, task))
+            pauseOnStart_.push_back(task);
+    }
 }
 
 void TCustomFFmpegEngine::ResumeTasks() {
     TEngineLock guard(*this);
+    pauseOnStart_.clear();
     for (int i = 0; i < tasks_.Count(); ++i)
         tasks_.Items(i)->Resume();
 }
 
-// The hook events run without the lock; only taking the handler is guarded, since the
-// destructor clears it while a worker may be at a picture.
+// Every event takes its handler and the task's index under the lock and runs the handler after
+// releasing it; the destructor clears the handlers while a worker may be raising one.
 void TCustomFFmpegEngine::DoBeforeHook(TFFmpeg* task, std::int64_t pts, THookAction& action) {
     TBeforeHookEvent handler;
     int index = -1;
@@ -505,49 +636,91 @@ void TCustomFFmpegEngine::DoCustomHook(TFFmpeg* task, TBitmap& bitmap, int frame
 }
 
 void TCustomFFmpegEngine::DoLog(TFFmpeg* task, int level, const std::string& text) {
-    TEngineLock guard(*this);
-    if (OnLog)
-        OnLog(IndexOf(task), LogLevelFromLibraryLevel(level), text);
+    TLogEvent handler;
+    int index = -1;
+    {
+        TEngineLock guard(*this);
+        handler = OnLog;
+        index = IndexOf(task);
+    }
+    if (handler)
+        handler(index, LogLevelFromLibraryLevel(level), text);
 }
 
 void TCustomFFmpegEngine::DoProgress(TFFmpeg* task, int frameNumber, int framesPerSecond,
                                      int currentDuration, float quality, float bitRate,
                                      std::int64_t currentSize, int totalDuration) {
-    TEngineLock guard(*this);
-    const int index = IndexOf(task);
-    if (OnProgress && index >= 0)
-        OnProgress(index, frameNumber, framesPerSecond, currentDuration, quality, bitRate,
-                   currentSize, totalDuration);
+    TProgressEvent handler;
+    int index = -1;
+    {
+        TEngineLock guard(*this);
+        handler = OnProgress;
+        index = IndexOf(task);
+    }
+    if (handler && index >= 0)
+        handler(index, frameNumber, framesPerSecond, currentDuration, quality, bitRate, currentSize,
+                totalDuration);
 }
 
 void TCustomFFmpegEngine::DoTerminate(TFFmpeg* task) {
-    TEngineLock guard(*this);
+    TDeferred work;
     if (!task) {
-        if (OnTerminate)
-            OnTerminate(-1, true, false, std::string(), jrFinished);
-        ClearLogList();
+        {
+            TEngineLock guard(*this);
+            work.batchEnded = true;
+            work.finalHandler = OnTerminate;
+            endingThreads_.push_back(std::this_thread::get_id());
+        }
+        Finish(work);
         return;
     }
-    // A task taken out of the list has no index left to report under.
-    const int index = IndexOf(task);
-    if (OnTerminate && index >= 0) {
-        const TJobResult result = task->Result();
-        OnTerminate(index, result == jrFinished, result == jrFailed, task->ResultMessage(), result);
+    TTerminateEvent handler;
+    int index = -1;
+    {
+        TEngineLock guard(*this);
+        // A task taken out of the list has no index left to report under.
+        index = IndexOf(task);
+        if (index >= 0 && OnTerminate) {
+            handler = OnTerminate;
+            reportingThreads_.push_back(std::this_thread::get_id());
+        }
     }
-    ++FinishedCount;
-    if (Erase(awaited_, task))
-        StartNext();
-    CheckBatchEnd();
+    std::exception_ptr failure;
+    if (handler) {
+        // The reporting thread holds the task, so it is still there after the lock.
+        const TJobResult result = task->Result();
+        try {
+            handler(index, result == jrFinished, result == jrFailed, task->ResultMessage(), result);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    {
+        TEngineLock guard(*this);
+        if (handler)
+            EraseOne(reportingThreads_);
+        // Only now: the batch's final event must not overtake this task's.
+        if (Erase(awaited_, task))
+            StartNext(work);
+        CheckBatchEnd(work);
+    }
+    if (handler)
+        eventsDone_.notify_all();
+    Finish(work);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TCustomFFmpegEngine::LibraryLogLine(std::uint32_t, int level, const std::string& line) {
-    TEngineLock guard(*this);
-    // The task running on this thread, when it is one of ours.
-    const TCustomFFmpeg* running = TCustomFFmpeg::TaskOfThisThread();
     TFFmpeg* task = nullptr;
-    for (int i = 0; running && i < tasks_.Count(); ++i) {
-        if (tasks_.Items(i) == running)
-            task = tasks_.Items(i);
+    {
+        TEngineLock guard(*this);
+        // The task running on this thread, when it is one of ours; that thread holds it.
+        const TCustomFFmpeg* running = TCustomFFmpeg::TaskOfThisThread();
+        for (int i = 0; running && i < tasks_.Count(); ++i) {
+            if (tasks_.Items(i) == running)
+                task = tasks_.Items(i);
+        }
     }
     DoLog(task, level, line);
 }

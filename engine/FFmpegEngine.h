@@ -1,20 +1,23 @@
 // The engine component: the one object through which a program uses the transcoding engine. It
 // owns a probe and the task list, starts tasks one or several at a time, and raises log,
 // progress, termination and hook events on the thread that produces them (a task's worker, or
-// whichever thread the libraries log on). Events are serialised by the component's lock; a
-// handler must not block on the main thread, but may call any operation of the component.
+// whichever thread the libraries log on). Events are raised with no lock held, so handlers on
+// different threads may run at the same time; a handler must not block on the main thread, but
+// may call any operation of the component.
 #pragma once
 
 #include "AVProbe.h"
 #include "LogBridge.h"
 #include "TaskOptions.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace velto {
@@ -50,7 +53,12 @@ private:
 
 // Every operation may be called from any thread, event handlers included: nothing waits for a
 // thread while a lock is held, and a task that cannot be freed at once (its thread is the caller,
-// or still running) is freed once that thread has ended.
+// or still running) is freed once that thread has ended. A task's OnTerminate comes before the
+// next task of the batch starts, and the batch's OnTerminate(-1) after every task's and before
+// anything of a batch started later from a thread that may wait. While an OnTerminate handler
+// runs, the indices hold against removal and clearing from a thread that may wait (not a task's
+// thread, not delivering a library line): those wait for the handler, so that it reads the
+// list by index as it was.
 class TCustomFFmpegEngine : public ILibraryLogReceiver {
 public:
     TCustomFFmpegEngine();
@@ -83,9 +91,9 @@ public:
     // an invalid index.
     bool AddOutput(int index, const std::string& fileName, const TOutputOptions* options);
     // Takes the task out of the list and stops it. It is freed at once when nothing uses it, or
-    // after waiting for its thread when the caller may wait (no engine lock held, not a task's
-    // thread); otherwise once its thread has ended. A running task taken out still ends the
-    // batch in its turn but raises no event of its own: its index is gone.
+    // after waiting for its thread when the caller may wait (not delivering a library line, not
+    // a task's thread); otherwise once its thread has ended. A running task taken out still ends
+    // the batch in its turn but raises no event of its own: its index is gone.
     void RemoveTask(int index);
     void ClearTasks();
     int TaskCount() const;
@@ -120,16 +128,23 @@ protected:
 
 private:
     friend class TEngineLock;
+    // What a call decided under the lock and does once it has released it: start workers, set
+    // timers, raise the batch's final event.
+    struct TDeferred;
     // All of these run under the lock.
-    void StartNext();
-    void StartTask(TFFmpeg* task);
+    void StartNext(TDeferred& work);
     void PrepareRun(TFFmpeg& task) const;
     void SetTaskLogLevel(TFFmpeg& task) const;
     // Index of a task still in the list, or -1.
     int IndexOf(const TFFmpeg* task) const;
+    // Another thread is raising a task's OnTerminate or a batch's final event.
+    bool HandlersElsewhere() const;
     // The batch no longer waits for a task that left the list before its run began.
     void Forget(TFFmpeg* task);
-    void CheckBatchEnd();
+    void CheckBatchEnd(TDeferred& work);
+    // Without the lock.
+    void Finish(TDeferred& work);
+    void StartTask(TFFmpeg* task, TConvertPriority priority, TDeferred& work);
     // Frees now what the caller may wait for; keeps the rest for later.
     void Dispose(std::vector<std::unique_ptr<TFFmpeg>> tasks);
     void FreeRetired();
@@ -137,20 +152,31 @@ private:
     void RunInPlace();
     void RunScheduled(std::uint64_t serial);
 
-    // Serialises the events and the control calls and guards everything below. Taken only
-    // through TEngineLock, which takes the log registry's lock first (see LogBridge.h).
-    mutable std::recursive_mutex lock_;
+    // Guards everything below. Taken through TEngineLock only, and never held while a handler
+    // runs, a task is started, stopped or freed, or anything is logged, so nothing else is ever
+    // waited for with it held but a task's own run-state lock. Lock order of the engine: a task's
+    // set-up lock (held by AddOutput), the log registry's lock (see LogBridge.h), then this one,
+    // then a task's run-state lock, then CodecLock; today none of them is held while the
+    // registry's is taken.
+    mutable std::mutex lock_;
+    // Signalled when an OnTerminate handler or a batch's final event has been raised.
+    std::condition_variable eventsDone_;
     TFFmpegList tasks_;
     TLogLevel logLevel_ = llInfo;
     int progressInterval_ = 500;
     int ConcurrentTasks = 0;
-    int FinishedCount = 0;
     // The batch: tasks still to start in list order, and the tasks it waits for (started, due
     // on a timer, or set off by Stop to report). Tasks are known by identity, never by index.
     std::deque<TFFmpeg*> pending_;
     std::vector<TFFmpeg*> awaited_;
+    // Taken from pending_ and about to be started outside the lock: they will report. Those a
+    // pause reached before their worker existed are paused as it is made.
+    std::vector<TFFmpeg*> starting_;
+    std::vector<TFFmpeg*> pauseOnStart_;
+    // Threads raising a task's OnTerminate, and threads raising a batch's final event.
+    std::vector<std::thread::id> reportingThreads_;
+    std::vector<std::thread::id> endingThreads_;
     bool batchRunning_ = false;
-    bool holdBatchEnd_ = false; // a control call is going through the list
     bool runningInPlace_ = false;
     std::uint64_t nextSerial_ = 1;
     // Taken out of the list while a thread still used them; freed once it has ended.

@@ -4,77 +4,57 @@
 
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 
-struct AVAudioFifo;
-struct AVBSFContext;
-struct AVCodecContext;
-struct AVDictionary;
-struct AVFilterGraph;
-struct AVFormatContext;
-struct AVFrame;
-struct AVPacket;
-struct SwrContext;
-struct SwsContext;
+#include "AVCodecHlpr.h"
+#include "AVFilterHlpr.h"
+#include "AVFormatHlpr.h"
+#include "AVUtilHlpr.h"
+#include "SwResampleHlpr.h"
+#include "SwScaleHlpr.h"
 
 namespace velto {
 
-// The deleters do nothing once the library that made the object is unbound: its code is gone and
-// the object with it.
-struct FrameFree {
-    void operator()(AVFrame* frame) const;
+// Frees an object with the bound free function Free, which takes either the object or the
+// address of the pointer to it (and clears it). Does nothing once the library that made the
+// object is unbound: its code is gone and the object with it.
+template <auto& Free> struct TLibraryFree {
+    template <typename T> void operator()(T* object) const {
+        if (!Free)
+            return;
+        using Function = std::remove_reference_t<decltype(Free)>;
+        if constexpr (std::is_same_v<Function, void (*)(T**)>)
+            Free(&object);
+        else
+            Free(object);
+    }
 };
-struct PacketFree {
-    void operator()(AVPacket* packet) const;
-};
-struct ScalerFree {
-    void operator()(SwsContext* context) const;
-};
-struct LibraryMemoryFree {
-    void operator()(void* memory) const;
-};
-struct CodecContextFree {
-    void operator()(AVCodecContext* context) const;
-};
-// Frees a container context that has no open file (avformat_free_context).
-struct FormatContextFree {
-    void operator()(AVFormatContext* context) const;
-};
-struct BitstreamFilterFree {
-    void operator()(AVBSFContext* filter) const;
-};
-struct ResamplerFree {
-    void operator()(SwrContext* context) const;
-};
-struct FilterGraphFree {
-    void operator()(AVFilterGraph* graph) const;
-};
-struct AudioFifoFree {
-    void operator()(AVAudioFifo* fifo) const;
-};
-struct DictionaryFree {
-    void operator()(AVDictionary* dictionary) const;
-};
-// Closes a container opened for reading (avformat_open_input).
-struct InputClose {
-    void operator()(AVFormatContext* context) const;
-};
+
+// An object of type T owned together with the bound function that frees it.
+template <typename T, auto& Free> using TLibraryOwner = std::unique_ptr<T, TLibraryFree<Free>>;
+
+using LibraryMemoryFree = TLibraryFree<AVUtilHlpr::av_free>;
+
 // Closes an output container's file, unless the format writes none, and frees the context.
 struct OutputClose {
     void operator()(AVFormatContext* context) const;
 };
 
-using OwnedFrame = std::unique_ptr<AVFrame, FrameFree>;
-using OwnedPacket = std::unique_ptr<AVPacket, PacketFree>;
-using OwnedScaler = std::unique_ptr<SwsContext, ScalerFree>;
+using OwnedFrame = TLibraryOwner<AVFrame, AVUtilHlpr::av_frame_free>;
+using OwnedPacket = TLibraryOwner<AVPacket, AVCodecHlpr::av_packet_free>;
+using OwnedScaler = TLibraryOwner<SwsContext, SwScaleHlpr::sws_freeContext>;
 using OwnedBuffer = std::unique_ptr<std::uint8_t[], LibraryMemoryFree>;
-using OwnedCodecContext = std::unique_ptr<AVCodecContext, CodecContextFree>;
-using OwnedFormatContext = std::unique_ptr<AVFormatContext, FormatContextFree>;
-using OwnedBitstreamFilter = std::unique_ptr<AVBSFContext, BitstreamFilterFree>;
-using OwnedResampler = std::unique_ptr<SwrContext, ResamplerFree>;
-using OwnedFilterGraph = std::unique_ptr<AVFilterGraph, FilterGraphFree>;
-using OwnedAudioFifo = std::unique_ptr<AVAudioFifo, AudioFifoFree>;
-using OwnedDictionary = std::unique_ptr<AVDictionary, DictionaryFree>;
-using OwnedInput = std::unique_ptr<AVFormatContext, InputClose>;
+using OwnedCodecContext = TLibraryOwner<AVCodecContext, AVCodecHlpr::avcodec_free_context>;
+// A container context that has no open file (avformat_free_context).
+using OwnedFormatContext = TLibraryOwner<AVFormatContext, AVFormatHlpr::avformat_free_context>;
+using OwnedBitstreamFilter = TLibraryOwner<AVBSFContext, AVCodecHlpr::av_bsf_free>;
+using OwnedResampler = TLibraryOwner<SwrContext, SwResampleHlpr::swr_free>;
+using OwnedFilterGraph = TLibraryOwner<AVFilterGraph, AVFilterHlpr::avfilter_graph_free>;
+using OwnedAudioFifo = TLibraryOwner<AVAudioFifo, AVUtilHlpr::av_audio_fifo_free>;
+using OwnedDictionary = TLibraryOwner<AVDictionary, AVUtilHlpr::av_dict_free>;
+// A container opened for reading (avformat_open_input).
+using OwnedInput = TLibraryOwner<AVFormatContext, AVFormatHlpr::avformat_close_input>;
 using OwnedOutput = std::unique_ptr<AVFormatContext, OutputClose>;
+using OwnedFilterInOut = TLibraryOwner<AVFilterInOut, AVFilterHlpr::avfilter_inout_free>;
 
 } // namespace velto

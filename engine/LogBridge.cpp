@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cinttypes>
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
@@ -17,11 +19,21 @@ namespace {
 
 std::atomic<int> logThreshold{1};
 
-// Guards the receiver list and the per-thread line assembly; taken through TLogRegistryLock,
-// always before a receiver's own lock.
-std::recursive_mutex& RegistryLock() {
-    static std::recursive_mutex lock;
+// Guards the receiver list, the per-thread line assembly and the count of deliveries; taken
+// through TLogRegistryLock, before a receiver's own lock. Receivers are called without it.
+std::mutex& RegistryLock() {
+    static std::mutex lock;
     return lock;
+}
+
+// Deliveries under way on any thread, and on this one; a receiver leaves once the other threads'
+// deliveries are through. Signalled when one ends.
+int deliveries = 0;
+thread_local int deliveriesOfThisThread = 0;
+
+std::condition_variable& DeliveryEnded() {
+    static std::condition_variable ended;
+    return ended;
 }
 
 std::vector<ILibraryLogReceiver*>& Receivers() {
@@ -111,7 +123,7 @@ TLogRegistryLock::~TLogRegistryLock() {
 }
 
 bool LogRegistryHeldByThisThread() {
-    return registryDepth > 0;
+    return registryDepth > 0 || deliveriesOfThisThread > 0;
 }
 
 void RegisterLogReceiver(ILibraryLogReceiver* receiver) {
@@ -120,9 +132,11 @@ void RegisterLogReceiver(ILibraryLogReceiver* receiver) {
 }
 
 void UnregisterLogReceiver(ILibraryLogReceiver* receiver) {
-    const TLogRegistryLock lock;
+    std::unique_lock lock(RegistryLock());
     auto& receivers = Receivers();
     receivers.erase(std::remove(receivers.begin(), receivers.end(), receiver), receivers.end());
+    // A delivery under way may still call it.
+    DeliveryEnded().wait(lock, [] { return deliveries == deliveriesOfThisThread; });
 }
 
 void ClearLogList() {
@@ -144,8 +158,14 @@ struct THeldMessage {
 // Messages logged while this thread held CodecLock, delivered once it has left it.
 thread_local std::vector<THeldMessage> heldMessages;
 
-// Registry lock held.
-void Assemble(std::uint32_t threadId, const THeldMessage& message) {
+// A completed line on its way to the receivers.
+struct TLine {
+    int level;
+    std::string text;
+};
+
+// Registry lock held. Appends the lines the message completes.
+void Assemble(std::uint32_t threadId, const THeldMessage& message, std::vector<TLine>& lines) {
     std::string& pending = LogList().FindItem(threadId);
     std::string text = pending.empty() ? message.prefix : pending;
     if (text.size() > kLineBufferSize - 1)
@@ -163,12 +183,52 @@ void Assemble(std::uint32_t threadId, const THeldMessage& message) {
     }
     size_t lineFeed;
     while ((lineFeed = text.find('\n')) != std::string::npos) {
-        const std::string line = text.substr(0, lineFeed);
+        lines.push_back({message.level, text.substr(0, lineFeed)});
         text.erase(0, lineFeed + 1);
-        for (ILibraryLogReceiver* receiver : Receivers())
-            receiver->LibraryLogLine(threadId, message.level, line);
     }
     pending = text;
+}
+
+// Counts a delivery under way on this thread for as long as it lives.
+class TDelivery {
+public:
+    // Registry lock held.
+    TDelivery() {
+        ++deliveries;
+        ++deliveriesOfThisThread;
+    }
+    ~TDelivery() {
+        {
+            const TLogRegistryLock lock;
+            --deliveries;
+            --deliveriesOfThisThread;
+        }
+        DeliveryEnded().notify_all();
+    }
+    TDelivery(const TDelivery&) = delete;
+    TDelivery& operator=(const TDelivery&) = delete;
+};
+
+// Assembles the messages of this thread into lines and hands them to the receivers, which are
+// called with no lock held: their handlers may log, or use the registry, themselves.
+void Deliver(const std::vector<THeldMessage>& messages) {
+    const std::uint32_t threadId = CurrentThreadId();
+    std::vector<TLine> lines;
+    std::vector<ILibraryLogReceiver*> receivers;
+    std::optional<TDelivery> delivery;
+    {
+        const TLogRegistryLock lock;
+        for (const THeldMessage& message : messages)
+            Assemble(threadId, message, lines);
+        if (lines.empty())
+            return;
+        receivers = Receivers();
+        delivery.emplace();
+    }
+    for (const TLine& line : lines) {
+        for (ILibraryLogReceiver* receiver : receivers)
+            receiver->LibraryLogLine(threadId, line.level, line.text);
+    }
 }
 
 void DeliverHeld() {
@@ -176,10 +236,7 @@ void DeliverHeld() {
         return;
     std::vector<THeldMessage> messages;
     messages.swap(heldMessages);
-    const TLogRegistryLock lock;
-    const std::uint32_t threadId = CurrentThreadId();
-    for (const THeldMessage& message : messages)
-        Assemble(threadId, message);
+    Deliver(messages);
 }
 
 } // namespace
@@ -223,8 +280,7 @@ void LogCallback(void* context, int avLevel, const char* format, va_list args) {
         heldMessages.push_back(std::move(message));
         return;
     }
-    const TLogRegistryLock lock;
-    Assemble(CurrentThreadId(), message);
+    Deliver({message});
 }
 
 void InstallLogCallback(int level) {

@@ -35,13 +35,15 @@ std::uint32_t CurrentThreadId();
 class ILibraryLogReceiver {
 public:
     virtual ~ILibraryLogReceiver() = default;
-    // Called with the registry lock held, on the thread that logged.
+    // Called on the thread that logged, with no lock of the registry held, so that what it
+    // calls may log or register in turn.
     virtual void LibraryLogLine(std::uint32_t threadId, int level, const std::string& line) = 0;
 };
 
 // The process-wide lock of the log registry: the receiver list and the per-thread line assembly.
-// Lock order of the engine: this lock first, then a component's lock (an engine component takes
-// both whenever it takes its own), then CodecLock. Recursive.
+// Lock order of the engine: this lock first, then a component's lock, then a task's run-state
+// lock, then CodecLock. It is held only inside the bridge, around its own lists, so today no other
+// lock is taken while it is held. Not re-entrant.
 class TLogRegistryLock {
 public:
     TLogRegistryLock();
@@ -50,8 +52,8 @@ public:
     TLogRegistryLock& operator=(const TLogRegistryLock&) = delete;
 };
 
-// The calling thread holds the registry lock (so possibly some component's lock too): it must not
-// wait for a thread that may need either.
+// The calling thread holds the registry lock or is delivering a library line (it may be a
+// codec's own thread, which a task's worker waits for): it must not wait for a task's thread.
 bool LogRegistryHeldByThisThread();
 
 // Delivers the library lines this thread logged while it held CodecLock (CodecLock calls it when
@@ -59,6 +61,7 @@ bool LogRegistryHeldByThisThread();
 void DeliverHeldLogLines();
 
 void RegisterLogReceiver(ILibraryLogReceiver* receiver);
+// Returns once no other thread is delivering a line, so the receiver may go then.
 void UnregisterLogReceiver(ILibraryLogReceiver* receiver);
 
 // Per-thread text of log lines that have not been ended by a line feed yet.

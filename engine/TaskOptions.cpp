@@ -82,30 +82,9 @@ void ApplyInputRecord(TFFmpeg& task, const std::string& fileName, TInputOptions&
     task.SetProgramId(record.ProgramID);
 }
 
-void ApplyOutputRecord(TFFmpeg& task, const std::string& fileName, TOutputOptions& record,
-                       const TCustomHookHandler& customHook, const TBeforeHookHandler& beforeHook) {
-    if (record.FileName.empty())
-        record.FileName = fileName;
-    if (record.NeedsVideoAndAudio) {
-        bool video = false, audio = false, subtitle = false;
-        task.CheckInputStreamKinds(video, audio, subtitle);
-        if (!video || !audio)
-            throw FFMpegException(
-                StringPrintf("This output profile needs a source with both video and audio; "
-                             "'%s' has no %s stream",
-                             task.InputOptions.FileName.c_str(), video ? "audio" : "video"));
-    }
-    task.OutputOptions = record;
-    const TOutputOptions& r = record;
-    task.KeepUnfinishedOutput = r.KeepUnfinished;
-    // The free text first, so that every typed field that is given wins over it.
-    task.ApplyOptionText(r.ExtOptions);
+namespace {
 
-    task.SetOutputFormat(r.FileFormat);
-    SetGenericNumber(task, "packetsize", r.PacketSize);
-    SetGenericNumber(task, "muxrate", r.MuxRate);
-    task.SetMuxMaxDelay(r.MuxDelay);
-    task.SetMuxPreload(r.MuxPreload);
+void ApplyAudioFields(TFFmpeg& task, const TOutputOptions& r) {
     SetText(task, "acodec", r.AudioCodec);
     if (r.DisableAudio)
         task.SetOption("an", "");
@@ -119,6 +98,9 @@ void ApplyOutputRecord(TFFmpeg& task, const std::string& fileName, TOutputOption
     task.SetOption("alang", r.AudioLanguage);
     task.SetAudioSyncMethod(r.AudioSync);
     SetText(task, "atag", r.AudioTag);
+}
+
+void ApplyVideoFields(TFFmpeg& task, const TOutputOptions& r) {
     SetText(task, "vcodec", r.VideoCodec);
     if (r.DisableVideo)
         task.SetOption("vn", "");
@@ -144,6 +126,10 @@ void ApplyOutputRecord(TFFmpeg& task, const std::string& fileName, TOutputOption
     task.SetVideoSyncMethod(r.VideoSync);
     SetText(task, "vtag", r.VideoTag);
     SetText(task, "vfilters", r.VideoFilters);
+}
+
+// Subtitles, timing and the metadata texts.
+void ApplyFileFields(TFFmpeg& task, const TOutputOptions& r) {
     if (r.DisableSubtitle)
         task.SetOption("sn", "");
     task.SetOption("slang", r.SubtitleLanguage);
@@ -167,7 +153,10 @@ void ApplyOutputRecord(TFFmpeg& task, const std::string& fileName, TOutputOption
         const char* norm = r.TargetNorm == 1 ? "pal" : r.TargetNorm == 2 ? "ntsc" : "auto";
         task.SetTarget(kTargets[r.Target], norm, r.TargetFallbackNorm == 1 ? "pal" : "ntsc");
     }
+}
 
+void ApplyHookFields(TFFmpeg& task, const TOutputOptions& r, const TCustomHookHandler& customHook,
+                     const TBeforeHookHandler& beforeHook) {
     if (r.CustomHook && customHook) {
         task.CustomHookHandler = customHook;
         task.CustomHookAssigned = true;
@@ -185,6 +174,38 @@ void ApplyOutputRecord(TFFmpeg& task, const std::string& fileName, TOutputOption
     } else if (!r.CustomHook && !r.BeforeHook) {
         task.HookRanges = ParseHookRanges(r.HookRanges);
     }
+}
+
+} // namespace
+
+void ApplyOutputRecord(TFFmpeg& task, const std::string& fileName, TOutputOptions& record,
+                       const TCustomHookHandler& customHook, const TBeforeHookHandler& beforeHook) {
+    if (record.FileName.empty())
+        record.FileName = fileName;
+    if (record.NeedsVideoAndAudio) {
+        bool video = false, audio = false, subtitle = false;
+        task.CheckInputStreamKinds(video, audio, subtitle);
+        if (!video || !audio)
+            throw FFMpegException(
+                StringPrintf("This output profile needs a source with both video and audio; "
+                             "'%s' has no %s stream",
+                             task.InputOptions.FileName.c_str(), video ? "audio" : "video"));
+    }
+    task.OutputOptions = record;
+    const TOutputOptions& r = record;
+    task.KeepUnfinishedOutput = r.KeepUnfinished;
+    // The free text first, so that every typed field that is given wins over it.
+    task.ApplyOptionText(r.ExtOptions);
+
+    task.SetOutputFormat(r.FileFormat);
+    SetGenericNumber(task, "packetsize", r.PacketSize);
+    SetGenericNumber(task, "muxrate", r.MuxRate);
+    task.SetMuxMaxDelay(r.MuxDelay);
+    task.SetMuxPreload(r.MuxPreload);
+    ApplyAudioFields(task, r);
+    ApplyVideoFields(task, r);
+    ApplyFileFields(task, r);
+    ApplyHookFields(task, r, customHook, beforeHook);
 }
 
 } // namespace velto

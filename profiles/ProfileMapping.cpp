@@ -103,6 +103,19 @@ std::string EncoderSettings(const std::string& videoCodec) {
     return {};
 }
 
+// The NTSC rates as exact fractions: taken as decimals they give odd time bases (29.976 became
+// 3747/125) that players and phones handle badly.
+std::string EncoderRate(const std::string& listText) {
+    static const std::pair<const char*, const char*> kNtsc[] = {{"23.976", "24000/1001"},
+                                                                {"29.976", "30000/1001"},
+                                                                {"29.97", "30000/1001"},
+                                                                {"59.94", "60000/1001"}};
+    for (const auto& [text, fraction] : kNtsc)
+        if (listText == text)
+            return fraction;
+    return listText;
+}
+
 int EvenAtMost(double value, int bound) {
     const int even = static_cast<int>(std::lround(value)) & ~1;
     return std::clamp(even, 2, std::max(2, bound & ~1));
@@ -282,7 +295,7 @@ TOutputOptions MapProfile(const TOutputProfile& profile, const TProfileSelection
     o.VideoBitRateTolerance = o.VideoBitRate;
     const std::string frameRate = ListEntryText(vlFramerate, selection.Framerate);
     if (frameRate != "Auto")
-        o.FrameRate = frameRate;
+        o.FrameRate = EncoderRate(frameRate);
     o.VideoCodec = VideoCodecFor(profile.VideoFormat);
     if (Lower(profile.VideoFormat) == "divx")
         o.VideoTag = "DIVX";

@@ -15,9 +15,10 @@ constexpr std::array<const char*, 17> kFrameSizes = {
 constexpr std::array<const char*, 16> kVideoBitrates = {
     "190",  "216",  "384",  "400",  "512",  "768",  "1000", "1150",
     "1200", "1500", "2000", "2376", "3000", "4000", "6000", "8000"};
-// "29.976" is the list's own text, not a typing slip for 29.97 that could be corrected here.
-constexpr std::array<const char*, 8> kFramerates = {"12", "15",     "20", "23.976",
-                                                    "25", "29.976", "30", "Auto"};
+// "29.976" is the list's own text, kept as stored profiles name it; the mapping reads it, like
+// "23.976" and "59.94", as the NTSC rate it stands for.
+constexpr std::array<const char*, 11> kFramerates = {"12", "15", "20",    "23.976", "25",  "29.976",
+                                                     "30", "50", "59.94", "60",     "Auto"};
 constexpr std::array<const char*, 14> kAudioBitrates = {
     "8", "16", "32", "48", "56", "64", "96", "112", "128", "160", "192", "224", "256", "320"};
 constexpr std::array<const char*, 6> kSampleRates = {"8000",  "16000", "24000",

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing on Debian 12, builds, then runs the program ("run") or the checks ("test").
-# "test" runs the checks named in VELTO_CHECKS (default: normal asan tsan fuzz):
+# Installs what is missing on Debian 12, builds, then runs the program ("run"), runs the checks
+# ("test") or makes the Debian package in the build folder ("package").
+# "test" runs the checks named in VELTO_CHECKS (default: normal package asan tsan fuzz):
 #   normal  the normal build: every test alone in its process, and every test binary whole
+#   package the .deb: lintian, then installed, run and purged in a throw-away Debian 12 root
 #   asan    AddressSanitizer + UndefinedBehaviorSanitizer with leak checking: every binary whole
 #   tsan    ThreadSanitizer: the thread, component, program and command-line binaries whole
 #   fuzz    a clang build of the fuzz targets, each run for VELTO_FUZZ_SECONDS (default 20) s
@@ -16,8 +18,11 @@ packages=(build-essential cmake ninja-build pkg-config
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libavfilter-dev libswresample-dev
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n libgtest-dev fonts-wqy-microhei
     desktop-file-utils)
-checks=" ${VELTO_CHECKS:-normal asan tsan fuzz} "
+checks=" ${VELTO_CHECKS:-normal package asan tsan fuzz} "
 [ "$mode" = test ] && [[ $checks == *" fuzz "* ]] && packages+=(clang libclang-rt-14-dev)
+# CPack's DEB generator asks dpkg-shlibdeps for Depends and file for the binaries to scan.
+[ "$mode" = package ] && packages+=(dpkg-dev file)
+[ "$mode" = test ] && [[ $checks == *" package "* ]] && packages+=(dpkg-dev file lintian debootstrap)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -84,6 +89,14 @@ run_tests() {
     return $status
 }
 
+# make_package: builds what the package holds in the normal build folder and prints the .deb.
+make_package() {
+    configure_and_build "$build" -- velto_package_files >&2
+    rm -f "$build"/velto3gpconverter_*.deb
+    (cd "$build" && cpack -G DEB) >&2
+    ls "$build"/velto3gpconverter_*.deb
+}
+
 case "$mode" in
 run)
     configure_and_build "$build"
@@ -96,6 +109,21 @@ test)
     if [[ $checks == *" normal "* ]]; then
         configure_and_build "$build"
         run_tests "normal build" "$build" || status=1
+    fi
+    if [[ $checks == *" package "* ]]; then
+        package_status=0
+        package_log=$build/package-check.log
+        : >"$package_log"
+        deb=$(make_package) && "$root/tests/package/check_package.sh" "$deb" 2>&1 |
+            tee "$package_log" || package_status=$?
+        case $package_status in
+        0) summary+=("package: lintian clean, installed, ran and purged in a Debian 12 root") ;;
+        77) summary+=("package: skipped, $(sed -n 's/^SKIPPED: //p' "$package_log" | tail -n1)") ;;
+        *)
+            summary+=("package: FAILED")
+            status=1
+            ;;
+        esac
     fi
     # The sanitizer builds run each binary whole: the sanitizers watch every test, and one
     # process per binary keeps the slower instrumented start-up cheap.
@@ -131,8 +159,12 @@ test)
     echo "$passed_total passed, $failed_total failed"
     exit $status
     ;;
+package)
+    deb=$(make_package)
+    echo "$deb"
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 2
     ;;
 esac

@@ -13,6 +13,7 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent / "translations"
 
 # English source text -> Chinese.
 ZH = {
+    " · %1 fps": " · %1 fps",
     "Add": "添加",
     "Remove": "移除",
     "Clear": "清除",
@@ -52,6 +53,13 @@ ZH = {
 
 # Chinese source text -> English; English sources stay as they are.
 EN = {
+    " · %1 fps": " · %1 fps",
+    " · 剩余 %1": " · %1 left",
+    "没有读取这个文件的权限": "Permission denied: the file cannot be read",
+    "不是普通文件": "Not a regular file",
+    "文件是空的": "The file is empty",
+    "不是可以转换的媒体文件": "Not a media file the program can convert",
+    "文件已损坏或不完整": "The file is damaged or incomplete",
     "添加文件夹...": "Add Folder...",
     "添加一个文件夹及其子文件夹中的全部媒体文件":
         "Add every media file in a folder and its sub-folders",

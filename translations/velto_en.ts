@@ -2,6 +2,33 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>TJobController</name>
+    <message>
+        <source>文件不存在</source>
+        <translation>the file does not exist</translation>
+    </message>
+    <message>
+        <source>没有读取这个文件的权限</source>
+        <translation>Permission denied: the file cannot be read</translation>
+    </message>
+    <message>
+        <source>不是普通文件</source>
+        <translation>Not a regular file</translation>
+    </message>
+    <message>
+        <source>文件是空的</source>
+        <translation>The file is empty</translation>
+    </message>
+    <message>
+        <source>不是可以转换的媒体文件</source>
+        <translation>Not a media file the program can convert</translation>
+    </message>
+    <message>
+        <source>文件已损坏或不完整</source>
+        <translation>The file is damaged or incomplete</translation>
+    </message>
+</context>
+<context>
     <name>TJobListModel</name>
     <message>
         <source>源文件</source>
@@ -191,6 +218,14 @@
 输出文件: %2</source>
         <translation>Source: %1
 Output: %2</translation>
+    </message>
+    <message>
+        <source> · %1 fps</source>
+        <translation> · %1 fps</translation>
+    </message>
+    <message>
+        <source> · 剩余 %1</source>
+        <translation> · %1 left</translation>
     </message>
 </context>
 <context>

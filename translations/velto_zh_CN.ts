@@ -2,6 +2,33 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>TJobController</name>
+    <message>
+        <source>文件不存在</source>
+        <translation>文件不存在</translation>
+    </message>
+    <message>
+        <source>没有读取这个文件的权限</source>
+        <translation>没有读取这个文件的权限</translation>
+    </message>
+    <message>
+        <source>不是普通文件</source>
+        <translation>不是普通文件</translation>
+    </message>
+    <message>
+        <source>文件是空的</source>
+        <translation>文件是空的</translation>
+    </message>
+    <message>
+        <source>不是可以转换的媒体文件</source>
+        <translation>不是可以转换的媒体文件</translation>
+    </message>
+    <message>
+        <source>文件已损坏或不完整</source>
+        <translation>文件已损坏或不完整</translation>
+    </message>
+</context>
+<context>
     <name>TJobListModel</name>
     <message>
         <source>源文件</source>
@@ -191,6 +218,14 @@
 输出文件: %2</source>
         <translation>源文件: %1
 输出文件: %2</translation>
+    </message>
+    <message>
+        <source> · %1 fps</source>
+        <translation> · %1 fps</translation>
+    </message>
+    <message>
+        <source> · 剩余 %1</source>
+        <translation> · 剩余 %1</translation>
     </message>
 </context>
 <context>

@@ -7,31 +7,30 @@ namespace velto {
 
 namespace {
 
-thread_local int codecLockDepth = 0;
+thread_local bool codecLockHeld = false;
 
 } // namespace
 
 void TCodecLock::lock() {
     mutex_.lock();
-    ++codecLockDepth;
+    codecLockHeld = true;
 }
 
 bool TCodecLock::try_lock() {
     if (!mutex_.try_lock())
         return false;
-    ++codecLockDepth;
+    codecLockHeld = true;
     return true;
 }
 
 void TCodecLock::unlock() {
-    const bool outermost = --codecLockDepth == 0;
+    codecLockHeld = false;
     mutex_.unlock();
-    if (outermost)
-        DeliverHeldLogLines();
+    DeliverHeldLogLines();
 }
 
 bool TCodecLock::HeldByThisThread() {
-    return codecLockDepth > 0;
+    return codecLockHeld;
 }
 
 TCodecLock& CodecLock() {

@@ -1,5 +1,6 @@
-// Exceptions of the transcoding core. The message of each is the user-visible text; the engine
-// component catches std::exception at its boundary and keeps what() as the last error.
+// Exceptions of the transcoding core: the one way a failure leaves a step of the core. The
+// message of each is the user-visible text; the engine component catches std::exception at its
+// boundary and keeps what() as the last error, the run wrapper as the terminate message.
 #pragma once
 
 #include <stdexcept>
@@ -11,6 +12,17 @@ namespace velto {
 class FFMpegException : public std::runtime_error {
 public:
     explicit FFMpegException(const std::string& message) : std::runtime_error(message) {}
+};
+
+// The failure of a library call: the core's text followed by the library's reason for code
+// ("Error opening filters: Invalid argument").
+FFMpegException LibraryFailure(const std::string& text, int code);
+
+// A packet or frame the decoder refused. The loop logs it and goes on unless the task exits on
+// errors; any other failure ends the run.
+class TDecodeFailure : public FFMpegException {
+public:
+    using FFMpegException::FFMpegException;
 };
 
 // A malformed integer or floating-point option value ("'%s' is not a valid integer value").

@@ -1,13 +1,21 @@
 // The transcoding task TCustomFFmpeg: its settings, option vocabulary and target presets, and
 // (declared by the later units in their own sections) the input/output set-up, the run and its
 // thread. Options are applied on the caller's thread while the task is idle; the run happens on
-// the task's worker thread. One class, several .cpp files by concern:
+// the task's worker thread, in a TTranscodeRun (TranscodeRun.h) that owns the stages: demuxer,
+// decoder, filter chain, encoder and muxer (Demuxer.h, Decoder.h, FilterChain.h, Encoder.h,
+// Muxer.h). One class, several .cpp files by concern:
 //   FFmpegTask.cpp         construction, option state, log sink
 //   FFmpegConvert.cpp      integer/float/time conversions
 //   FFmpegOptionTable.cpp  the option table and ApplyOptionText
 //   FFmpegOptions.cpp      handlers of the table
 //   FFmpegGenericOptions.cpp  SetGenericOption, ApplyGenericOptions, FindCodecId
 //   FFmpegTargets.cpp      target presets; FFmpegValidators.cpp crop and pad
+//   FFmpegInput.cpp, FFmpegOutput.cpp, FFmpegOutputStreams.cpp  input and output set-up
+//   TranscodeSetup.cpp, StreamMapping.cpp, OutputCodecSetup.cpp  set-up of a run
+//   TranscodeLoop.cpp      the packet loop and the end of a run
+//   OutputFeed.cpp         hand-over from the decoder to the output streams
+//   AudioPath.cpp, VideoPath.cpp, VideoHooks.cpp  the audio and video paths
+//   ProgressReport.cpp     progress report and statistics; FFmpegOutputFiles.cpp safe writing
 #pragma once
 
 #include <atomic>
@@ -21,13 +29,13 @@
 
 #include "FFMpegException.h"
 #include "FFmpegFiles.h"
-#include "FFmpegRunTables.h"
 #include "FFmpegThread.h"
 #include "FFmpegVideoState.h"
 #include "FrameHook.h"
 #include "JobResult.h"
 #include "OutputVerifier.h"
 #include "TaskSettings.h"
+#include "TranscodeRun.h"
 
 namespace velto {
 
@@ -100,7 +108,6 @@ public:
 
     // ---- Settings and option state (FFmpegTask.cpp) ----
     TaskSettings Settings;
-    std::string LastError; // reason of the last failed set-up call (FindCodecId, Open*File)
     TLogSink LogSink;
     TFrameHook* FrameHooks = nullptr; // hooks added by "vhook", released with the option state
 
@@ -127,8 +134,9 @@ public:
     // Copies every recorded generic option whose flags include all of `flags` from holder to
     // target (both AVClass-enabled structs: codec or format contexts).
     void ApplyGenericOptions(void* target, void* holder, int flags);
-    // Codec id of an encoder or decoder name; failure leaves the reason in LastError.
-    bool FindCodecId(const std::string& name, AVMediaType kind, bool encoder, AVCodecID& id);
+    // Codec id of an encoder or decoder name (AV_CODEC_ID_NONE for an empty name); raises
+    // "Unknown encoder '...'" or "Invalid decoder type '...'" for a name that does not fit.
+    AVCodecID FindCodecId(const std::string& name, AVMediaType kind, bool encoder);
     // The encoder of that name (old names mapped to this build's), or null. Several encoders
     // share a codec id; the one the user named is the one to use.
     const AVCodec* FindEncoderByName(const std::string& name) const;
@@ -162,13 +170,14 @@ public:
     std::vector<TInputFile> InputFiles;   // at most kMaxFiles, in opening order
     std::vector<TOutputFile> OutputFiles; // at most kMaxFiles, in creation order
 
-    // ---- Transcode (FFmpegSetup.cpp, FFmpegMapping.cpp, FFmpegFilters.cpp, FFmpegLoop.cpp,
-    // FFmpegDecode.cpp) ----
+    // ---- The run (TranscodeRun.h and its stages; TranscodeSetup.cpp, TranscodeLoop.cpp) ----
     // Converts the opened inputs into the opened outputs; raises FFMpegException on failure.
     // Runs on the task's worker thread; StopRequested may be set from any thread.
     void Transcode();
     // Closes every codec a run left open (the run's clean-up after a failure).
     void CloseOpenCodecs();
+    // True while a run holds its state (between the start of Transcode and its end).
+    bool HoldsRunState() const { return run_ != nullptr; }
     std::atomic<bool> StopRequested{false};
     bool Finished = false; // the run ended with a complete, verified output (jrFinished)
     // Set by a run whose output is valid but shorter than the source said: "source ended at ...".
@@ -177,48 +186,19 @@ public:
     // Tasks the engine runs at the same time as this one's batch, itself included; an automatic
     // thread count takes its share of the cores from it. Set before Start.
     int TasksAtOnce = 1;
-    TRunTables Run; // per-run stream tables, empty outside a run
-    TRunCounters Counters;
-    std::vector<AVCodecContext*> OpenEncoders; // encoder contexts open now (not owned)
-    std::vector<AVCodecContext*> OpenDecoders; // decoder contexts open now (not owned)
-    std::string FilterError;                   // reason stored by ConfigureFilters, empty when none
 
-    // Builds the video filter chain between an input and an output stream; 0 or -1.
-    int ConfigureFilters(TInputStreamState& ist, TOutputStreamState& ost);
-    // Decodes (or, with packet null, drains) one input stream and feeds its output streams.
-    int DecodePacket(int inputStream, AVPacket* packet);
-    // Sends a packet of output file `file` through the chain into the interleaving writer; takes
-    // the packet's reference.
-    void WriteFrame(int file, AVPacket* packet, AVCodecContext* encoder,
-                    TBitstreamFilterChain& chain);
-    void DoSubtitleOut(int outputStream, int inputStream, AVSubtitle* subtitle, std::int64_t pts);
-    // Receives every packet the encoder of an output stream has ready and writes it; returns
-    // the bytes written.
-    int WriteEncodedPackets(int outputStream);
-
-    // ---- Audio and video output paths, report (their own units) ----
-    void PreProcessPicture(int inputStream, AVFrame* picture);
-    void DoAudioOut(int outputStream, int inputStream, AVFrame* samples);
-    void DoVideoOut(int outputStream, int inputStream, AVFrame* picture, int& encodedSize);
-    // Drains an encoder at end of input (audio: also the samples left in the FIFO).
-    void FlushEncoder(int outputStream);
-    // Encodes whole encoder frames from the audio FIFO (with last, also a short final one).
-    void EncodeQueuedAudio(int outputStream, bool last);
-    void WriteVideoStats(int outputStream, int encodedSize);
-    void PrintReport(bool final);
+    // Thread count and kinds of a codec about to open (FFmpegCodecThreads.cpp).
+    void SetCodecThreads(AVCodecContext* codec) const;
+    // The progress report of a run's stream table (ProgressReport.cpp).
+    void PrintReport(const TTranscodeRun& run, bool final);
     TProgressSink ProgressSink;
-    // Quantisers of the reported pictures; kept across runs.
-    int QpHistogramCounts[52] = {};
-    // Audio scratch kept between blocks: a block behind inserted silence, the resampler output.
-    std::vector<std::uint8_t> AudioBlockBuffer;
-    std::vector<std::uint8_t> AudioResampleBuffer;
     bool CustomHookAssigned = false; // the component has a custom hook handler
     // Bit 0: the encoded-picture preview tap is on. Written from any thread without waiting
     // (SetPreview); the worker frees the previewer once it sees the bit cleared.
     std::atomic<std::uint32_t> PostHookFlags{0};
     void SetPreview(bool on);
 
-    // ---- Hooks and the video path (FFmpegHooks.cpp, FFmpegVideo.cpp) ----
+    // ---- Hooks of the video path (VideoHooks.cpp, VideoPath.cpp) ----
     // Handlers of the engine component; unassigned means no handler. The custom hook is detached
     // when it asks to stop or cannot be served.
     TBeforeHookSink BeforeHookSink;
@@ -226,57 +206,6 @@ public:
     std::vector<THookRange> HookRanges; // sorted by End; empty: no limit
     THookAction HookAction = haContinue;
     TVideoHookState VideoHooks;
-    void DecideHookAction(std::int64_t pts);
-    // Makes VideoHooks.HookPicture a writable copy of picture (deinterlaced when asked); false
-    // when no copy could be made.
-    bool MakeWorkingCopy(const AVFrame* picture);
-    void RunCustomHook(AVFrame* picture, std::int64_t pts);
-    void StopCustomHook();
-    void PreviewTap(const AVFrame* picture, std::int64_t pts);
-    // How many times DoVideoOut encodes the current picture of an output stream (0: dropped).
-    int VideoCopies(TOutputStreamState& ost);
-    // The picture an output stream encodes: picture cropped, scaled and padded as set up; null
-    // when it is dropped for this stream.
-    AVFrame* FormatPicture(TOutputStreamState& ost, int inputStream, AVFrame* picture,
-                           AVFrame* view);
-
-    // ---- Steps of Transcode (the files named above) ----
-    void BuildInputTables();
-    void MapStreams();
-    void SetUpOutputCodec(int outputStream);
-    void SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
-    void SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist);
-    void OpenPassLog(int outputStream);
-    void LogStreamMapping();
-    void OpenCodecs();
-    // Thread count and kinds of a codec about to open (FFmpegCodecThreads.cpp).
-    void SetCodecThreads(AVCodecContext* codec) const;
-    void InitBitstreamFilters();
-    void ApplyMetaDataMaps();
-    void WriteHeaders();
-    void CloseEncoder(AVCodecContext* encoder);
-    void CloseDecoder(AVCodecContext* decoder);
-    // Frees the per-run tables, also when they were only partly built; closes no codec.
-    void ReleaseRunTables();
-    void RunLoop();
-    int ChooseInputFile(double& outputMinimum);
-    bool HandlePacket(int file, AVPacket* packet);
-    void EndRun();
-    AVRational InputFrameTimeBase(int inputStream) const;
-    void AdvanceCopyTimestamp(int inputStream, const AVPacket* packet);
-    int DecodeFrames(int inputStream, AVPacket* packet);
-    int DecodeSubtitle(int inputStream, AVPacket* packet);
-    void EmulateRate(TInputStreamState& ist);
-    void ServeOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
-    void FeedOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
-    // End of input for the video filter chain: the pictures it still holds go to the outputs.
-    void FlushFilterGraph(int inputStream);
-    void FilterAndWrite(int file, AVPacket* packet, AVCodecContext* encoder,
-                        TBitstreamFilterChain& chain, size_t position);
-    void ReportFilterFailure(AVBSFContext* filter, int streamIndex, AVCodecContext* encoder,
-                             int code);
-    void FlushBitstreamFilters();
-    std::vector<std::uint8_t> SubtitleBuffer; // subtitle encoder output, kept between packets
 
     // Output stream creation (output set-up, FFmpegOutput.cpp); reached by the options
     // "newvideo", "newaudio" and "newsubtitle" for the newest output.
@@ -285,10 +214,11 @@ public:
     void NewSubtitleStream(AVFormatContext* output);
 
     // ---- Input and output set-up (FFmpegInput.cpp, FFmpegOutput.cpp) ----
-    // Opens one input and reads its stream properties back into Settings; false with LastError.
-    bool OpenInputFile(const std::string& fileName);
-    // Creates one output with its streams and opens its file; false with LastError.
-    bool OpenOutputFile(const std::string& fileName);
+    // Opens one input and reads its stream properties back into Settings; raises on failure.
+    void OpenInputFile(const std::string& fileName);
+    // Creates one output with its streams and checks where its file goes; raises on failure.
+    // A failure before the streams exist leaves no output behind.
+    void OpenOutputFile(const std::string& fileName);
     // Which media kinds (video, audio, subtitle) the opened inputs have.
     void CheckInputStreamKinds(bool& hasVideo, bool& hasAudio, bool& hasSubtitle) const;
     // True when the filter chain has no filter that changes the frame size.
@@ -315,15 +245,29 @@ public:
     TOutputExpectation ExpectedOutput(int file) const;
     // Output time (microseconds) past which a run is stopped as runaway; -1 for no limit.
     std::int64_t OutputLengthLimit() const;
-    // Raises when an output reaches `microseconds`, past the run's limit.
-    void CheckOutputLength(int file, std::int64_t microseconds) const;
 
     // ---- Thread and run control (FFmpegRunControl.cpp, FFmpegThread.cpp) ----
     // Starts the run: on the caller's thread (returns null once it has ended) or on a new worker
-    // thread created suspended, which the caller resumes. Null, changing nothing, when the task
-    // is running or has reported its termination; null after reporting a failure when the task
-    // has no output or no input file.
-    std::shared_ptr<TFFmpegThread> Start(bool threaded, TConvertPriority priority);
+    // thread created suspended, which the caller resumes; the task owns the worker and joins it.
+    // Null, changing nothing, when the task is running or has reported its termination; null
+    // after reporting a failure when the task has no output or no input file. onStarted becomes
+    // the worker's OnStarted before any other thread can resume it. A stop asked for before the
+    // run begins still holds for it.
+    std::shared_ptr<TFFmpegThread> Start(bool threaded, TConvertPriority priority,
+                                         std::function<void(std::uint32_t)> onStarted = {});
+    // Held by a thread that sets up the task's files while other threads may start it (the
+    // engine's AddOutput): Start takes the same lock for its check, so that it never sees a
+    // half-made file table, except on the thread setting up (a log handler there may start it).
+    class TSetUp {
+    public:
+        explicit TSetUp(TCustomFFmpeg& task);
+        ~TSetUp();
+        TSetUp(const TSetUp&) = delete;
+        TSetUp& operator=(const TSetUp&) = delete;
+
+    private:
+        TCustomFFmpeg& task_;
+    };
     // Asks the loop to end at its next test and wakes a paused worker. Any thread.
     void Stop();
     // Stop for a running task; a task that never ran reports its termination from a thread of
@@ -350,50 +294,149 @@ public:
     std::string ResultMessage() const;
     // True while the worker sits parked by Pause.
     bool Parked() const { return parked_.load(); }
-    // Stops the run and waits until no thread of the task is left: ten waits of 100 ms, then on
-    // until it ends, since the task must not go while a thread uses it. On the main thread the
-    // wait serves the dispatcher so that a worker waiting for the main thread can finish.
+    // Stops the run, waits until no thread uses the task (no TTaskUse is left) and joins its
+    // threads; the task must not go while a thread uses it, so the wait has no bound. On the main
+    // thread the wait serves the dispatcher so that a worker waiting for the main thread can
+    // finish. Not from a thread that holds a TTaskUse of this task.
     void StopAndWait();
     TTerminateSink TerminateSink;
 
     // The thread bodies (FFmpegThread.cpp).
     void RunWrapper();
     void ReportTermination();
-    // A thread uses the task (a worker, a reporter, or a caller running it in place) and the
-    // task must not be freed until it calls ThreadEnded.
-    void ThreadStarted() { activeThreads_.fetch_add(1); }
-    // A thread of this task has stopped using it.
-    void ThreadEnded() { activeThreads_.fetch_sub(1); }
-    // Some thread still uses the task: freeing it now would have to wait.
-    bool ThreadsActive() const { return activeThreads_.load() > 0; }
+    // Some thread still uses the task (holds a TTaskUse): freeing it now would have to wait.
+    bool ThreadsActive() const;
+    // A run or a termination report is under way, up to the terminate sink's return: the task
+    // has yet to finish reporting.
+    bool ReportDue() const;
     // The task whose run or termination report the calling thread is executing, or null. Library
     // log lines are credited to it: thread ids are recycled, a run's thread is not.
     static TCustomFFmpeg* TaskOfThisThread();
 
 private:
+    // ---- The run's state and the steps of Transcode (private: the run owns its state) ----
+    std::unique_ptr<TTranscodeRun> run_; // null outside a run
+    // Quantisers of the reported pictures; kept across runs.
+    int qpHistogramCounts_[52] = {};
+
+    // Set-up of the run (TranscodeSetup.cpp, StreamMapping.cpp, OutputCodecSetup.cpp).
+    void BuildInputTables();
+    void MapStreams();
+    void CheckStreamMaps(int outputStreams) const;
+    // Output stream k of output file `file`, entry n of the output stream table.
+    void MapOutputStream(int file, int index, int n);
+    AVMediaType InputStreamType(int inputStream) const;
+    // Input streams for an output stream of the type, or -1: the first unused one of the chosen
+    // program, the first unused one, the last one of the type.
+    int ProgramSource(AVMediaType type) const;
+    int UnusedSource(AVMediaType type) const;
+    int LastSource(AVMediaType type) const;
+    void SetUpOutputCodec(int outputStream);
+    void SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
+    void SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist);
+    void LogStreamMapping();
+    void OpenCodecs();
+    void ApplyMetaDataMaps();
+    // Drops the run and what it owns, also when it was only partly built.
+    void ReleaseRunTables();
+
+    // The packet loop and the end of the run (TranscodeLoop.cpp).
+    void RunLoop();
+    bool HandlePacket(int file, AVPacket* packet);
+    void EndRun();
+
+    // The hand-over from the decoder to the outputs (OutputFeed.cpp), reached through the
+    // run: through the input stream's filter chain, if any, to every output stream it feeds.
+    friend class TTranscodeRun;
+    void ServeOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
+    void FeedFilteredPictures(int inputStream, AVPacket* packet);
+    void FeedOutputs(int inputStream, AVPacket* packet, AVFrame* frame, AVSubtitle* subtitle);
+    // End of an input stream: the pictures its filter chain and the samples or pictures its
+    // encoders still hold go out.
+    void EndOfStream(int inputStream);
+
+    // Audio and video output paths, report (AudioPath.cpp, VideoPath.cpp, VideoHooks.cpp,
+    // ProgressReport.cpp).
+    void PreProcessPicture(int inputStream, AVFrame* picture);
+    void DoAudioOut(int outputStream, int inputStream, AVFrame* samples);
+    void DoVideoOut(int outputStream, int inputStream, AVFrame* picture, int& encodedSize);
+    // Drains an encoder at end of input (audio: also the samples left in the FIFO).
+    void FlushEncoder(int outputStream);
+    // Encodes whole encoder frames from the audio FIFO (with last, also a short final one).
+    void EncodeQueuedAudio(int outputStream, bool last);
+    void WriteVideoStats(int outputStream, int encodedSize);
+    void PrintReport(bool final) { PrintReport(*run_, final); }
+    // Bytes of the first output so far (PrintReport).
+    std::int64_t ReportedOutputSize() const;
+    // The final "video:...kB audio:...kB" line.
+    void LogSizeSummary(const TRunCounters& counters, std::int64_t totalSize);
+    void DecideHookAction(std::int64_t pts);
+    // Makes VideoHooks.HookPicture a writable copy of picture (deinterlaced when asked); false
+    // when no copy could be made.
+    bool MakeWorkingCopy(const AVFrame* picture);
+    void RunCustomHook(AVFrame* picture, std::int64_t pts);
+    void StopCustomHook();
+    void PreviewTap(const AVFrame* picture, std::int64_t pts);
+    // How many times DoVideoOut encodes the current picture of an output stream (0: dropped).
+    int VideoCopies(TOutputStreamState& ost);
+    // The picture an output stream encodes: picture cropped, scaled and padded as set up; null
+    // when it is dropped for this stream.
+    AVFrame* FormatPicture(TOutputStreamState& ost, int inputStream, AVFrame* picture,
+                           AVFrame* view);
+
     void RecordFailure(const std::string& message);
 
-    // Run flags, error message, worker. Recursive: a worker that could not get a system thread
-    // runs on the thread that resumed it, which may hold this lock (Stop).
-    mutable std::recursive_mutex runLock_;
+    friend class TTaskUse;
+
+    // Taken before anything the set-up logs to (the registry, a component's lock).
+    std::mutex setUpLock_;
+    std::atomic<std::thread::id> setUpThread_{};
+
+    // Run flags, error message, worker, the task's threads and their uses. Nothing is called
+    // with it held that could take it again: a thread is resumed (which may run its body right
+    // there when the system has no thread to spare) only after it is released.
+    mutable std::mutex runLock_;
     bool running_ = false;
     bool terminated_ = false;
-    bool reporting_ = false; // a termination report is on its way outside a run
+    bool reporting_ = false;  // a termination report is on its way outside a run
+    bool delivering_ = false; // the termination report is in the terminate sink
     bool failed_ = false;
     std::string errorMessage_;
-    std::shared_ptr<TFFmpegThread> worker_; // held until the termination report clears it
-    std::atomic<int> activeThreads_{0};
+    std::shared_ptr<TFFmpegThread> worker_; // the run's worker until its termination report
+    // Every thread object made for the task; those whose body has ended are dropped (joined) as
+    // new ones come, the rest once no thread uses the task.
+    std::vector<std::shared_ptr<TSuspendedThread>> threads_;
+    int uses_ = 0;
+    std::condition_variable usesChanged_;
     std::mutex pauseLock_;
     std::condition_variable pauseChanged_;
     std::atomic<bool> pauseRequested_{false};
     std::atomic<bool> parked_{false};
 
-    // Set-up steps (FFmpegInput.cpp, FFmpegOutputStreams.cpp).
+    // Set-up steps (FFmpegInput.cpp, FFmpegOutput.cpp, FFmpegOutputStreams.cpp).
+    void CheckFilterOptions() const;
+    void AddOutputStreams(AVFormatContext* context);
+    void SetOutputMetadata(AVFormatContext* context) const;
+    void CheckOutputTarget(AVFormatContext* context, const std::string& fileName) const;
+    // The opened (not yet probed) container of an input, with the forced decoders and format.
+    OwnedInput OpenInputContext(const std::string& fileName);
     void ReadInputStream(AVStream* stream, TInputStreamSetup& setup, const std::string& fileName);
     TOutputStreamSetup& AddOutputStream(AVFormatContext* output, AVMediaType kind,
                                         AVStream*& stream);
     void ConfigureVideoEncoder(AVFormatContext* output, AVStream* stream,
                                TOutputStreamSetup& setup);
+    // The encoder the settings name (or the format's default) and its codec id and tag.
+    void ChooseVideoEncoder(AVFormatContext* output, TOutputStreamSetup& setup);
+    void ConfigureVideoRateControl(TOutputStreamSetup& setup);
+
+    // The option table (FFmpegOptionTable.cpp): one row per option name, the first match wins.
+    using TOptionHandler = void (*)(TCustomFFmpeg& task, const std::string& name,
+                                    const std::string& value);
+    struct TOptionRow {
+        const char* Name;
+        TOptionHandler Handler;
+    };
+    static const TOptionRow OptionTable[];
 
     // Option handlers that need more than one line (FFmpegOptions.cpp).
     void OptFormat(const std::string& value);

@@ -152,25 +152,18 @@ void TCustomFFmpeg::ApplyGenericOptions(void* target, void* holder, int flags) {
     }
 }
 
-bool TCustomFFmpeg::FindCodecId(const std::string& name, AVMediaType kind, bool encoder,
-                                AVCodecID& id) {
-    id = AV_CODEC_ID_NONE;
+AVCodecID TCustomFFmpeg::FindCodecId(const std::string& name, AVMediaType kind, bool encoder) {
     if (name.empty())
-        return true;
+        return AV_CODEC_ID_NONE;
     const char* role = encoder ? "encoder" : "decoder";
     const char* libraryName = CurrentCodecName(name);
     const AVCodec* codec = encoder ? AVCodecHlpr::avcodec_find_encoder_by_name(libraryName)
                                    : AVCodecHlpr::avcodec_find_decoder_by_name(libraryName);
-    if (!codec) {
-        LastError = StringPrintf("Unknown %s '%s'", role, name.c_str());
-        return false;
-    }
-    if (codec->type != kind) {
-        LastError = StringPrintf("Invalid %s type '%s'", role, name.c_str());
-        return false;
-    }
-    id = codec->id;
-    return true;
+    if (!codec)
+        throw FFMpegException(StringPrintf("Unknown %s '%s'", role, name.c_str()));
+    if (codec->type != kind)
+        throw FFMpegException(StringPrintf("Invalid %s type '%s'", role, name.c_str()));
+    return codec->id;
 }
 
 const AVCodec* TCustomFFmpeg::FindEncoderByName(const std::string& name) const {

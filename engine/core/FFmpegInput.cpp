@@ -49,7 +49,7 @@ AVDictionary* DemuxerOptions(const TaskSettings& settings) {
 
 } // namespace
 
-bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
+void TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     // The per-input settings apply to this input only, whatever the outcome.
     struct ResetPerInput {
         TaskSettings& s;
@@ -67,61 +67,22 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     if (InputFiles.size() >= static_cast<std::size_t>(kMaxFiles))
         throw FFMpegException(
             StringPrintf("Too many input files: a task takes at most %d", kMaxFiles));
-
-    AVCodecID videoId = AV_CODEC_ID_NONE;
-    AVCodecID audioId = AV_CODEC_ID_NONE;
-    AVCodecID subtitleId = AV_CODEC_ID_NONE;
-    if (!FindCodecId(Settings.VideoCodecName, AVMEDIA_TYPE_VIDEO, false, videoId) ||
-        !FindCodecId(Settings.AudioCodecName, AVMEDIA_TYPE_AUDIO, false, audioId) ||
-        !FindCodecId(Settings.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, false, subtitleId))
-        return false;
-    if (Settings.PgmyuvCompatibility && videoId == AV_CODEC_ID_NONE)
-        videoId = AV_CODEC_ID_PGMYUV;
-
-    if (std::string refusal = NotARegularFileText(fileName); !refusal.empty()) {
-        LastError = std::move(refusal);
-        return false;
-    }
-    AVFormatContext* raw = AVFormatHlpr::avformat_alloc_context();
-    if (!raw) {
-        LastError = OpenErrorText(fileName, AVERROR(ENOMEM));
-        return false;
-    }
-    ApplyGenericOptions(raw, Settings.FormatOptionHolder.get(), AV_OPT_FLAG_DECODING_PARAM);
-    raw->video_codec_id = videoId;
-    raw->audio_codec_id = audioId;
-    raw->subtitle_codec_id = subtitleId;
-
-    OwnedDictionary options(DemuxerOptions(Settings));
-    AVDictionary* optionList = options.release();
-    // On failure the library frees the context itself and clears the pointer.
-    const int opened = AVFormatHlpr::avformat_open_input(&raw, fileName.c_str(),
-                                                         Settings.InputFormat, &optionList);
-    options.reset(optionList);
-    if (opened < 0) {
-        if (raw)
-            AVFormatHlpr::avformat_free_context(raw);
-        LastError = OpenErrorText(fileName, opened);
-        return false;
-    }
-    OwnedInput context(raw);
+    OwnedInput context = OpenInputContext(fileName);
 
     if (Settings.ProgramId != 0) {
         for (unsigned i = 0; i < context->nb_programs; ++i)
             if (context->programs[i]->id != Settings.ProgramId)
                 context->programs[i]->discard = AVDISCARD_ALL;
     }
-
     int probed;
     {
         std::lock_guard lock(CodecLock());
         probed = AVFormatHlpr::avformat_find_stream_info(context.get(), nullptr);
     }
     // A quiet log must not let a source through whose streams could not be described.
-    if (probed < 0) {
-        LastError = StringPrintf("%s: could not find codec parameters", fileName.c_str());
-        return false;
-    }
+    if (probed < 0)
+        throw FFMpegException(
+            StringPrintf("%s: could not find codec parameters", fileName.c_str()));
 
     std::int64_t timestamp = Settings.StartTime;
     if (context->start_time != AV_NOPTS_VALUE)
@@ -151,7 +112,38 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     InputFiles.push_back(std::move(input));
     if (Settings.Verbosity >= 0)
         AVFormatHlpr::av_dump_format(InputFiles.back().Context.get(), index, fileName.c_str(), 0);
-    return true;
+}
+
+OwnedInput TCustomFFmpeg::OpenInputContext(const std::string& fileName) {
+    AVCodecID videoId = FindCodecId(Settings.VideoCodecName, AVMEDIA_TYPE_VIDEO, false);
+    const AVCodecID audioId = FindCodecId(Settings.AudioCodecName, AVMEDIA_TYPE_AUDIO, false);
+    const AVCodecID subtitleId =
+        FindCodecId(Settings.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, false);
+    if (Settings.PgmyuvCompatibility && videoId == AV_CODEC_ID_NONE)
+        videoId = AV_CODEC_ID_PGMYUV;
+
+    if (std::string refusal = NotARegularFileText(fileName); !refusal.empty())
+        throw FFMpegException(refusal);
+    AVFormatContext* raw = AVFormatHlpr::avformat_alloc_context();
+    if (!raw)
+        throw FFMpegException(OpenErrorText(fileName, AVERROR(ENOMEM)));
+    ApplyGenericOptions(raw, Settings.FormatOptionHolder.get(), AV_OPT_FLAG_DECODING_PARAM);
+    raw->video_codec_id = videoId;
+    raw->audio_codec_id = audioId;
+    raw->subtitle_codec_id = subtitleId;
+
+    OwnedDictionary options(DemuxerOptions(Settings));
+    AVDictionary* optionList = options.release();
+    // On failure the library frees the context itself and clears the pointer.
+    const int opened = AVFormatHlpr::avformat_open_input(&raw, fileName.c_str(),
+                                                         Settings.InputFormat, &optionList);
+    options.reset(optionList);
+    if (opened < 0) {
+        if (raw)
+            AVFormatHlpr::avformat_free_context(raw);
+        throw FFMpegException(OpenErrorText(fileName, opened));
+    }
+    return OwnedInput(raw);
 }
 
 void TCustomFFmpeg::ReadInputStream(AVStream* stream, TInputStreamSetup& setup,

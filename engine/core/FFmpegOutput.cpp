@@ -78,58 +78,86 @@ void TCustomFFmpeg::CheckInputStreamKinds(bool& hasVideo, bool& hasAudio, bool& 
     }
 }
 
-bool TCustomFFmpeg::OpenOutputFile(const std::string& fileName) {
+namespace {
+
+// The forced formats apply to one output only, whatever the outcome.
+struct ResetForcedFormats {
+    TaskSettings& s;
+    ~ResetForcedFormats() {
+        s.OutputFormat = nullptr;
+        s.InputFormat = nullptr;
+    }
+};
+
+std::string CreationTime(std::int64_t secondsSince1970) {
+    const std::time_t seconds = static_cast<std::time_t>(secondsSince1970);
+    std::tm utc{};
+    char text[32] = "";
+    if (::gmtime_r(&seconds, &utc) &&
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &utc))
+        return text;
+    return {};
+}
+
+} // namespace
+
+void TCustomFFmpeg::CheckFilterOptions() const {
+    const TaskSettings& s = Settings;
+    if (!s.VideoFilters.empty() &&
+        (s.CropTop != 0 || s.CropBottom != 0 || s.CropLeft != 0 || s.CropRight != 0))
+        throw FFMpegException("Cannot enable crop options and filters at the same time.");
+    if (s.PadTop + s.PadBottom + s.PadLeft + s.PadRight != 0 &&
+        !HasNoResizingFilter(s.VideoFilters))
+        throw FFMpegException("Cannot enable pad options and the filters which resize frame at "
+                              "the same time. (crop, rotate, scale, transpose, etc.)");
+}
+
+void TCustomFFmpeg::OpenOutputFile(const std::string& fileName) {
     if (OutputFiles.size() >= static_cast<std::size_t>(kMaxFiles))
         throw FFMpegException(
             StringPrintf("Too many output files: a task takes at most %d", kMaxFiles));
-    // The forced formats apply to this output only, whatever the outcome.
-    struct ResetFormats {
-        TaskSettings& s;
-        ~ResetFormats() {
-            s.OutputFormat = nullptr;
-            s.InputFormat = nullptr;
-        }
-    } resetFormats{Settings};
-
-    if (!Settings.VideoFilters.empty() && (Settings.CropTop != 0 || Settings.CropBottom != 0 ||
-                                           Settings.CropLeft != 0 || Settings.CropRight != 0)) {
-        LastError = "Cannot enable crop options and filters at the same time.";
-        return false;
-    }
-    if (Settings.PadTop + Settings.PadBottom + Settings.PadLeft + Settings.PadRight != 0 &&
-        !HasNoResizingFilter(Settings.VideoFilters)) {
-        LastError = "Cannot enable pad options and the filters which resize frame at the same "
-                    "time. (crop, rotate, scale, transpose, etc.)";
-        return false;
-    }
+    ResetForcedFormats resetFormats{Settings};
+    CheckFilterOptions();
     Settings.FiltersInUse = !Settings.VideoFilters.empty();
 
     const AVOutputFormat* format = Settings.OutputFormat;
     if (!format)
         format = AVFormatHlpr::av_guess_format(nullptr, fileName.c_str(), nullptr);
-    if (!format) {
-        LastError =
-            StringPrintf("Unable to find a suitable output format for '%s'", fileName.c_str());
-        return false;
-    }
+    if (!format)
+        throw FFMpegException(
+            StringPrintf("Unable to find a suitable output format for '%s'", fileName.c_str()));
     const std::string name = fileName.substr(0, kMaxFileName);
     AVFormatContext* context = nullptr;
     const int allocated =
         AVFormatHlpr::avformat_alloc_output_context2(&context, format, nullptr, name.c_str());
-    if (allocated < 0 || !context) {
-        LastError = OpenErrorText(fileName, allocated < 0 ? allocated : AVERROR(ENOMEM));
-        return false;
-    }
+    if (allocated < 0 || !context)
+        throw FFMpegException(OpenErrorText(fileName, allocated < 0 ? allocated : AVERROR(ENOMEM)));
     // Registered at once so that the stream records have a home; unregistered on early failure.
     OutputFiles.emplace_back().Context.reset(context);
-    auto unregister = [this]() {
+    try {
+        AddOutputStreams(context);
+    } catch (...) {
         TOutputFile last = std::move(OutputFiles.back());
         OutputFiles.pop_back();
         last.Streams.clear();
         last.Context.reset();
-        return false;
-    };
+        throw;
+    }
+    SetOutputMetadata(context);
+    // From here on a failure leaves the output registered; the task's clean-up releases it.
+    CheckOutputTarget(context, fileName);
 
+    // Muxer settings; muxers without such an option ignore them.
+    AVUtilHlpr::av_opt_set_int(context, "preload",
+                               static_cast<std::int64_t>(Settings.MuxPreload * 1000000),
+                               AV_OPT_SEARCH_CHILDREN);
+    context->max_delay = static_cast<int>(Settings.MuxMaxDelay * 1000000);
+    AVUtilHlpr::av_opt_set_int(context, "loop", Settings.LoopOutput, AV_OPT_SEARCH_CHILDREN);
+    ApplyGenericOptions(context, Settings.FormatOptionHolder.get(), AV_OPT_FLAG_ENCODING_PARAM);
+}
+
+void TCustomFFmpeg::AddOutputStreams(AVFormatContext* context) {
+    const AVOutputFormat* format = context->oformat;
     bool useVideo = Settings.VideoStreamCopy || format->video_codec != AV_CODEC_ID_NONE ||
                     !Settings.VideoCodecName.empty();
     bool useAudio = Settings.AudioStreamCopy || format->audio_codec != AV_CODEC_ID_NONE ||
@@ -141,25 +169,23 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string& fileName) {
         try {
             CheckInputStreamKinds(hasVideo, hasAudio, hasSubtitle);
         } catch (const std::exception& error) {
-            LastError = StringPrintf("check_audio_video_sub_inputs fail: %s", error.what());
-            return unregister();
+            throw FFMpegException(
+                StringPrintf("check_audio_video_sub_inputs fail: %s", error.what()));
         }
         useVideo = useVideo && hasVideo;
         useAudio = useAudio && hasAudio;
         useSubtitle = useSubtitle && hasSubtitle;
     }
-
-    const bool videoDisabled = Settings.VideoDisable != 0;
-    const bool audioDisabled = Settings.AudioDisable != 0;
-    const bool subtitleDisabled = Settings.SubtitleDisable != 0;
     struct StreamStep {
         bool wanted;
         void (TCustomFFmpeg::*create)(AVFormatContext*);
         const char* failure;
     } const steps[] = {
-        {useVideo && !videoDisabled, &TCustomFFmpeg::NewVideoStream, "new_video_stream fail: %s"},
-        {useAudio && !audioDisabled, &TCustomFFmpeg::NewAudioStream, "new_audio_stream fail: %s"},
-        {useSubtitle && !subtitleDisabled, &TCustomFFmpeg::NewSubtitleStream,
+        {useVideo && !Settings.VideoDisable, &TCustomFFmpeg::NewVideoStream,
+         "new_video_stream fail: %s"},
+        {useAudio && !Settings.AudioDisable, &TCustomFFmpeg::NewAudioStream,
+         "new_audio_stream fail: %s"},
+        {useSubtitle && !Settings.SubtitleDisable, &TCustomFFmpeg::NewSubtitleStream,
          "new_subtitle_stream fail: %s"},
     };
     for (const StreamStep& step : steps) {
@@ -168,18 +194,16 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string& fileName) {
         try {
             (this->*step.create)(context);
         } catch (const std::exception& error) {
-            LastError = StringPrintf(step.failure, error.what());
-            return unregister();
+            throw FFMpegException(StringPrintf(step.failure, error.what()));
         }
     }
+}
 
+void TCustomFFmpeg::SetOutputMetadata(AVFormatContext* context) const {
     if (Settings.RecordingTimestamp != 0) {
-        const std::time_t seconds = static_cast<std::time_t>(Settings.RecordingTimestamp);
-        std::tm utc{};
-        char text[32] = "";
-        if (::gmtime_r(&seconds, &utc) &&
-            std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &utc))
-            AVUtilHlpr::av_dict_set(&context->metadata, "creation_time", text, 0);
+        const std::string time = CreationTime(Settings.RecordingTimestamp);
+        if (!time.empty())
+            AVUtilHlpr::av_dict_set(&context->metadata, "creation_time", time.c_str(), 0);
     }
     SetMetadata(context, "title", Settings.Title, kMaxMetadataText);
     SetMetadata(context, "author", Settings.Author, kMaxMetadataText);
@@ -191,36 +215,23 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string& fileName) {
         SetMetadata(context, "year", std::to_string(Settings.Year), kMaxMetadataText);
     if (Settings.Track > 0)
         SetMetadata(context, "track", std::to_string(Settings.Track), kMaxMetadataText);
+}
 
-    // From here on a failure leaves the output registered; the task's clean-up releases it.
-    if ((format->flags & AVFMT_NEEDNUMBER) &&
-        !AVFormatHlpr::av_filename_number_test(context->url)) {
-        LastError = OpenErrorText(context->url, -33);
-        return false;
-    }
-    if (!(format->flags & AVFMT_NOFILE)) {
-        const int input = InputIndexOfFile(InputFiles, fileName);
-        if (input >= 0) {
-            LastError = StringPrintf("Could not open '%s': it is input file #%d of this task",
-                                     fileName.c_str(), input);
-            return false;
-        }
-        // Nothing is created yet: the run writes a temporary file and renames it at the end.
-        const std::string problem = OutputFolderProblem(fileName);
-        if (!problem.empty()) {
-            LastError = StringPrintf("Could not open '%s': %s", fileName.c_str(), problem.c_str());
-            return false;
-        }
-    }
-
-    // Muxer settings; muxers without such an option ignore them.
-    AVUtilHlpr::av_opt_set_int(context, "preload",
-                               static_cast<std::int64_t>(Settings.MuxPreload * 1000000),
-                               AV_OPT_SEARCH_CHILDREN);
-    context->max_delay = static_cast<int>(Settings.MuxMaxDelay * 1000000);
-    AVUtilHlpr::av_opt_set_int(context, "loop", Settings.LoopOutput, AV_OPT_SEARCH_CHILDREN);
-    ApplyGenericOptions(context, Settings.FormatOptionHolder.get(), AV_OPT_FLAG_ENCODING_PARAM);
-    return true;
+void TCustomFFmpeg::CheckOutputTarget(AVFormatContext* context, const std::string& fileName) const {
+    const int flags = context->oformat->flags;
+    if ((flags & AVFMT_NEEDNUMBER) && !AVFormatHlpr::av_filename_number_test(context->url))
+        throw FFMpegException(OpenErrorText(context->url, -33));
+    if (flags & AVFMT_NOFILE)
+        return;
+    const int input = InputIndexOfFile(InputFiles, fileName);
+    if (input >= 0)
+        throw FFMpegException(StringPrintf("Could not open '%s': it is input file #%d of this task",
+                                           fileName.c_str(), input));
+    // Nothing is created yet: the run writes a temporary file and renames it at the end.
+    const std::string problem = OutputFolderProblem(fileName);
+    if (!problem.empty())
+        throw FFMpegException(
+            StringPrintf("Could not open '%s': %s", fileName.c_str(), problem.c_str()));
 }
 
 } // namespace velto

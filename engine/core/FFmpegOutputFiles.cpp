@@ -70,6 +70,10 @@ std::string LibraryErrorReason(int code) {
     return text;
 }
 
+FFMpegException LibraryFailure(const std::string& text, int code) {
+    return FFMpegException(text + ": " + LibraryErrorReason(code));
+}
+
 std::string OutputFolderProblem(const std::string& fileName) {
     const std::string folder = FolderOf(fileName);
     struct stat info {};
@@ -139,13 +143,13 @@ TOutputExpectation TCustomFFmpeg::ExpectedOutput(int file) const {
     // With "shortest" the run ends with the first input to end.
     std::int64_t longest = -1;
     std::int64_t shortest = -1;
-    for (const TOutputStreamState& ost : Run.OutputStreams) {
+    for (const TOutputStreamState& ost : run_->OutputStreams) {
         if (ost.FileIndex != file)
             continue;
         const AVMediaType kind = ost.Stream->codecpar->codec_type;
         expected.Video |= kind == AVMEDIA_TYPE_VIDEO;
         expected.Audio |= kind == AVMEDIA_TYPE_AUDIO;
-        const TInputStreamState& ist = Run.InputStreams[ost.SourceIndex];
+        const TInputStreamState& ist = run_->InputStreams[ost.SourceIndex];
         // The stream's own length, or the container's when the stream does not give one.
         std::int64_t length = -1;
         if (ist.Stream->duration > 0 && ist.Stream->time_base.num > 0)
@@ -176,15 +180,6 @@ std::int64_t TCustomFFmpeg::OutputLengthLimit() const {
     // Twice the expected length and a minute more: far past any frame-rate or padding effect,
     // yet a damaged time scale that duplicates pictures without end is stopped early.
     return limit * 2 + 60 * std::int64_t(1000000);
-}
-
-void TCustomFFmpeg::CheckOutputLength(int file, std::int64_t microseconds) const {
-    // A damaged time scale can make a short source write without end.
-    if (Run.OutputLimit > 0 && microseconds > Run.OutputLimit)
-        throw FFMpegException(StringPrintf("Output '%s' runs past %s, far beyond the length of "
-                                           "its source: the source's timing is damaged",
-                                           OutputName(file),
-                                           FormatClockTime(Run.OutputLimit).c_str()));
 }
 
 void TCustomFFmpeg::FinishOutputFiles() {

@@ -145,14 +145,8 @@ void UseEncoderRateDefaults(AVCodecContext* codec, const AVCodec* encoder) {
 
 } // namespace
 
-void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* stream,
-                                          TOutputStreamSetup& setup) {
+void TCustomFFmpeg::ChooseVideoEncoder(AVFormatContext* output, TOutputStreamSetup& setup) {
     AVCodecContext* codec = setup.CodecContext.get();
-    // A frame rate needs both terms; an unknown one falls back to 25 frames per second.
-    const AVRational fps = Settings.FrameRate.num > 0 && Settings.FrameRate.den > 0
-                               ? Settings.FrameRate
-                               : AVRational{25, 1};
-
     AVCodecID id = AV_CODEC_ID_NONE;
     const AVCodec* named = nullptr;
     // XviD files are MPEG-4 with the XVID tag; without the XviD library the native encoder
@@ -164,9 +158,11 @@ void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* str
         Settings.VideoCodecName = "mpeg4";
     }
     if (!Settings.VideoCodecName.empty()) {
-        if (!FindCodecId(Settings.VideoCodecName, AVMEDIA_TYPE_VIDEO, true, id)) {
+        try {
+            id = FindCodecId(Settings.VideoCodecName, AVMEDIA_TYPE_VIDEO, true);
+        } catch (...) {
             Settings.VideoCodecName.clear();
-            throw FFMpegException(LastError);
+            throw;
         }
         named = FindEncoderByName(Settings.VideoCodecName);
     } else {
@@ -178,6 +174,16 @@ void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* str
     if (xvid && codec->codec_tag == 0 && output->oformat &&
         std::strcmp(output->oformat->name, "avi") == 0)
         codec->codec_tag = MKTAG('X', 'V', 'I', 'D');
+}
+
+void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* stream,
+                                          TOutputStreamSetup& setup) {
+    AVCodecContext* codec = setup.CodecContext.get();
+    // A frame rate needs both terms; an unknown one falls back to 25 frames per second.
+    const AVRational fps = Settings.FrameRate.num > 0 && Settings.FrameRate.den > 0
+                               ? Settings.FrameRate
+                               : AVRational{25, 1};
+    ChooseVideoEncoder(output, setup);
     UseEncoderRateDefaults(codec, setup.Encoder);
     ApplyGenericOptions(codec, Settings.CodecOptionHolders[AVMEDIA_TYPE_VIDEO].get(),
                         AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_VIDEO_PARAM);
@@ -204,7 +210,11 @@ void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* str
         pixelFormat = AV_PIX_FMT_YUV420P;
     codec->pix_fmt = static_cast<AVPixelFormat>(
         SupportedPixelFormat(setup.Encoder ? setup.Encoder->pix_fmts : nullptr, pixelFormat));
+    ConfigureVideoRateControl(setup);
+}
 
+void TCustomFFmpeg::ConfigureVideoRateControl(TOutputStreamSetup& setup) {
+    AVCodecContext* codec = setup.CodecContext.get();
     if (Settings.IntraOnly)
         codec->gop_size = 0;
     if (Settings.VideoQScale != 0.0f || Settings.SameQuality) {
@@ -276,11 +286,13 @@ void TCustomFFmpeg::NewAudioStream(AVFormatContext* output) {
         AVCodecID id = AVFormatHlpr::av_guess_codec(output->oformat, nullptr, output->url, nullptr,
                                                     AVMEDIA_TYPE_AUDIO);
         ApplyGenericOptions(codec, holder, AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_AUDIO_PARAM);
-        if (!Settings.AudioCodecName.empty() &&
-            !FindCodecId(Settings.AudioCodecName, AVMEDIA_TYPE_AUDIO, true, id)) {
+        try {
+            if (!Settings.AudioCodecName.empty())
+                id = FindCodecId(Settings.AudioCodecName, AVMEDIA_TYPE_AUDIO, true);
+        } catch (...) {
             Settings.AudioCodecName.clear();
             Settings.AudioLanguage.clear();
-            throw FFMpegException(LastError);
+            throw;
         }
         codec->codec_id = id;
         setup.Encoder = AVCodecHlpr::avcodec_find_encoder(id);
@@ -326,10 +338,12 @@ void TCustomFFmpeg::NewSubtitleStream(AVFormatContext* output) {
         ApplyGenericOptions(codec, Settings.CodecOptionHolders[AVMEDIA_TYPE_SUBTITLE].get(),
                             AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_SUBTITLE_PARAM);
         AVCodecID id = AV_CODEC_ID_NONE;
-        if (!FindCodecId(Settings.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true, id)) {
+        try {
+            id = FindCodecId(Settings.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true);
+        } catch (...) {
             Settings.SubtitleCodecName.clear();
             Settings.SubtitleLanguage.clear();
-            throw FFMpegException(LastError);
+            throw;
         }
         codec->codec_id = id;
         setup.Encoder = AVCodecHlpr::avcodec_find_encoder(id);

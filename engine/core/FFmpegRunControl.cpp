@@ -1,6 +1,6 @@
 // Run control of a task: start (on the caller's thread or a worker), the run wrapper that always
 // cleans up, stop, cooperative pause and resume, the termination report and the waits that keep
-// a task alive while one of its threads still uses it.
+// a task alive while one of its threads still uses it; the threads a task owns are joined here.
 #include "FFmpeg.h"
 #include "LibraryBinding.h"
 #include "MainThreadDispatcher.h"
@@ -35,9 +35,72 @@ TCustomFFmpeg* TCustomFFmpeg::TaskOfThisThread() {
     return taskOfThisThread;
 }
 
-std::shared_ptr<TFFmpegThread> TCustomFFmpeg::Start(bool threaded, TConvertPriority priority) {
+TTaskUse::TTaskUse(TCustomFFmpeg& task) : task_(&task) {
+    std::lock_guard guard(task.runLock_);
+    ++task.uses_;
+}
+
+TTaskUse& TTaskUse::operator=(TTaskUse&& other) noexcept {
+    if (this != &other) {
+        Release();
+        task_ = other.task_;
+        other.task_ = nullptr;
+    }
+    return *this;
+}
+
+void TTaskUse::Release() {
+    if (!task_)
+        return;
+    TCustomFFmpeg* const task = task_;
+    task_ = nullptr;
+    // Notified under the lock: a waiter that sees the last use gone may free the task at once.
+    std::lock_guard guard(task->runLock_);
+    --task->uses_;
+    task->usesChanged_.notify_all();
+}
+
+TCustomFFmpeg::TSetUp::TSetUp(TCustomFFmpeg& task) : task_(task) {
+    task_.setUpLock_.lock();
+    task_.setUpThread_ = std::this_thread::get_id();
+}
+
+TCustomFFmpeg::TSetUp::~TSetUp() {
+    task_.setUpThread_ = std::thread::id();
+    task_.setUpLock_.unlock();
+}
+
+namespace {
+
+// Thread objects whose body has ended, taken out of the list to be joined by the caller once it
+// has released the lock (the join only waits for the thread's exit).
+std::vector<std::shared_ptr<TSuspendedThread>>
+TakeEnded(std::vector<std::shared_ptr<TSuspendedThread>>& threads) {
+    std::vector<std::shared_ptr<TSuspendedThread>> ended;
+    for (auto& thread : threads) {
+        if (thread->Ended())
+            ended.push_back(std::move(thread));
+    }
+    std::erase(threads, nullptr);
+    return ended;
+}
+
+} // namespace
+
+std::shared_ptr<TFFmpegThread> TCustomFFmpeg::Start(bool threaded, TConvertPriority priority,
+                                                    std::function<void(std::uint32_t)> onStarted) {
+    // Made before anything changes, so that a failure to make it leaves the task as it was.
+    std::shared_ptr<TFFmpegThread> thread;
+    if (threaded) {
+        thread = std::make_shared<TFFmpegThread>(this, priority, TTaskUse(*this));
+        thread->OnStarted = std::move(onStarted);
+    }
+    std::vector<std::shared_ptr<TSuspendedThread>> ended;
     const char* missing = nullptr;
     {
+        std::unique_lock setUp(setUpLock_, std::defer_lock);
+        if (setUpThread_.load() != std::this_thread::get_id())
+            setUp.lock();
         std::lock_guard guard(runLock_);
         if (running_ || terminated_ || reporting_)
             return nullptr;
@@ -49,34 +112,32 @@ std::shared_ptr<TFFmpegThread> TCustomFFmpeg::Start(bool threaded, TConvertPrior
             reporting_ = true;
         } else {
             running_ = true;
-            StopRequested = false;
             Finished = false;
             IncompleteReason.clear();
             failed_ = false;
             errorMessage_.clear();
             pauseRequested_ = false;
+            if (thread) {
+                ended = TakeEnded(threads_);
+                threads_.push_back(thread);
+                worker_ = thread;
+            }
         }
     }
     // The caller's thread uses the task until its report is through: a handler that frees the
     // task meanwhile must leave that to later.
     if (missing) {
-        ThreadStarted();
+        const TTaskUse use(*this);
         ReleaseFilesAndOptions();
         RecordFailure(missing);
         ReportTermination();
-        ThreadEnded();
         return nullptr;
     }
     if (!threaded) {
-        ThreadStarted();
+        const TTaskUse use(*this);
         RunWrapper();
-        ThreadEnded();
         return nullptr;
     }
-    auto thread = std::make_shared<TFFmpegThread>(this, priority);
-    std::lock_guard guard(runLock_);
-    worker_ = thread;
-    activeThreads_.fetch_add(1);
     return thread;
 }
 
@@ -117,15 +178,19 @@ void TCustomFFmpeg::ReportTermination() {
         running_ = false;
         terminated_ = true;
         reporting_ = false;
+        delivering_ = true;
+        // The task keeps the thread object (in threads_) until it can join it.
         worker_ = nullptr;
     }
-    if (!TerminateSink)
-        return;
-    try {
-        TerminateSink(this);
-    } catch (...) {
-        // Same as above: the report is the end of the run, there is nobody left to tell.
+    if (TerminateSink) {
+        try {
+            TerminateSink(this);
+        } catch (...) {
+            // Same as above: the report is the end of the run, there is nobody left to tell.
+        }
     }
+    std::lock_guard guard(runLock_);
+    delivering_ = false;
 }
 
 void TCustomFFmpeg::Stop() {
@@ -135,30 +200,41 @@ void TCustomFFmpeg::Stop() {
         pauseRequested_ = false;
     }
     pauseChanged_.notify_all();
-    // A worker that was never resumed must still run to see the flag and report.
-    std::lock_guard guard(runLock_);
-    if (worker_)
-        worker_->Resume();
+    // A worker that was never resumed must still run to see the flag and report. Resumed with
+    // the lock released: without a system thread to spare it runs right here.
+    std::shared_ptr<TFFmpegThread> worker;
+    {
+        std::lock_guard guard(runLock_);
+        worker = worker_;
+    }
+    if (worker)
+        worker->Resume();
 }
 
 bool TCustomFFmpeg::StopOrFinish() {
+    // Made beforehand, so that a failure to make it cannot leave a report promised and never
+    // given; dropped when not needed.
+    auto reporter = std::make_shared<TDoTerminateThread>(this, TTaskUse(*this));
     bool stop = false;
-    std::shared_ptr<TDoTerminateThread> reporter;
+    bool report = false;
+    std::vector<std::shared_ptr<TSuspendedThread>> ended;
     {
         std::lock_guard guard(runLock_);
         if (running_) {
             stop = true;
         } else if (!terminated_ && !reporting_) {
             reporting_ = true;
-            activeThreads_.fetch_add(1);
-            reporter = std::make_shared<TDoTerminateThread>(this);
+            report = true;
+            ended = TakeEnded(threads_);
+            threads_.push_back(reporter);
         }
     }
     if (stop)
         Stop();
-    if (reporter)
-        reporter->Resume();
-    return reporter != nullptr;
+    if (!report)
+        return false;
+    reporter->Resume();
+    return true;
 }
 
 void TCustomFFmpeg::Pause() {
@@ -186,6 +262,16 @@ bool TCustomFFmpeg::KeepRunning() {
         parked_ = false;
     }
     return !StopRequested.load();
+}
+
+bool TCustomFFmpeg::ThreadsActive() const {
+    std::lock_guard guard(runLock_);
+    return uses_ > 0;
+}
+
+bool TCustomFFmpeg::ReportDue() const {
+    std::lock_guard guard(runLock_);
+    return running_ || reporting_ || delivering_;
 }
 
 bool TCustomFFmpeg::Running() const {
@@ -256,23 +342,29 @@ void TCustomFFmpeg::ResetState() {
 
 void TCustomFFmpeg::StopAndWait() {
     Stop();
-    const auto done = [this] { return activeThreads_.load() == 0; };
-    if (done())
-        return;
-    IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
-    const bool serve = dispatcher && dispatcher->IsMainThread();
-    constexpr auto kStep = std::chrono::milliseconds(100);
-    // Ten waits of 100 ms are what a stopped loop normally needs; past them the task still cannot
-    // go while a thread uses it, so the wait goes on.
-    while (!done()) {
-        if (serve) {
-            dispatcher->WaitServing(done, kStep);
-            continue;
-        }
-        const auto deadline = std::chrono::steady_clock::now() + kStep;
-        while (!done() && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::vector<std::shared_ptr<TSuspendedThread>> threads;
+    {
+        std::lock_guard guard(runLock_);
+        threads = threads_;
     }
+    // A report set off but not yet under way must still run for the wait below to end.
+    for (const auto& thread : threads)
+        thread->Resume();
+    threads.clear();
+    IMainThreadDispatcher* dispatcher = MainThreadDispatcher();
+    if (dispatcher && dispatcher->IsMainThread()) {
+        const auto done = [this] { return !ThreadsActive(); };
+        while (!dispatcher->WaitServing(done, std::chrono::milliseconds(100))) {
+        }
+    }
+    {
+        std::unique_lock guard(runLock_);
+        usesChanged_.wait(guard, [this] { return uses_ == 0; });
+        threads.swap(threads_);
+        worker_ = nullptr;
+    }
+    // Joined here, with the lock released; every body has ended or is about to.
+    threads.clear();
 }
 
 } // namespace velto

@@ -4,13 +4,31 @@
 #include "FFmpeg.h"
 #include "LogBridge.h"
 
+#include <mutex>
 #include <sched.h>
 #include <sys/resource.h>
 #include <system_error>
-#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace velto {
+
+namespace {
+
+// Threads whose last owner let go on the thread itself. They are joined as the program ends:
+// joining one earlier could wait for whatever that thread still does.
+std::vector<std::jthread>& HandedOver() {
+    static std::vector<std::jthread> threads;
+    return threads;
+}
+
+void HandOver(std::jthread thread) {
+    static std::mutex lock;
+    std::lock_guard guard(lock);
+    HandedOver().push_back(std::move(thread));
+}
+
+} // namespace
 
 bool SetCurrentThreadPriority(TConvertPriority priority) {
     const pid_t thread = gettid();
@@ -26,20 +44,39 @@ bool SetCurrentThreadPriority(TConvertPriority priority) {
     return setpriority(PRIO_PROCESS, static_cast<id_t>(thread), kNice[priority]) == 0;
 }
 
+TSuspendedThread::~TSuspendedThread() {
+    std::jthread thread;
+    {
+        std::lock_guard guard(threadLock_);
+        thread = std::move(thread_);
+    }
+    if (!thread.joinable())
+        return;
+    if (thread.get_id() == std::this_thread::get_id())
+        HandOver(std::move(thread));
+    else
+        thread.join();
+}
+
 void TSuspendedThread::Resume() {
     if (resumed_.exchange(true))
         return;
-    // Whichever thread runs the body keeps the object alive: the task drops its reference in
-    // the body's own termination report.
-    const std::shared_ptr<TSuspendedThread> self = shared_from_this();
     try {
-        std::thread([self] { self->Body(true); }).detach();
+        // The owner joins the thread before this object goes, so the body may use it.
+        std::lock_guard guard(threadLock_);
+        thread_ = std::jthread([this] { Body(true); });
     } catch (const std::system_error&) {
         Body(false);
     }
 }
 
 void TSuspendedThread::Body(bool ownThread) {
+    struct TEnd {
+        std::atomic<bool>& ended;
+        ~TEnd() { ended.store(true); }
+    } end{ended_};
+    // Released as the body ends, however it ends: the task may go from then on.
+    const TTaskUse use = std::move(use_);
     // The caller's thread keeps its own priority.
     if (ownThread)
         SetCurrentThreadPriority(priority_);
@@ -50,12 +87,10 @@ void TFFmpegThread::Execute() {
     if (OnStarted)
         OnStarted(CurrentThreadId());
     task_->RunWrapper();
-    task_->ThreadEnded();
 }
 
 void TDoTerminateThread::Execute() {
     task_->ReportTermination();
-    task_->ThreadEnded();
 }
 
 } // namespace velto

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "LibraryObjects.h"
+#include "MyUtilHlpr.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -31,15 +32,12 @@ constexpr int kMediaKindCount = 5;   // video, audio, data, subtitle, attachment
 constexpr int kMaxCodecThreads = 64; // "threads"
 constexpr float kNoAudioQScale = -99999.0f;
 
-// Closes a file opened through the helper library.
-struct HelperFileDeleter {
-    void operator()(std::FILE* file) const;
-};
 using CodecContextPtr = OwnedCodecContext;
 using FormatContextPtr = OwnedFormatContext;
 using ScalerContextPtr = OwnedScaler;
 using BitstreamFilterPtr = OwnedBitstreamFilter;
-using HelperFilePtr = std::unique_ptr<std::FILE, HelperFileDeleter>;
+// A file opened through the helper library.
+using HelperFilePtr = TLibraryOwner<std::FILE, MyUtilHlpr::my_fclose>;
 
 // Bitstream filters applied to one stream's packets in order; a new filter goes at the end. The
 // chain is handed to an output stream with std::move, which leaves the source empty.

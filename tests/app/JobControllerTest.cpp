@@ -181,6 +181,30 @@ TEST(JobActionStates, FollowTheRunFromCreationToClear) {
     }
 }
 
+TEST(JobPace, TimeLeftFollowsTheJobsOwnPaceFromItsFirstReport) {
+    TJobPace pace;
+    EXPECT_EQ(pace.LeftMs(10000, 0), -1);
+    // Queued for 5 s before its first report: that wait is not the job's pace.
+    pace.Report(1000, 5000);
+    EXPECT_EQ(pace.LeftMs(10000, 1000), -1);
+    pace.Report(3000, 6000); // 2 s of source in 1 s
+    EXPECT_EQ(pace.LeftMs(10000, 3000), 3500);
+    EXPECT_EQ(pace.LeftMs(0, 3000), -1) << "unknown length";
+    EXPECT_EQ(pace.LeftMs(2000, 3000), 0) << "past a wrong length";
+
+    TJobNodeData row;
+    row.Status = TJobStatus::Running;
+    row.Fps = 48;
+    row.Pace = pace;
+    row.TotalMs = 10000;
+    row.CurrentMs = 3000; // 3.5 s left
+    const QString line = TJobListModel::StatusLine(row);
+    EXPECT_TRUE(line.contains("48 fps")) << line.toStdString();
+    EXPECT_TRUE(line.contains("0:00:04")) << line.toStdString();
+    row.Status = TJobStatus::Finished;
+    EXPECT_EQ(TJobListModel::StatusLine(row), TJobListModel::StatusText(TJobStatus::Finished));
+}
+
 TEST(ErrorBox, AddsAFullStopOnlyAfterCharactersSortingAfterIt) {
     for (auto [message, shown] : {std::pair{"Disk full", "Disk full."},
                                   {"Done!", "Done!"},

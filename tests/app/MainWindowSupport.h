@@ -109,6 +109,8 @@ protected:
         LoadTestLibraries();
         folder = ScratchFolder();
         fakes.folder = folder;
+        // Each test's window remembers its place in a state folder of its own.
+        qputenv("XDG_STATE_HOME", QByteArray::fromStdString(folder + "/state"));
         SetMainThreadDispatcher(&dispatcher);
         // The shipped data (guide, translations) from the build folder; settings in the scratch.
         paths = TAppPaths(QString::fromStdString(folder));

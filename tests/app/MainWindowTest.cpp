@@ -24,6 +24,7 @@
 #include <QUrl>
 
 #include <map>
+#include <unistd.h>
 
 namespace velto::test {
 namespace {
@@ -186,6 +187,31 @@ TEST_F(MainWindowTest, AddTellsEveryFailureOnceAndACancelledQuestionAddsNothing)
     }
 }
 
+TEST_F(MainWindowTest, RefusalsSayWhyInWordsAndNameTheFileOnce) {
+    const QString unreadable = Clips(1, 0.5, "locked").first();
+    fs::permissions(unreadable.toStdString(), fs::perms::none);
+    const QString empty = QString::fromStdString(MakeEmptyFile(folder, "empty.mp4"));
+    const QString text = QString::fromStdString(folder + "/notes.mp4");
+    std::ofstream(text.toStdString()) << "this is text, not video";
+    const QString cut = QString::fromStdString(
+        MakeTruncatedCopy(Clips(1, 0.5, "whole").first().toStdString(), folder + "/cut.avi", 0.02));
+    const bool root = geteuid() == 0; // root reads a file whatever its permissions
+    Controller().AddFiles({unreadable, empty, text, cut});
+    ASSERT_EQ(fakes.messages.size(), 1);
+    const QString message = fakes.messages[0];
+    if (!root)
+        for (int i = 0; i < Controller().Model().Count(); ++i)
+            EXPECT_NE(Row(i).SourcePath, unreadable);
+    for (const QString& file : {empty, text})
+        EXPECT_EQ(message.count(QFileInfo(file).fileName()), 1) << message.toStdString();
+    EXPECT_FALSE(message.contains(QLatin1String("Unknown format"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(TJobController::tr("文件是空的")));
+    EXPECT_TRUE(message.contains(TJobController::tr("不是可以转换的媒体文件")));
+    if (!root)
+        EXPECT_TRUE(message.contains(TJobController::tr("没有读取这个文件的权限")));
+    fs::permissions(unreadable.toStdString(), fs::perms::owner_all);
+}
+
 TEST_F(MainWindowTest, ClosingWhileConvertingAsksAndStopsTheJobsLikeStop) {
     Settings("OpenFolderWhenDone=1\n");
     window->show();
@@ -278,6 +304,50 @@ TEST_F(MainWindowTest, StoppedJobsRunAgainAndFinishedRowsOpenTheirFolderAndPlay)
     window->actOpenFolder->trigger();
     window->actPlay->trigger();
     EXPECT_EQ(fakes.opened, QStringList({QString::fromStdString(folder), Row(0).OutputPath}));
+}
+
+TEST_F(MainWindowTest, AShortOutputCanBePlayedFoundAndRunAgain) {
+    Settings("OpenFolderWhenDone=0\n");
+    MediaRecipe recipe;
+    recipe.seconds = 4.0;
+    recipe.muxerOptions = "movflags=faststart";
+    recipe.video.push_back({});
+    const std::string whole = MakeMedia(folder + "/whole.mp4", recipe);
+    // The index up front still promises four seconds; the pictures stop after about two.
+    const QString cut = QString::fromStdString(MakeTruncatedCopy(whole, "cut.mp4", 0.5));
+    Controller().AddFiles({cut});
+    ASSERT_EQ(Controller().Model().Count(), 1);
+    window->actStart->trigger();
+    ASSERT_TRUE(RunEnded());
+    ASSERT_EQ(Row(0).Status, TJobStatus::Incomplete) << Row(0).Reason.toStdString();
+    Select(0);
+    EXPECT_TRUE(window->actPlay->isEnabled());
+    EXPECT_TRUE(window->actOpenFolder->isEnabled());
+    EXPECT_TRUE(window->actRunAgain->isEnabled());
+    window->actPlay->trigger();
+    EXPECT_EQ(fakes.opened, QStringList({Row(0).OutputPath}));
+}
+
+TEST_F(MainWindowTest, SizeAndColumnWidthsAreRememberedAndClearResetsTheFigures) {
+    window->show();
+    window->resize(720, 430);
+    window->vstFiles->header()->resizeSection(1, 133);
+    // A finished run's figures go with the list they belong to.
+    Settings("OpenFolderWhenDone=0\n");
+    Controller().AddFiles(Clips(1, 0.5));
+    window->actStart->trigger();
+    ASSERT_TRUE(RunEnded());
+    window->actClear->trigger();
+    EXPECT_EQ(window->lblBatch->text(), TfrmMain::tr("%n 个文件", nullptr, 0));
+    EXPECT_EQ(window->pgbBatch->value(), 0);
+    ASSERT_TRUE(window->close());
+    window.reset();
+
+    window =
+        std::make_unique<TfrmMain>(paths, TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes});
+    window->show();
+    EXPECT_EQ(window->size(), QSize(720, 430));
+    EXPECT_EQ(window->vstFiles->header()->sectionSize(1), 133);
 }
 
 TEST_F(MainWindowTest, AFailedRowKeepsItsReasonInTheTooltipAndTheLog) {

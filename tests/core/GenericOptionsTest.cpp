@@ -2,6 +2,7 @@
 // the debug escalation, bit-rate warnings and codec look-up.
 #include "AVCodecHlpr.h"
 #include "AVFormatHlpr.h"
+#include "FailureOf.h"
 #include "LogBridge.h"
 #include "TaskFixture.h"
 
@@ -158,19 +159,16 @@ TEST_F(GenericOptionsTest, FindCodecIdByNameKindAndRole) {
          "Unknown decoder 'nothing'"},
     };
     for (const auto& row : rows) {
-        task.LastError.clear();
         AVCodecID id = AV_CODEC_ID_PROBE;
-        EXPECT_EQ(task.FindCodecId(row.name, row.kind, row.encoder, id), row.found) << row.name;
-        if (row.found) {
-            EXPECT_EQ(id, row.id) << row.name;
-        }
-        EXPECT_EQ(task.LastError, row.error) << row.name;
+        EXPECT_EQ(FailureOf([&] { id = task.FindCodecId(row.name, row.kind, row.encoder); }),
+                  row.error)
+            << row.name;
+        EXPECT_EQ(id, row.found ? row.id : AV_CODEC_ID_PROBE) << row.name;
     }
     // Debian's build has no AMR-NB encoder: the message keeps the user's name.
-    AVCodecID id;
     if (!AVCodecHlpr::avcodec_find_encoder_by_name("libopencore_amrnb")) {
-        EXPECT_FALSE(task.FindCodecId("libamr_nb", AVMEDIA_TYPE_AUDIO, true, id));
-        EXPECT_EQ(task.LastError, "Unknown encoder 'libamr_nb'");
+        EXPECT_EQ(FailureOf([&] { task.FindCodecId("libamr_nb", AVMEDIA_TYPE_AUDIO, true); }),
+                  "Unknown encoder 'libamr_nb'");
     }
 }
 

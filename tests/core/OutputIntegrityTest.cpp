@@ -4,6 +4,7 @@
 #include "AVFormatHlpr.h"
 #include "AVProbe.h"
 #include "AVUtilHlpr.h"
+#include "FailureOf.h"
 #include "MediaFactory.h"
 #include "OutputVerifier.h"
 #include "TaskOptions.h"
@@ -44,15 +45,15 @@ Outcome RunJob(const std::string& source, const std::string& output, const std::
     TCustomFFmpeg task;
     task.InitOptions();
     task.Settings.Verbosity = -1;
-    if (!task.OpenInputFile(source)) {
+    if (std::string failure = FailureOf([&] { task.OpenInputFile(source); }); !failure.empty()) {
         outcome.ended = true;
-        outcome.message = task.LastError;
+        outcome.message = failure;
         return outcome;
     }
     task.ApplyOptionText(options);
-    if (!task.OpenOutputFile(output)) {
+    if (std::string failure = FailureOf([&] { task.OpenOutputFile(output); }); !failure.empty()) {
         outcome.ended = true;
-        outcome.message = task.LastError;
+        outcome.message = failure;
         return outcome;
     }
     outcome.reachedRun = true;
@@ -272,9 +273,9 @@ TEST_F(OutputIntegrityTest, ExistingOutputIsReplacedOnlyByACompleteRun) {
         // Added and removed without running: nothing is created, truncated or replaced.
         TCustomFFmpeg task;
         task.InitOptions();
-        ASSERT_TRUE(task.OpenInputFile(source));
+        ASSERT_NO_THROW(task.OpenInputFile(source));
         task.ApplyOptionText("vcodec=mpeg4\nacodec=aac");
-        ASSERT_TRUE(task.OpenOutputFile(existing)) << task.LastError;
+        ASSERT_NO_THROW(task.OpenOutputFile(existing));
         EXPECT_EQ(FileContents(existing), old);
     }
     EXPECT_EQ(FileContents(existing), old);
@@ -329,8 +330,7 @@ TEST_F(OutputIntegrityTest, PipesAndFoldersAreRefusedWithoutWaiting) {
         EXPECT_EQ(probe.LastError, name + ": not a regular file (a pipe, device or folder)");
         TCustomFFmpeg task;
         task.InitOptions();
-        EXPECT_FALSE(task.OpenInputFile(name));
-        EXPECT_EQ(task.LastError, probe.LastError);
+        EXPECT_EQ(FailureOf([&] { task.OpenInputFile(name); }), probe.LastError);
     }
 }
 

@@ -1,6 +1,7 @@
 // Output set-up on real inputs: stream kinds, encoder settings of the new streams, metadata,
 // muxer settings, and failures that must neither destroy a user's file nor leak.
 #include "AVFormatHlpr.h"
+#include "FailureOf.h"
 #include "MediaFactory.h"
 #include "TaskFixture.h"
 #include "TestLibraries.h"
@@ -66,9 +67,9 @@ TEST_F(OutputSetupTest, CropPadAndFilterConflicts) {
         output.SetOption("vfilters", c.filters);
         output.SetOption(c.option, "8");
         const std::string file = folder + "/conflict" + std::to_string(n++) + ".mpg";
-        EXPECT_EQ(output.OpenOutputFile(file), c.expected == nullptr) << c.filters;
+        const std::string failure = FailureOf([&] { output.OpenOutputFile(file); });
+        EXPECT_EQ(failure, c.expected ? c.expected : "") << c.filters;
         if (c.expected) {
-            EXPECT_EQ(output.LastError, c.expected);
             EXPECT_TRUE(output.OutputFiles.empty());
             EXPECT_FALSE(Exists(file));
         } else {
@@ -81,32 +82,32 @@ TEST_F(OutputSetupTest, UnknownExtensionHasNoFormat) {
     task.Settings.OutputFormat = AVFormatHlpr::av_guess_format("avi", nullptr, nullptr);
     task.Settings.OutputFormat = nullptr;
     const std::string file = folder + "/clip.nosuchext";
-    EXPECT_FALSE(task.OpenOutputFile(file));
-    EXPECT_EQ(task.LastError, "Unable to find a suitable output format for '" + file + "'");
+    EXPECT_EQ(FailureOf([&] { task.OpenOutputFile(file); }),
+              "Unable to find a suitable output format for '" + file + "'");
     EXPECT_FALSE(Exists(file));
 }
 
 TEST_F(OutputSetupTest, StreamKindsFollowTheInputsAndTheDisableFlags) {
-    ASSERT_TRUE(task.OpenInputFile(MakeVideoOnly(folder))) << task.LastError;
+    ASSERT_NO_THROW(task.OpenInputFile(MakeVideoOnly(folder)));
     task.SetOption("acodec", "mp2");
-    ASSERT_TRUE(task.OpenOutputFile(folder + "/video.mpg")) << task.LastError;
+    ASSERT_NO_THROW(task.OpenOutputFile(folder + "/video.mpg"));
     EXPECT_EQ(Kinds(0), std::vector<AVMediaType>{AVMEDIA_TYPE_VIDEO});
 
     // "an" suppresses audio in this output and, since no audio stream consumed it, the next.
     TCustomFFmpeg second;
     second.InitOptions();
     second.Settings.Verbosity = -1;
-    ASSERT_TRUE(second.OpenInputFile(MakeAviMpeg4Mp2(folder))) << second.LastError;
+    ASSERT_NO_THROW(second.OpenInputFile(MakeAviMpeg4Mp2(folder)));
     second.SetOption("an", "");
-    ASSERT_TRUE(second.OpenOutputFile(folder + "/first.mpg")) << second.LastError;
-    ASSERT_TRUE(second.OpenOutputFile(folder + "/second.mpg")) << second.LastError;
+    ASSERT_NO_THROW(second.OpenOutputFile(folder + "/first.mpg"));
+    ASSERT_NO_THROW(second.OpenOutputFile(folder + "/second.mpg"));
     for (std::size_t i = 0; i < 2; ++i)
         EXPECT_EQ(second.OutputFiles[i].Context->nb_streams, 1u) << i;
     EXPECT_EQ(second.OutputFiles[1].Streams[0].CodecContext->codec_type, AVMEDIA_TYPE_VIDEO);
 }
 
 TEST_F(OutputSetupTest, VideoEncoderSettings) {
-    ASSERT_TRUE(task.OpenInputFile(MakeAviMpeg4Mp2(folder))) << task.LastError;
+    ASSERT_NO_THROW(task.OpenInputFile(MakeAviMpeg4Mp2(folder)));
     task.Settings.FrameRate = {20, 1};
     task.Settings.FramePixelFormat = AV_PIX_FMT_NONE;
     task.Settings.FrameAspectRatio = 4.0f / 3.0f;
@@ -115,7 +116,7 @@ TEST_F(OutputSetupTest, VideoEncoderSettings) {
     task.SetOption("padtop", "16");
     task.Settings.RcOverride = "0,100,2/101,200,-50";
     task.SetOption("vbsf", "null");
-    ASSERT_TRUE(task.OpenOutputFile(folder + "/out.mpg")) << task.LastError;
+    ASSERT_NO_THROW(task.OpenOutputFile(folder + "/out.mpg"));
 
     const TOutputStreamSetup& video = task.OutputFiles[0].Streams.at(0);
     const AVCodecContext* codec = video.CodecContext.get();
@@ -141,10 +142,10 @@ TEST_F(OutputSetupTest, VideoEncoderSettings) {
 }
 
 TEST_F(OutputSetupTest, GlobalHeaderAndStreamCopy) {
-    ASSERT_TRUE(task.OpenInputFile(MakeAviMpeg4Mp2(folder))) << task.LastError;
+    ASSERT_NO_THROW(task.OpenInputFile(MakeAviMpeg4Mp2(folder)));
     task.SetOption("vcodec", "copy");
     task.SetOption("acodec", "aac");
-    ASSERT_TRUE(task.OpenOutputFile(folder + "/out.mp4")) << task.LastError;
+    ASSERT_NO_THROW(task.OpenOutputFile(folder + "/out.mp4"));
     const auto& streams = task.OutputFiles[0].Streams;
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_TRUE(streams[0].StreamCopy);
@@ -156,14 +157,14 @@ TEST_F(OutputSetupTest, GlobalHeaderAndStreamCopy) {
 }
 
 TEST_F(OutputSetupTest, LanguagesMetadataAndMuxerSettings) {
-    ASSERT_TRUE(task.OpenInputFile(MakeAviMpeg4Mp2(folder))) << task.LastError;
+    ASSERT_NO_THROW(task.OpenInputFile(MakeAviMpeg4Mp2(folder)));
     task.Settings.AudioLanguage = "english";
     task.Settings.Title = "A title";
     task.Settings.Genre = std::string(40, 'g');
     task.Settings.Year = 2009;
     task.Settings.Track = 0;
     task.SetMuxPreload(0.44f);
-    ASSERT_TRUE(task.OpenOutputFile(folder + "/out.mpg")) << task.LastError;
+    ASSERT_NO_THROW(task.OpenOutputFile(folder + "/out.mpg"));
     AVFormatContext* context = task.OutputFiles[0].Context.get();
     ASSERT_EQ(context->nb_streams, 2u);
     EXPECT_EQ(StreamLanguage(context->streams[1]), "eng");
@@ -188,9 +189,9 @@ TEST_F(OutputSetupTest, LanguagesMetadataAndMuxerSettings) {
 
 TEST_F(OutputSetupTest, NewStreamOptionsReachTheNewestOutput) {
     EXPECT_EQ(Failure("newaudio", ""), "At least one output file must be specified");
-    ASSERT_TRUE(task.OpenInputFile(MakeTwoAudio(folder))) << task.LastError;
-    ASSERT_TRUE(task.OpenOutputFile(folder + "/a.mp3")) << task.LastError;
-    ASSERT_TRUE(task.OpenOutputFile(folder + "/b.mp3")) << task.LastError;
+    ASSERT_NO_THROW(task.OpenInputFile(MakeTwoAudio(folder)));
+    ASSERT_NO_THROW(task.OpenOutputFile(folder + "/a.mp3"));
+    ASSERT_NO_THROW(task.OpenOutputFile(folder + "/b.mp3"));
     const unsigned before = task.OutputFiles[1].Context->nb_streams;
     task.SetOption("alang", "deu");
     task.SetOption("newaudio", "");
@@ -207,7 +208,7 @@ TEST_F(OutputSetupTest, NewStreamOptionsReachTheNewestOutput) {
 }
 
 TEST_F(OutputSetupTest, StreamFailuresAreReportedAndReleased) {
-    ASSERT_TRUE(task.OpenInputFile(MakeAviMpeg4Mp2(folder))) << task.LastError;
+    ASSERT_NO_THROW(task.OpenInputFile(MakeAviMpeg4Mp2(folder)));
     const struct {
         const char* option;
         const char* value;
@@ -223,8 +224,8 @@ TEST_F(OutputSetupTest, StreamFailuresAreReportedAndReleased) {
             task.Settings.RcOverride = c.value;
         else
             task.SetOption(c.option, c.value);
-        EXPECT_FALSE(task.OpenOutputFile(folder + "/out.mpg")) << c.value;
-        EXPECT_EQ(task.LastError, c.expected);
+        EXPECT_EQ(FailureOf([&] { task.OpenOutputFile(folder + "/out.mpg"); }), c.expected)
+            << c.value;
         EXPECT_TRUE(task.OutputFiles.empty());
     }
     EXPECT_FALSE(Exists(folder + "/out.mpg"));
@@ -232,18 +233,18 @@ TEST_F(OutputSetupTest, StreamFailuresAreReportedAndReleased) {
 
 // A set-up that fails before the file is opened never touches a file already there.
 TEST_F(OutputSetupTest, ExistingFileSurvivesAFailedSetUp) {
-    ASSERT_TRUE(task.OpenInputFile(MakeAviMpeg4Mp2(folder))) << task.LastError;
+    ASSERT_NO_THROW(task.OpenInputFile(MakeAviMpeg4Mp2(folder)));
     const std::string existing = folder + "/keep.mpg";
     { std::ofstream(existing, std::ios::binary) << "user data\n"; }
     task.SetOption("vcodec", "mp2");
-    EXPECT_FALSE(task.OpenOutputFile(existing));
+    EXPECT_NE(FailureOf([&] { task.OpenOutputFile(existing); }), "");
     EXPECT_EQ(FileContents(existing), "user data\n");
 
     // Writing over the task's own input would truncate the source before it is read.
     const std::string source = task.InputFiles[0].Context->url;
     const std::string before = FileContents(source);
-    EXPECT_FALSE(task.OpenOutputFile(source));
-    EXPECT_EQ(task.LastError, "Could not open '" + source + "': it is input file #0 of this task");
+    EXPECT_EQ(FailureOf([&] { task.OpenOutputFile(source); }),
+              "Could not open '" + source + "': it is input file #0 of this task");
     EXPECT_EQ(FileContents(source), before);
     EXPECT_EQ(task.OutputFiles.size(), 1u); // registered; released with the task
     task.ReleaseFiles();
@@ -267,8 +268,8 @@ TEST_F(OutputSetupTest, UnwritableLocationsFailWithTheirReasonAndNoStrayFiles) {
         TCustomFFmpeg output;
         output.InitOptions();
         output.Settings.Verbosity = -1;
-        EXPECT_FALSE(output.OpenOutputFile(path)) << path;
-        EXPECT_EQ(output.LastError, "Could not open '" + path + "': " + reason);
+        EXPECT_EQ(FailureOf([&] { output.OpenOutputFile(path); }),
+                  "Could not open '" + path + "': " + reason);
         // The partly built output stays with the task until it is released.
         ASSERT_EQ(output.OutputFiles.size(), 1u);
         EXPECT_EQ(output.OutputFiles[0].Context->pb, nullptr);
@@ -282,8 +283,7 @@ TEST_F(OutputSetupTest, UnwritableLocationsFailWithTheirReasonAndNoStrayFiles) {
 
 TEST_F(OutputSetupTest, TwentyFirstOutputIsRefused) {
     for (int i = 0; i < kMaxFiles; ++i)
-        ASSERT_TRUE(task.OpenOutputFile(folder + "/out" + std::to_string(i) + ".wav"))
-            << task.LastError;
+        ASSERT_NO_THROW(task.OpenOutputFile(folder + "/out" + std::to_string(i) + ".wav"));
     try {
         task.OpenOutputFile(folder + "/out20.wav");
         FAIL() << "a 21st output was accepted";

@@ -156,11 +156,11 @@ TEST_F(ReportTest, FramesPerSecondAndTimeFromThePreparedTable) {
         ost.EncodingNeeded = 1;
         ost.FrameNumber = row.frames;
         ost.LastPts = row.lastPts;
-        task.Run.OutputStreams.push_back(std::move(ost));
-        task.Counters.StartTime =
+        TTranscodeRun run(task);
+        run.OutputStreams.push_back(std::move(ost));
+        run.Counters.StartTime =
             AVUtilHlpr::av_gettime() - static_cast<std::int64_t>(row.runSeconds * 1e6);
-        task.PrintReport(true);
-        task.Run.OutputStreams.clear();
+        task.PrintReport(run, true);
         ASSERT_EQ(calls.size(), row.called ? 1u : 0u);
         EXPECT_EQ(LoggedFragment("muxing overhead"), row.called);
         lines.clear();

@@ -6,6 +6,7 @@
 #include "MediaFactory.h"
 #include "MyUtils.h"
 #include "TranscodeFixture.h"
+#include "Waiting.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -63,16 +64,6 @@ private:
     std::condition_variable changed_;
     std::vector<Report> list_;
 };
-
-template <typename Predicate> bool Eventually(Predicate done) {
-    const auto deadline = std::chrono::steady_clock::now() + kGenerous;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
 
 // Makes the system refuse every new thread of this process, as when it is out of them: clone and
 // clone3 fail with EAGAIN. For a forked child only; there is no way back.
@@ -142,7 +133,8 @@ TEST_F(TaskThreadTest, ThreadedRunFinishesAndStartsOnlyOnce) {
 
     EXPECT_EQ(task.Start(true, tpNormal), nullptr);
     task.StopOrFinish();
-    std::this_thread::sleep_for(50ms);
+    // Once no thread uses the task, a wrong second report would have come.
+    task.StopAndWait();
     EXPECT_EQ(reports.List().size(), 1u);
 }
 
@@ -203,7 +195,7 @@ TEST_F(TaskThreadTest, MissingFilesAreReportedAsFailures) {
             Path(std::string("lonely") + (row.withOutput ? "1" : "0") + ".avi");
         if (row.withOutput) {
             fresh.ApplyOptionText("vcodec=mpeg4\ns=176x144\nr=25");
-            ASSERT_TRUE(fresh.OpenOutputFile(output)) << fresh.LastError;
+            ASSERT_NO_THROW(fresh.OpenOutputFile(output));
         }
         EXPECT_FALSE(std::filesystem::exists(output));
         EXPECT_EQ(fresh.Start(true, tpNormal), nullptr);
@@ -236,7 +228,6 @@ TEST_F(TaskThreadTest, FailingRunReportsItsMessageAndLeavesNoEmptyOutput) {
     EXPECT_EQ(report.message, "creat open fail: " + prefix + "-0.log");
     EXPECT_TRUE(Logged(report.message));
     EXPECT_FALSE(std::filesystem::exists(Path("failed.avi")));
-    EXPECT_TRUE(task.OpenEncoders.empty() && task.OpenDecoders.empty());
 }
 
 TEST_F(TaskThreadTest, PauseHoldsTheOutputUntilResumeOrStop) {
@@ -257,9 +248,10 @@ TEST_F(TaskThreadTest, PauseHoldsTheOutputUntilResumeOrStop) {
         int nice = -100;
         worker->OnStarted = [&](std::uint32_t id) { nice = getpriority(PRIO_PROCESS, id); };
         worker->Resume();
-        ASSERT_TRUE(Eventually([&] { return task.Parked(); }));
+        ASSERT_TRUE(WaitUntil([&] { return task.Parked(); }));
         EXPECT_EQ(nice, 10);
         const std::int64_t held = FileSizeOf(Path(output));
+        // What is under test: a parked worker writes nothing while time passes.
         std::this_thread::sleep_for(300ms);
         EXPECT_EQ(FileSizeOf(Path(output)), held);
         EXPECT_TRUE(own.List().empty());
@@ -291,7 +283,8 @@ TEST_F(TaskThreadTest, NeverStartedTaskReportsFromAnotherThreadOnce) {
     task.StopOrFinish();
     task.StopOrFinish();
     ASSERT_TRUE(reports.WaitFor(1));
-    std::this_thread::sleep_for(50ms);
+    // Once no thread uses the task, a wrong second report would have come.
+    task.StopAndWait();
     const std::vector<Report> list = reports.List();
     ASSERT_EQ(list.size(), 1u);
     EXPECT_FALSE(list[0].finished);
@@ -299,6 +292,28 @@ TEST_F(TaskThreadTest, NeverStartedTaskReportsFromAnotherThreadOnce) {
     EXPECT_EQ(list[0].result, jrStopped);
     EXPECT_NE(list[0].threadId, CurrentThreadId());
     EXPECT_EQ(task.Start(true, tpNormal), nullptr);
+}
+
+// The report of a task that never ran comes from a thread the task owns: destroying the task
+// during that report waits for it to return, and leaves no thread of the task behind.
+TEST_F(TaskThreadTest, DestroyingATaskWaitsForItsReportAndJoinsItsThread) {
+    const int threadsBefore = ProcessThreadCount();
+    auto owned = std::make_unique<TCustomFFmpeg>();
+    owned->InitOptions();
+    TWatched<int> stage(0); // 1 in the report, 2 returned from it
+    owned->TerminateSink = [&](TCustomFFmpeg* t) {
+        stage.Update([](int& s) { s = 1; });
+        // Takes its time, so that a destructor that did not wait would free the task meanwhile.
+        std::this_thread::sleep_for(100ms);
+        EXPECT_EQ(t->Result(), jrStopped);
+        stage.Update([](int& s) { s = 2; });
+    };
+    EXPECT_TRUE(owned->StopOrFinish());
+    EXPECT_TRUE(stage.WaitFor([](int s) { return s >= 1; }));
+    EXPECT_TRUE(owned->ThreadsActive());
+    owned.reset();
+    EXPECT_EQ(stage.Get(), 2);
+    EXPECT_LE(ProcessThreadCount(), threadsBefore);
 }
 
 TEST_F(TaskThreadTest, DestroyingARunningTaskStopsAndWaitsForIt) {
@@ -322,14 +337,14 @@ TEST_F(TaskThreadTest, DestroyingARunningTaskStopsAndWaitsForIt) {
         owned->ProgressSink = [](TCustomFFmpeg* t, int, int, int, float, float, std::int64_t, int) {
             t->Pause();
         };
-        ASSERT_TRUE(owned->OpenInputFile(source));
+        ASSERT_NO_THROW(owned->OpenInputFile(source));
         owned->ApplyOptionText("vcodec=mpeg4");
-        ASSERT_TRUE(owned->OpenOutputFile(Path("destroyed" + std::to_string(row) + ".mp4")));
+        ASSERT_NO_THROW(owned->OpenOutputFile(Path("destroyed" + std::to_string(row) + ".mp4")));
         const auto worker = owned->Start(true, tpNormal);
         ASSERT_NE(worker, nullptr);
         if (row != neverResumed) {
             worker->Resume();
-            ASSERT_TRUE(Eventually([&] { return owned->Parked(); }));
+            ASSERT_TRUE(WaitUntil([&] { return owned->Parked(); }));
         }
         owned.reset();
         ASSERT_EQ(finished.size(), 1u);

@@ -143,13 +143,13 @@ void TranscodeTest::TearDown() {
 void TranscodeTest::Input(const std::string& path, const std::string& options) {
     if (!options.empty())
         task.ApplyOptionText(options);
-    ASSERT_TRUE(task.OpenInputFile(path)) << task.LastError;
+    ASSERT_NO_THROW(task.OpenInputFile(path));
 }
 
 void TranscodeTest::Output(const std::string& name, const std::string& options) {
     if (!options.empty())
         task.ApplyOptionText(options);
-    ASSERT_TRUE(task.OpenOutputFile(Path(name))) << task.LastError;
+    ASSERT_NO_THROW(task.OpenOutputFile(Path(name)));
 }
 
 std::string TranscodeTest::Transcode() {
@@ -161,8 +161,15 @@ std::string TranscodeTest::Transcode() {
         if (failure.empty())
             failure = "(empty message)";
     }
-    EXPECT_TRUE(task.Run.InputStreams.empty() && task.Run.OutputStreams.empty())
-        << "per-run tables left behind";
+    EXPECT_FALSE(task.HoldsRunState()) << "per-run state left behind";
+    // The run closes what it opened, also when it fails: no codec context of the file records
+    // may still be open (an open context has its codec; a closed one has none).
+    for (const TInputFile& input : task.InputFiles)
+        for (const TInputStreamSetup& stream : input.Streams)
+            EXPECT_TRUE(!stream.CodecContext || !stream.CodecContext->codec) << "decoder left open";
+    for (const TOutputFile& output : task.OutputFiles)
+        for (const TOutputStreamSetup& stream : output.Streams)
+            EXPECT_TRUE(!stream.CodecContext || !stream.CodecContext->codec) << "encoder left open";
     task.CloseOpenCodecs();
     task.ReleaseFiles();
     return failure;

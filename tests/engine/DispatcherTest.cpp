@@ -1,5 +1,6 @@
 #include "EventLoopDispatcher.h"
 #include "MainThreadDispatcher.h"
+#include "Waiting.h"
 
 #include <atomic>
 #include <chrono>
@@ -124,8 +125,7 @@ TEST(Dispatcher, ShutdownReleasesBlockedCallersAndRefusesNewWork) {
     std::atomic<int> result{-1};
     std::thread worker([&] { result = loop.PostAndWait([&] { workRan = true; }) ? 1 : 0; });
     // Wait until the worker's call is queued, without running it.
-    while (loop.Pending() == 0)
-        std::this_thread::sleep_for(1ms);
+    EXPECT_TRUE(test::WaitUntil([&] { return loop.Pending() > 0; }));
     loop.Shutdown();
     worker.join();
     EXPECT_EQ(result, 0);
@@ -143,8 +143,7 @@ TEST(Dispatcher, DestroyingTheLoopReleasesAWorkerWaitingOnIt) {
     {
         TEventLoopDispatcher loop;
         worker = std::thread([&] { result = loop.PostAndWait([] {}) ? 1 : 0; });
-        while (loop.Pending() == 0)
-            std::this_thread::sleep_for(1ms);
+        EXPECT_TRUE(test::WaitUntil([&] { return loop.Pending() > 0; }));
     }
     worker.join();
     EXPECT_EQ(result, 0);

@@ -5,6 +5,7 @@
 #include "EventLoopDispatcher.h"
 #include "MediaFactory.h"
 #include "TestLibraries.h"
+#include "Waiting.h"
 
 #include <algorithm>
 #include <atomic>
@@ -101,14 +102,18 @@ TEST_F(EngineTest, BatchesRunInTaskOrderAndEndWithOneFinalEvent) {
         AddTasks(3);
         engine.StartTasks(count);
         if (count <= 0) {
-            // Main-thread runs wait for the dispatcher's timer, one task per tick.
+            // Main-thread runs wait for the dispatcher's timer, one task per tick: the loop runs
+            // until the final event, which comes on this thread.
             EXPECT_TRUE(Indices().empty());
-            const auto deadline = std::chrono::steady_clock::now() + 120s;
-            while ((Indices().empty() || Indices().back() != -1) &&
-                   std::chrono::steady_clock::now() < deadline) {
-                dispatcher.RunPending();
-                std::this_thread::sleep_for(5ms);
-            }
+            const TTerminateEvent record = engine.OnTerminate;
+            engine.OnTerminate = [&, record](int index, bool finished, bool exception,
+                                             const std::string& message, TJobResult result) {
+                record(index, finished, exception, message, result);
+                if (index == -1)
+                    dispatcher.Quit();
+            };
+            dispatcher.SingleShot(kGenerousWait, [&] { dispatcher.Quit(); });
+            dispatcher.Run();
         }
         ASSERT_TRUE(WaitForBatchEnd());
         EXPECT_EQ(Indices(), (std::vector<int>{0, 1, 2, -1}));
@@ -142,9 +147,7 @@ TEST_F(EngineTest, StopEndsTheRunningTaskAndReportsTheWaitingOnes) {
     };
     engine.StartTasks(1);
     TFFmpeg* first = engine.Tasks(0);
-    for (int i = 0; i < 24000 && !first->Parked(); ++i)
-        std::this_thread::sleep_for(5ms);
-    ASSERT_TRUE(first->Parked());
+    ASSERT_TRUE(WaitUntil([&] { return first->Parked(); }));
     engine.StopTasks();
     ASSERT_TRUE(WaitForBatchEnd());
     std::vector<int> indices = Indices();
@@ -173,9 +176,7 @@ TEST_F(EngineTest, DestroyingTheComponentEndsItsRunningTasks) {
     owned->OnTerminate = [&](int, bool, bool, const std::string&, TJobResult) { ++events; };
     owned->StartTasks(1);
     TFFmpeg* task = owned->Tasks(0);
-    for (int i = 0; i < 24000 && !task->Parked(); ++i)
-        std::this_thread::sleep_for(5ms);
-    ASSERT_TRUE(task->Parked());
+    ASSERT_TRUE(WaitUntil([&] { return task->Parked(); }));
     owned.reset();
     EXPECT_EQ(events, 0) << "a dying component raised an event";
 }
@@ -199,8 +200,8 @@ TEST_F(EngineTest, RemovalReindexesAndBadInputIsRefused) {
 }
 
 TEST_F(EngineTest, EmptyBatchRaisesNothingAndLibraryLinesJoin) {
+    // With no task nothing can run later: an event would have come inside the call.
     engine.StartTasks(1);
-    std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(Indices().empty());
 
     std::vector<std::pair<int, std::string>> lines;
@@ -249,7 +250,15 @@ TEST_F(EngineTest, HandlersMayRemoveOrClearAndTheBatchStillEndsOnce) {
         };
         engine.StartTasks(c.count);
         ASSERT_TRUE(WaitForBatchEnd());
-        std::this_thread::sleep_for(100ms); // time for a wrong second final event
+        {
+            // A wrong second final event would come from a thread just leaving its report: the
+            // wait ends at once when one comes, and otherwise gives the threads time to end.
+            std::unique_lock guard(lock);
+            changed.wait_for(guard, 100ms, [&] {
+                return std::count_if(ended.begin(), ended.end(),
+                                     [](const Ended& e) { return e.index == -1; }) > 1;
+            });
+        }
         std::vector<int> indices = Indices();
         ASSERT_EQ(indices.size(), c.indices.size());
         for (size_t i = 0; i < indices.size(); ++i) {
@@ -268,9 +277,7 @@ TEST_F(EngineTest, RemovingTheRunningTaskKeepsTheFinalEvent) {
     };
     engine.StartTasks(1);
     TFFmpeg* first = engine.Tasks(0);
-    for (int i = 0; i < 24000 && !first->Parked(); ++i)
-        std::this_thread::sleep_for(5ms);
-    ASSERT_TRUE(first->Parked());
+    ASSERT_TRUE(WaitUntil([&] { return first->Parked(); }));
     engine.OnCustomHook = nullptr;
     engine.RemoveTask(0); // waits for the stopped worker
     ASSERT_TRUE(WaitForBatchEnd());
@@ -278,15 +285,109 @@ TEST_F(EngineTest, RemovingTheRunningTaskKeepsTheFinalEvent) {
     EXPECT_EQ(Indices(), (std::vector<int>{0, 1, -1}));
 }
 
+// Workers are owned and joined: once the list is cleared from this thread, no thread that the
+// batch made is left, the one that raised the final event included.
+TEST_F(EngineTest, NoThreadOfABatchOutlivesClearingTheList) {
+    const int threadsBefore = ProcessThreadCount();
+    AddTasks(3);
+    engine.StartTasks(2);
+    ASSERT_TRUE(WaitForBatchEnd());
+    engine.ClearTasks();
+    EXPECT_LE(ProcessThreadCount(), threadsBefore);
+    EXPECT_EQ(Indices().size(), 4u);
+}
+
+// A program reads the task's file names by index in its OnTerminate handler; a removal from the
+// main thread meanwhile waits for the handler, so the index still names the reporting task.
+TEST_F(EngineTest, RemovalFromTheMainThreadWaitsForAReportReadingByIndex) {
+    AddTasks(2);
+    TWatched<int> stage(0); // 1 in the second task's handler, 2 returned from it
+    std::string outputRead;
+    engine.OnTerminate = [&](int index, bool finished, bool exception, const std::string& message,
+                             TJobResult result) {
+        if (index == 1) {
+            stage.Update([](int& s) { s = 1; });
+            // Takes its time, so that a removal that did not wait would shift the list meanwhile.
+            std::this_thread::sleep_for(100ms);
+            try {
+                TOutputOptions output;
+                engine.GetOutputOptions(index, output);
+                outputRead = output.FileName;
+            } catch (const std::out_of_range&) {
+                outputRead = "index gone";
+            }
+            stage.Update([](int& s) { s = 2; });
+        }
+        std::lock_guard guard(lock);
+        ended.push_back({index, finished, exception, message, result, CurrentThreadId(), false});
+        changed.notify_all();
+    };
+    engine.StartTasks(1);
+    ASSERT_TRUE(stage.WaitFor([](int s) { return s >= 1; }));
+    engine.RemoveTask(0);
+    EXPECT_EQ(stage.Get(), 2) << "the removal did not wait for the handler";
+    ASSERT_TRUE(WaitForBatchEnd());
+    EXPECT_EQ(outputRead, folder + "/out1.avi");
+    EXPECT_EQ(Indices(), (std::vector<int>{0, 1, -1}));
+}
+
+// Library lines reach the handlers with no lock of the bridge or the component held: a handler
+// may log and use the component, which clears the log list, on the very thread.
+TEST_F(EngineTest, LogHandlersMayLogAndCallTheComponent) {
+    std::vector<std::string> lines;
+    engine.OnLog = [&](int index, TLogLevel, const std::string& text) {
+        EXPECT_EQ(index, -1);
+        lines.push_back(text);
+        if (text == "outer") {
+            engine.StartTasks(1); // no task: clears the log list and raises nothing
+            EngineLog(1, "inner\n");
+        }
+    };
+    EngineLog(1, "outer\n");
+    EXPECT_EQ(lines, (std::vector<std::string>{"outer", "inner"}));
+}
+
+TEST_F(EngineTest, DestroyingTheComponentWaitsForALogHandlerOnAnotherThread) {
+    auto owned = std::make_unique<TFFmpegEngine>();
+    TWatched<int> stage(0); // 1 in the handler, 2 returned from it
+    owned->OnLog = [&](int, TLogLevel, const std::string& text) {
+        if (text != "slow handler")
+            return;
+        stage.Update([](int& s) { s = 1; });
+        // Takes its time, so that a destructor that did not wait would return meanwhile.
+        std::this_thread::sleep_for(100ms);
+        stage.Update([](int& s) { s = 2; });
+    };
+    std::thread other([] { EngineLog(1, "slow handler\n"); });
+    EXPECT_TRUE(stage.WaitFor([](int s) { return s >= 1; }));
+    owned.reset();
+    EXPECT_EQ(stage.Get(), 2);
+    other.join();
+}
+
 // A batch on this thread without a dispatcher runs outside the component's lock, so that another
-// thread's library lines (registry lock, then the component's) get through while it runs; lines
-// are credited to the task running on the logging thread, and to none once its run is over.
+// thread's library lines get through while it runs: the first task's first progress event waits
+// for one. Lines are credited to the task running on the logging thread, and to none once its
+// run is over.
 TEST_F(EngineTest, InPlaceBatchWithoutDispatcherLetsOtherThreadsLog) {
     AddTasks(2, 1.0);
     std::vector<std::pair<int, std::string>> lines;
+    TWatched<bool> otherSeen(false);
     engine.OnLog = [&](int index, TLogLevel, const std::string& text) {
-        std::lock_guard guard(lock);
-        lines.emplace_back(index, text);
+        {
+            std::lock_guard guard(lock);
+            lines.emplace_back(index, text);
+        }
+        if (text == "from another thread")
+            otherSeen.Update([](bool& seen) { seen = true; });
+    };
+    bool gotThroughDuringRun = false;
+    bool waited = false;
+    engine.OnProgress = [&](int, int, int, int, float, float, std::int64_t, int) {
+        if (waited)
+            return;
+        waited = true;
+        gotThroughDuringRun = otherSeen.WaitFor([](bool seen) { return seen; });
     };
     std::atomic<bool> done{false};
     std::thread other([&] {
@@ -297,16 +398,15 @@ TEST_F(EngineTest, InPlaceBatchWithoutDispatcherLetsOtherThreadsLog) {
     done = true;
     other.join();
     ASSERT_EQ(Indices(), (std::vector<int>{0, 1, -1}));
+    EXPECT_TRUE(waited) << "no progress event came from the run";
+    EXPECT_TRUE(gotThroughDuringRun) << "another thread's line was held up by the running batch";
     EngineLog(1, "after the batch\n");
     std::lock_guard guard(lock);
-    bool otherSeen = false;
     for (const auto& [index, text] : lines) {
         if (text == "from another thread") {
-            otherSeen = true;
             EXPECT_EQ(index, -1);
         }
     }
-    EXPECT_TRUE(otherSeen);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), std::make_pair(-1, std::string("after the batch")))
         << "a line of this thread was credited to a task that ran on it earlier";

@@ -85,8 +85,8 @@ TEST(LogBridge, OverlongTextIsCutToTheLineBuffer) {
     EXPECT_EQ(lines[1].text, "next") << "an overlong line must not swallow the next one";
 }
 
-// A thread inside the codec lock that logs must not wait for the registry: an event handler may
-// hold the registry while it waits for the codec lock (to open a file).
+// A thread inside the codec lock that logs must not wait for the registry, which comes first in
+// the lock order, nor run log handlers there (one that opens a file takes the codec lock).
 TEST(LogBridge, LinesLoggedUnderTheCodecLockWaitUntilItIsLeft) {
     test::LoadTestLibraries();
     test::LogCapture log(1);

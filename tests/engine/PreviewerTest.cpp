@@ -1,6 +1,7 @@
 #include "Previewer.h"
 #include "EventLoopDispatcher.h"
 #include "RecordingPreviewWindow.h"
+#include "Waiting.h"
 
 #include <atomic>
 #include <chrono>
@@ -155,7 +156,8 @@ TEST(Previewer, MainThreadWaitingForAPreviewingWorkerDoesNotDeadlock) {
                     break;
                 ++shown;
             }
-            // Frames are previewed at intervals, so the lock is free now and then.
+            // Frames are previewed at intervals, so the lock is free now and then: the interval
+            // is part of what is under test, not a wait for anything.
             std::this_thread::sleep_for(1ms);
         }
         ended = true;
@@ -187,8 +189,7 @@ TEST(Previewer, ShuttingTheLoopDownReleasesAWorkerInShowFrame) {
     TPreviewer previewer(test::RecordingWindowFactory(record));
     std::atomic<int> result{-1};
     std::thread worker([&] { result = previewer.ShowFrame(*bitmap, 1, 0) ? 1 : 0; });
-    while (loop.Pending() == 0)
-        std::this_thread::sleep_for(1ms);
+    EXPECT_TRUE(test::WaitUntil([&] { return loop.Pending() > 0; }));
     loop.Shutdown();
     worker.join();
     EXPECT_EQ(result, 0);

@@ -4,6 +4,7 @@
 
 #include "MediaFactory.h"
 #include "TestLibraries.h"
+#include "Waiting.h"
 
 #include <atomic>
 #include <chrono>
@@ -128,13 +129,18 @@ TEST_F(SimultaneousJobsTest, PauseHoldsEveryRunningJobAndResumeFinishesThem) {
             engine.PauseTasks();
     };
     engine.StartTasks(3);
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
-    while (pictures.load() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(5ms);
-    std::this_thread::sleep_for(300ms);
+    // Every job parks, also one whose worker was still being made when the pause came.
+    ASSERT_TRUE(WaitUntil([&] {
+        for (int i = 0; i < 3; ++i) {
+            if (!engine.Tasks(i)->Parked())
+                return false;
+        }
+        return true;
+    }));
     const int paused = pictures.load();
     const int reports = progressReports.load();
-    std::this_thread::sleep_for(400ms);
+    // What is under test: parked jobs make no progress while time passes.
+    std::this_thread::sleep_for(300ms);
     EXPECT_EQ(pictures.load(), paused);
     EXPECT_EQ(progressReports.load(), reports);
     // At most the picture each job was at when the pause came.

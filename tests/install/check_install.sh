@@ -25,14 +25,28 @@ for file in bin/Velto3GPConverter "$libdir/libvelto_engine.so" "$libdir/libmyuti
     share/velto3gpconverter/Velto3GPConverter.html share/velto3gpconverter/faq.htm \
     share/velto3gpconverter/License.txt share/velto3gpconverter/translations/velto_en.qm \
     share/velto3gpconverter/translations/velto_zh_CN.qm \
-    share/applications/velto3gpconverter.desktop \
+    share/applications/com.velto_soft.Velto3GPConverter.desktop \
+    share/metainfo/com.velto_soft.Velto3GPConverter.metainfo.xml \
+    share/doc/velto3gpconverter/copyright share/doc/velto3gpconverter/changelog.Debian.gz \
     share/icons/hicolor/scalable/apps/velto3gpconverter.svg; do
     [ -e "$stage/$file" ] || fail "$file is not installed"
 done
 if command -v desktop-file-validate >/dev/null; then
-    desktop-file-validate "$stage/share/applications/velto3gpconverter.desktop" ||
+    desktop-file-validate "$stage/share/applications/com.velto_soft.Velto3GPConverter.desktop" ||
         fail "desktop-file-validate refuses the .desktop file"
 fi
+# Software centres go from the metainfo to the .desktop file by the launchable's name.
+launchable=$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' \
+    "$stage/share/metainfo/com.velto_soft.Velto3GPConverter.metainfo.xml")
+[ -e "$stage/share/applications/$launchable" ] ||
+    fail "the metainfo launches '$launchable', which is not installed"
+# Debian's manual pages and changelogs are compressed without a name or time stamp.
+for file in share/man/man1/velto3gp.1.gz share/doc/velto3gpconverter/changelog.Debian.gz; do
+    gzip -t "$stage/$file" || fail "$file is not gzip data"
+    # Header bytes 3 to 7: the flags (a stored name sets bit 3) and the time stamp.
+    [ "$(od -An -tu1 -j3 -N5 "$stage/$file" | tr -s ' ')" = " 0 0 0 0 0" ] ||
+        fail "$file stores a name or time stamp"
+done
 # The program is found through the installed layout alone, not the build folder.
 if ldd "$stage/bin/Velto3GPConverter" | grep -q "$build"; then
     fail "the installed program loads libraries from the build folder"
@@ -65,7 +79,7 @@ echo "installed program started; settings in $settings"
 
 # The command line is installed with its manual page, links no FFmpeg library, and converts from
 # the installed layout with the same user's settings.
-for file in bin/velto3gp share/man/man1/velto3gp.1; do
+for file in bin/velto3gp share/man/man1/velto3gp.1.gz share/man/man1/Velto3GPConverter.1.gz; do
     [ -e "$stage/$file" ] || fail "$file is not installed"
 done
 if ldd "$stage/bin/velto3gp" | grep -Eq "$build|libav|libsw"; then

@@ -93,7 +93,7 @@ TEST(ProfileCatalogueTest, ProfileValuesSelectListEntries) {
     };
     const Case cases[] = {
         {"320 x 240", "25", 1, 6, 4, 1},
-        {"320 X 240", "AUTO", 0, 6, 7, 0}, // case ignored
+        {"320 X 240", "AUTO", 0, 6, 10, 0}, // case ignored
         {"320x240", "29.97", 2, -1, -1, -1},
         {"", "29.976", -1, -1, 5, -1},
     };

@@ -47,7 +47,7 @@ TEST(ProfileMappingTest, ProfilesMapOntoRecords) {
          "target=201"},
         // Codes ignore case, file types do not.
         {{"DivX", "Mp3", "640 x 480", "1200", "29.976", "128", "44100", 1, "", 1, ".MP4"},
-         "v=mpeg4 a=libmp3lame s=640x480 r=29.976 vb=1200000 ab=128000 ar=44100 ac=2 .MP4 "
+         "v=mpeg4 a=libmp3lame s=640x480 r=30000/1001 vb=1200000 ab=128000 ar=44100 ac=2 .MP4 "
          "tag=DIVX"},
         {{"wmv2", "wma1", "320 x 240", "768", "25", "128", "44100", 1, "", 1, ".wma"},
          "v=wmv2 a=wmav2 s=320x240 r=25 vb=768000 ab=128000 ar=44100 ac=2 .wma vn"},

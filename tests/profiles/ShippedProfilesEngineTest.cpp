@@ -57,15 +57,17 @@ TJobRun RunJob(const TOutputProfile& profile, const TProfileSelection& selection
     task.Settings.Verbosity = -1;
     TInputOptions in = BuildInputOptions(probe);
     ApplyInputRecord(task, "", in);
-    EXPECT_TRUE(task.OpenInputFile(in.FileName)) << task.LastError;
+    EXPECT_NO_THROW(task.OpenInputFile(in.FileName));
     try {
         ApplyOutputRecord(task, "", run.Record, nullptr, nullptr);
     } catch (const std::exception& error) {
         run.Refusal = error.what();
         return run;
     }
-    if (!task.OpenOutputFile(run.Record.FileName)) {
-        run.Refusal = task.LastError;
+    try {
+        task.OpenOutputFile(run.Record.FileName);
+    } catch (const std::exception& error) {
+        run.Refusal = error.what();
         return run;
     }
     run.Added = true;

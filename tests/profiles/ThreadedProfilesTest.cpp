@@ -77,11 +77,14 @@ std::string Convert(const TOutputProfile& profile, const TAVProbe& probe, const 
     task.Settings.Verbosity = -1;
     TInputOptions in = BuildInputOptions(probe);
     ApplyInputRecord(task, "", in);
-    EXPECT_TRUE(task.OpenInputFile(in.FileName)) << task.LastError;
+    EXPECT_NO_THROW(task.OpenInputFile(in.FileName));
     ApplyOutputRecord(task, "", record, nullptr, nullptr);
     EXPECT_EQ(task.Settings.ThreadCount, threads);
-    if (!task.OpenOutputFile(output))
+    try {
+        task.OpenOutputFile(output);
+    } catch (const std::exception&) {
         return "";
+    }
     try {
         task.Transcode();
     } catch (const std::exception& error) {

@@ -17,10 +17,6 @@ extern "C" {
 
 namespace velto {
 
-void HelperFileDeleter::operator()(std::FILE* file) const {
-    MyUtilHlpr::my_fclose(file);
-}
-
 void NoteCodedFrame(TOutputStreamState& ost, const AVPacket* packet) {
     size_t size = 0;
     const std::uint8_t* stats =
@@ -64,11 +60,42 @@ float CodedQuality(const TOutputStreamState& ost) {
     return ost.EncodingNeeded ? static_cast<float>(ost.Coded.Quality) / FF_QP2LAMBDA : -1.0f;
 }
 
+// Per plane and overall: of the last picture, or at the end of all pictures so far.
+void AppendPsnr(StatusLine& line, const TOutputStreamState& ost, bool final, int frameNumber) {
+    const AVCodecContext* enc = ost.Encoder;
+    double errorSum = 0;
+    double scaleSum = 0;
+    line.Append("PSNR=");
+    for (int j = 0; j < 3; ++j) {
+        double error;
+        double scale = static_cast<double>(enc->width) * enc->height * 255.0 * 255.0;
+        if (final) {
+            error = static_cast<double>(enc->error[j]);
+            scale *= frameNumber;
+        } else {
+            error = static_cast<double>(ost.Coded.Error[j]);
+        }
+        if (j)
+            scale /= 4;
+        errorSum += error;
+        scaleSum += scale;
+        line.Append("%c:%2.2f ", "YUV"[j], Psnr(error / scale));
+    }
+    line.Append("*:%2.2f ", Psnr(errorSum / scaleSum));
+}
+
+// Counts the picture's quantiser and shows the histogram, one digit per quantiser.
+void AppendQpHistogram(StatusLine& line, int counts[52], float quality) {
+    const long qp = std::lround(quality);
+    if (qp >= 0 && qp < 52)
+        ++counts[qp];
+    for (int j = 0; j < 32; ++j)
+        line.Append("%X", static_cast<int>(std::lround(std::log2(counts[j] + 1))));
+}
+
 } // namespace
 
-void TCustomFFmpeg::PrintReport(bool final) {
-    if (OutputFiles.empty() || !OutputFiles[0].Context)
-        return;
+std::int64_t TCustomFFmpeg::ReportedOutputSize() const {
     // Once the file is closed, the size it had at its close.
     std::int64_t totalSize = std::max<std::int64_t>(0, OutputFiles[0].ClosedSize);
     if (AVIOContext* pb = OutputFiles[0].Context->pb) {
@@ -76,20 +103,27 @@ void TCustomFFmpeg::PrintReport(bool final) {
         if (totalSize < 0)
             totalSize = std::max<std::int64_t>(0, AVFormatHlpr::avio_seek(pb, 0, SEEK_CUR));
     }
+    return totalSize;
+}
+
+void TCustomFFmpeg::PrintReport(const TTranscodeRun& run, bool final) {
+    if (OutputFiles.empty() || !OutputFiles[0].Context)
+        return;
+    const std::int64_t totalSize = ReportedOutputSize();
     StatusLine line;
     int frameNumber = -1;
     int framesPerSecond = -1;
     float quality = -1.0f;
     double ti1 = 1e10;
     bool videoSeen = false;
-    for (const TOutputStreamState& ost : Run.OutputStreams) {
+    for (const TOutputStreamState& ost : run.OutputStreams) {
         const AVCodecContext* enc = ost.Encoder;
         const float q = CodedQuality(ost);
         if (enc->codec_type == AVMEDIA_TYPE_VIDEO && videoSeen) {
             line.Append("q=%2.1f ", q);
         } else if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
             const float t =
-                static_cast<float>(AVUtilHlpr::av_gettime() - Counters.StartTime) / 1000000.0f;
+                static_cast<float>(AVUtilHlpr::av_gettime() - run.Counters.StartTime) / 1000000.0f;
             frameNumber = ost.FrameNumber;
             // Nothing to say before the first picture is out, not even at the end.
             if (frameNumber < 1)
@@ -99,35 +133,10 @@ void TCustomFFmpeg::PrintReport(bool final) {
             line.Append("frame=%5d fps=%3d q=%3.1f ", frameNumber, framesPerSecond, q);
             if (final)
                 line.Append("L");
-            if (Settings.QpHistogram) {
-                const long qp = std::lround(q);
-                if (qp >= 0 && qp < 52)
-                    ++QpHistogramCounts[qp];
-                for (int j = 0; j < 32; ++j)
-                    line.Append("%X",
-                                static_cast<int>(std::lround(std::log2(QpHistogramCounts[j] + 1))));
-            }
-            if (enc->flags & AV_CODEC_FLAG_PSNR) {
-                double errorSum = 0;
-                double scaleSum = 0;
-                line.Append("PSNR=");
-                for (int j = 0; j < 3; ++j) {
-                    double error;
-                    double scale = static_cast<double>(enc->width) * enc->height * 255.0 * 255.0;
-                    if (final) {
-                        error = static_cast<double>(enc->error[j]);
-                        scale *= frameNumber;
-                    } else {
-                        error = static_cast<double>(ost.Coded.Error[j]);
-                    }
-                    if (j)
-                        scale /= 4;
-                    errorSum += error;
-                    scaleSum += scale;
-                    line.Append("%c:%2.2f ", "YUV"[j], Psnr(error / scale));
-                }
-                line.Append("*:%2.2f ", Psnr(errorSum / scaleSum));
-            }
+            if (Settings.QpHistogram)
+                AppendQpHistogram(line, qpHistogramCounts_, q);
+            if (enc->flags & AV_CODEC_FLAG_PSNR)
+                AppendPsnr(line, ost, final, frameNumber);
             videoSeen = true;
         }
         if (ost.LastPts != AV_NOPTS_VALUE) {
@@ -146,7 +155,8 @@ void TCustomFFmpeg::PrintReport(bool final) {
         line.Append("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", totalSize / 1024.0, ti1,
                     bitRate);
         if (Settings.Verbosity > 1)
-            line.Append(" dup=%d drop=%d", Counters.DuplicateFrames, Counters.DroppedFrames);
+            line.Append(" dup=%d drop=%d", run.Counters.DuplicateFrames,
+                        run.Counters.DroppedFrames);
         if (ProgressSink)
             ProgressSink(this, frameNumber, framesPerSecond, static_cast<int>(ti1 * 1000), quality,
                          static_cast<float>(bitRate), totalSize, Settings.ExpectedDuration);
@@ -154,18 +164,21 @@ void TCustomFFmpeg::PrintReport(bool final) {
             Log(1, line.Text());
     }
 
-    if (final && Settings.Verbosity >= 0 && HasLogSink()) {
-        const std::int64_t raw = Counters.VideoSize + Counters.AudioSize + Counters.ExtraSize;
-        // Nothing counted, nothing to compare the file against.
-        const double overhead = raw ? 100.0 * static_cast<double>(totalSize - raw) / raw : 0.0;
-        char summary[1024];
-        MyUtilHlpr::my_snprintf(
-            summary, sizeof(summary),
-            "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
-            Counters.VideoSize / 1024.0, Counters.AudioSize / 1024.0, Counters.ExtraSize / 1024.0,
-            overhead);
-        Log(1, summary);
-    }
+    if (final && Settings.Verbosity >= 0 && HasLogSink())
+        LogSizeSummary(run.Counters, totalSize);
+}
+
+void TCustomFFmpeg::LogSizeSummary(const TRunCounters& counters, std::int64_t totalSize) {
+    const std::int64_t raw = counters.VideoSize + counters.AudioSize + counters.ExtraSize;
+    // Nothing counted, nothing to compare the file against.
+    const double overhead = raw ? 100.0 * static_cast<double>(totalSize - raw) / raw : 0.0;
+    char summary[1024];
+    MyUtilHlpr::my_snprintf(
+        summary, sizeof(summary),
+        "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %f%%\r\n",
+        counters.VideoSize / 1024.0, counters.AudioSize / 1024.0, counters.ExtraSize / 1024.0,
+        overhead);
+    Log(1, summary);
 }
 
 void TCustomFFmpeg::WriteVideoStats(int outputStream, int encodedSize) {
@@ -175,7 +188,7 @@ void TCustomFFmpeg::WriteVideoStats(int outputStream, int encodedSize) {
         if (!Settings.VideoStatsFile)
             throw FFMpegException("fopen fail: " + Settings.VideoStatsFileName);
     }
-    const TOutputStreamState& ost = Run.OutputStreams[outputStream];
+    const TOutputStreamState& ost = run_->OutputStreams[outputStream];
     const AVCodecContext* enc = ost.Encoder;
     if (enc->codec_type != AVMEDIA_TYPE_VIDEO)
         return;
@@ -191,10 +204,10 @@ void TCustomFFmpeg::WriteVideoStats(int outputStream, int encodedSize) {
     const double timeBase = av_q2d(enc->time_base);
     const double ti1 = std::max(0.01, static_cast<double>(ost.SyncOpts) * timeBase);
     const double bitRate = timeBase > 0 ? encodedSize * 8 / timeBase / 1000 : 0.0;
-    const double average = static_cast<double>(Counters.VideoSize) * 8 / ti1 / 1000;
+    const double average = static_cast<double>(run_->Counters.VideoSize) * 8 / ti1 / 1000;
     MyUtilHlpr::my_fprintf(file,
                            "s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
-                           Counters.VideoSize / 1024.0, ti1, bitRate, average);
+                           run_->Counters.VideoSize / 1024.0, ti1, bitRate, average);
     MyUtilHlpr::my_fprintf(
         file, "type= %c\n",
         AVUtilHlpr::av_get_picture_type_char(static_cast<AVPictureType>(ost.Coded.PictureType)));

@@ -139,11 +139,11 @@ void PrepareResampler(TCustomFFmpeg& task, TOutputStreamState& ost, const AVFram
 
 // Keeps the samples handed to the encoder in step with the sync time: drops the head of the
 // block, puts silence before it or nudges the resampler. False when nothing of the block is left.
-bool SyncAudio(TCustomFFmpeg& task, TOutputStreamState& ost, TInputStreamState& ist,
-               SampleBlock& block, int inputRate) {
+bool SyncAudio(TCustomFFmpeg& task, TTranscodeRun& run, TOutputStreamState& ost,
+               TInputStreamState& ist, SampleBlock& block, int inputRate) {
     const TaskSettings& settings = task.Settings;
     AVCodecContext* enc = ost.Encoder;
-    const TInputStreamState& sync = task.Run.InputStreams[ost.SyncIndex];
+    const TInputStreamState& sync = run.InputStreams[ost.SyncIndex];
     const double syncTime = static_cast<double>(sync.Pts - settings.StartTime) / AV_TIME_BASE;
     const int queued = AVUtilHlpr::av_audio_fifo_size(ost.Fifo.get());
     if (settings.AudioSyncMethod <= 0) {
@@ -171,7 +171,7 @@ bool SyncAudio(TCustomFFmpeg& task, TOutputStreamState& ost, TInputStreamState& 
             else // the rest of the gap follows with the next block
                 sampleDelta = std::max(0, limit - block.count);
             if (sampleDelta > 0)
-                PrependSilence(block, static_cast<int>(sampleDelta), task.AudioBlockBuffer);
+                PrependSilence(block, static_cast<int>(sampleDelta), run.AudioBlockBuffer);
             if (settings.Verbosity > 2)
                 task.Log(
                     1, StringPrintf("adding %d audio samples of silence", static_cast<int>(delta)));
@@ -188,7 +188,8 @@ bool SyncAudio(TCustomFFmpeg& task, TOutputStreamState& ost, TInputStreamState& 
 }
 
 // Resamples or converts a block into the output stream's FIFO.
-void QueueSamples(TCustomFFmpeg& task, TOutputStreamState& ost, SampleBlock& block) {
+void QueueSamples(TCustomFFmpeg& task, TTranscodeRun& run, TOutputStreamState& ost,
+                  SampleBlock& block) {
     AVCodecContext* enc = ost.Encoder;
     SampleBlock out = block;
     if (ost.Resampler.get()) {
@@ -197,7 +198,7 @@ void QueueSamples(TCustomFFmpeg& task, TOutputStreamState& ost, SampleBlock& blo
             return;
         out.channels = enc->ch_layout.nb_channels;
         out.format = enc->sample_fmt;
-        LayOver(out, task.AudioResampleBuffer, capacity);
+        LayOver(out, run.AudioResampleBuffer, capacity);
         const int count = SwResampleHlpr::swr_convert(
             ost.Resampler.get(), out.planes.data(), capacity,
             const_cast<const std::uint8_t**>(block.planes.data()), block.count);
@@ -244,8 +245,8 @@ AVFrame* EncoderAudioFrame(TOutputStreamState& ost, int frameSamples) {
 } // namespace
 
 void TCustomFFmpeg::DoAudioOut(int outputStream, int inputStream, AVFrame* samples) {
-    TOutputStreamState& ost = Run.OutputStreams[outputStream];
-    TInputStreamState& ist = Run.InputStreams[inputStream];
+    TOutputStreamState& ost = run_->OutputStreams[outputStream];
+    TInputStreamState& ist = run_->InputStreams[inputStream];
     AVCodecContext* enc = ost.Encoder;
     // A block the decoder could not describe cannot be converted safely.
     if (!ost.Fifo || samples->nb_samples <= 0 || samples->sample_rate <= 0 ||
@@ -255,14 +256,14 @@ void TCustomFFmpeg::DoAudioOut(int outputStream, int inputStream, AVFrame* sampl
         ost.AudioResample = 1;
     PrepareResampler(*this, ost, samples);
     SampleBlock block = BlockOf(samples);
-    if (!SyncAudio(*this, ost, ist, block, samples->sample_rate))
+    if (!SyncAudio(*this, *run_, ost, ist, block, samples->sample_rate))
         return;
-    QueueSamples(*this, ost, block);
+    QueueSamples(*this, *run_, ost, block);
     EncodeQueuedAudio(outputStream, false);
 }
 
 void TCustomFFmpeg::EncodeQueuedAudio(int outputStream, bool last) {
-    TOutputStreamState& ost = Run.OutputStreams[outputStream];
+    TOutputStreamState& ost = run_->OutputStreams[outputStream];
     AVCodecContext* enc = ost.Encoder;
     // Encoders without a frame size (PCM and the like) take whatever has been queued.
     const bool anySize = enc->frame_size < 2;
@@ -291,14 +292,14 @@ void TCustomFFmpeg::EncodeQueuedAudio(int outputStream, bool last) {
         frame->pts = pts;
         if (AVCodecHlpr::avcodec_send_frame(enc, frame) < 0)
             throw FFMpegException("Audio encoding failed");
-        WriteEncodedPackets(outputStream);
+        run_->Encoder.WritePackets(outputStream);
         ost.AudioNextPts = pts + AVUtilHlpr::av_rescale_q(frameSamples, sampleBase, enc->time_base);
         ost.SyncOpts += frameSamples;
     }
 }
 
 void TCustomFFmpeg::FlushEncoder(int outputStream) {
-    TOutputStreamState& ost = Run.OutputStreams[outputStream];
+    TOutputStreamState& ost = run_->OutputStreams[outputStream];
     AVCodecContext* enc = ost.Encoder;
     if (enc->codec_type == AVMEDIA_TYPE_AUDIO && ost.Fifo.get()) {
         // The resampler holds back the last few samples for its filter; take them too.
@@ -308,7 +309,7 @@ void TCustomFFmpeg::FlushEncoder(int outputStream) {
             tail.format = enc->sample_fmt;
             const int capacity = SwResampleHlpr::swr_get_out_samples(ost.Resampler.get(), 0);
             if (capacity > 0) {
-                LayOver(tail, AudioResampleBuffer, capacity);
+                LayOver(tail, run_->AudioResampleBuffer, capacity);
                 const int count = SwResampleHlpr::swr_convert(
                     ost.Resampler.get(), tail.planes.data(), capacity, nullptr, 0);
                 if (count > 0)
@@ -324,7 +325,7 @@ void TCustomFFmpeg::FlushEncoder(int outputStream) {
         if (sent < 0 && sent != AVERROR_EOF)
             throw FFMpegException(enc->codec_type == AVMEDIA_TYPE_VIDEO ? "Video encoding failed"
                                                                         : "Audio encoding failed");
-        WriteEncodedPackets(outputStream);
+        run_->Encoder.WritePackets(outputStream);
     }
 }
 

@@ -17,9 +17,7 @@ namespace velto {
 namespace {
 
 // Drops a kept frame's references when the call ends, also by an exception.
-struct FrameUnref {
-    void operator()(AVFrame* frame) const { AVUtilHlpr::av_frame_unref(frame); }
-};
+using FrameUnref = TLibraryFree<AVUtilHlpr::av_frame_unref>;
 
 // Gives frame a buffer of its own again when an encoder still holds the previous one; the
 // contents are about to be overwritten, so nothing is copied.
@@ -54,7 +52,7 @@ void TCustomFFmpeg::SetPreview(bool on) {
 }
 
 int TCustomFFmpeg::VideoCopies(TOutputStreamState& ost) {
-    const TInputStreamState& sync = Run.InputStreams[ost.SyncIndex];
+    const TInputStreamState& sync = run_->InputStreams[ost.SyncIndex];
     const double syncTime = static_cast<double>(sync.Pts - Settings.StartTime) / AV_TIME_BASE;
     const double tb = av_q2d(ost.Encoder->time_base);
     if (!(tb > 0.0))
@@ -74,11 +72,11 @@ int TCustomFFmpeg::VideoCopies(TOutputStreamState& ost) {
     else if (vdelta > 1.1)
         copies = vdelta >= INT_MAX ? INT_MAX : static_cast<int>(std::lrint(vdelta));
     if (copies == 0) {
-        ++Counters.DroppedFrames;
+        ++run_->Counters.DroppedFrames;
         if (Settings.Verbosity > 2)
             Log(1, "*** drop!");
     } else if (copies > 1) {
-        Counters.DuplicateFrames += copies - 1;
+        run_->Counters.DuplicateFrames += copies - 1;
         if (Settings.Verbosity > 2)
             Log(1, StringPrintf("*** %d dup!", copies - 1));
     }
@@ -87,9 +85,9 @@ int TCustomFFmpeg::VideoCopies(TOutputStreamState& ost) {
 
 AVFrame* TCustomFFmpeg::FormatPicture(TOutputStreamState& ost, int inputStream, AVFrame* picture,
                                       AVFrame* view) {
-    const TInputStreamState& ist = Run.InputStreams[inputStream];
+    const TInputStreamState& ist = run_->InputStreams[inputStream];
     AVCodecContext* encoder = ost.Encoder;
-    const bool filtered = ist.FilterGraph != nullptr;
+    const bool filtered = ist.Filters != nullptr;
     const auto fail = [&](const char* text) -> AVFrame* {
         if (Settings.ExitOnError)
             throw FFMpegException(text);
@@ -102,7 +100,7 @@ AVFrame* TCustomFFmpeg::FormatPicture(TOutputStreamState& ost, int inputStream, 
         const AVCodecParameters* input = ist.Stream->codecpar;
         if (picture->width != input->width || picture->height != input->height ||
             picture->format != input->format) {
-            ++Counters.DroppedFrames;
+            ++run_->Counters.DroppedFrames;
             if (Settings.Verbosity > 2)
                 Log(1, "*** drop!");
             return nullptr;
@@ -150,7 +148,7 @@ AVFrame* TCustomFFmpeg::FormatPicture(TOutputStreamState& ost, int inputStream, 
 
 void TCustomFFmpeg::DoVideoOut(int outputStream, int inputStream, AVFrame* picture,
                                int& encodedSize) {
-    TOutputStreamState& ost = Run.OutputStreams[outputStream];
+    TOutputStreamState& ost = run_->OutputStreams[outputStream];
     AVCodecContext* encoder = ost.Encoder;
     encodedSize = 0;
     // Pictures a decoder still held when the frame limit ended the loop are not counted as
@@ -183,7 +181,7 @@ void TCustomFFmpeg::DoVideoOut(int outputStream, int inputStream, AVFrame* pictu
     const bool interlacedCoding =
         defaults->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME);
     const float quality =
-        Settings.SameQuality ? Run.InputStreams[inputStream].Quality : ost.Setup->Quality;
+        Settings.SameQuality ? run_->InputStreams[inputStream].Quality : ost.Setup->Quality;
     for (int i = 0; i < copies && KeepRunning(); ++i) {
         if (AVUtilHlpr::av_frame_ref(frame, final) < 0)
             throw FFMpegException("Video encoding failed");
@@ -197,13 +195,14 @@ void TCustomFFmpeg::DoVideoOut(int outputStream, int inputStream, AVFrame* pictu
         frame->quality = static_cast<int>(std::lround(quality));
         frame->pict_type = AV_PICTURE_TYPE_NONE;
         frame->pts = ost.SyncOpts;
-        CheckOutputLength(ost.FileIndex, AVUtilHlpr::av_rescale_q(ost.SyncOpts, encoder->time_base,
-                                                                  AV_TIME_BASE_Q));
+        run_->Muxer.CheckLength(
+            ost.FileIndex,
+            AVUtilHlpr::av_rescale_q(ost.SyncOpts, encoder->time_base, AV_TIME_BASE_Q));
         const int sent = AVCodecHlpr::avcodec_send_frame(encoder, frame);
         AVUtilHlpr::av_frame_unref(frame);
         if (sent < 0)
             throw FFMpegException("Video encoding failed");
-        const int bytes = WriteEncodedPackets(outputStream);
+        const int bytes = run_->Encoder.WritePackets(outputStream);
         if (bytes > 0) {
             encodedSize = bytes;
             if ((PostHookFlags.load() & 1u) || VideoHooks.Previewer)
@@ -232,7 +231,8 @@ void TCustomFFmpeg::PreviewTap(const AVFrame* picture, std::int64_t pts) {
     if (shown) {
         if (!VideoHooks.Previewer)
             VideoHooks.Previewer = std::make_unique<TPreviewer>();
-        shown = VideoHooks.Previewer->ShowFrame(*record.bitmap, Counters.HookFrameNumber, pts);
+        shown =
+            VideoHooks.Previewer->ShowFrame(*record.bitmap, run_->Counters.HookFrameNumber, pts);
     }
     VideoHooks.LastPreviewTime = now;
     if (!shown) {

@@ -41,8 +41,8 @@ void TVideoHookState::Reset() {
 }
 
 void TCustomFFmpeg::PreProcessPicture(int inputStream, AVFrame* picture) {
-    const std::int64_t pts = Run.InputStreams[inputStream].Pts;
-    if (++Counters.HookFrameNumber == 1)
+    const std::int64_t pts = run_->InputStreams[inputStream].Pts;
+    if (++run_->Counters.HookFrameNumber == 1)
         VideoHooks.RangeIndex = 0;
     if (!CustomHookSink && Settings.FrameHooksInUse)
         DecideHookAction(pts);
@@ -152,7 +152,7 @@ void TCustomFFmpeg::RunCustomHook(AVFrame* work, std::int64_t pts) {
     {
         TCanvasLock canvas(*record.bitmap);
         try {
-            CustomHookSink(this, *record.bitmap, Counters.HookFrameNumber, pts, update, stop);
+            CustomHookSink(this, *record.bitmap, run_->Counters.HookFrameNumber, pts, update, stop);
         } catch (...) {
             Log(0, "Error occurs OnCustomHook: " + ExceptionText());
             update = false;

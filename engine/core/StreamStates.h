@@ -1,14 +1,14 @@
-// Per-run state of one transcode: the input and output stream tables that the set-up builds on top
-// of the file records, the shared output buffer and the run's counters. Created by Transcode on the
-// task's worker thread and released at the end of the run or when the set-up fails. The library
-// objects here are owned by type and go with the tables; nothing here owns a codec context (those
-// belong to the file records and are tracked in OpenEncoders and OpenDecoders while they are open).
+// The run's record of each input and output stream, built by the transcode set-up on top of the
+// file records and shared by the stages of the run (TranscodeRun.h). The library objects here are
+// owned by type and go with the records; nothing here owns a codec context (those belong to the
+// file records and are tracked by the run while they are open).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <vector>
 
+#include "FilterChain.h"
 #include "TaskSettings.h"
 
 extern "C" {
@@ -33,13 +33,6 @@ struct TCodedFrame {
     std::int64_t Error[4] = {}; // squared error per plane, when the encoder computes PSNR
 };
 
-// One input file during a run.
-struct TInputFileState {
-    bool EndOfFile = false; // a read failed; the file is never chosen again
-    int FirstStream = 0;    // index of the file's first entry in the input stream table
-    int StreamCount = 0;    // streams of the file at set-up; later streams are dropped
-};
-
 // One stream of an input file during a run. Timestamps are microseconds.
 struct TInputStreamState {
     int FileIndex = 0;
@@ -57,12 +50,7 @@ struct TInputStreamState {
     bool DecoderDrained = false; // the decoder returned end of stream
     float Quality = 0.0f;        // quality of the last decoded picture (same-quality encoding)
 
-    // Filter chain endpoints (video with the filter chain only).
-    OwnedFilterGraph FilterGraph;
-    AVFilterContext* InputFilter = nullptr;  // buffer source "src", owned by the graph
-    AVFilterContext* OutputFilter = nullptr; // buffer sink "out", owned by the graph
-    bool PictureWaiting = false;
-    OwnedFrame FilteredPicture; // the picture taken from the sink
+    std::unique_ptr<TFilterChain> Filters; // video with the filter chain only
 };
 
 // One stream of an output file during a run.
@@ -109,41 +97,6 @@ struct TOutputStreamState {
 
     HelperFilePtr LogFile; // two-pass log, open in the first pass only
 };
-
-// Everything a run owns between set-up and release.
-struct TRunTables {
-    std::vector<TInputFileState> InputFiles;
-    std::vector<TInputStreamState> InputStreams;
-    std::vector<TOutputStreamState> OutputStreams;
-    std::vector<int> OutputFileFirst; // index of each output file's first output stream
-    // Output time in microseconds that no packet may pass (-1: none); see OutputLengthLimit.
-    std::int64_t OutputLimit = -1;
-    // Scratch objects reused for every packet, so that the packet path allocates nothing.
-    OwnedPacket CopyPacket;    // output packet of a stream copy
-    OwnedPacket EncodedPacket; // packet received from an encoder
-    OwnedFrame DecodedFrame;   // frame received from a decoder
-    // Output of the bitstream filter at each position of a chain; made on first use.
-    std::vector<OwnedPacket> FilteredPackets;
-};
-
-// Counters and times of the run, read by the report.
-struct TRunCounters {
-    std::int64_t StartTime = 0;      // microseconds, system clock
-    std::int64_t LastReportTime = 0; // microseconds, system clock
-    std::int64_t VideoSize = 0;      // bytes
-    std::int64_t AudioSize = 0;
-    std::int64_t ExtraSize = 0; // global headers
-    int DuplicateFrames = 0;
-    int DroppedFrames = 0;
-    int HookFrameNumber = 0; // decoded video pictures that reached the hook stage
-};
-
-// The correction a discontinuity calls for: packetTime (microseconds, after offset and scale)
-// against the stream's next and current timestamps. Returns the amount to subtract from the
-// file's offset and the packet's timestamps, or 0 when the packet is continuous (or timestamps
-// are to be copied unchanged).
-std::int64_t DiscontinuityDelta(std::int64_t packetTime, std::int64_t nextPts,
-                                std::int64_t currentPts, float threshold, bool copyTimestamps);
 
 // The time base a copied stream gets from its input: the decoder's when the container's is finer
 // than it and finer than a millisecond, the container's otherwise.

@@ -1,0 +1,133 @@
+#include "FilterChain.h"
+
+#include "AVFilterHlpr.h"
+#include "AVUtilHlpr.h"
+#include "FFmpeg.h"
+#include "MyUtils.h"
+
+namespace velto {
+
+namespace {
+
+AVFilterInOut* Label(const char* name, AVFilterContext* filter) {
+    AVFilterInOut* entry = AVFilterHlpr::avfilter_inout_alloc();
+    if (!entry)
+        return nullptr;
+    entry->name = AVUtilHlpr::av_strdup(name);
+    entry->filter_ctx = filter;
+    entry->pad_idx = 0;
+    entry->next = nullptr;
+    return entry;
+}
+
+} // namespace
+
+namespace {
+
+constexpr const char* kFiltersFailed = "Error opening filters";
+
+// A failed filter call ends the set-up with the library's reason.
+void Check(int code) {
+    if (code < 0)
+        throw LibraryFailure(kFiltersFailed, code);
+}
+
+void CheckAllocated(const void* object) {
+    if (!object)
+        throw LibraryFailure(kFiltersFailed, AVERROR(ENOMEM));
+}
+
+[[noreturn]] void Refuse(const std::string& reason) {
+    throw FFMpegException(std::string(kFiltersFailed) + ": " + reason);
+}
+
+AVFilterContext* CreateFilter(AVFilterGraph* graph, const char* filter, const char* name,
+                              const char* arguments) {
+    AVFilterContext* context = nullptr;
+    Check(AVFilterHlpr::avfilter_graph_create_filter(
+        &context, AVFilterHlpr::avfilter_get_by_name(filter), name, arguments, nullptr, graph));
+    return context;
+}
+
+// The user's graph between the labels "in" (after tail) and "out" (the sink).
+void ParseUserGraph(AVFilterGraph* graph, const std::string& text, AVFilterContext* tail,
+                    AVFilterContext* sink) {
+    OwnedFilterInOut outputs(Label("in", tail));
+    OwnedFilterInOut inputs(Label("out", sink));
+    CheckAllocated(outputs.get());
+    CheckAllocated(inputs.get());
+    AVFilterInOut* openInputs = inputs.release();
+    AVFilterInOut* openOutputs = outputs.release();
+    const int parsed = AVFilterHlpr::avfilter_graph_parse_ptr(graph, text.c_str(), &openInputs,
+                                                              &openOutputs, nullptr);
+    AVFilterHlpr::avfilter_inout_free(&openInputs);
+    AVFilterHlpr::avfilter_inout_free(&openOutputs);
+    Check(parsed);
+}
+
+} // namespace
+
+void TFilterChain::Configure(const TaskSettings& s, const AVCodecParameters* input,
+                             AVCodecContext* codec) {
+    if (s.CropTop || s.CropBottom || s.CropLeft || s.CropRight)
+        Refuse("Cannot enable crop options and filters at the same time.");
+    graph_.reset(AVFilterHlpr::avfilter_graph_alloc());
+    if (!graph_)
+        throw FFMpegException("Error opening filters!");
+    AVFilterGraph* graph = graph_.get();
+
+    const AVRational aspect =
+        input->sample_aspect_ratio.num ? input->sample_aspect_ratio : AVRational{0, 1};
+    // Pictures enter with the stream's current timestamp, in microseconds.
+    const std::string sourceArguments =
+        StringPrintf("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=%d/%d", input->width,
+                     input->height, input->format, AV_TIME_BASE, aspect.num, aspect.den);
+    source_ = CreateFilter(graph, "buffer", "src", sourceArguments.c_str());
+    sink_ = CreateFilter(graph, "buffersink", "out", nullptr);
+    const AVPixelFormat formats[] = {codec->pix_fmt};
+    Check(AVUtilHlpr::av_opt_set_bin(sink_, "pix_fmts",
+                                     reinterpret_cast<const std::uint8_t*>(formats), sizeof formats,
+                                     AV_OPT_SEARCH_CHILDREN));
+
+    AVFilterContext* tail = source_;
+    const int width = codec->width - s.PadLeft - s.PadRight;
+    const int height = codec->height - s.PadTop - s.PadBottom;
+    if (input->width - s.CropLeft - s.CropRight + s.PadLeft + s.PadRight != codec->width ||
+        input->height - s.CropTop - s.CropBottom + s.PadTop + s.PadBottom != codec->height) {
+        const std::string arguments = StringPrintf("%d:%d", width, height);
+        AVFilterContext* scale = CreateFilter(graph, "scale", "scale", arguments.c_str());
+        Check(AVFilterHlpr::avfilter_link(tail, 0, scale, 0));
+        tail = scale;
+    }
+
+    if (!s.VideoFilters.empty())
+        ParseUserGraph(graph, s.VideoFilters, tail, sink_);
+    else
+        Check(AVFilterHlpr::avfilter_link(tail, 0, sink_, 0));
+    Check(AVFilterHlpr::avfilter_graph_config(graph, nullptr));
+
+    const int w = AVFilterHlpr::av_buffersink_get_w(sink_);
+    const int h = AVFilterHlpr::av_buffersink_get_h(sink_);
+    if ((s.PadTop || s.PadBottom || s.PadLeft || s.PadRight) &&
+        (w != s.FrameWidth || h != s.FrameHeight))
+        Refuse("Cannot enable pad options and the filters which resize frame at the same "
+               "time. (crop, rotate, scale, transpose, etc.)");
+    codec->width = w + s.PadLeft + s.PadRight;
+    codec->height = h + s.PadTop + s.PadBottom;
+    picture_.reset(AVUtilHlpr::av_frame_alloc());
+    CheckAllocated(picture_.get());
+}
+
+bool TFilterChain::Push(AVFrame* picture) {
+    return AVFilterHlpr::av_buffersrc_add_frame_flags(
+               source_, picture, picture ? AV_BUFFERSRC_FLAG_KEEP_REF : 0) >= 0;
+}
+
+AVFrame* TFilterChain::Pull() {
+    AVUtilHlpr::av_frame_unref(picture_.get());
+    if (AVFilterHlpr::av_buffersink_get_frame(sink_, picture_.get()) < 0)
+        return nullptr;
+    return picture_.get();
+}
+
+} // namespace velto

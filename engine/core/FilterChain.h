@@ -1,0 +1,34 @@
+// The video filter chain of one decoded input stream: a buffer source "src" fed with decoded
+// pictures, a scale filter when the sizes differ, the user's graph between "in" and "out", and a
+// buffer sink "out" that accepts only the encoder's pixel format.
+#pragma once
+
+#include <string>
+
+#include "LibraryObjects.h"
+
+namespace velto {
+
+struct TaskSettings;
+
+class TFilterChain {
+public:
+    // Builds the chain from the input stream's pictures to the encoder's size and format; the
+    // encoder's size becomes what the chain delivers plus the padding. Raises "Error opening
+    // filters: ..." with the reason (the library's where a call failed).
+    void Configure(const TaskSettings& settings, const AVCodecParameters* input,
+                   AVCodecContext* encoder);
+    // Hands a decoded picture (timestamp in microseconds) to the chain, which keeps its own
+    // reference; false when the chain refuses it. With null: no more pictures come.
+    bool Push(AVFrame* picture);
+    // The next picture the chain has ready, or null; valid until the next call.
+    AVFrame* Pull();
+
+private:
+    OwnedFilterGraph graph_;
+    AVFilterContext* source_ = nullptr; // owned by the graph
+    AVFilterContext* sink_ = nullptr;   // owned by the graph
+    OwnedFrame picture_;
+};
+
+} // namespace velto

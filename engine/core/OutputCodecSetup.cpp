@@ -1,0 +1,200 @@
+// Transcode set-up of each output stream's codec: the parameters copied from its source for a
+// stream copy, or the encoder prepared (sample queue, scaler, filter chain) for encoding.
+#include "AVCodecHlpr.h"
+#include "AVFormatHlpr.h"
+#include "AVUtilHlpr.h"
+#include "Decoder.h"
+#include "FFmpeg.h"
+#include "MyUtilHlpr.h"
+#include "MyUtils.h"
+#include "SwScaleHlpr.h"
+
+#include <algorithm>
+
+namespace velto {
+
+AVRational CopyTimeBase(AVRational streamTimeBase, AVRational decoderTimeBase) {
+    const double stream = av_q2d(streamTimeBase);
+    if (decoderTimeBase.num > 0 && decoderTimeBase.den > 0 && stream < av_q2d(decoderTimeBase) &&
+        stream < 0.001)
+        return decoderTimeBase;
+    return streamTimeBase;
+}
+
+namespace {
+
+std::string Language(AVStream* stream) {
+    const AVDictionaryEntry* entry =
+        AVUtilHlpr::av_dict_get(stream->metadata, "language", nullptr, 0);
+    return entry ? entry->value : "";
+}
+
+} // namespace
+
+void TCustomFFmpeg::SetUpOutputCodec(int n) {
+    TOutputStreamState& ost = run_->OutputStreams[n];
+    TInputStreamState& ist = run_->InputStreams[ost.SourceIndex];
+    AVCodecContext* codec = ost.Encoder;
+    AVCodecParameters* input = ist.Stream->codecpar;
+
+    if (Language(ost.Stream).empty()) {
+        const std::string language = Language(ist.Stream).substr(0, 3);
+        if (!language.empty())
+            AVUtilHlpr::av_dict_set(&ost.Stream->metadata, "language", language.c_str(), 0);
+    }
+    ost.Stream->disposition = ist.Stream->disposition;
+
+    if (ost.Setup->StreamCopy) {
+        SetUpStreamCopy(ost, ist);
+    } else {
+        switch (codec->codec_type) {
+        case AVMEDIA_TYPE_AUDIO:
+            // A damaged header can leave a stream whose samples nobody could describe; the
+            // converters would fail on it mid-run or worse.
+            if (input->format < 0 || input->sample_rate <= 0 || input->ch_layout.nb_channels <= 0)
+                throw FFMpegException(
+                    StringPrintf("Input stream #%d.%d has no sample format, rate or channels: "
+                                 "the source is damaged or not supported",
+                                 ist.FileIndex, ist.StreamIndex));
+            ost.Fifo.reset(AVUtilHlpr::av_audio_fifo_alloc(
+                codec->sample_fmt, std::max(1, codec->ch_layout.nb_channels), 1024));
+            if (!ost.Fifo)
+                throw FFMpegException("av_fifo_init fail");
+            ost.ReformatPair = -6;
+            ost.AudioResample =
+                codec->sample_rate != input->sample_rate || Settings.AudioSyncMethod > 1;
+            ist.DecodingNeeded = 1;
+            ost.EncodingNeeded = 1;
+            break;
+        case AVMEDIA_TYPE_SUBTITLE:
+            ist.DecodingNeeded = 1;
+            ost.EncodingNeeded = 1;
+            break;
+        case AVMEDIA_TYPE_VIDEO:
+            SetUpVideoEncoding(ost, ist);
+            break;
+        default:
+            throw FFMpegException("invalid codec_type of output stream");
+        }
+        run_->Encoder.OpenPassLog(n);
+    }
+}
+
+void TCustomFFmpeg::SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist) {
+    AVCodecContext* codec = ost.Encoder;
+    const AVCodecParameters* input = ist.Stream->codecpar;
+    AVCodecParameters* output = ost.Stream->codecpar;
+    const std::uint32_t tag = output->codec_tag ? output->codec_tag : codec->codec_tag;
+    // All parameters, extradata included, are copied: the output stream frees its own copy.
+    if (AVCodecHlpr::avcodec_parameters_copy(output, input) < 0)
+        throw FFMpegException("av_mallocz fail");
+    output->codec_tag = tag;
+    if (!tag) {
+        const AVCodecTag* const* table = OutputFiles[ost.FileIndex].Context->oformat->codec_tag;
+        unsigned int known = 0;
+        if (!table || AVFormatHlpr::av_codec_get_id(table, input->codec_tag) > 0 ||
+            !AVFormatHlpr::av_codec_get_tag2(table, input->codec_id, &known))
+            output->codec_tag = input->codec_tag;
+    }
+    const AVRational timeBase = CopyTimeBase(ist.Stream->time_base, DecoderTimeBase(ist));
+    switch (input->codec_type) {
+    case AVMEDIA_TYPE_AUDIO:
+        if (Settings.AudioVolume != 256)
+            throw FFMpegException(
+                "-acodec copy and -vol are incompatible (frames are not decoded)");
+        if ((output->block_align == 1 && output->codec_id == AV_CODEC_ID_MP3) ||
+            output->codec_id == AV_CODEC_ID_AC3)
+            output->block_align = 0;
+        break;
+    case AVMEDIA_TYPE_VIDEO:
+        if (CustomHookAssigned)
+            throw FFMpegException(
+                "-vcodec copy and CustomHook are incompatible (frames are not decoded)");
+        if (Settings.FrameHooksInUse)
+            throw FFMpegException(
+                "-vcodec copy and -vhook are incompatible (frames are not decoded)");
+        if (PostHookFlags)
+            throw FFMpegException(
+                "-vcodec copy and PostHooks are incompatible (frames are not decoded)");
+        // The sample aspect ratio was chosen when the output stream was created.
+        if (ost.Stream->sample_aspect_ratio.num)
+            output->sample_aspect_ratio = ost.Stream->sample_aspect_ratio;
+        break;
+    case AVMEDIA_TYPE_SUBTITLE:
+        break;
+    default:
+        throw FFMpegException("invalid codec_type of output stream");
+    }
+    // The unopened encoder context mirrors the copy so that the run reads one place.
+    AVCodecHlpr::avcodec_parameters_to_context(codec, output);
+    codec->time_base = timeBase;
+    ost.Stream->time_base = timeBase;
+}
+
+void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
+    AVCodecContext* codec = ost.Encoder;
+    const AVCodecParameters* input = ist.Stream->codecpar;
+    const TaskSettings& s = Settings;
+    // The scaler aborts the whole program on a picture format it is not told; a damaged header
+    // leaves exactly that.
+    if (input->format < 0 || input->width <= 0 || input->height <= 0)
+        throw FFMpegException(StringPrintf("Input stream #%d.%d has no pixel format or picture "
+                                           "size: the source is damaged or not supported",
+                                           ist.FileIndex, ist.StreamIndex));
+    if (codec->pix_fmt < 0 || codec->width <= 0 || codec->height <= 0)
+        throw FFMpegException(StringPrintf("Output stream #%d.%d has no pixel format or picture "
+                                           "size",
+                                           ost.FileIndex, ost.Index));
+    ost.VideoCrop = s.CropTop || s.CropBottom || s.CropLeft || s.CropRight;
+    ost.VideoPad = s.PadTop || s.PadBottom || s.PadLeft || s.PadRight;
+    ost.VideoResample =
+        !(input->width - s.CropLeft - s.CropRight + s.PadLeft + s.PadRight == codec->width &&
+          input->height - s.CropTop - s.CropBottom + s.PadTop + s.PadBottom == codec->height &&
+          input->format == codec->pix_fmt);
+    if (ost.VideoCrop) {
+        ost.TopBand = s.CropTop;
+        ost.LeftBand = s.CropLeft;
+    }
+    const auto allocatePicture = [&](const char* failure) {
+        ost.TempPicture.reset(AVUtilHlpr::av_frame_alloc());
+        if (!ost.TempPicture)
+            throw FFMpegException(failure);
+        ost.TempPicture->format = codec->pix_fmt;
+        ost.TempPicture->width = codec->width;
+        ost.TempPicture->height = codec->height;
+        if (AVUtilHlpr::av_frame_get_buffer(ost.TempPicture.get(), 0) < 0)
+            throw FFMpegException(failure);
+    };
+    if (ost.VideoPad) {
+        ost.PadTop = s.PadTop;
+        ost.PadBottom = s.PadBottom;
+        ost.PadLeft = s.PadLeft;
+        ost.PadRight = s.PadRight;
+        if (!ost.VideoResample)
+            allocatePicture("avpicture_alloc fail");
+    }
+    if (ost.VideoResample) {
+        allocatePicture("Cannot allocate temp picture, check pix fmt");
+        std::int64_t flags = Settings.ScalerFlags;
+        if (Settings.ScalerOptionHolder)
+            AVUtilHlpr::av_opt_get_int(Settings.ScalerOptionHolder.get(), "sws_flags", 0, &flags);
+        Settings.ScalerFlags = static_cast<int>(flags);
+        ost.ImageResampler.reset(SwScaleHlpr::sws_getContext(
+            input->width - s.CropLeft - s.CropRight, input->height - s.CropTop - s.CropBottom,
+            static_cast<AVPixelFormat>(input->format), codec->width - s.PadLeft - s.PadRight,
+            codec->height - s.PadTop - s.PadBottom, codec->pix_fmt, Settings.ScalerFlags, nullptr,
+            nullptr, nullptr));
+        if (!ost.ImageResampler)
+            throw FFMpegException("Cannot get resampling context");
+        ost.ResampleHeight =
+            Settings.FiltersInUse ? input->height : input->height - s.CropTop - s.CropBottom;
+    }
+    ist.DecodingNeeded = 1;
+    ost.EncodingNeeded = 1;
+    if (Settings.FiltersInUse) {
+        ist.Filters = std::make_unique<TFilterChain>();
+        ist.Filters->Configure(Settings, ist.Stream->codecpar, ost.Encoder);
+    }
+}
+
+} // namespace velto
