@@ -11,8 +11,10 @@ const QString kOpenFolder = QStringLiteral("open-folder");
 } // namespace
 
 bool PowerOffAfter(const TBatchOutcome& outcome) {
-    return outcome.Finished > 0 && outcome.Failed == 0 && outcome.Stopped == 0 &&
-           outcome.Unended == 0 && outcome.LastFinished && !outcome.StopRequested;
+    // A failure earlier in the batch does not keep the machine on once the rest has run, but a
+    // stop, a job still queued or a last job that did not finish does.
+    return outcome.Finished > 0 && outcome.Stopped == 0 && outcome.Unended == 0 &&
+           outcome.LastFinished && !outcome.StopRequested;
 }
 
 TBatchDesktop::TBatchDesktop(TDesktopEdges edges, std::function<void(const QString&)> log,

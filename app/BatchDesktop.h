@@ -42,7 +42,8 @@ struct TBatchOutcome {
     QString Folder;
 };
 
-// Only a batch that drained by itself with every job finished leads to a power-off.
+// Only a batch that drained by itself, nothing stopped and its last job finished, leads to a
+// power-off.
 bool PowerOffAfter(const TBatchOutcome& outcome);
 
 struct TDesktopEdges {

@@ -6,6 +6,7 @@
 #include <QDBusMetaType>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QVariantMap>
 
@@ -127,7 +128,11 @@ TSessionResult TDBusDesktopSession::Notify(const QString& summary, const QString
         return Missing();
     QDBusMessage call = QDBusMessage::createMethodCall(kNotifications, kNotificationsPath,
                                                        kNotifications, QStringLiteral("Notify"));
-    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("velto3gpconverter")}};
+    // The desktop finds the program's name and icon through its .desktop file.
+    QString entry = QGuiApplication::desktopFileName();
+    if (entry.isEmpty())
+        entry = QStringLiteral("velto3gpconverter");
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), entry}};
     call << ProductName() << 0u << QStringLiteral("velto3gpconverter") << summary << body << actions
          << hints << -1;
     const QDBusMessage reply = Call(*session_, call);

@@ -85,6 +85,13 @@ bool TFakeLogind::handleMessage(const QDBusMessage& message, const QDBusConnecti
     const QString member = message.member();
     const QList<QVariant> args = message.arguments();
     std::lock_guard lock(mutex_);
+    if (member == QStringLiteral("Inhibit") && args.size() == 4 && refuseInhibit_) {
+        ++refusedInhibits_;
+        connection.send(
+            message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.AccessDenied"),
+                                     QStringLiteral("Permission denied")));
+        return true;
+    }
     if (member == QStringLiteral("Inhibit") && args.size() == 4) {
         int ends[2];
         if (pipe2(ends, O_CLOEXEC) != 0)
@@ -113,6 +120,16 @@ bool TFakeLogind::handleMessage(const QDBusMessage& message, const QDBusConnecti
 void TFakeLogind::SetCanPowerOff(const QString& answer) {
     std::lock_guard lock(mutex_);
     canPowerOff_ = answer;
+}
+
+void TFakeLogind::SetRefuseInhibit(bool refuse) {
+    std::lock_guard lock(mutex_);
+    refuseInhibit_ = refuse;
+}
+
+int TFakeLogind::RefusedInhibits() const {
+    std::lock_guard lock(mutex_);
+    return refusedInhibits_;
 }
 
 std::vector<TInhibitCall> TFakeLogind::Inhibits() const {
@@ -167,8 +184,8 @@ TFakeDesktop::TFakeDesktop(const QString& folder)
         }
     static std::atomic<int> counter{0};
     const int n = ++counter;
-    systemBus_ = QDBusConnection::connectToBus(system_.Address(),
-                                               QStringLiteral("fake-logind-%1").arg(n));
+    systemBus_ =
+        QDBusConnection::connectToBus(system_.Address(), QStringLiteral("fake-logind-%1").arg(n));
     sessionBus_ = QDBusConnection::connectToBus(session_.Address(),
                                                 QStringLiteral("fake-notifications-%1").arg(n));
     if (!systemBus_->isConnected() || !sessionBus_->isConnected()) {
@@ -201,9 +218,9 @@ TFakeDesktop::~TFakeDesktop() {
 }
 
 void TFakeDesktop::InvokeAction(uint id, const QString& action) {
-    QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
-                                                     QStringLiteral("org.freedesktop.Notifications"),
-                                                     QStringLiteral("ActionInvoked"));
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("ActionInvoked"));
     signal << id << action;
     sessionBus_->send(signal);
 }

@@ -47,8 +47,11 @@ public:
     QString introspect(const QString&) const override { return {}; }
 
     void SetCanPowerOff(const QString& answer);
+    // Inhibit answers with an access-denied error, as logind does for a refused caller.
+    void SetRefuseInhibit(bool refuse);
     std::vector<TInhibitCall> Inhibits() const;
     int CanPowerOffCalls() const;
+    int RefusedInhibits() const;
     int PowerOffCalls() const;
     // The program has closed every copy of the descriptor of Inhibit call i.
     bool Released(size_t i) const;
@@ -57,6 +60,8 @@ private:
     mutable std::mutex mutex_;
     std::vector<TInhibitCall> inhibits_;
     QString canPowerOff_ = QStringLiteral("yes");
+    bool refuseInhibit_ = false;
+    int refusedInhibits_ = 0;
     int canPowerOffCalls_ = 0;
     int powerOffCalls_ = 0;
 };
