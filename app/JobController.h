@@ -16,6 +16,7 @@
 #include "TaskOptions.h"
 
 #include <QElapsedTimer>
+#include <QLockFile>
 #include <QObject>
 #include <QSet>
 #include <QStringList>
@@ -62,6 +63,8 @@ struct TJobServices {
     IPowerOffCountdownView* Countdown = nullptr;
     int PowerOffCountdownSeconds = 60;
     int CountdownTickMs = 1000;
+    // Where the list is kept between runs of the program; empty: it is not kept.
+    QString QueueFile{};
 };
 
 // The row status a job's result gives.
@@ -93,8 +96,14 @@ public:
     // format is asked once for all that could be read; every file that could not be added is
     // told in one message naming it and the reason.
     void AddFiles(const QStringList& paths);
-    // row is the selected row, -1 for none.
+    // row is the selected row, -1 for none. During a run only rows not converting can go.
     void Remove(int row);
+    bool CanRemoveDuringRun(int row) const;
+    // The waiting row step (-1 up, 1 down) past the rows that are not waiting, -1 for none.
+    int MoveTarget(int row, int step) const;
+    // Moves a waiting job before or after the next waiting one, also during a run: waiting jobs
+    // start in the list's order. The row's new position, or -1 when it did not move.
+    int MoveWaiting(int row, int step);
     void Clear();
     void Start();
     void Stop();
@@ -112,6 +121,10 @@ public:
     void Shutdown();
     // Diagnostics go to the log between two empty lines.
     void LogMessage(const QString& message);
+    // Brings back the list the last run of the program kept. Finished and ended jobs come back
+    // as they ended; a job that was converting when the program ended comes back stopped, its
+    // temporary file removed; waiting jobs wait again. Once, before anything is added.
+    void RestoreQueue();
 
 signals:
     void ActionsChanged();
@@ -153,6 +166,10 @@ private:
     void AppendLog(const QString& line);
     void JobEnded(const TEnded& ended);
     std::vector<std::string> TakenPaths() const;
+    // Puts the engine's tasks in the order of their rows.
+    void SyncTaskOrder();
+    // Writes the list to the queue file, if there is one; a failure is logged once.
+    void SaveQueue();
     TBatchOutcome BatchOutcome() const;
 
     TFFmpegEngine& engine_;
@@ -175,6 +192,9 @@ private:
     bool stopRequested_ = false;
     bool lastEndedFinished_ = false;
     QString lastFinishedFolder_;
+    QString queueFile_;
+    std::unique_ptr<QLockFile> queueLock_;
+    bool queueErrorLogged_ = false;
     // Read by the engine's handlers on workers: set once the program is ending.
     std::atomic<bool> closing_{false};
 };

@@ -51,6 +51,7 @@ public:
 
     QAction *actAdd, *actRemove, *actClear, *actStart, *actStop, *actPause, *actResume;
     QAction *actAddFolder, *actRunAgain, *actOpenFolder, *actPlay, *actPreview;
+    QAction *actMoveUp, *actMoveDown;
     QAction *actOptions, *actHelp, *actExit, *actAbout, *actContactus, *actLicense, *actFaq,
         *actHome;
     QMenu *pmFile, *pmActions, *pmView, *pmHelp, *pmRow;
@@ -75,6 +76,8 @@ public:
     QList<int> SelectedRows() const;
     // Refreshes the status bar's batch figures.
     void UpdateStatus();
+    // Files and folders named on the command line, added once the window is up.
+    void AddFromCommandLine(const QStringList& sources);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -90,6 +93,8 @@ private:
     void SetCaptions();
     void UpdateActions();
     void ShowRowMenu(const QPoint& position);
+    // Moves the selected waiting job past the next waiting one (-1 up, 1 down).
+    void MoveSelected(int step);
     QString GuideFile() const;
 
     TAppPaths paths_;

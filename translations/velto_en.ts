@@ -64,6 +64,17 @@
     </message>
 </context>
 <context>
+    <name>TPowerOffCountdownBox</name>
+    <message>
+        <source>转换已全部完成，%1 秒后将关闭计算机。</source>
+        <translation>All conversions are done. The computer will power off in %1 seconds.</translation>
+    </message>
+    <message>
+        <source>取消关机</source>
+        <translation>Cancel power-off</translation>
+    </message>
+</context>
+<context>
     <name>TQtFileChooser</name>
     <message>
         <source>AVI files (*.avi)</source>
@@ -153,6 +164,29 @@
     </message>
 </context>
 <context>
+    <name>velto::TBatchDesktop</name>
+    <message>
+        <source>正在转换视频文件</source>
+        <translation>Converting video files</translation>
+    </message>
+    <message>
+        <source>%1 个文件转换完成, %2 个失败</source>
+        <translation>%1 files converted, %2 failed</translation>
+    </message>
+    <message>
+        <source>%1 个文件转换完成</source>
+        <translation>%1 files converted</translation>
+    </message>
+    <message>
+        <source>, %1 个已停止</source>
+        <translation>, %1 stopped</translation>
+    </message>
+    <message>
+        <source>打开输出文件夹</source>
+        <translation>Open output folder</translation>
+    </message>
+</context>
+<context>
     <name>velto::TJobController</name>
     <message>
         <source>无法载入媒体库:
@@ -181,6 +215,14 @@
     <message>
         <source>输出目录不存在或不能写入: %1</source>
         <translation>the output folder does not exist or cannot be written: %1</translation>
+    </message>
+    <message>
+        <source>程序在转换时退出, 未完成的输出已删除</source>
+        <translation>The program ended while converting; the unfinished output was removed</translation>
+    </message>
+    <message>
+        <source>无法读取保存的设置</source>
+        <translation>The saved settings of this job cannot be read</translation>
     </message>
 </context>
 <context>
@@ -226,6 +268,10 @@ Output: %2</translation>
     <message>
         <source> · 剩余 %1</source>
         <translation> · %1 left</translation>
+    </message>
+    <message>
+        <source>未完成的输出保存为: %1</source>
+        <translation>Unfinished output kept as: %1</translation>
     </message>
 </context>
 <context>

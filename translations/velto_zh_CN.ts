@@ -64,6 +64,17 @@
     </message>
 </context>
 <context>
+    <name>TPowerOffCountdownBox</name>
+    <message>
+        <source>转换已全部完成，%1 秒后将关闭计算机。</source>
+        <translation>转换已全部完成，%1 秒后将关闭计算机。</translation>
+    </message>
+    <message>
+        <source>取消关机</source>
+        <translation>取消关机</translation>
+    </message>
+</context>
+<context>
     <name>TQtFileChooser</name>
     <message>
         <source>AVI files (*.avi)</source>
@@ -153,6 +164,29 @@
     </message>
 </context>
 <context>
+    <name>velto::TBatchDesktop</name>
+    <message>
+        <source>正在转换视频文件</source>
+        <translation>正在转换视频文件</translation>
+    </message>
+    <message>
+        <source>%1 个文件转换完成, %2 个失败</source>
+        <translation>%1 个文件转换完成, %2 个失败</translation>
+    </message>
+    <message>
+        <source>%1 个文件转换完成</source>
+        <translation>%1 个文件转换完成</translation>
+    </message>
+    <message>
+        <source>, %1 个已停止</source>
+        <translation>, %1 个已停止</translation>
+    </message>
+    <message>
+        <source>打开输出文件夹</source>
+        <translation>打开输出文件夹</translation>
+    </message>
+</context>
+<context>
     <name>velto::TJobController</name>
     <message>
         <source>无法载入媒体库:
@@ -181,6 +215,14 @@
     <message>
         <source>输出目录不存在或不能写入: %1</source>
         <translation>输出目录不存在或不能写入: %1</translation>
+    </message>
+    <message>
+        <source>程序在转换时退出, 未完成的输出已删除</source>
+        <translation>程序在转换时退出, 未完成的输出已删除</translation>
+    </message>
+    <message>
+        <source>无法读取保存的设置</source>
+        <translation>无法读取保存的设置</translation>
     </message>
 </context>
 <context>
@@ -226,6 +268,10 @@
     <message>
         <source> · 剩余 %1</source>
         <translation> · 剩余 %1</translation>
+    </message>
+    <message>
+        <source>未完成的输出保存为: %1</source>
+        <translation>未完成的输出保存为: %1</translation>
     </message>
 </context>
 <context>

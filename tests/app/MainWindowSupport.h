@@ -36,6 +36,7 @@ struct TWindowFakes : IFileChooser,
     std::vector<QStringList> groups;
     bool confirmAnswer = true;
     bool groupAnswer = true;
+    bool keepUnfinished = true; // as the format dialog reads the preference
 
     QString folderChoice; // what Add folder is given; empty: cancelled
     QString ChooseSourceFolder() override { return folderChoice; }
@@ -57,6 +58,7 @@ struct TWindowFakes : IFileChooser,
         output.FileName = folder + "/out" + std::to_string(outputs++) + ".avi";
         output.VideoCodec = "mpeg4";
         output.ExtOptions = extOptions;
+        output.KeepUnfinished = keepUnfinished;
         return true;
     }
     void Show(const QString& text, TIcon) override { messages << text; }
