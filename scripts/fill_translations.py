@@ -176,6 +176,10 @@ EN = {
     "未完成的输出保存为: %1": "Unfinished output kept as: %1",
     "程序在转换时退出, 未完成的输出已删除": "The program ended while converting; the unfinished output was removed",
     "无法读取保存的设置": "The saved settings of this job cannot be read",
+    "上移": "Move up",
+    "下移": "Move down",
+    "让选中的等待文件提前转换": "Convert the selected waiting file earlier",
+    "让选中的等待文件推后转换": "Convert the selected waiting file later",
 }
 
 

@@ -605,6 +605,22 @@ Output: %2</translation>
         <source>添加一个文件夹及其子文件夹中的全部媒体文件</source>
         <translation>Add every media file in a folder and its sub-folders</translation>
     </message>
+    <message>
+        <source>上移</source>
+        <translation>Move up</translation>
+    </message>
+    <message>
+        <source>让选中的等待文件提前转换</source>
+        <translation>Convert the selected waiting file earlier</translation>
+    </message>
+    <message>
+        <source>下移</source>
+        <translation>Move down</translation>
+    </message>
+    <message>
+        <source>让选中的等待文件推后转换</source>
+        <translation>Convert the selected waiting file later</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmOptions</name>

@@ -605,6 +605,22 @@
         <source>添加一个文件夹及其子文件夹中的全部媒体文件</source>
         <translation>添加一个文件夹及其子文件夹中的全部媒体文件</translation>
     </message>
+    <message>
+        <source>上移</source>
+        <translation>上移</translation>
+    </message>
+    <message>
+        <source>让选中的等待文件提前转换</source>
+        <translation>让选中的等待文件提前转换</translation>
+    </message>
+    <message>
+        <source>下移</source>
+        <translation>下移</translation>
+    </message>
+    <message>
+        <source>让选中的等待文件推后转换</source>
+        <translation>让选中的等待文件推后转换</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmOptions</name>
