@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace velto {
@@ -439,6 +440,67 @@ void TJobController::Resume() {
     });
     engine_.ResumeTasks();
     desktop_->Resumed();
+}
+
+bool TJobController::CanEdit(int row) const {
+    const TJobNodeData* data = model_.Row(row);
+    return !running_ && !closing_ && data && data->Status == TJobStatus::Queued &&
+           data->Task >= 0 && data->Task < engine_.TaskCount();
+}
+
+void TJobController::Edit(int row) {
+    if (!CanEdit(row) || !LoadLibraries())
+        return;
+    const TJobNodeData old = *model_.Row(row);
+    TAVProbe& probe = engine_.Probe;
+    if (!probe.LoadFile(old.SourcePath.toStdString())) {
+        const QString reason = QString::fromStdString(probe.LastError);
+        if (services_.Messages)
+            services_.Messages->Show(
+                tr("无法添加文件 %1")
+                    .arg(QStringLiteral("%1: %2").arg(old.SourcePath,
+                                                      RefusalReason(old.SourcePath, reason))),
+                IMessageBox::TIcon::Exclamation);
+        return;
+    }
+    const TSourceSummary source = SummarizeSource(probe);
+    probe.Close();
+    // The job's own output name is free for its new format.
+    std::vector<std::string> taken = TakenPaths();
+    const std::string own = old.OutputPath.toStdString();
+    taken.erase(std::remove(taken.begin(), taken.end(), own), taken.end());
+    auto job = std::make_shared<TJobRecords>();
+    if (!services_.Formats->BeginGroup(source, {old.SourcePath}) ||
+        !services_.Formats->Choose(source, taken, *job)) {
+        services_.Formats->EndGroup();
+        return;
+    }
+    services_.Formats->EndGroup();
+    QString reason;
+    const int added = CreateTask(*job, reason);
+    if (added < 0) {
+        if (services_.Messages)
+            services_.Messages->Show(
+                tr("无法添加文件 %1").arg(QStringLiteral("%1: %2").arg(old.SourcePath, reason)),
+                IMessageBox::TIcon::Exclamation);
+        return;
+    }
+    engine_.RemoveTask(old.Task);
+    const QString output = QString::fromStdString(job->Output.FileName);
+    model_.UpdateAll([&old](TJobNodeData& other) {
+        if (other.Task > old.Task)
+            --other.Task;
+    });
+    model_.Update(row, [&](TJobNodeData& data) {
+        data.Task = added - 1; // the old task, before it, has gone
+        data.Options = job;
+        data.OutputPath = output;
+        data.OutputName = QFileInfo(output).fileName();
+        data.TotalMs = source.DurationUs / 1000;
+    });
+    SyncTaskOrder();
+    SaveQueue();
+    emit ActionsChanged();
 }
 
 bool TJobController::CanRunAgain() const {

@@ -109,6 +109,11 @@ public:
     void Stop();
     void Pause();
     void Resume();
+    // A waiting job outside a run can have its output format chosen again.
+    bool CanEdit(int row) const;
+    // Asks the output format for the job's source again (the same question as Add) and puts the
+    // new job in the row's place; the old one is dropped only once the new one is accepted.
+    void Edit(int row);
     // Puts failed and stopped jobs back in the queue: the given rows, or all such rows for an
     // empty list. Only outside a run.
     void RunAgain(const QList<int>& rows = {});

@@ -147,6 +147,8 @@ void TfrmMain::CreateActions() {
     actMoveUp->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up));
     actMoveDown = make(tr("下移"), tr("让选中的等待文件推后转换"), "go-down", QStyle::SP_ArrowDown);
     actMoveDown->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down));
+    actEdit = make(tr("修改格式..."), tr("重新选择等待中文件的输出格式"), "document-properties",
+                   QStyle::SP_FileDialogContentsView);
     actRunAgain = make(tr("重新转换"), tr("把失败或停止的文件放回转换队列"), "view-refresh",
                        QStyle::SP_BrowserReload);
     actOpenFolder = make(tr("打开输出文件夹"), {}, "folder-open", QStyle::SP_DirOpenIcon);
@@ -185,6 +187,10 @@ void TfrmMain::ConnectActions() {
     connect(actStop, &QAction::triggered, controller_.get(), &TJobController::Stop);
     connect(actPause, &QAction::triggered, controller_.get(), &TJobController::Pause);
     connect(actResume, &QAction::triggered, controller_.get(), &TJobController::Resume);
+    connect(actEdit, &QAction::triggered, this, [this] {
+        if (const QList<int> rows = SelectedRows(); rows.size() == 1)
+            controller_->Edit(rows[0]);
+    });
     connect(actMoveUp, &QAction::triggered, this, [this] { MoveSelected(-1); });
     connect(actMoveDown, &QAction::triggered, this, [this] { MoveSelected(1); });
     connect(actRunAgain, &QAction::triggered, this, [this] {
@@ -234,6 +240,7 @@ void TfrmMain::CreateMenus() {
     pmFile->addAction(actAdd);
     pmFile->addAction(actAddFolder);
     pmFile->addAction(actRemove);
+    pmFile->addAction(actEdit);
     pmFile->addAction(actMoveUp);
     pmFile->addAction(actMoveDown);
     pmFile->addAction(actClear);
@@ -289,6 +296,7 @@ void TfrmMain::CreateMenus() {
     pmRow->addAction(actPlay);
     pmRow->addAction(actRunAgain);
     pmRow->addSeparator();
+    pmRow->addAction(actEdit);
     pmRow->addAction(actMoveUp);
     pmRow->addAction(actMoveDown);
     pmRow->addAction(actRemove);
@@ -401,6 +409,7 @@ void TfrmMain::UpdateActions() {
         removable |= controller_->CanRemoveDuringRun(row);
     actRemove->setEnabled(removable);
     const QList<int> selected = SelectedRows();
+    actEdit->setEnabled(selected.size() == 1 && controller_->CanEdit(selected[0]));
     actMoveUp->setEnabled(selected.size() == 1 && controller_->MoveTarget(selected[0], -1) >= 0);
     actMoveDown->setEnabled(selected.size() == 1 && controller_->MoveTarget(selected[0], 1) >= 0);
     actClear->setEnabled(states.Clear);

@@ -51,7 +51,7 @@ public:
 
     QAction *actAdd, *actRemove, *actClear, *actStart, *actStop, *actPause, *actResume;
     QAction *actAddFolder, *actRunAgain, *actOpenFolder, *actPlay, *actPreview;
-    QAction *actMoveUp, *actMoveDown;
+    QAction *actMoveUp, *actMoveDown, *actEdit;
     QAction *actOptions, *actHelp, *actExit, *actAbout, *actContactus, *actLicense, *actFaq,
         *actHome;
     QMenu *pmFile, *pmActions, *pmView, *pmHelp, *pmRow;

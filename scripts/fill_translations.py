@@ -180,6 +180,8 @@ EN = {
     "下移": "Move down",
     "让选中的等待文件提前转换": "Convert the selected waiting file earlier",
     "让选中的等待文件推后转换": "Convert the selected waiting file later",
+    "修改格式...": "Change format...",
+    "重新选择等待中文件的输出格式": "Choose the output format of the waiting file again",
 }
 
 

@@ -621,6 +621,14 @@ Output: %2</translation>
         <source>让选中的等待文件推后转换</source>
         <translation>Convert the selected waiting file later</translation>
     </message>
+    <message>
+        <source>修改格式...</source>
+        <translation>Change format...</translation>
+    </message>
+    <message>
+        <source>重新选择等待中文件的输出格式</source>
+        <translation>Choose the output format of the waiting file again</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmOptions</name>

@@ -621,6 +621,14 @@
         <source>让选中的等待文件推后转换</source>
         <translation>让选中的等待文件推后转换</translation>
     </message>
+    <message>
+        <source>修改格式...</source>
+        <translation>修改格式...</translation>
+    </message>
+    <message>
+        <source>重新选择等待中文件的输出格式</source>
+        <translation>重新选择等待中文件的输出格式</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmOptions</name>

@@ -685,4 +685,38 @@ TEST_F(MainWindowTest, WaitingJobsAreReorderedDuringARunAndStartInTheirNewOrder)
         EXPECT_EQ(Row(i).Status, TJobStatus::Finished) << i;
 }
 
+TEST_F(MainWindowTest, AWaitingJobsFormatIsAskedAgainAndTheNewJobTakesItsPlace) {
+    Settings("OpenFolderWhenDone=0\n");
+    Controller().AddFiles(Clips(2, 1.0));
+    ASSERT_EQ(Controller().Model().Count(), 2);
+    Select(0);
+    ASSERT_TRUE(window->actEdit->isEnabled());
+    fakes.groupAnswer = false; // cancelled: the job stays as it was
+    window->actEdit->trigger();
+    EXPECT_EQ(Row(0).OutputName, "out0.avi");
+    fakes.groupAnswer = true;
+    fakes.extOptions = "vframes=5";
+    window->actEdit->trigger();
+    EXPECT_EQ(fakes.groups.back(), QStringList({Row(0).SourcePath}));
+    EXPECT_EQ(Row(0).OutputName, "out2.avi");
+    EXPECT_EQ(Row(0).Options->Output.ExtOptions, "vframes=5");
+    EXPECT_EQ(Controller().Model().Count(), 2);
+    EXPECT_EQ(window->Engine().TaskCount(), 2);
+    window->actStart->trigger();
+    EXPECT_FALSE(window->actEdit->isEnabled()) << "not during a run";
+    ASSERT_TRUE(RunEnded());
+    EXPECT_EQ(Row(0).Status, TJobStatus::Finished);
+    EXPECT_EQ(Row(1).Status, TJobStatus::Finished);
+    EXPECT_FALSE(fs::exists(folder + "/out0.avi")) << "the old job never ran";
+    EXPECT_TRUE(fs::exists(folder + "/out1.avi"));
+    // The edited job ran with its new records: five pictures.
+    TAVProbe probe;
+    ASSERT_TRUE(probe.LoadFile(folder + "/out2.avi")) << probe.LastError;
+    TFormatInfo info{};
+    probe.GetFormatInfo(info);
+    EXPECT_LT(info.Duration, 500000);
+    Select(0);
+    EXPECT_FALSE(window->actEdit->isEnabled()) << "a finished job is run again, not edited";
+}
+
 } // namespace velto::test
