@@ -90,6 +90,7 @@ TBatchOutcome Outcome(int finished, int failed, int stopped) {
 
 TEST_F(DesktopServicesTest, SleepIsHeldWhileConvertingAndGivenBackOnPauseAndAtTheEnd) {
     Settings("OpenFolderWhenDone=0\nShunDownWhenDone=1\nSimultaneousJobs=1\n");
+    fakes.inputOptions = "re"; // at the clip's own pace: the stop finds it converting
     Controller().AddFiles(Clips(1, 120.0));
     EXPECT_TRUE(Logind().Inhibits().empty()) << "nothing is held before the run";
     window->actStart->trigger();
@@ -182,6 +183,7 @@ TEST_F(DesktopServicesTest, ACancelledCountdownOrARefusedPowerOffLeavesTheMachin
 TEST_F(DesktopServicesTest, ARefusedInhibitorIsLoggedOnceAndTheBatchStillRuns) {
     Settings("OpenFolderWhenDone=0\nSimultaneousJobs=1\n");
     Logind().SetRefuseInhibit(true);
+    fakes.inputOptions = "re";
     Controller().AddFiles(Clips(1, 120.0));
     window->actStart->trigger();
     ASSERT_TRUE(WaitFor([&] { return Row(0).Percent > 0; }));

@@ -37,6 +37,7 @@ struct TWindowFakes : IFileChooser,
     bool confirmAnswer = true;
     bool groupAnswer = true;
     bool keepUnfinished = true; // as the format dialog reads the preference
+    std::string inputOptions;   // given to every input ("re": read at the clip's own pace)
 
     QString folderChoice; // what Add folder is given; empty: cancelled
     QString ChooseSourceFolder() override { return folderChoice; }
@@ -54,6 +55,7 @@ struct TWindowFakes : IFileChooser,
     bool Choose(const TSourceSummary& source, const std::vector<std::string>&,
                 TJobRecords& job) override {
         job.Input.FileName = source.FileName;
+        job.Input.ExtOptions = inputOptions;
         TOutputOptions& output = job.Output;
         output.FileName = folder + "/out" + std::to_string(outputs++) + ".avi";
         output.VideoCodec = "mpeg4";
