@@ -615,7 +615,9 @@ TEST(DesktopFileTest, OpensMediaFilesWithTheirMimeTypesAndValidates) {
 
 TEST_F(MainWindowTest, WaitingJobsCanBeRemovedDuringARunButNotTheOneConverting) {
     Settings("OpenFolderWhenDone=0\nSimultaneousJobs=1\n");
-    QStringList sources = Clips(1, 120.0, "long");
+    // At the clips' own pace: the pause at the first report always finds the first converting.
+    fakes.inputOptions = "re";
+    QStringList sources = Clips(1, 4.0, "long");
     sources << Clips(2, 1.0, "short");
     Controller().AddFiles(sources);
     ASSERT_EQ(Controller().Model().Count(), 3);
@@ -650,7 +652,9 @@ TEST_F(MainWindowTest, WaitingJobsCanBeRemovedDuringARunButNotTheOneConverting) 
 
 TEST_F(MainWindowTest, WaitingJobsAreReorderedDuringARunAndStartInTheirNewOrder) {
     Settings("OpenFolderWhenDone=0\nSimultaneousJobs=1\n");
-    QStringList sources = Clips(1, 120.0, "long");
+    // At the clips' own pace: the pause at the first report always finds the first converting.
+    fakes.inputOptions = "re";
+    QStringList sources = Clips(1, 4.0, "long");
     sources << Clips(3, 1.0, "short");
     Controller().AddFiles(sources);
     ASSERT_EQ(Controller().Model().Count(), 4);
