@@ -2,6 +2,7 @@
 
 #include "ConcurrencyPolicy.h"
 #include "GuiHandOver.h"
+#include "QueueFile.h"
 #include "Refusals.h"
 #include "SettingsStore.h"
 #include "SourceFiles.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace velto {
@@ -55,8 +57,13 @@ void TActionStates::Apply(TActionEvent event, int rowCount) {
 
 TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServices services,
                                QObject* parent)
-    : QObject(parent), engine_(engine), paths_(std::move(paths)), services_(services) {
+    : QObject(parent), engine_(engine), paths_(std::move(paths)), services_(services),
+      queueFile_(services.QueueFile) {
     actions_.Apply(TActionEvent::Created, 0);
+    desktop_ = std::make_unique<TBatchDesktop>(
+        TDesktopEdges{services_.Desktop, services_.Power, services_.Shell, services_.Countdown,
+                      services_.PowerOffCountdownSeconds, services_.CountdownTickMs},
+        [this](const QString& line) { LogMessage(line); });
     // The handlers run on the engine's threads under its lock: they copy, read the task's file
     // names while the task still exists, and post the rest to the GUI thread.
     engine_.OnLog = [this](int index, TLogLevel level, const std::string& message) {
@@ -70,31 +77,50 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
                                 std::int64_t currentSize, int totalDuration) {
         if (closing_)
             return;
-        PostToGuiThread(this, [this, index, fps, currentDuration, currentSize, totalDuration] {
-            const int row = model_.RowOfTask(index);
-            if (closing_ || row < 0)
-                return;
-            const int percent = ProgressPercent(currentDuration, totalDuration);
-            model_.Update(row, [&](TJobNodeData& data) {
-                data.Reported = true;
-                data.OutputBytes = currentSize;
-                data.Percent = percent;
-                data.CurrentMs = currentDuration;
-                if (totalDuration > 0)
-                    data.TotalMs = totalDuration;
-                if (data.Status == TJobStatus::Queued)
-                    data.Status = TJobStatus::Running;
-                data.Fps = fps;
-                data.Pace.Report(currentDuration, runClock_.elapsed() - PausedMs());
-            });
-            emit RowActive(row);
-        });
+        // Rows are found by their output: waiting jobs removed during the run renumber the
+        // tasks between this report and its handling.
+        QString output;
+        try {
+            TOutputOptions options;
+            engine_.GetOutputOptions(index, options);
+            output = QString::fromStdString(options.FileName);
+        } catch (const std::out_of_range&) {
+            return;
+        }
+        PostToGuiThread(this,
+                        [this, index, output, fps, currentDuration, currentSize, totalDuration] {
+                            int row = model_.RowOfOutput(output);
+                            if (row < 0)
+                                row = model_.RowOfTask(index);
+                            if (closing_ || row < 0)
+                                return;
+                            const int percent = ProgressPercent(currentDuration, totalDuration);
+                            bool started = false;
+                            model_.Update(row, [&](TJobNodeData& data) {
+                                data.Reported = true;
+                                data.OutputBytes = currentSize;
+                                data.Percent = percent;
+                                data.CurrentMs = currentDuration;
+                                if (totalDuration > 0)
+                                    data.TotalMs = totalDuration;
+                                if (data.Status == TJobStatus::Queued) {
+                                    data.Status = TJobStatus::Running;
+                                    started = true;
+                                }
+                                data.Fps = fps;
+                                data.Pace.Report(currentDuration, runClock_.elapsed() - PausedMs());
+                            });
+                            // Kept once a job starts: a crash from here on brings it back stopped.
+                            if (started)
+                                SaveQueue();
+                            emit RowActive(row);
+                        });
     };
     engine_.OnTerminate = [this](int index, bool, bool, const std::string& message,
                                  TJobResult result) {
         if (closing_)
             return;
-        TEnded ended{index, result, QString::fromStdString(message), {}, {}, false};
+        TEnded ended{index, result, QString::fromStdString(message), {}, {}};
         if (index >= 0) {
             try {
                 TInputOptions input;
@@ -103,7 +129,6 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
                 engine_.GetOutputOptions(index, output);
                 ended.Source = QString::fromStdString(input.FileName);
                 ended.Output = QString::fromStdString(output.FileName);
-                ended.Last = index == engine_.TaskCount() - 1;
             } catch (const std::out_of_range&) {
                 // The list was cleared under a stopping task: nothing is left to act on.
                 return;
@@ -127,6 +152,8 @@ void TJobController::Shutdown() {
     engine_.OnTerminate = nullptr;
     engine_.OnBeforeHook = nullptr;
     engine_.OnCustomHook = nullptr;
+    if (desktop_)
+        desktop_->Shutdown();
 }
 
 bool TJobController::LoadLibraries() {
@@ -263,14 +290,23 @@ bool TJobController::AddJob(const std::shared_ptr<const TJobRecords>& job, TJobN
     row.Status = TJobStatus::Queued;
     row.Options = job;
     model_.Append(row);
+    SaveQueue();
     LogMessage(QStringLiteral("***File has been added to convert list."));
     SetState(TActionEvent::Added);
     return true;
 }
 
+bool TJobController::CanRemoveDuringRun(int row) const {
+    const TJobNodeData* data = model_.Row(row);
+    // A job converting is stopped first; one waiting or already ended can go.
+    return running_ && !closing_ && data && data->Status != TJobStatus::Running &&
+           data->Status != TJobStatus::Paused;
+}
+
 void TJobController::Remove(int row) {
     const TJobNodeData* data = model_.Row(row);
-    if (!actions_.Remove || !data)
+    const bool duringRun = running_;
+    if (!data || (duringRun ? !CanRemoveDuringRun(row) : !actions_.Remove))
         return;
     const int task = data->Task;
     if (task >= 0) {
@@ -284,7 +320,53 @@ void TJobController::Remove(int row) {
         });
     }
     model_.Remove(row);
-    SetState(TActionEvent::Removed);
+    SaveQueue();
+    // During a run the run's own actions stay as they are.
+    if (duringRun)
+        emit ActionsChanged();
+    else
+        SetState(TActionEvent::Removed);
+}
+
+int TJobController::MoveTarget(int row, int step) const {
+    const TJobNodeData* data = model_.Row(row);
+    if (closing_ || !data || data->Status != TJobStatus::Queued || data->Task < 0 || step == 0)
+        return -1;
+    for (int target = row + step; model_.Row(target); target += step)
+        if (model_.Row(target)->Status == TJobStatus::Queued && model_.Row(target)->Task >= 0)
+            return target;
+    return -1;
+}
+
+int TJobController::MoveWaiting(int row, int step) {
+    const int target = MoveTarget(row, step);
+    if (target < 0)
+        return -1;
+    model_.Move(row, target);
+    SyncTaskOrder();
+    SaveQueue();
+    emit ActionsChanged();
+    return target;
+}
+
+void TJobController::SyncTaskOrder() {
+    int position = 0;
+    for (int i = 0; i < model_.Count(); ++i) {
+        const int task = model_.Row(i)->Task;
+        if (task < 0)
+            continue;
+        if (task != position) {
+            // Only ever moves a task up: those before it are already in place.
+            engine_.MoveTask(task, position);
+            model_.UpdateAll([task, position](TJobNodeData& other) {
+                if (other.Task == task)
+                    other.Task = position;
+                else if (other.Task >= position && other.Task < task)
+                    ++other.Task;
+            });
+        }
+        ++position;
+    }
 }
 
 void TJobController::Clear() {
@@ -292,6 +374,7 @@ void TJobController::Clear() {
         return;
     engine_.ClearTasks();
     model_.Clear();
+    SaveQueue();
     // A new list starts its figures afresh.
     finalElapsedMs_ = 0;
     SetState(TActionEvent::Cleared);
@@ -308,6 +391,9 @@ void TJobController::Start() {
     model_.UpdateAll([](TJobNodeData& row) { row.InRun = row.Task >= 0; });
     running_ = true;
     openedFolders_.clear();
+    stopRequested_ = lastEndedFinished_ = false;
+    lastFinishedFolder_.clear();
+    desktop_->RunStarted();
     runClock_.start();
     pausedMs_ = 0;
     pauseClock_.invalidate();
@@ -324,6 +410,7 @@ void TJobController::Stop() {
     if (!actions_.Stop)
         return;
     SetState(TActionEvent::StopRequested);
+    stopRequested_ = true;
     engine_.StopTasks();
 }
 
@@ -337,6 +424,7 @@ void TJobController::Pause() {
             row.Status = TJobStatus::Paused;
     });
     engine_.PauseTasks();
+    desktop_->Paused();
 }
 
 void TJobController::Resume() {
@@ -351,6 +439,68 @@ void TJobController::Resume() {
             row.Status = TJobStatus::Running;
     });
     engine_.ResumeTasks();
+    desktop_->Resumed();
+}
+
+bool TJobController::CanEdit(int row) const {
+    const TJobNodeData* data = model_.Row(row);
+    return !running_ && !closing_ && data && data->Status == TJobStatus::Queued &&
+           data->Task >= 0 && data->Task < engine_.TaskCount();
+}
+
+void TJobController::Edit(int row) {
+    if (!CanEdit(row) || !LoadLibraries())
+        return;
+    const TJobNodeData old = *model_.Row(row);
+    TAVProbe& probe = engine_.Probe;
+    if (!probe.LoadFile(old.SourcePath.toStdString())) {
+        const QString reason = QString::fromStdString(probe.LastError);
+        if (services_.Messages)
+            services_.Messages->Show(
+                tr("无法添加文件 %1")
+                    .arg(QStringLiteral("%1: %2").arg(old.SourcePath,
+                                                      RefusalReason(old.SourcePath, reason))),
+                IMessageBox::TIcon::Exclamation);
+        return;
+    }
+    const TSourceSummary source = SummarizeSource(probe);
+    probe.Close();
+    // The job's own output name is free for its new format.
+    std::vector<std::string> taken = TakenPaths();
+    const std::string own = old.OutputPath.toStdString();
+    taken.erase(std::remove(taken.begin(), taken.end(), own), taken.end());
+    auto job = std::make_shared<TJobRecords>();
+    if (!services_.Formats->BeginGroup(source, {old.SourcePath}) ||
+        !services_.Formats->Choose(source, taken, *job)) {
+        services_.Formats->EndGroup();
+        return;
+    }
+    services_.Formats->EndGroup();
+    QString reason;
+    const int added = CreateTask(*job, reason);
+    if (added < 0) {
+        if (services_.Messages)
+            services_.Messages->Show(
+                tr("无法添加文件 %1").arg(QStringLiteral("%1: %2").arg(old.SourcePath, reason)),
+                IMessageBox::TIcon::Exclamation);
+        return;
+    }
+    engine_.RemoveTask(old.Task);
+    const QString output = QString::fromStdString(job->Output.FileName);
+    model_.UpdateAll([&old](TJobNodeData& other) {
+        if (other.Task > old.Task)
+            --other.Task;
+    });
+    model_.Update(row, [&](TJobNodeData& data) {
+        data.Task = added - 1; // the old task, before it, has gone
+        data.Options = job;
+        data.OutputPath = output;
+        data.OutputName = QFileInfo(output).fileName();
+        data.TotalMs = source.DurationUs / 1000;
+    });
+    SyncTaskOrder();
+    SaveQueue();
+    emit ActionsChanged();
 }
 
 bool TJobController::CanRunAgain() const {
@@ -383,6 +533,7 @@ void TJobController::RunAgain(const QList<int>& rows) {
             if (task < 0)
                 return;
             row.Status = TJobStatus::Queued;
+            row.KeptPath.clear();
             row.Percent = 0;
             row.CurrentMs = 0;
             row.OutputBytes = 0;
@@ -395,6 +546,9 @@ void TJobController::RunAgain(const QList<int>& rows) {
         else
             queued = true;
     }
+    // Tasks made now come after those of jobs already waiting, whatever their rows.
+    SyncTaskOrder();
+    SaveQueue();
     if (!queued) {
         emit ActionsChanged();
     } else {
@@ -408,14 +562,16 @@ void TJobController::RunAgain(const QList<int>& rows) {
 
 void TJobController::OpenOutputFolder(int row) {
     const TJobNodeData* data = model_.Row(row);
-    if (data && services_.Shell && !data->OutputPath.isEmpty())
-        services_.Shell->Open(QFileInfo(data->OutputPath).absolutePath(), IShell::TShow::Normal);
+    const QString file = data ? data->PlayablePath() : QString();
+    if (services_.Shell && !file.isEmpty())
+        services_.Shell->Open(QFileInfo(file).absolutePath(), IShell::TShow::Normal);
 }
 
 void TJobController::Play(int row) {
     const TJobNodeData* data = model_.Row(row);
-    if (data && services_.Shell && QFileInfo(data->OutputPath).isFile())
-        services_.Shell->Open(data->OutputPath, IShell::TShow::Normal);
+    const QString file = data ? data->PlayablePath() : QString();
+    if (services_.Shell && !file.isEmpty() && QFileInfo(file).isFile())
+        services_.Shell->Open(file, IShell::TShow::Normal);
 }
 
 void TJobController::StopForQuit() {
@@ -466,22 +622,40 @@ void TJobController::JobEnded(const TEnded& ended) {
     if (ended.Index < 0) {
         finalElapsedMs_ = BatchFigures().ElapsedMs;
         running_ = false;
+        // Read before the tasks go; the choices are read afresh as for every job.
+        const bool shutDown =
+            TSettingsStore(paths_.Settings()).ReadJobEndOptions(true).ShunDownWhenDone;
+        desktop_->RunEnded(BatchOutcome(), !quitting_, shutDown && !quitting_);
         SetState(TActionEvent::RunEnded);
         engine_.ClearTasks();
         model_.UpdateAll([](TJobNodeData& row) { row.Task = -1; });
+        SaveQueue();
         emit RunEnded();
         return;
     }
-    const int row = model_.RowOfTask(ended.Index);
+    int row = model_.RowOfOutput(ended.Output);
+    if (row < 0)
+        row = model_.RowOfTask(ended.Index);
+    if (row < 0)
+        return; // removed while its end was on its way
     const TJobStatus status = JobStatusOf(ended.Result);
+    // The engine keeps a stopped or short output (when asked to) only under this name.
+    QString kept;
+    if (status == TJobStatus::Stopped || status == TJobStatus::Incomplete) {
+        kept = QString::fromStdString(UnfinishedOutputName(ended.Output.toStdString()));
+        if (!QFileInfo(kept).isFile())
+            kept.clear();
+    }
     model_.Update(row, [&](TJobNodeData& data) {
         data.Status = status;
+        data.KeptPath = kept;
         data.Reason = status == TJobStatus::Finished ? QString() : ended.Message;
         if (status == TJobStatus::Finished) {
             data.Reported = true;
             data.Percent = 100;
         }
     });
+    SaveQueue();
     if (status == TJobStatus::Failed)
         LogMessage(QStringLiteral("***%1: %2").arg(ended.Source, ended.Message));
     // Read afresh for every job: the preferences may have changed during the run.
@@ -500,9 +674,9 @@ void TJobController::JobEnded(const TEnded& ended) {
         if (options.DeleteSourceWhenDone && source.isFile() && !samePath && output.isFile() &&
             output.size() > 0 && !MoveToTrash(ended.Source))
             LogMessage(QStringLiteral("***Source not moved to the Trash: ") + ended.Source);
-        if (ended.Last && options.ShunDownWhenDone && services_.Power && !quitting_)
-            services_.Power->PowerOff();
+        lastFinishedFolder_ = output.absolutePath();
     }
+    lastEndedFinished_ = finished;
     if (options.OpenFolderWhenDone && services_.Shell && !ended.Output.isEmpty() && !quitting_ &&
         !openedFolders_.contains(output.absolutePath())) {
         openedFolders_.insert(output.absolutePath());
@@ -522,6 +696,109 @@ std::vector<std::string> TJobController::TakenPaths() const {
         paths.push_back(model_.Row(i)->OutputPath.toStdString());
     }
     return paths;
+}
+
+TBatchOutcome TJobController::BatchOutcome() const {
+    TBatchOutcome outcome;
+    for (int i = 0; i < model_.Count(); ++i) {
+        const TJobNodeData* row = model_.Row(i);
+        if (!row->InRun)
+            continue;
+        switch (row->Status) {
+        case TJobStatus::Finished:
+            ++outcome.Finished;
+            break;
+        case TJobStatus::Failed:
+        case TJobStatus::Incomplete:
+            ++outcome.Failed;
+            break;
+        case TJobStatus::Stopped:
+            ++outcome.Stopped;
+            break;
+        default:
+            ++outcome.Unended;
+        }
+    }
+    outcome.LastFinished = lastEndedFinished_;
+    outcome.StopRequested = stopRequested_;
+    outcome.Folder = lastFinishedFolder_;
+    return outcome;
+}
+
+void TJobController::SaveQueue() {
+    if (queueFile_.isEmpty())
+        return;
+    std::vector<TJobNodeData> rows;
+    rows.reserve(static_cast<size_t>(model_.Count()));
+    for (int i = 0; i < model_.Count(); ++i)
+        rows.push_back(*model_.Row(i));
+    QString error;
+    if (SaveQueueFile(queueFile_, rows, error)) {
+        queueErrorLogged_ = false;
+        return;
+    }
+    if (!queueErrorLogged_)
+        LogMessage(
+            QStringLiteral("***The list could not be kept in %1: %2").arg(queueFile_, error));
+    queueErrorLogged_ = true;
+}
+
+void TJobController::RestoreQueue() {
+    if (queueFile_.isEmpty() || queueLock_ || model_.Count() > 0)
+        return;
+    // One copy of the program keeps the list; another one works without keeping it.
+    QDir().mkpath(QFileInfo(queueFile_).absolutePath());
+    queueLock_ = std::make_unique<QLockFile>(queueFile_ + QStringLiteral(".lock"));
+    queueLock_->setStaleLockTime(0);
+    if (!queueLock_->tryLock(0)) {
+        LogMessage(QStringLiteral("***The list is not kept: another copy of the program keeps %1")
+                       .arg(queueFile_));
+        queueFile_.clear();
+        return;
+    }
+    QString error;
+    std::vector<TJobNodeData> rows = LoadQueueFile(queueFile_, error);
+    if (!error.isEmpty()) {
+        // Set aside rather than overwritten by the next save.
+        const QString aside = queueFile_ + QStringLiteral(".damaged");
+        QFile::remove(aside);
+        QFile::rename(queueFile_, aside);
+        LogMessage(QStringLiteral("***The kept list could not be read (%1), moved to %2")
+                       .arg(error, aside));
+        return;
+    }
+    if (rows.empty())
+        return;
+    bool waiting = false;
+    for (const TJobNodeData& row : rows)
+        waiting |= row.Status == TJobStatus::Queued && row.Options;
+    const bool bound = waiting && LoadLibraries();
+    for (TJobNodeData& row : rows) {
+        if (row.Status == TJobStatus::Finished)
+            continue;
+        // Whatever a cut-off run was writing is not an output.
+        RemoveRunLeftovers(row.OutputPath);
+        if (row.Status == TJobStatus::Running || row.Status == TJobStatus::Paused) {
+            row.Status = TJobStatus::Stopped;
+            row.Reason = tr("程序在转换时退出, 未完成的输出已删除");
+        }
+        if (!row.KeptPath.isEmpty() && !QFileInfo(row.KeptPath).isFile())
+            row.KeptPath.clear();
+        if (row.Status != TJobStatus::Queued)
+            continue;
+        QString reason = tr("无法读取保存的设置");
+        row.Task = row.Options && bound ? CreateTask(*row.Options, reason) : -1;
+        if (row.Task < 0) {
+            row.Status = TJobStatus::Failed;
+            row.Reason = reason;
+        }
+    }
+    for (const TJobNodeData& row : rows)
+        model_.Append(row);
+    SaveQueue();
+    LogMessage(QStringLiteral("***%1 jobs restored from %2").arg(rows.size()).arg(queueFile_));
+    SetState(TActionEvent::Added);
+    SetListVisible(true);
 }
 
 void TJobController::SetState(TActionEvent event) {

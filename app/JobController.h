@@ -7,6 +7,7 @@
 #pragma once
 
 #include "AppPaths.h"
+#include "BatchDesktop.h"
 #include "BatchProgress.h"
 #include "FFmpegEngine.h"
 #include "JobBuilder.h"
@@ -15,6 +16,7 @@
 #include "TaskOptions.h"
 
 #include <QElapsedTimer>
+#include <QLockFile>
 #include <QObject>
 #include <QSet>
 #include <QStringList>
@@ -56,6 +58,13 @@ struct TJobServices {
     IMessageBox* Messages = nullptr;
     IShell* Shell = nullptr;
     IPowerOff* Power = nullptr;
+    // Sleep inhibitor, notifications and the power-off countdown; none without a session.
+    IDesktopSession* Desktop = nullptr;
+    IPowerOffCountdownView* Countdown = nullptr;
+    int PowerOffCountdownSeconds = 60;
+    int CountdownTickMs = 1000;
+    // Where the list is kept between runs of the program; empty: it is not kept.
+    QString QueueFile{};
 };
 
 // The row status a job's result gives.
@@ -77,6 +86,7 @@ public:
     bool Running() const { return running_; }
     bool CanRunAgain() const;
     TBatchFigures BatchFigures() const;
+    TBatchDesktop& Desktop() { return *desktop_; }
 
     // Asks for files with the file chooser, then adds them as AddFiles does.
     void Add();
@@ -86,13 +96,24 @@ public:
     // format is asked once for all that could be read; every file that could not be added is
     // told in one message naming it and the reason.
     void AddFiles(const QStringList& paths);
-    // row is the selected row, -1 for none.
+    // row is the selected row, -1 for none. During a run only rows not converting can go.
     void Remove(int row);
+    bool CanRemoveDuringRun(int row) const;
+    // The waiting row step (-1 up, 1 down) past the rows that are not waiting, -1 for none.
+    int MoveTarget(int row, int step) const;
+    // Moves a waiting job before or after the next waiting one, also during a run: waiting jobs
+    // start in the list's order. The row's new position, or -1 when it did not move.
+    int MoveWaiting(int row, int step);
     void Clear();
     void Start();
     void Stop();
     void Pause();
     void Resume();
+    // A waiting job outside a run can have its output format chosen again.
+    bool CanEdit(int row) const;
+    // Asks the output format for the job's source again (the same question as Add) and puts the
+    // new job in the row's place; the old one is dropped only once the new one is accepted.
+    void Edit(int row);
     // Puts failed and stopped jobs back in the queue: the given rows, or all such rows for an
     // empty list. Only outside a run.
     void RunAgain(const QList<int>& rows = {});
@@ -105,6 +126,10 @@ public:
     void Shutdown();
     // Diagnostics go to the log between two empty lines.
     void LogMessage(const QString& message);
+    // Brings back the list the last run of the program kept. Finished and ended jobs come back
+    // as they ended; a job that was converting when the program ended comes back stopped, its
+    // temporary file removed; waiting jobs wait again. Once, before anything is added.
+    void RestoreQueue();
 
 signals:
     void ActionsChanged();
@@ -124,7 +149,6 @@ private:
         QString Message;
         QString Source;
         QString Output;
-        bool Last;
     };
     struct TProbed {
         QString File;
@@ -147,6 +171,11 @@ private:
     void AppendLog(const QString& line);
     void JobEnded(const TEnded& ended);
     std::vector<std::string> TakenPaths() const;
+    // Puts the engine's tasks in the order of their rows.
+    void SyncTaskOrder();
+    // Writes the list to the queue file, if there is one; a failure is logged once.
+    void SaveQueue();
+    TBatchOutcome BatchOutcome() const;
 
     TFFmpegEngine& engine_;
     TAppPaths paths_;
@@ -164,6 +193,13 @@ private:
     std::int64_t finalElapsedMs_ = 0;
     // Output folders opened in this batch: each opens once, however many jobs end there.
     QSet<QString> openedFolders_;
+    std::unique_ptr<TBatchDesktop> desktop_;
+    bool stopRequested_ = false;
+    bool lastEndedFinished_ = false;
+    QString lastFinishedFolder_;
+    QString queueFile_;
+    std::unique_ptr<QLockFile> queueLock_;
+    bool queueErrorLogged_ = false;
     // Read by the engine's handlers on workers: set once the program is ending.
     std::atomic<bool> closing_{false};
 };

@@ -80,6 +80,8 @@ QVariant TJobListModel::data(const QModelIndex& index, int role) const {
                           : StatusText(row->Status);
         if (!row->Reason.isEmpty())
             tip += QLatin1Char('\n') + row->Reason;
+        if (!row->KeptPath.isEmpty())
+            tip += QLatin1Char('\n') + tr("未完成的输出保存为: %1").arg(row->KeptPath);
         return tip;
     }
     case PercentRole:
@@ -118,6 +120,15 @@ int TJobListModel::RowOfTask(int task) const {
     return -1;
 }
 
+int TJobListModel::RowOfOutput(const QString& output) const {
+    if (output.isEmpty())
+        return -1;
+    for (int i = 0; i < Count(); ++i)
+        if (rows_[static_cast<size_t>(i)].OutputPath == output)
+            return i;
+    return -1;
+}
+
 void TJobListModel::Append(const TJobNodeData& row) {
     beginInsertRows({}, Count(), Count());
     rows_.push_back(row);
@@ -130,6 +141,17 @@ void TJobListModel::Remove(int index) {
     beginRemoveRows({}, index, index);
     rows_.erase(rows_.begin() + index);
     endRemoveRows();
+}
+
+void TJobListModel::Move(int from, int to) {
+    if (!Row(from) || !Row(to) || from == to)
+        return;
+    // Qt names the destination as the row the moved one goes before.
+    beginMoveRows({}, from, from, {}, to > from ? to + 1 : to);
+    TJobNodeData moved = std::move(rows_[static_cast<size_t>(from)]);
+    rows_.erase(rows_.begin() + from);
+    rows_.insert(rows_.begin() + to, std::move(moved));
+    endMoveRows();
 }
 
 void TJobListModel::Clear() {

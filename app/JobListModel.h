@@ -37,8 +37,12 @@ public:
     const TJobNodeData* Row(int index) const;
     // The row holding an engine task, -1 for none.
     int RowOfTask(int task) const;
+    // The row writing an output (names are unique in the list), -1 for none.
+    int RowOfOutput(const QString& output) const;
     void Append(const TJobNodeData& row);
     void Remove(int index);
+    // Moves the row at from to position to; the rows between shift by one.
+    void Move(int from, int to);
     void Clear();
     // Changes one row and repaints it; ignored for a missing row.
     void Update(int index, const std::function<void(TJobNodeData&)>& change);

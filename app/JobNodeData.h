@@ -49,6 +49,9 @@ struct TJobNodeData {
     QString Reason;
     QString SourcePath;
     QString OutputPath;
+    // Where a stopped or short job's output was kept under a name that says it is unfinished;
+    // empty when nothing was kept.
+    QString KeptPath;
     // The source's length, and how much of it is converted, in milliseconds.
     std::int64_t TotalMs = 0;
     std::int64_t CurrentMs = 0;
@@ -66,6 +69,8 @@ struct TJobNodeData {
     std::shared_ptr<const TJobRecords> Options;
 
     bool Ended() const { return Status >= TJobStatus::Finished; }
+    // The file Play and Open folder show: the output once finished, else what was kept.
+    QString PlayablePath() const { return Status == TJobStatus::Finished ? OutputPath : KeptPath; }
     // Failed, stopped and short jobs can be put back in the queue.
     bool CanRunAgain() const {
         return Status == TJobStatus::Failed || Status == TJobStatus::Stopped ||

@@ -7,14 +7,10 @@
 #include "SourceFiles.h"
 
 #include <QCoreApplication>
-#include <QDBusConnection>
-#include <QDBusInterface>
-#include <QDBusReply>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QProcess>
 #include <QUrl>
 
 namespace velto {
@@ -98,18 +94,6 @@ bool TQtShell::Open(const QString& target, TShow) {
                          ? QUrl(target)
                          : QUrl::fromLocalFile(target);
     return QDesktopServices::openUrl(url);
-}
-
-void TQtPowerOff::PowerOff() {
-    QDBusInterface manager(
-        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-        QStringLiteral("org.freedesktop.login1.Manager"), QDBusConnection::systemBus());
-    if (manager.isValid()) {
-        const QDBusMessage reply = manager.call(QStringLiteral("PowerOff"), false);
-        if (reply.type() != QDBusMessage::ErrorMessage)
-            return;
-    }
-    QProcess::startDetached(QStringLiteral("systemctl"), {QStringLiteral("poweroff")});
 }
 
 TDialogFormatChooser::TDialogFormatChooser(QWidget* parent, TAppPaths paths,

@@ -1,5 +1,5 @@
-// The Qt side of the main window's edges: the open-file dialog, message boxes, the shell, the
-// power-off request, and the output-format step used until the output-format dialog is wired in.
+// The Qt side of the main window's edges: the open-file dialog, message boxes, the shell, and the
+// output-format step. Power-off and the other desktop services are in DesktopSession.h.
 #pragma once
 
 #include "frm_DialogServices.h"
@@ -50,12 +50,6 @@ private:
 class TQtShell : public IShell {
 public:
     bool Open(const QString& target, TShow show) override;
-};
-
-// logind's PowerOff over the system bus, falling back to `systemctl poweroff`.
-class TQtPowerOff : public IPowerOff {
-public:
-    void PowerOff() override;
 };
 
 // Asks with the output-format dialog: the user picks the profile, its values and the folder,

@@ -3,10 +3,12 @@
 #include "QtPlatformServices.h"
 #include "SettingsStore.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <QUrl>
 
 namespace velto {
 
@@ -18,6 +20,24 @@ QStringList MediaFilePatterns() {
             if (!patterns.contains(match.captured()))
                 patterns << match.captured();
     return patterns;
+}
+
+QStringList CommandLineSources(const QStringList& arguments, const QString& workingFolder) {
+    QStringList sources;
+    for (const QString& argument : arguments) {
+        if (argument.isEmpty() || argument.startsWith(QLatin1Char('-')))
+            continue;
+        const QUrl url(argument);
+        if (url.isLocalFile()) {
+            sources << url.toLocalFile();
+            continue;
+        }
+        // "name:..." that is not a file: would be a web address no file dialog could give.
+        if (url.isValid() && url.scheme().size() > 1 && !QFileInfo::exists(argument))
+            continue;
+        sources << QFileInfo(QDir(workingFolder), argument).absoluteFilePath();
+    }
+    return sources;
 }
 
 QStringList ExpandSources(const QStringList& paths, QStringList* missing) {

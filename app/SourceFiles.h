@@ -13,6 +13,11 @@ QStringList MediaFilePatterns();
 // ones are returned in missing when it is given.
 QStringList ExpandSources(const QStringList& paths, QStringList* missing = nullptr);
 
+// The files and folders named on the program's command line (as a desktop's "Open with" passes
+// them): paths relative to workingFolder made absolute, file: URLs made paths; options (a leading
+// "-") and other URLs are left out.
+QStringList CommandLineSources(const QStringList& arguments, const QString& workingFolder);
+
 // The folder the Add dialog opens in: the one files were last chosen from, kept in the settings
 // file; empty when none is kept or it has gone.
 QString RecentSourceFolder(const QString& settingsFile);

@@ -2,6 +2,7 @@
 
 #include "JobListView.h"
 #include "Language.h"
+#include "QueueFile.h"
 #include "SettingsStore.h"
 #include "WindowState.h"
 #include "frm_About.h"
@@ -48,7 +49,8 @@ QString StatusTime(std::int64_t ms) {
 
 TfrmMain::TfrmMain(TAppPaths paths, TMainServices services, QWidget* parent)
     : QMainWindow(parent), paths_(std::move(paths)), qtFiles_(this, paths_.SettingsFile),
-      qtMessages_(this), dialogFormat_(this, paths_, dialogServices_), services_(services) {
+      qtMessages_(this), qtCountdown_(this), dialogFormat_(this, paths_, dialogServices_),
+      services_(services) {
     if (!services_.Files)
         services_.Files = &qtFiles_;
     if (!services_.Formats)
@@ -58,7 +60,13 @@ TfrmMain::TfrmMain(TAppPaths paths, TMainServices services, QWidget* parent)
     if (!services_.Shell)
         services_.Shell = &qtShell_;
     if (!services_.Power)
-        services_.Power = &qtPower_;
+        services_.Power = &qtDesktop_;
+    if (!services_.Desktop)
+        services_.Desktop = &qtDesktop_;
+    if (!services_.Countdown)
+        services_.Countdown = &qtCountdown_;
+    if (services_.QueueFile.isEmpty())
+        services_.QueueFile = DefaultQueueFile();
     controller_ = std::make_unique<TJobController>(engine_, paths_, services_);
     dialogServices_.GuideFile = GuideFile();
 
@@ -101,6 +109,7 @@ TfrmMain::TfrmMain(TAppPaths paths, TMainServices services, QWidget* parent)
     });
     if (!paths_.SettingsError.isEmpty())
         controller_->LogMessage(QStringLiteral("***Settings: ") + paths_.SettingsError);
+    controller_->RestoreQueue();
 }
 
 TfrmMain::~TfrmMain() {
@@ -134,6 +143,12 @@ void TfrmMain::CreateActions() {
     actStop = make(tr("Stop"), tr("停止转换"), "media-playback-stop", QStyle::SP_MediaStop);
     actPause = make(tr("Pause"), tr("暂停"), "media-playback-pause", QStyle::SP_MediaPause);
     actResume = make(tr("Resume"), tr("继续"), "media-seek-forward", QStyle::SP_MediaSeekForward);
+    actMoveUp = make(tr("上移"), tr("让选中的等待文件提前转换"), "go-up", QStyle::SP_ArrowUp);
+    actMoveUp->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up));
+    actMoveDown = make(tr("下移"), tr("让选中的等待文件推后转换"), "go-down", QStyle::SP_ArrowDown);
+    actMoveDown->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Down));
+    actEdit = make(tr("修改格式..."), tr("重新选择等待中文件的输出格式"), "document-properties",
+                   QStyle::SP_FileDialogContentsView);
     actRunAgain = make(tr("重新转换"), tr("把失败或停止的文件放回转换队列"), "view-refresh",
                        QStyle::SP_BrowserReload);
     actOpenFolder = make(tr("打开输出文件夹"), {}, "folder-open", QStyle::SP_DirOpenIcon);
@@ -172,6 +187,12 @@ void TfrmMain::ConnectActions() {
     connect(actStop, &QAction::triggered, controller_.get(), &TJobController::Stop);
     connect(actPause, &QAction::triggered, controller_.get(), &TJobController::Pause);
     connect(actResume, &QAction::triggered, controller_.get(), &TJobController::Resume);
+    connect(actEdit, &QAction::triggered, this, [this] {
+        if (const QList<int> rows = SelectedRows(); rows.size() == 1)
+            controller_->Edit(rows[0]);
+    });
+    connect(actMoveUp, &QAction::triggered, this, [this] { MoveSelected(-1); });
+    connect(actMoveDown, &QAction::triggered, this, [this] { MoveSelected(1); });
     connect(actRunAgain, &QAction::triggered, this, [this] {
         const QList<int> rows = SelectedRows();
         bool anySelected = false;
@@ -219,6 +240,9 @@ void TfrmMain::CreateMenus() {
     pmFile->addAction(actAdd);
     pmFile->addAction(actAddFolder);
     pmFile->addAction(actRemove);
+    pmFile->addAction(actEdit);
+    pmFile->addAction(actMoveUp);
+    pmFile->addAction(actMoveDown);
     pmFile->addAction(actClear);
     pmFile->addSeparator();
     pmFile->addAction(actExit);
@@ -272,6 +296,9 @@ void TfrmMain::CreateMenus() {
     pmRow->addAction(actPlay);
     pmRow->addAction(actRunAgain);
     pmRow->addSeparator();
+    pmRow->addAction(actEdit);
+    pmRow->addAction(actMoveUp);
+    pmRow->addAction(actMoveDown);
     pmRow->addAction(actRemove);
 }
 
@@ -299,7 +326,7 @@ void TfrmMain::CreateLayout() {
             &TfrmMain::UpdateActions);
     connect(vstFiles, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (const TJobNodeData* row = controller_->Model().Row(index.row());
-            row && row->Status == TJobStatus::Finished)
+            row && !row->PlayablePath().isEmpty())
             controller_->Play(index.row());
     });
 
@@ -377,20 +404,25 @@ void TfrmMain::UpdateActions() {
     const TActionStates& states = controller_->Actions();
     actAdd->setEnabled(states.Add);
     actAddFolder->setEnabled(states.Add);
-    actRemove->setEnabled(states.Remove);
+    bool removable = states.Remove;
+    for (int row : SelectedRows())
+        removable |= controller_->CanRemoveDuringRun(row);
+    actRemove->setEnabled(removable);
+    const QList<int> selected = SelectedRows();
+    actEdit->setEnabled(selected.size() == 1 && controller_->CanEdit(selected[0]));
+    actMoveUp->setEnabled(selected.size() == 1 && controller_->MoveTarget(selected[0], -1) >= 0);
+    actMoveDown->setEnabled(selected.size() == 1 && controller_->MoveTarget(selected[0], 1) >= 0);
     actClear->setEnabled(states.Clear);
     actStart->setEnabled(states.Start);
     actStop->setEnabled(states.Stop);
     actPause->setEnabled(states.Pause);
     actResume->setEnabled(states.Resume);
     actRunAgain->setEnabled(controller_->CanRunAgain());
-    // A short output is still a file worth watching or finding.
+    // A kept unfinished output is still a file worth watching or finding.
     bool hasOutput = false;
     for (int row : SelectedRows()) {
-        const TJobNodeData* data = controller_->Model().Row(row);
-        hasOutput |=
-            (data->Status == TJobStatus::Finished || data->Status == TJobStatus::Incomplete) &&
-            QFileInfo::exists(data->OutputPath);
+        const QString file = controller_->Model().Row(row)->PlayablePath();
+        hasOutput |= !file.isEmpty() && QFileInfo::exists(file);
     }
     actOpenFolder->setEnabled(hasOutput);
     actPlay->setEnabled(hasOutput);
@@ -420,6 +452,24 @@ void TfrmMain::ShowRowMenu(const QPoint& position) {
         return;
     UpdateActions();
     pmRow->popup(vstFiles->viewport()->mapToGlobal(position));
+}
+
+void TfrmMain::AddFromCommandLine(const QStringList& sources) {
+    if (sources.isEmpty())
+        return;
+    // The format dialog is modal: asked once the event loop runs and the window is shown.
+    QTimer::singleShot(0, this, [this, sources] { controller_->AddFiles(sources); });
+}
+
+void TfrmMain::MoveSelected(int step) {
+    const QList<int> rows = SelectedRows();
+    if (rows.size() != 1)
+        return;
+    const int moved = controller_->MoveWaiting(rows[0], step);
+    if (moved >= 0)
+        vstFiles->selectionModel()->select(controller_->Model().index(moved, 0),
+                                           QItemSelectionModel::ClearAndSelect |
+                                               QItemSelectionModel::Rows);
 }
 
 void TfrmMain::actAddExecute() {

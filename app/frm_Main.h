@@ -4,8 +4,10 @@
 // decision.
 #pragma once
 
+#include "DesktopSession.h"
 #include "FFmpegEngine.h"
 #include "JobController.h"
+#include "PowerOffCountdownBox.h"
 #include "QtPlatformServices.h"
 
 #include <QMainWindow>
@@ -49,6 +51,7 @@ public:
 
     QAction *actAdd, *actRemove, *actClear, *actStart, *actStop, *actPause, *actResume;
     QAction *actAddFolder, *actRunAgain, *actOpenFolder, *actPlay, *actPreview;
+    QAction *actMoveUp, *actMoveDown, *actEdit;
     QAction *actOptions, *actHelp, *actExit, *actAbout, *actContactus, *actLicense, *actFaq,
         *actHome;
     QMenu *pmFile, *pmActions, *pmView, *pmHelp, *pmRow;
@@ -73,6 +76,8 @@ public:
     QList<int> SelectedRows() const;
     // Refreshes the status bar's batch figures.
     void UpdateStatus();
+    // Files and folders named on the command line, added once the window is up.
+    void AddFromCommandLine(const QStringList& sources);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -88,13 +93,17 @@ private:
     void SetCaptions();
     void UpdateActions();
     void ShowRowMenu(const QPoint& position);
+    // Moves the selected waiting job past the next waiting one (-1 up, 1 down).
+    void MoveSelected(int step);
     QString GuideFile() const;
 
     TAppPaths paths_;
     TQtFileChooser qtFiles_;
     TQtMessageBox qtMessages_;
     TQtShell qtShell_;
-    TQtPowerOff qtPower_;
+    // logind and notifications over D-Bus; it also powers off.
+    TDBusDesktopSession qtDesktop_;
+    TPowerOffCountdownBox qtCountdown_;
     TQtDialogServices dialogServices_;
     TDialogFormatChooser dialogFormat_;
     TMainServices services_;

@@ -4,10 +4,12 @@
 #include "Language.h"
 #include "QtMainThreadDispatcher.h"
 #include "SettingsStore.h"
+#include "SourceFiles.h"
 #include "frm_Main.h"
 #include "frm_Preview.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 
 #include <exception>
@@ -63,6 +65,9 @@ int main(int argc, char* argv[]) {
         velto::TfrmMain window(paths);
         application.MainForm = &window;
         window.show();
+        // Qt has taken its own options out of the arguments by now.
+        window.AddFromCommandLine(
+            velto::CommandLineSources(QCoreApplication::arguments().mid(1), QDir::currentPath()));
         result = QApplication::exec();
         application.MainForm = nullptr;
     }

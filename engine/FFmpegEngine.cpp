@@ -93,6 +93,18 @@ std::unique_ptr<TFFmpeg> TFFmpegList::Extract(int index) {
     return task;
 }
 
+void TFFmpegList::Move(int from, int to) {
+    Items(from);
+    Items(to);
+    auto first = items_.begin();
+    if (from < to)
+        std::rotate(first + from, first + from + 1, first + to + 1);
+    else if (from > to)
+        std::rotate(first + to, first + from, first + from + 1);
+    for (int i = std::min(from, to); i <= std::max(from, to); ++i)
+        items_[static_cast<size_t>(i)]->Index = i;
+}
+
 std::vector<std::unique_ptr<TFFmpeg>> TFFmpegList::ExtractAll() {
     return std::move(items_);
 }
@@ -246,6 +258,16 @@ void TCustomFFmpegEngine::RemoveTask(int index) {
     removed.back()->Stop();
     Finish(work);
     Dispose(std::move(removed));
+}
+
+void TCustomFFmpegEngine::MoveTask(int from, int to) {
+    TEngineLock guard(*this);
+    // A handler of an event being raised on another thread may read the list by index.
+    if (MayWait())
+        eventsDone_.wait(guard.Guard(), [this] { return !HandlersElsewhere(); });
+    tasks_.Move(from, to);
+    std::stable_sort(pending_.begin(), pending_.end(),
+                     [](const TFFmpeg* a, const TFFmpeg* b) { return a->Index < b->Index; });
 }
 
 void TCustomFFmpegEngine::ClearTasks() {

@@ -45,6 +45,8 @@ public:
     // Takes the task out (later tasks move down) and hands it over; the caller frees it.
     std::unique_ptr<TFFmpeg> Extract(int index);
     std::vector<std::unique_ptr<TFFmpeg>> ExtractAll();
+    // Moves a task to another position, renumbering those between.
+    void Move(int from, int to);
     TFFmpeg* FindByThreadID(std::uint32_t threadId) const;
 
 private:
@@ -95,6 +97,9 @@ public:
     // a task's thread); otherwise once its thread has ended. A running task taken out still ends
     // the batch in its turn but raises no event of its own: its index is gone.
     void RemoveTask(int index);
+    // Moves task from to position to (tasks between move up or down by one). Tasks of a running
+    // batch that have not started yet start in their new order.
+    void MoveTask(int from, int to);
     void ClearTasks();
     int TaskCount() const;
     TFFmpeg* Tasks(int index) const;

@@ -2,6 +2,8 @@
 // engine share it: only jrFinished means a complete, verified output under its final name.
 #pragma once
 
+#include <string>
+
 namespace velto {
 
 enum TJobResult {
@@ -24,6 +26,18 @@ inline const char* JobResultName(TJobResult result) {
         return "stopped";
     }
     return "failed";
+}
+
+// Where an unfinished (stopped or short) output is kept when asked to: the output's name with
+// ".part" before its extension, "clip_(new).mp4" -> "clip_(new).part.mp4", so that the file
+// still opens with its player but never passes for the finished one.
+inline std::string UnfinishedOutputName(const std::string& fileName) {
+    const std::size_t slash = fileName.find_last_of('/');
+    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = fileName.find_last_of('.');
+    if (dot == std::string::npos || dot <= base)
+        return fileName + ".part";
+    return fileName.substr(0, dot) + ".part" + fileName.substr(dot);
 }
 
 } // namespace velto

@@ -92,8 +92,8 @@ struct TOutputOptions {
     bool BeforeHook = false;
     std::string HookRanges;
     std::string ExtOptions;
-    // A stopped or incomplete run leaves its output under the output name (when nothing is
-    // there); off, only a finished run leaves a file.
+    // A stopped or incomplete run keeps what it wrote under UnfinishedOutputName (JobResult.h),
+    // never under the output name; off, only a finished run leaves a file.
     bool KeepUnfinished = true;
     // The player the output is made for plays nothing without both a picture and a sound
     // stream: a source lacking one is refused when the output is added.

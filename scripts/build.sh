@@ -17,7 +17,7 @@ build=${VELTO_BUILD_DIR:-$root/build}
 packages=(build-essential cmake ninja-build pkg-config
     libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libavfilter-dev libswresample-dev
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n libgtest-dev fonts-wqy-microhei
-    desktop-file-utils)
+    desktop-file-utils dbus-daemon)
 checks=" ${VELTO_CHECKS:-normal package asan tsan fuzz} "
 [ "$mode" = test ] && [[ $checks == *" fuzz "* ]] && packages+=(clang libclang-rt-14-dev)
 # CPack's DEB generator asks dpkg-shlibdeps for Depends and file for the binaries to scan.

@@ -212,6 +212,21 @@ EN = {
     "保持画面比例(&K)": "&Keep the picture's proportions",
     "同时转换的任务数(&J):": "&Simultaneous conversions:",
     "应用(&A)": "&Apply",
+    "正在转换视频文件": "Converting video files",
+    "%1 个文件转换完成, %2 个失败": "%1 files converted, %2 failed",
+    "%1 个文件转换完成": "%1 files converted",
+    ", %1 个已停止": ", %1 stopped",
+    "转换已全部完成，%1 秒后将关闭计算机。": "All conversions are done. The computer will power off in %1 seconds.",
+    "取消关机": "Cancel power-off",
+    "未完成的输出保存为: %1": "Unfinished output kept as: %1",
+    "程序在转换时退出, 未完成的输出已删除": "The program ended while converting; the unfinished output was removed",
+    "无法读取保存的设置": "The saved settings of this job cannot be read",
+    "上移": "Move up",
+    "下移": "Move down",
+    "让选中的等待文件提前转换": "Convert the selected waiting file earlier",
+    "让选中的等待文件推后转换": "Convert the selected waiting file later",
+    "修改格式...": "Change format...",
+    "重新选择等待中文件的输出格式": "Choose the output format of the waiting file again",
 }
 
 

@@ -228,8 +228,8 @@ public:
     void ReleaseFiles();
 
     // ---- Safe output writing (FFmpegOutputFiles.cpp) ----
-    // A stopped or short run's output takes the output name when nothing is there (else it is
-    // removed). An output that failed is always removed.
+    // A stopped or short run's output is kept under UnfinishedOutputName (else it is removed);
+    // only a finished one takes the output name. An output that failed is always removed.
     bool KeepUnfinishedOutput = true;
     // Opens a new temporary file beside every output that writes a file.
     void OpenOutputTempFiles();

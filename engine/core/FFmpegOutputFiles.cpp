@@ -1,7 +1,8 @@
 // Writing the outputs safely: nothing on disk is touched when a job is added; the run writes each
 // output into a temporary file beside it, checks every write, the trailer and the close, opens
 // the result again, and only then renames it over the output name. Whatever goes wrong removes
-// the temporary file, so a failed run leaves the user's folder as it was.
+// the temporary file, so a failed run leaves the user's folder as it was. An unfinished output
+// is never left under the output's name.
 #include "AVFormatHlpr.h"
 #include "AVUtilHlpr.h"
 #include "FFmpeg.h"
@@ -199,6 +200,11 @@ void TCustomFFmpeg::FinishOutputFiles() {
                                                LibraryErrorReason(closed).c_str()));
     }
     const bool stopped = StopRequested.load();
+    // A frame or size limit ends the output where the user asked: shorter than the source, but
+    // not short of what was asked for.
+    bool limited = Settings.FileSizeLimit != 0;
+    for (const int frames : Settings.MaxFrames)
+        limited |= frames != INT32_MAX;
     std::string incomplete;
     std::vector<bool> keep(OutputFiles.size(), true);
     for (int i = 0; i < static_cast<int>(OutputFiles.size()); ++i) {
@@ -215,31 +221,38 @@ void TCustomFFmpeg::FinishOutputFiles() {
             throw FFMpegException(StringPrintf("The output '%s' is not valid: %s", OutputName(i),
                                                check.Problem.c_str()));
         }
-        if (check.Verdict == ovShort && !stopped && incomplete.empty())
+        if (check.Verdict == ovShort && !stopped && !limited && incomplete.empty())
             incomplete = "source ended at " + FormatClockTime(check.Duration) + " of " +
                          FormatClockTime(expected.Duration);
     }
-    // Only a complete output replaces an existing file; a stopped or short one takes its name
-    // only when asked to keep unfinished outputs and nothing is there.
+    // Only a complete output takes the output's name. A stopped or short one, when asked to keep
+    // unfinished outputs, goes to a name that says so, replacing an older unfinished one there.
     const bool complete = !stopped && incomplete.empty();
     for (int i = 0; i < static_cast<int>(OutputFiles.size()); ++i) {
         TOutputFile& output = OutputFiles[i];
-        if (output.TempName.empty())
-            continue;
-        const std::string name = output.FinalName;
-        std::error_code error;
-        const bool place =
-            keep[i] &&
-            (complete || (KeepUnfinishedOutput && !std::filesystem::exists(name, error)));
-        if (!place) {
-            if (keep[i] && KeepUnfinishedOutput)
-                Log(0, StringPrintf("Unfinished output not kept: '%s' exists", name.c_str()));
+        if (output.TempName.empty() || !keep[i] || (!complete && !KeepUnfinishedOutput))
             continue; // the release removes the temporary file
+        if (complete) {
+            if (std::rename(output.TempName.c_str(), output.FinalName.c_str()) != 0)
+                throw FFMpegException(StringPrintf("Could not write '%s': %s",
+                                                   output.FinalName.c_str(), std::strerror(errno)));
+            output.TempName.clear();
+            continue;
         }
-        if (std::rename(output.TempName.c_str(), name.c_str()) != 0)
-            throw FFMpegException(
-                StringPrintf("Could not write '%s': %s", name.c_str(), std::strerror(errno)));
+        // Keeping is a courtesy: when it cannot be done the job still ends as it did.
+        const std::string kept = UnfinishedOutputName(output.FinalName);
+        struct stat info {};
+        if (::lstat(kept.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            Log(0, StringPrintf("Unfinished output not kept: '%s' is not a file", kept.c_str()));
+            continue;
+        }
+        if (std::rename(output.TempName.c_str(), kept.c_str()) != 0) {
+            Log(0, StringPrintf("Unfinished output not kept as '%s': %s", kept.c_str(),
+                                std::strerror(errno)));
+            continue;
+        }
         output.TempName.clear();
+        Log(1, StringPrintf("Unfinished output kept as '%s'", kept.c_str()));
     }
     IncompleteReason = incomplete;
 }

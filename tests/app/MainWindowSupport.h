@@ -1,5 +1,6 @@
 // A main window on real media with the real engine, whose platform edges record instead of
-// blocking: the file chooser, the output-format question, message boxes, the shell and power-off.
+// blocking: the file chooser, the output-format question, message boxes, the shell, power-off and
+// the desktop's session services.
 #pragma once
 
 #include "JobListView.h"
@@ -20,7 +21,13 @@
 
 namespace velto::test {
 
-struct TWindowFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, IPowerOff {
+struct TWindowFakes : IFileChooser,
+                      IOutputFormatChooser,
+                      IMessageBox,
+                      IShell,
+                      IPowerOff,
+                      IDesktopSession,
+                      IPowerOffCountdownView {
     std::deque<QStringList> choices;
     std::string folder;
     std::string extOptions;
@@ -29,6 +36,8 @@ struct TWindowFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, I
     std::vector<QStringList> groups;
     bool confirmAnswer = true;
     bool groupAnswer = true;
+    bool keepUnfinished = true; // as the format dialog reads the preference
+    std::string inputOptions;   // given to every input ("re": read at the clip's own pace)
 
     QString folderChoice; // what Add folder is given; empty: cancelled
     QString ChooseSourceFolder() override { return folderChoice; }
@@ -46,10 +55,12 @@ struct TWindowFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, I
     bool Choose(const TSourceSummary& source, const std::vector<std::string>&,
                 TJobRecords& job) override {
         job.Input.FileName = source.FileName;
+        job.Input.ExtOptions = inputOptions;
         TOutputOptions& output = job.Output;
         output.FileName = folder + "/out" + std::to_string(outputs++) + ".avi";
         output.VideoCodec = "mpeg4";
         output.ExtOptions = extOptions;
+        output.KeepUnfinished = keepUnfinished;
         return true;
     }
     void Show(const QString& text, TIcon) override { messages << text; }
@@ -62,6 +73,27 @@ struct TWindowFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, I
         return true;
     }
     void PowerOff() override {}
+
+    int inhibits = 0, releases = 0;
+    QStringList notices;
+    TSessionResult Inhibit(const QString&) override {
+        ++inhibits;
+        return {};
+    }
+    void Release() override { ++releases; }
+    TSessionResult Notify(const QString&, const QString& body, const QStringList&,
+                          uint& id) override {
+        notices << body;
+        id = static_cast<uint>(notices.size());
+        return {};
+    }
+    TSessionResult CanPowerOff(QString& answer) override {
+        answer = QStringLiteral("yes");
+        return {};
+    }
+    void Show(int, std::function<void()>) override {}
+    void Update(int) override {}
+    void Close() override {}
 };
 
 inline void EnsureWidgetsApplication() {
@@ -88,8 +120,8 @@ protected:
         paths = TAppPaths(QString::fromStdString(folder));
         paths.LibrariesFolder = QString::fromUtf8(LibAVFolder());
         paths.DataFolder = QString::fromUtf8(VELTO_STAGE_DIR);
-        window = std::make_unique<TfrmMain>(paths,
-                                            TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes});
+        window = std::make_unique<TfrmMain>(
+            paths, TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes, &fakes, &fakes});
     }
     void TearDown() override {
         window.reset();

@@ -14,8 +14,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMimeDatabase>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyleFactory>
 #include <QTest>
@@ -232,10 +235,12 @@ TEST_F(MainWindowTest, ClosingWhileConvertingAsksAndStopsTheJobsLikeStop) {
     EXPECT_EQ(Row(0).Status, TJobStatus::Stopped);
     EXPECT_EQ(Row(1).Status, TJobStatus::Stopped);
     EXPECT_TRUE(fakes.opened.isEmpty()) << "quitting opens no folders";
+    for (int row : {0, 1})
+        EXPECT_FALSE(QFileInfo::exists(Row(row).OutputPath)) << "quitting leaves no output";
 
     // Idle, the window closes at once without asking.
-    auto idle =
-        std::make_unique<TfrmMain>(paths, TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes});
+    auto idle = std::make_unique<TfrmMain>(
+        paths, TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes, &fakes, &fakes});
     idle->show();
     EXPECT_TRUE(idle->close());
     EXPECT_EQ(fakes.confirmations.size(), 2);
@@ -325,7 +330,47 @@ TEST_F(MainWindowTest, AShortOutputCanBePlayedFoundAndRunAgain) {
     EXPECT_TRUE(window->actOpenFolder->isEnabled());
     EXPECT_TRUE(window->actRunAgain->isEnabled());
     window->actPlay->trigger();
-    EXPECT_EQ(fakes.opened, QStringList({Row(0).OutputPath}));
+    // The short output is kept only under a name that says it is unfinished.
+    EXPECT_FALSE(QFileInfo::exists(Row(0).OutputPath));
+    EXPECT_TRUE(Row(0).KeptPath.endsWith(QStringLiteral("out0.part.avi")))
+        << Row(0).KeptPath.toStdString();
+    EXPECT_EQ(fakes.opened, QStringList({Row(0).KeptPath}));
+}
+
+TEST_F(MainWindowTest, StoppedJobsLeaveNothingUnderTheOutputNameAndTheKeptPartPlays) {
+    Settings("OpenFolderWhenDone=0\nSimultaneousJobs=1\n");
+    // At the clip's own pace, so that the stop always finds it converting.
+    fakes.inputOptions = "re";
+    for (bool keep : {true, false}) {
+        SCOPED_TRACE(keep ? "keep unfinished" : "drop unfinished");
+        fakes.keepUnfinished = keep;
+        fakes.opened.clear();
+        window->actClear->trigger();
+        Controller().AddFiles(Clips(1, 120.0, keep ? "kept" : "dropped"));
+        ASSERT_EQ(Controller().Model().Count(), 1);
+        // Stopped at its first report, once it has written something.
+        const QMetaObject::Connection stop =
+            QObject::connect(&Controller(), &TJobController::RowActive, window.get(),
+                             [&] { window->actStop->trigger(); });
+        window->actStart->trigger();
+        ASSERT_TRUE(RunEnded());
+        QObject::disconnect(stop);
+        ASSERT_EQ(Row(0).Status, TJobStatus::Stopped);
+        EXPECT_FALSE(QFileInfo::exists(Row(0).OutputPath));
+        const QString part =
+            QString::fromStdString(UnfinishedOutputName(Row(0).OutputPath.toStdString()));
+        EXPECT_EQ(QFileInfo::exists(part), keep);
+        EXPECT_EQ(Row(0).KeptPath, keep ? part : QString());
+        Select(0);
+        EXPECT_EQ(window->actPlay->isEnabled(), keep);
+        EXPECT_EQ(window->actOpenFolder->isEnabled(), keep);
+        window->actPlay->trigger();
+        EXPECT_EQ(fakes.opened, keep ? QStringList({part}) : QStringList());
+        if (keep) {
+            TAVProbe probe;
+            EXPECT_TRUE(probe.LoadFile(part.toStdString())) << probe.LastError;
+        }
+    }
 }
 
 TEST_F(MainWindowTest, SizeAndColumnWidthsAreRememberedAndClearResetsTheFigures) {
@@ -508,4 +553,176 @@ TEST(SourceFilesTest, FoldersGiveTheirMediaFilesOnceAndMissingPathsAreNamed) {
 }
 
 } // namespace
+} // namespace velto::test
+
+namespace velto::test {
+
+TEST_F(MainWindowTest, FilesNamedOnTheCommandLineAreAddedOnceTheWindowRuns) {
+    Settings("OpenFolderWhenDone=0\n");
+    const QStringList clips = Clips(2, 1.0);
+    const QStringList sources = CommandLineSources(
+        {QStringLiteral("src0.avi"), QUrl::fromLocalFile(clips[1]).toString(),
+         QStringLiteral("--verbose"), QStringLiteral("https://example.com/clip.mp4")},
+        QString::fromStdString(folder));
+    EXPECT_EQ(sources, clips);
+    window->show();
+    window->AddFromCommandLine(sources);
+    EXPECT_EQ(Controller().Model().Count(), 0) << "added from the event loop, not before";
+    ASSERT_TRUE(WaitFor([&] { return Controller().Model().Count() == 2; }));
+    EXPECT_EQ(fakes.groups.size(), 1u) << "one question for all the files";
+    EXPECT_TRUE(fakes.messages.isEmpty());
+    EXPECT_TRUE(window->actStart->isEnabled());
+}
+
+TEST(DesktopFileTest, OpensMediaFilesWithTheirMimeTypesAndValidates) {
+    const QString file =
+        QStringLiteral(VELTO_SOURCE_DIR "/desktop/com.velto_soft.Velto3GPConverter.desktop");
+    QFile desktop(file);
+    ASSERT_TRUE(desktop.open(QIODevice::ReadOnly | QIODevice::Text));
+    QString exec;
+    QStringList types;
+    for (const QString& line : QString::fromUtf8(desktop.readAll()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QStringLiteral("Exec=")))
+            exec = line.mid(5);
+        if (line.startsWith(QStringLiteral("MimeType=")))
+            types = line.mid(9).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    }
+    EXPECT_TRUE(exec.endsWith(QStringLiteral(" %F"))) << exec.toStdString();
+    ASSERT_GE(types.size(), 10);
+    const QStringList patterns = MediaFilePatterns();
+    QMimeDatabase mimes;
+    for (const QString& type : types) {
+        // Each type the system knows names a suffix the program takes when adding a folder.
+        const QMimeType known = mimes.mimeTypeForName(type);
+        if (!known.isValid() || known.suffixes().isEmpty())
+            continue;
+        bool taken = false;
+        for (const QString& suffix : known.suffixes())
+            taken |= patterns.contains(QStringLiteral("*.") + suffix, Qt::CaseInsensitive);
+        EXPECT_TRUE(taken) << type.toStdString();
+    }
+    for (const char* type : {"video/mp4", "video/x-matroska", "video/3gpp", "audio/flac"})
+        EXPECT_TRUE(types.contains(QLatin1String(type))) << type;
+    const QString validate =
+        QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    ASSERT_FALSE(validate.isEmpty()) << "desktop-file-validate is needed (desktop-file-utils)";
+    QProcess check;
+    check.start(validate, {file});
+    ASSERT_TRUE(check.waitForFinished(30000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString()
+                                   << check.readAllStandardError().toStdString();
+}
+
+TEST_F(MainWindowTest, WaitingJobsCanBeRemovedDuringARunButNotTheOneConverting) {
+    Settings("OpenFolderWhenDone=0\nSimultaneousJobs=1\n");
+    // At the clips' own pace: the pause at the first report always finds the first converting.
+    fakes.inputOptions = "re";
+    QStringList sources = Clips(1, 4.0, "long");
+    sources << Clips(2, 1.0, "short");
+    Controller().AddFiles(sources);
+    ASSERT_EQ(Controller().Model().Count(), 3);
+    // Held at its first report while the list is changed: the clips convert in moments.
+    QObject::connect(&Controller(), &TJobController::RowActive, window.get(),
+                     [&] { window->actPause->trigger(); });
+    window->actStart->trigger();
+    ASSERT_TRUE(WaitFor([&] { return Row(0).Status == TJobStatus::Paused; }))
+        << static_cast<int>(Row(0).Status);
+    Select(0);
+    EXPECT_FALSE(window->actRemove->isEnabled()) << "the job converting is stopped first";
+    window->actRemove->trigger();
+    EXPECT_EQ(Controller().Model().Count(), 3);
+    Select(1);
+    ASSERT_TRUE(window->actRemove->isEnabled());
+    window->actRemove->trigger();
+    ASSERT_EQ(Controller().Model().Count(), 2);
+    EXPECT_TRUE(Controller().Running());
+    EXPECT_FALSE(window->actStart->isEnabled());
+    EXPECT_FALSE(window->actClear->isEnabled());
+    QObject::disconnect(&Controller(), &TJobController::RowActive, window.get(), nullptr);
+    window->actResume->trigger();
+    ASSERT_TRUE(RunEnded());
+    // The other jobs ran to the end in their rows; the removed one never ran.
+    EXPECT_EQ(Row(0).Status, TJobStatus::Finished);
+    EXPECT_EQ(Row(1).Status, TJobStatus::Finished);
+    EXPECT_EQ(Row(1).SourceName, "short1.avi");
+    EXPECT_EQ(Row(1).Text(4), "100%");
+    EXPECT_FALSE(fs::exists(folder + "/out1.avi"));
+    EXPECT_TRUE(fs::exists(folder + "/out2.avi"));
+}
+
+TEST_F(MainWindowTest, WaitingJobsAreReorderedDuringARunAndStartInTheirNewOrder) {
+    Settings("OpenFolderWhenDone=0\nSimultaneousJobs=1\n");
+    // At the clips' own pace: the pause at the first report always finds the first converting.
+    fakes.inputOptions = "re";
+    QStringList sources = Clips(1, 4.0, "long");
+    sources << Clips(3, 1.0, "short");
+    Controller().AddFiles(sources);
+    ASSERT_EQ(Controller().Model().Count(), 4);
+    QStringList finished;
+    QObject::connect(&Controller().Model(), &QAbstractItemModel::dataChanged, window.get(), [&] {
+        for (int i = 0; i < Controller().Model().Count(); ++i)
+            if (Row(i).Status == TJobStatus::Finished && !finished.contains(Row(i).SourceName))
+                finished << Row(i).SourceName;
+    });
+    const QMetaObject::Connection pause =
+        QObject::connect(&Controller(), &TJobController::RowActive, window.get(),
+                         [&] { window->actPause->trigger(); });
+    window->actStart->trigger();
+    ASSERT_TRUE(WaitFor([&] { return Row(0).Status == TJobStatus::Paused; }));
+    QObject::disconnect(pause);
+    Select(0);
+    EXPECT_FALSE(window->actMoveUp->isEnabled());
+    EXPECT_FALSE(window->actMoveDown->isEnabled()) << "the job converting keeps its place";
+    Select(3);
+    EXPECT_FALSE(window->actMoveDown->isEnabled());
+    ASSERT_TRUE(window->actMoveUp->isEnabled());
+    window->actMoveUp->trigger();
+    window->actMoveUp->trigger();
+    EXPECT_EQ(window->SelectedRows(), QList<int>({1})) << "the selection follows the row";
+    EXPECT_FALSE(window->actMoveUp->isEnabled()) << "above it only the job converting";
+    QStringList order;
+    for (int i = 0; i < 4; ++i)
+        order << Row(i).SourceName;
+    EXPECT_EQ(order, QStringList({"long0.avi", "short2.avi", "short0.avi", "short1.avi"}));
+    window->actResume->trigger();
+    ASSERT_TRUE(RunEnded());
+    EXPECT_EQ(finished, order) << "waiting jobs start in the list's order";
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(Row(i).Status, TJobStatus::Finished) << i;
+}
+
+TEST_F(MainWindowTest, AWaitingJobsFormatIsAskedAgainAndTheNewJobTakesItsPlace) {
+    Settings("OpenFolderWhenDone=0\n");
+    Controller().AddFiles(Clips(2, 1.0));
+    ASSERT_EQ(Controller().Model().Count(), 2);
+    Select(0);
+    ASSERT_TRUE(window->actEdit->isEnabled());
+    fakes.groupAnswer = false; // cancelled: the job stays as it was
+    window->actEdit->trigger();
+    EXPECT_EQ(Row(0).OutputName, "out0.avi");
+    fakes.groupAnswer = true;
+    fakes.extOptions = "vframes=5";
+    window->actEdit->trigger();
+    EXPECT_EQ(fakes.groups.back(), QStringList({Row(0).SourcePath}));
+    EXPECT_EQ(Row(0).OutputName, "out2.avi");
+    EXPECT_EQ(Row(0).Options->Output.ExtOptions, "vframes=5");
+    EXPECT_EQ(Controller().Model().Count(), 2);
+    EXPECT_EQ(window->Engine().TaskCount(), 2);
+    window->actStart->trigger();
+    EXPECT_FALSE(window->actEdit->isEnabled()) << "not during a run";
+    ASSERT_TRUE(RunEnded());
+    EXPECT_EQ(Row(0).Status, TJobStatus::Finished);
+    EXPECT_EQ(Row(1).Status, TJobStatus::Finished);
+    EXPECT_FALSE(fs::exists(folder + "/out0.avi")) << "the old job never ran";
+    EXPECT_TRUE(fs::exists(folder + "/out1.avi"));
+    // The edited job ran with its new records: five pictures.
+    TAVProbe probe;
+    ASSERT_TRUE(probe.LoadFile(folder + "/out2.avi")) << probe.LastError;
+    TFormatInfo info{};
+    probe.GetFormatInfo(info);
+    EXPECT_LT(info.Duration, 500000);
+    Select(0);
+    EXPECT_FALSE(window->actEdit->isEnabled()) << "a finished job is run again, not edited";
+}
+
 } // namespace velto::test

@@ -86,7 +86,7 @@ TEST_F(MainWindowTest, PreviewToggleShowsTheFramesOfListedJobsAndIsRemembered) {
         EXPECT_EQ(record->created, 1);
         EXPECT_GT(record->draws, 0);
     }
-    TfrmMain again(paths, TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes});
+    TfrmMain again(paths, TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes, &fakes, &fakes});
     EXPECT_TRUE(again.actPreview->isChecked());
     EXPECT_TRUE(again.Engine().Preview);
 }
@@ -126,8 +126,8 @@ protected:
     // Visible texts of the window with the language installed.
     QStringList Texts(const QString& language) {
         EXPECT_TRUE(InstallTranslations(language, QStringLiteral(VELTO_STAGE_DIR "/translations")));
-        window = std::make_unique<TfrmMain>(paths,
-                                            TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes});
+        window = std::make_unique<TfrmMain>(
+            paths, TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes, &fakes, &fakes});
         QStringList texts;
         for (QAction* action : window->menuBar()->actions())
             texts << action->text();

@@ -268,8 +268,11 @@ TEST_F(TaskThreadTest, PauseHoldsTheOutputUntilResumeOrStop) {
         EXPECT_EQ(report.finished, resume);
         EXPECT_FALSE(report.failed);
         EXPECT_EQ(report.result, resume ? jrFinished : jrStopped);
-        // The stopped output still has its trailer: MP4 cannot be read without one.
-        const std::vector<StreamCount> written = CountStreams(Path(output), false);
+        // The stopped output still has its trailer (MP4 cannot be read without one), under the
+        // name of an unfinished output.
+        EXPECT_EQ(std::filesystem::exists(Path(output)), resume);
+        const std::vector<StreamCount> written =
+            CountStreams(resume ? Path(output) : UnfinishedOutputName(Path(output)), false);
         ASSERT_EQ(written.size(), 1u);
         if (resume)
             EXPECT_EQ(written[0].packets, pictures);

@@ -6,6 +6,7 @@
 #include "TranscodeFixture.h"
 
 #include <filesystem>
+#include <fstream>
 
 namespace velto::test {
 namespace {
@@ -182,7 +183,10 @@ TEST_F(TranscodeTest, TimestampJumpIsRemovedUnlessTimestampsAreCopied) {
         Output("continuous.mkv", "vcodec=copy\nacodec=copy\nv=3");
         ASSERT_EQ(Transcode(), "");
         EXPECT_EQ(LoggedFragment("timestamp discontinuity"), !copyTimestamps);
-        const auto out = CountStreams(Path("continuous.mkv"), false);
+        // Shorter than the jumped source says: kept as a short output when corrected.
+        const std::string written =
+            task.Finished ? Path("continuous.mkv") : UnfinishedOutputName(Path("continuous.mkv"));
+        const auto out = CountStreams(written, false);
         const StreamCount* video = First(out, AVMEDIA_TYPE_VIDEO);
         ASSERT_NE(video, nullptr);
         EXPECT_EQ(video->packets, First(original, AVMEDIA_TYPE_VIDEO)->packets);
@@ -262,13 +266,42 @@ TEST_F(TranscodeTest, StreamAppearingAfterSetUpIsDropped) {
 
 TEST_F(TranscodeTest, StopBeforeTheFirstPacketStillWritesTrailers) {
     Input(MakeAviMpeg4Mp2(folder, 1.0));
+    // The user's own file under the output name, and an older unfinished output.
+    const std::string mine = "the user's own file\n";
+    std::ofstream(Path("stopped.avi")) << mine;
+    std::ofstream(Path("stopped.part.avi")) << "an older unfinished output\n";
     Output("stopped.avi", "vcodec=copy\nacodec=copy");
     task.StopRequested = true;
     ASSERT_EQ(Transcode(), "");
     EXPECT_FALSE(task.Finished);
+    // Kept, but under the name of an unfinished output, replacing the older one.
+    EXPECT_EQ(FileContents(Path("stopped.avi")), mine);
     TAVProbe probe;
-    EXPECT_TRUE(probe.LoadFile(Path("stopped.avi"))) << probe.LastError;
+    EXPECT_TRUE(probe.LoadFile(Path("stopped.part.avi"))) << probe.LastError;
     EXPECT_EQ(probe.StreamCount, 2);
+    EXPECT_TRUE(LoggedFragment("Unfinished output kept as '" + Path("stopped.part.avi")));
+}
+
+TEST_F(TranscodeTest, UnfinishedOutputsAreNotKeptWhereAFolderHasTheirNameOrWhenNotAsked) {
+    const std::string source = MakeAviMpeg4Mp2(folder, 1.0);
+    std::filesystem::create_directory(Path("held.part.avi"));
+    Input(source);
+    Output("held.avi", "vcodec=copy\nacodec=copy");
+    task.StopRequested = true;
+    ASSERT_EQ(Transcode(), "") << "a name that cannot be used does not fail a stopped job";
+    EXPECT_TRUE(std::filesystem::is_directory(Path("held.part.avi")));
+    EXPECT_TRUE(LoggedFragment("is not a file"));
+    task.ReleaseFiles();
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        EXPECT_EQ(entry.path().filename().string().find(".velto-"), std::string::npos)
+            << entry.path();
+}
+
+TEST(UnfinishedOutputName, PartGoesBeforeTheExtension) {
+    EXPECT_EQ(UnfinishedOutputName("/v/clip_(new).mp4"), "/v/clip_(new).part.mp4");
+    EXPECT_EQ(UnfinishedOutputName("/v.d/clip"), "/v.d/clip.part");
+    EXPECT_EQ(UnfinishedOutputName("/v/.hidden"), "/v/.hidden.part");
+    EXPECT_EQ(UnfinishedOutputName("a.b.3gp"), "a.b.part.3gp");
 }
 
 } // namespace
