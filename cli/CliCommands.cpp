@@ -392,7 +392,7 @@ void TConvertRun::Handle(const TEngineEvent& event) {
     case TEngineEvent::Log:
         view_.Log(job, event.Level, event.Text);
         break;
-    case TEngineEvent::Ended:
+    case TEngineEvent::Ended: {
         if (!job)
             return;
         job->Running = false;
@@ -423,6 +423,7 @@ void TConvertRun::Handle(const TEngineEvent& event) {
             std::filesystem::remove_all(scratch_.Path() + "/" + std::to_string(job->Id), error);
         }
         break;
+    }
     case TEngineEvent::BatchEnded:
         batchEnded_ = true;
         break;

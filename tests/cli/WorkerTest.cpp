@@ -111,7 +111,7 @@ TEST_F(WorkerTest, ReportRerunAndSkipExisting) {
 
     // Run again: the three good outputs are checked and passed over, the bad source tried
     // again; an output emptied since is made again under its own name.
-    const std::string emptied = out + "/clip1.mp4";
+    const std::string emptied = out + "/clip1_(new).mp4";
     ASSERT_TRUE(fs::exists(emptied));
     std::ofstream(emptied, std::ios::trunc).close();
     args.insert(args.begin(), "--skip-existing");
