@@ -50,6 +50,21 @@ const std::map<std::string, TValueSetter> kValuedOptions = {
                     ? std::string()
                     : "--threads takes a number from 0 (automatic) to 64, not '" + v + "'";
      }},
+    {"--report",
+     [](const std::string& v, TCliArguments& a) {
+         return v.empty() ? std::string("option '--report' needs a file") : (a.ReportFile = v, "");
+     }},
+    {"--files-from",
+     [](const std::string& v, TCliArguments& a) {
+         return v.empty() ? std::string("option '--files-from' needs a file or '-'")
+                          : (a.FilesFrom = v, "");
+     }},
+    {"--item",
+     [](const std::string& v, TCliArguments& a) {
+         return ParseCount(v, 0, 100000000, a.Item)
+                    ? std::string()
+                    : "--item takes a line number counted from 0, not '" + v + "'";
+     }},
     {"-s", SetFrameSize},
     {"-r", [](const std::string& v, TCliArguments& a) { return a.FrameRate = v, std::string(); }},
     {"--vb",
@@ -84,6 +99,8 @@ bool ApplyFlag(const std::string& arg, bool convert, TCliArguments& a) {
         a.Quiet = true;
     else if (convert && arg == "--overwrite")
         a.Overwrite = true;
+    else if (convert && arg == "--skip-existing")
+        a.SkipExisting = true;
     else
         return false;
     return true;
@@ -96,8 +113,10 @@ std::string MissingPart(const TCliArguments& a, const std::string& command) {
     if (a.Command == TCommand::Convert) {
         if (a.Profile.empty())
             return "convert needs a profile: -p INDEX or -p TITLE (see 'velto3gp profiles')";
-        if (a.Files.empty())
+        if (a.Files.empty() && a.FilesFrom.empty())
             return "convert needs at least one file";
+        if (a.Item >= 0 && a.FilesFrom.empty())
+            return "--item needs --files-from";
     }
     if ((a.Command == TCommand::Profiles || a.Command == TCommand::Version) && !a.Files.empty())
         return "'" + command + "' takes no files";
@@ -160,6 +179,34 @@ TParseResult ParseArguments(const std::vector<std::string>& args) {
     return result;
 }
 
+bool SourcesFromList(std::istream& list, int item, std::vector<std::string>& sources,
+                     std::string& error) {
+    std::string line;
+    for (int number = 0; std::getline(list, line); ++number) {
+        // Lists written on other systems end their lines with CR LF.
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (item < 0) {
+            if (!line.empty())
+                sources.push_back(line);
+        } else if (number == item) {
+            if (line.empty())
+                break;
+            sources.push_back(line);
+            return true;
+        }
+    }
+    if (item >= 0) {
+        error = "the list has no file on line " + std::to_string(item) + " (counted from 0)";
+        return false;
+    }
+    if (sources.empty()) {
+        error = "the list names no file";
+        return false;
+    }
+    return true;
+}
+
 std::string UsageText() {
     return R"(Usage:
   velto3gp profiles [--json]
@@ -174,6 +221,12 @@ Convert options:
   -j, --jobs N               conversions at once (default: one per core)
       --threads N            codec threads per conversion (0: automatic)
       --overwrite            replace existing files instead of numbering the new name
+      --skip-existing        do not convert a source whose output is already there and
+                             complete (checked); a damaged or short one is made again
+      --report FILE          append one JSON line per job to FILE as each ends
+      --files-from FILE      convert the files listed in FILE, one a line ('-': standard input)
+      --item N               only line N of that list, counted from 0 (default with
+                             --files-from: $SLURM_ARRAY_TASK_ID when set)
   -s WxH                     frame size, one of the profile frame sizes
   -r FPS                     frame rate, one of the profile frame rates
       --vb KBITS             video bit rate, one of the profile video bit rates
@@ -183,8 +236,10 @@ Convert options:
       --json                 one JSON object per line for every event
   -q, --quiet                no progress or log lines, only results and the summary
 
-Exit status: 0 every job finished; 1 a job failed or was incomplete; 2 usage error;
-130 interrupted (jobs stopped, unfinished outputs removed).
+Exit status: 0 every job finished or was skipped; 1 a job failed or was incomplete for a
+reason a retry will not change; 75 a job failed for a reason that may pass (disk full, a
+temporary write failure): try again later; 2 usage error; 130 interrupted by SIGINT, 143 by
+SIGTERM (jobs stopped, unfinished outputs removed).
 )";
 }
 

@@ -1,6 +1,7 @@
 // The command line of velto3gp: subcommand, options and files, checked before anything runs.
 #pragma once
 
+#include <istream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,11 @@ struct TCliArguments {
     std::string AudioBitrate; // --ab, kbit/s
     std::string SampleRate;   // --ar, Hz
     int Channels = 0;         // --ac: 1 or 2, 0 for the profile's
+    // A job whose output name holds a file that passes the output check is not converted.
+    bool SkipExisting = false;
+    std::string ReportFile; // --report: one JSON line per job, appended as each ends
+    std::string FilesFrom;  // --files-from: a list of sources, one a line; "-" standard input
+    int Item = -1;          // --item: only that line of the list, counted from 0; -1 all
     std::vector<std::string> Files;
 };
 
@@ -35,6 +41,11 @@ struct TParseResult {
 
 // argv without the program name.
 TParseResult ParseArguments(const std::vector<std::string>& args);
+
+// The sources of a --files-from list: every non-empty line, or with item 0 or more only that
+// line. False with the reason when the item is not a line holding a path.
+bool SourcesFromList(std::istream& list, int item, std::vector<std::string>& sources,
+                     std::string& error);
 
 // The --help text.
 std::string UsageText();

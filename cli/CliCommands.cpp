@@ -6,17 +6,25 @@
 #include "CliView.h"
 #include "ConcurrencyPolicy.h"
 #include "FFmpegEngine.h"
+#include "JobReport.h"
 #include "JsonLine.h"
 #include "OutputFileName.h"
+#include "OutputVerifier.h"
+#include "WorkerEnvironment.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <cerrno>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <mutex>
 #include <thread>
 
@@ -187,6 +195,13 @@ public:
     int Run();
 
 private:
+    // The sources of the command line and --files-from; false with the usage error printed.
+    bool ReadSources();
+    // The output name already holds a complete output of this job: the job is reported
+    // skipped and not added.
+    bool SkipDone(int id, const TSourceSummary& source, const TJobRecords& records);
+    // One line in the --report file, when one is kept.
+    void Report(const TJobOutcome& outcome);
     bool AddJobs(const TOutputProfile& profile, const TProfileSelection& selection,
                  const std::string& title);
     void BindEvents();
@@ -203,8 +218,14 @@ private:
     const TCliContext& context_;
     TConvertView view_;
     TFFmpegEngine engine_;
-    std::vector<TJobView> jobs_;   // one per file that became a task, in task order
-    std::vector<int> addFailures_; // files that did not
+    std::vector<std::string> sources_; // what to convert, in order: Id is the position here
+    std::vector<TJobView> jobs_;       // one per file that became a task, in task order
+    std::vector<int> addFailures_;     // files that did not
+    std::vector<std::string> addFailureMessages_;
+    int skipped_ = 0;
+    TJobReport report_;
+    // Two-pass logs and anything else of a job's own: never the working folder.
+    TPrivateFolder scratch_;
     std::mutex lock_;
     std::condition_variable changed_;
     std::deque<TEngineEvent> events_;
@@ -233,21 +254,41 @@ bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection
         }
     }
     TJobBuilder builder = JobBuilderFor(args_, paths_.SettingsFile, profile, selection);
-    for (size_t id = 0; id < args_.Files.size(); ++id) {
-        const std::string& file = args_.Files[id];
+    const auto refuse = [this](int id, const std::string& file, const std::string& message) {
+        view_.AddFailed(id, file, message);
+        addFailures_.push_back(id);
+        addFailureMessages_.push_back(message);
+        TJobOutcome outcome;
+        outcome.Source = file;
+        outcome.Result = "failed";
+        outcome.Message = message;
+        Report(outcome);
+    };
+    for (size_t id = 0; id < sources_.size(); ++id) {
+        const std::string& file = sources_[id];
         TAVProbe& probe = engine_.Probe;
         if (!probe.LoadFile(file)) {
-            view_.AddFailed(static_cast<int>(id), file, probe.LastError);
-            addFailures_.push_back(static_cast<int>(id));
+            refuse(static_cast<int>(id), file, probe.LastError);
             continue;
         }
         const TSourceSummary source = SummarizeSource(probe);
         probe.Close();
-        const TJobRecords records = builder.Build(source);
+        TJobRecords records = builder.Build(source);
+        if (args_.SkipExisting && SkipDone(static_cast<int>(id), source, records))
+            continue;
+        if (!scratch_.Path().empty()) {
+            const std::string own = scratch_.Path() + "/" + std::to_string(id);
+            std::error_code error;
+            if (std::filesystem::create_directory(own, error)) {
+                std::string& text = records.Output.ExtOptions;
+                if (!text.empty() && text.back() != '\n')
+                    text += '\n';
+                text += "passlogfile=" + own + "/pass";
+            }
+        }
         const TAddedJob added = AddJob(engine_, records);
         if (added.Index < 0) {
-            view_.AddFailed(static_cast<int>(id), file, added.Error);
-            addFailures_.push_back(static_cast<int>(id));
+            refuse(static_cast<int>(id), file, added.Error);
             continue;
         }
         TJobView job;
@@ -261,8 +302,77 @@ bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection
     return true;
 }
 
+bool TConvertRun::ReadSources() {
+    sources_ = args_.Files;
+    if (args_.FilesFrom.empty())
+        return true;
+    const int item = args_.Item >= 0 ? args_.Item : SchedulerItem();
+    std::ifstream file;
+    std::istream* list = context_.In ? context_.In : &std::cin;
+    if (args_.FilesFrom != "-") {
+        file.open(args_.FilesFrom);
+        if (!file) {
+            *context_.Err << "velto3gp: cannot read the list '" << args_.FilesFrom
+                          << "': " << std::strerror(errno) << '\n';
+            return false;
+        }
+        list = &file;
+    }
+    std::string error;
+    if (!SourcesFromList(*list, item, sources_, error)) {
+        *context_.Err << "velto3gp: " << args_.FilesFrom << ": " << error << '\n';
+        return false;
+    }
+    return true;
+}
+
+bool TConvertRun::SkipDone(int id, const TSourceSummary& source, const TJobRecords& records) {
+    const std::string& output = records.Output.FileName;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(output, error))
+        return false;
+    TOutputExpectation expected;
+    expected.Video = source.VideoStreams > 0 && !records.Output.DisableVideo;
+    expected.Audio = source.AudioStreams > 0 && !records.Output.DisableAudio;
+    expected.Duration = source.DurationUs > 0 ? source.DurationUs : -1;
+    if (records.Output.RecordingTime > 0) {
+        const std::int64_t limit = static_cast<std::int64_t>(records.Output.RecordingTime) * 1000;
+        expected.Duration = expected.Duration > 0 ? std::min(expected.Duration, limit) : limit;
+    }
+    const TOutputCheck check = VerifyOutput(output, expected);
+    if (check.Verdict != ovValid)
+        return false;
+    ++skipped_;
+    TJobView job;
+    job.Id = id;
+    job.Source = source.FileName.empty() ? sources_[static_cast<size_t>(id)] : source.FileName;
+    job.Output = output;
+    const auto size = std::filesystem::file_size(output, error);
+    job.Size = error ? 0 : static_cast<std::int64_t>(size);
+    view_.Skipped(job);
+    TJobOutcome outcome;
+    outcome.Source = sources_[static_cast<size_t>(id)];
+    outcome.Output = output;
+    outcome.Result = "skipped";
+    outcome.Size = error ? -1 : job.Size;
+    outcome.Duration = check.Duration > 0 ? check.Duration / 1e6 : -1.0;
+    outcome.Message = "the output is already there and complete";
+    Report(outcome);
+    return true;
+}
+
+void TConvertRun::Report(const TJobOutcome& outcome) {
+    if (!report_.IsOpen())
+        return;
+    std::string error;
+    if (!report_.Append(outcome, error))
+        view_.Error(error);
+}
+
 void TConvertRun::Handle(const TEngineEvent& event) {
     TJobView* job = JobOfTask(event.Index);
+    if (job && !job->Ended && job->Began == Clock::time_point{})
+        job->Began = Clock::now();
     switch (event.Kind) {
     case TEngineEvent::Progress:
         if (!job)
@@ -282,21 +392,38 @@ void TConvertRun::Handle(const TEngineEvent& event) {
     case TEngineEvent::Log:
         view_.Log(job, event.Level, event.Text);
         break;
-    case TEngineEvent::Ended:
+    case TEngineEvent::Ended: {
         if (!job)
             return;
         job->Running = false;
         job->Ended = true;
         job->Result = event.Result;
         job->Message = event.Text;
+        TJobOutcome outcome;
+        outcome.Source = job->Source;
+        outcome.Result = JobResultName(event.Result);
+        outcome.Message = event.Text;
+        outcome.Seconds = std::chrono::duration<double>(Clock::now() - job->Began).count();
         if (event.Result == jrFinished || event.Result == jrIncomplete) {
             std::error_code error;
             const auto size = std::filesystem::file_size(job->Output, error);
             if (!error)
                 job->Size = static_cast<std::int64_t>(size);
+            outcome.Output = job->Output;
+            outcome.Size = error ? -1 : job->Size;
+            if (report_.IsOpen()) {
+                const TOutputCheck check = VerifyOutput(job->Output, {});
+                outcome.Duration = check.Duration > 0 ? check.Duration / 1e6 : -1.0;
+            }
         }
         view_.Ended(*job);
+        Report(outcome);
+        if (!scratch_.Path().empty()) {
+            std::error_code error;
+            std::filesystem::remove_all(scratch_.Path() + "/" + std::to_string(job->Id), error);
+        }
         break;
+    }
     case TEngineEvent::BatchEnded:
         batchEnded_ = true;
         break;
@@ -337,6 +464,16 @@ void TConvertRun::BindEvents() {
 bool TConvertRun::RunBatch() {
     bool interrupted = false;
     const int atOnce = SimultaneousJobs(args_.Jobs, static_cast<int>(jobs_.size()), MachineCores());
+    // What Add logged comes first; a job's time counts from its first event of the run.
+    std::deque<TEngineEvent> added;
+    {
+        std::lock_guard guard(lock_);
+        added.swap(events_);
+    }
+    for (const TEngineEvent& event : added)
+        Handle(event);
+    for (TJobView& job : jobs_)
+        job.Began = Clock::time_point{};
     engine_.StartTasks(atOnce);
     auto nextTick = Clock::now();
     for (;;) {
@@ -370,7 +507,13 @@ bool TConvertRun::RunBatch() {
 int TConvertRun::Summarize(bool interrupted) {
     TSummary summary;
     summary.Failed = static_cast<int>(addFailures_.size());
+    summary.Skipped = skipped_;
+    bool retryable = false;
+    for (const std::string& message : addFailureMessages_)
+        retryable = retryable || RetryableFailure(message);
     for (const TJobView& job : jobs_) {
+        if (job.Ended && job.Result == jrFailed && RetryableFailure(job.Message))
+            retryable = true;
         switch (job.Ended ? job.Result : jrStopped) {
         case jrFinished:
             ++summary.Finished;
@@ -387,9 +530,15 @@ int TConvertRun::Summarize(bool interrupted) {
         }
     }
     interrupted = interrupted || (context_.Interrupted && context_.Interrupted->load());
-    summary.ExitStatus = interrupted ? kExitInterrupted
-                         : summary.Finished == static_cast<int>(args_.Files.size()) ? kExitFinished
-                                                                                    : kExitFailed;
+    const bool terminated = context_.InterruptSignal && context_.InterruptSignal->load() == SIGTERM;
+    // A retry helps the jobs that failed for a passing reason; the others fail again, and
+    // --skip-existing passes over what is done.
+    if (interrupted)
+        summary.ExitStatus = terminated ? kExitTerminated : kExitInterrupted;
+    else if (summary.Finished + summary.Skipped == static_cast<int>(sources_.size()))
+        summary.ExitStatus = kExitFinished;
+    else
+        summary.ExitStatus = retryable ? kExitTemporary : kExitFailed;
     view_.Summary(summary);
     return summary.ExitStatus;
 }
@@ -409,6 +558,14 @@ int TConvertRun::Run() {
     if (!ApplyOverrides(args_, selection, error)) {
         *context_.Err << "velto3gp: " << error << '\n';
         return kExitUsage;
+    }
+    if (!ReadSources())
+        return kExitUsage;
+    if (!args_.ReportFile.empty()) {
+        if (!report_.Open(args_.ReportFile, error)) {
+            *context_.Err << "velto3gp: " << error << '\n';
+            return kExitUsage;
+        }
     }
     if (!LoadEngine(engine_, paths_, view_))
         return kExitFailed;

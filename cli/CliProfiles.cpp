@@ -89,7 +89,9 @@ bool ApplyOverrides(const TCliArguments& args, TProfileSelection& selection, std
 
 TOutputPlacement PlacementFor(const TCliArguments& args, const std::string& settingsFile) {
     TOutputPlacement placement;
-    placement.Overwrite = args.Overwrite;
+    // A job that is not skipped makes its output again under the same name: what is there is
+    // damaged or short, or it would have been skipped.
+    placement.Overwrite = args.Overwrite || args.SkipExisting;
     if (!args.OutputDir.empty()) {
         placement.FolderText = args.OutputDir;
         if (placement.FolderText.back() != '/')

@@ -209,6 +209,22 @@ void TConvertView::Ended(const TJobView& job) {
     Print(text, job.Result != jrFinished);
 }
 
+void TConvertView::Skipped(const TJobView& job) {
+    if (mode_ == TViewMode::Json) {
+        Print(TJsonLine()
+                  .Add("event", "skipped")
+                  .Add("job", job.Id)
+                  .Add("source", job.Source)
+                  .Add("output", job.Output)
+                  .Add("size", job.Size)
+                  .Text());
+        return;
+    }
+    if (!quiet_)
+        Print("skipped [" + std::to_string(job.Id + 1) + "] " + job.Source + " -> " + job.Output +
+              " (already there)");
+}
+
 void TConvertView::Tick(const std::vector<TJobView>& jobs) {
     if (quiet_ || mode_ == TViewMode::Json)
         return;
@@ -243,13 +259,15 @@ void TConvertView::Summary(const TSummary& summary) {
                   .Add("incomplete", summary.Incomplete)
                   .Add("failed", summary.Failed)
                   .Add("stopped", summary.Stopped)
+                  .Add("skipped", summary.Skipped)
                   .Add("exit", summary.ExitStatus)
                   .Text());
         return;
     }
     Print(std::to_string(summary.Finished) + " finished, " + std::to_string(summary.Incomplete) +
           " incomplete, " + std::to_string(summary.Failed) + " failed, " +
-          std::to_string(summary.Stopped) + " stopped");
+          std::to_string(summary.Stopped) + " stopped" +
+          (summary.Skipped > 0 ? ", " + std::to_string(summary.Skipped) + " skipped" : ""));
 }
 
 void TConvertView::Error(const std::string& message) {

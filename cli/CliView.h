@@ -31,6 +31,8 @@ struct TJobView {
     // from there, since a job's set-up is no part of it.
     std::chrono::steady_clock::time_point Started{};
     int StartMs = 0;
+    // The job's first event of the run: its time in the report counts from there.
+    std::chrono::steady_clock::time_point Began{};
 };
 
 struct TSummary {
@@ -38,6 +40,7 @@ struct TSummary {
     int Incomplete = 0;
     int Failed = 0;
     int Stopped = 0;
+    int Skipped = 0;
     int ExitStatus = 0;
 };
 
@@ -65,6 +68,8 @@ public:
     void Progress(const TJobView& job);
     void Log(const TJobView* job, TLogLevel level, const std::string& message);
     void Ended(const TJobView& job);
+    // A job left out because its output is already there and complete.
+    void Skipped(const TJobView& job);
     // Redraws the live lines (terminal only; plain lines at most every few seconds per job).
     void Tick(const std::vector<TJobView>& jobs);
     void Summary(const TSummary& summary);

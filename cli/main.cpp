@@ -11,8 +11,11 @@
 namespace {
 
 std::atomic<bool> interrupted{false};
+std::atomic<int> interruptSignal{0};
 
-extern "C" void OnSignal(int) {
+extern "C" void OnSignal(int signal) {
+    int none = 0;
+    interruptSignal.compare_exchange_strong(none, signal);
     interrupted.store(true);
 }
 
@@ -41,5 +44,7 @@ int main(int argc, char* argv[]) {
     context.Err = &std::cerr;
     context.OutIsTerminal = isatty(STDOUT_FILENO) == 1;
     context.Interrupted = &interrupted;
+    context.InterruptSignal = &interruptSignal;
+    context.In = &std::cin;
     return velto::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc), context);
 }

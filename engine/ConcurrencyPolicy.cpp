@@ -5,10 +5,25 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
+#include <cstring>
 
 namespace velto {
 
-int MachineCores() {
+namespace {
+
+// The cores a Slurm job step was given, 0 when it says nothing usable.
+int SchedulerCores() {
+    const char* text = std::getenv("SLURM_CPUS_PER_TASK");
+    if (!text || !*text)
+        return 0;
+    int value = 0;
+    const char* end = text + std::strlen(text);
+    const auto [stop, error] = std::from_chars(text, end, value);
+    return error == std::errc() && stop == end && value > 0 ? value : 0;
+}
+
+int AffinityCores() {
     cpu_set_t set;
     CPU_ZERO(&set);
     if (sched_getaffinity(0, sizeof set, &set) == 0) {
@@ -18,6 +33,15 @@ int MachineCores() {
     }
     const long online = sysconf(_SC_NPROCESSORS_ONLN);
     return online > 0 ? static_cast<int>(online) : 1;
+}
+
+} // namespace
+
+int MachineCores() {
+    // A scheduler may hand out fewer cores than the mask allows (no cgroup confinement).
+    const int cores = AffinityCores();
+    const int allotted = SchedulerCores();
+    return allotted > 0 ? std::min(cores, allotted) : cores;
 }
 
 int SimultaneousJobs(int requested, int taskCount, int cores) {

@@ -13,7 +13,8 @@ inline constexpr const char* kSimultaneousJobsKey = "SimultaneousJobs";
 // A job or thread count of 0 means "decide from the machine".
 inline constexpr int kAutomaticCount = 0;
 
-// Processor cores this process may run on (its CPU affinity), at least 1.
+// Processor cores this process may run on (its CPU affinity, held to SLURM_CPUS_PER_TASK when
+// that is set), at least 1.
 int MachineCores();
 
 // Jobs to run at the same time for a batch of taskCount tasks. requested 0 (or less) is

@@ -43,6 +43,30 @@ void EraseOne(std::vector<std::thread::id>& threads) {
         threads.erase(at);
 }
 
+template <typename T> std::shared_ptr<const T> OptionalRecord(const T* record) {
+    return record ? std::make_shared<const T>(*record) : nullptr;
+}
+
+// Runs the steps Add took again on a task that holds no files, from fresh option defaults; the
+// log level the engine gave the task is kept.
+void ReopenFiles(TFFmpeg& task) {
+    const int verbosity = task.Settings.Verbosity;
+    task.InitOptions();
+    task.Settings.Verbosity = verbosity;
+    for (const auto& step : task.SetUpSteps)
+        step(task);
+}
+
+// Closes what the checks at Add opened and frees the option state: the job waits holding only
+// its records and opens its files again when it runs.
+void ParkFiles(TFFmpeg& task) {
+    task.ReleaseFiles();
+    const int verbosity = task.Settings.Verbosity;
+    task.ResetOptionState();
+    task.Settings.Verbosity = verbosity;
+    task.OpenFilesForRun = [&task] { ReopenFiles(task); };
+}
+
 } // namespace
 
 // The component's lock. It is a leaf in practice: nothing is called with it held that takes
@@ -181,13 +205,18 @@ int TCustomFFmpegEngine::AddTask(const std::string& fileName, const TInputOption
         task->ResetState();
         SetTaskLogLevel(*task);
         task->SetPreview(Preview);
-        if (options) {
-            TInputOptions record = *options;
-            ApplyInputRecord(*task, fileName, record);
-        } else {
-            task->InputOptions = TInputOptions{};
-        }
-        task->OpenInputFile(fileName);
+        std::function<void(TFFmpeg&)> step = [fileName,
+                                              record = OptionalRecord(options)](TFFmpeg& t) {
+            if (record) {
+                TInputOptions applied = *record;
+                ApplyInputRecord(t, fileName, applied);
+            } else {
+                t.InputOptions = TInputOptions{};
+            }
+            t.OpenInputFile(fileName);
+        };
+        step(*task);
+        task->SetUpSteps.push_back(std::move(step));
     } catch (const std::exception& error) {
         task->LogSink = nullptr;
         LastError = error.what();
@@ -217,27 +246,39 @@ bool TCustomFFmpegEngine::AddOutput(int index, const std::string& fileName,
     // Without the lock: opening the output logs, and the log event takes the lock. A start of
     // the task on another thread waits for the set-up.
     std::string error;
+    const TCustomFFmpeg::TSetUp setUp(*task);
+    // A waiting job given a further output opens its files again for the checks.
+    const bool wasParked = static_cast<bool>(task->OpenFilesForRun);
     try {
-        const TCustomFFmpeg::TSetUp setUp(*task);
-        if (options) {
-            TOutputOptions record = *options;
-            ApplyOutputRecord(
-                *task, fileName, record,
-                [this](TFFmpeg* t, TBitmap& bitmap, int frameNumber, std::int64_t pts, bool& update,
-                       bool& stopHook) {
-                    DoCustomHook(t, bitmap, frameNumber, pts, update, stopHook);
-                },
-                [this](TFFmpeg* t, std::int64_t pts, THookAction& action) {
-                    DoBeforeHook(t, pts, action);
-                });
-        } else {
-            task->OutputOptions = TOutputOptions{};
-        }
-        task->OpenOutputFile(fileName);
+        if (wasParked)
+            ReopenFiles(*task);
+        std::function<void(TFFmpeg&)> step = [this, fileName,
+                                              record = OptionalRecord(options)](TFFmpeg& t) {
+            if (record) {
+                TOutputOptions applied = *record;
+                ApplyOutputRecord(
+                    t, fileName, applied,
+                    [this](TFFmpeg* hooked, TBitmap& bitmap, int frameNumber, std::int64_t pts,
+                           bool& update, bool& stopHook) {
+                        DoCustomHook(hooked, bitmap, frameNumber, pts, update, stopHook);
+                    },
+                    [this](TFFmpeg* hooked, std::int64_t pts, THookAction& action) {
+                        DoBeforeHook(hooked, pts, action);
+                    });
+            } else {
+                t.OutputOptions = TOutputOptions{};
+            }
+            t.OpenOutputFile(fileName);
+        };
+        step(*task);
+        task->SetUpSteps.push_back(std::move(step));
+        ParkFiles(*task);
         return true;
     } catch (const std::exception& failure) {
         error = failure.what();
     }
+    if (wasParked)
+        ParkFiles(*task);
     TEngineLock guard(*this);
     LastError = error;
     return false;

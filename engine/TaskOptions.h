@@ -119,6 +119,9 @@ public:
     // ApplyOutputRecord also hands them to the run as its hook sinks.
     TBeforeHookHandler BeforeHookHandler;
     TCustomHookHandler CustomHookHandler;
+    // How Add set the task up (its input, then each output), kept to be done again when it
+    // runs: a waiting job holds its records, not its open files.
+    std::vector<std::function<void(TFFmpeg&)>> SetUpSteps;
 };
 
 // Items "start-end" in milliseconds separated by ","; kept when start <= end and end >= 0,

@@ -226,6 +226,9 @@ public:
     // Closes and frees every input and output with their stream records (idempotent); removes
     // the temporary files of outputs that were not completed.
     void ReleaseFiles();
+    // Opens the inputs and outputs of a task that holds none while it waits (its set-up is
+    // replayed on the run's thread before it transcodes). Empty when the files are open already.
+    std::function<void()> OpenFilesForRun;
 
     // ---- Safe output writing (FFmpegOutputFiles.cpp) ----
     // A stopped or short run's output is kept under UnfinishedOutputName (else it is removed);

@@ -104,9 +104,11 @@ std::shared_ptr<TFFmpegThread> TCustomFFmpeg::Start(bool threaded, TConvertPrior
         std::lock_guard guard(runLock_);
         if (running_ || terminated_ || reporting_)
             return nullptr;
-        if (OutputFiles.empty())
+        // A waiting job's files are opened by its run.
+        const bool opensAtRun = static_cast<bool>(OpenFilesForRun);
+        if (!opensAtRun && OutputFiles.empty())
             missing = "Must supply at least one output file";
-        else if (InputFiles.empty())
+        else if (!opensAtRun && InputFiles.empty())
             missing = "Must supply at least one input file";
         if (missing) {
             reporting_ = true;
@@ -146,6 +148,8 @@ void TCustomFFmpeg::RunWrapper() {
     Finished = false;
     IncompleteReason.clear();
     try {
+        if (OpenFilesForRun)
+            OpenFilesForRun();
         Transcode();
     } catch (const std::exception& error) {
         RecordFailure(error.what());
@@ -332,6 +336,7 @@ void TCustomFFmpeg::ResetState() {
         failed_ = false;
         errorMessage_.clear();
     }
+    OpenFilesForRun = nullptr;
     ReleaseFilesAndOptions();
     InitOptions(); // the defaults include an expected total duration of -1
     StopRequested = false;

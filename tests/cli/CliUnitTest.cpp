@@ -3,11 +3,20 @@
 #include "CliArguments.h"
 #include "CliProfiles.h"
 #include "CliView.h"
+#include "ConcurrencyPolicy.h"
+#include "JobReport.h"
 #include "JsonLine.h"
 #include "JsonReader.h"
+#include "TestLibraries.h"
+#include "WorkerEnvironment.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <unistd.h>
 
 namespace velto::cli {
 namespace {
@@ -186,6 +195,96 @@ TEST(CliView, ProgressTextsAndJsonEvents) {
         events.push_back(ParseJson(line)["event"].text);
     EXPECT_EQ(events, (std::vector<std::string>{"added", "progress", "log", "failed", "summary"}));
     EXPECT_TRUE(err.str().empty());
+}
+
+TEST(WorkerParts, ListLinesItemsAndTheirRefusals) {
+    std::vector<std::string> all;
+    std::string error;
+    std::istringstream list("a.avi\r\n\nb c.mp4\nlast.3gp");
+    ASSERT_TRUE(SourcesFromList(list, -1, all, error)) << error;
+    EXPECT_EQ(all, (std::vector<std::string>{"a.avi", "b c.mp4", "last.3gp"}));
+    for (auto [item, expected] : {std::pair{0, "a.avi"}, {2, "b c.mp4"}, {3, "last.3gp"}}) {
+        std::istringstream again("a.avi\r\n\nb c.mp4\nlast.3gp");
+        std::vector<std::string> one;
+        ASSERT_TRUE(SourcesFromList(again, item, one, error)) << item;
+        EXPECT_EQ(one, std::vector<std::string>{expected});
+    }
+    for (int item : {1, 4, 100}) {
+        std::istringstream again("a.avi\r\n\nb c.mp4\nlast.3gp");
+        std::vector<std::string> none;
+        EXPECT_FALSE(SourcesFromList(again, item, none, error)) << item;
+        EXPECT_NE(error.find(std::to_string(item)), std::string::npos);
+    }
+    std::istringstream empty("\n\n");
+    EXPECT_FALSE(SourcesFromList(empty, -1, all = {}, error));
+
+    const TParseResult alone = ParseArguments({"convert", "-p", "0", "--item", "3", "a.avi"});
+    EXPECT_NE(alone.Error.find("--item needs --files-from"), std::string::npos);
+    const TParseResult listed =
+        ParseArguments({"convert", "-p", "0", "--files-from=-", "--skip-existing"});
+    ASSERT_TRUE(listed.Arguments) << listed.Error;
+    EXPECT_EQ(listed.Arguments->FilesFrom, "-");
+    EXPECT_TRUE(listed.Arguments->SkipExisting);
+    EXPECT_FALSE(ParseArguments({"convert", "-p", "0", "--item", "-1", "x"}).Arguments);
+}
+
+TEST(WorkerParts, FailuresThatMayPassAreToldFromLastingOnes) {
+    EXPECT_TRUE(RetryableFailure(std::string("Error writing out.mp4: ") + std::strerror(ENOSPC)));
+    EXPECT_TRUE(RetryableFailure(std::strerror(EDQUOT)));
+    EXPECT_TRUE(RetryableFailure(std::strerror(EMFILE)));
+    EXPECT_FALSE(RetryableFailure("junk.avi: Invalid data found when processing input"));
+    EXPECT_FALSE(RetryableFailure(std::strerror(EACCES)));
+    EXPECT_FALSE(RetryableFailure(""));
+
+    setenv("SLURM_ARRAY_TASK_ID", "17", 1);
+    EXPECT_EQ(SchedulerItem(), 17);
+    setenv("SLURM_ARRAY_TASK_ID", "4294967296", 1);
+    EXPECT_EQ(SchedulerItem(), -1);
+    unsetenv("SLURM_ARRAY_TASK_ID");
+    EXPECT_EQ(SchedulerItem(), -1);
+
+    const int cores = MachineCores();
+    setenv("SLURM_CPUS_PER_TASK", "1", 1);
+    EXPECT_EQ(MachineCores(), 1);
+    setenv("SLURM_CPUS_PER_TASK", "9999", 1);
+    EXPECT_EQ(MachineCores(), cores) << "the affinity mask still bounds it";
+    setenv("SLURM_CPUS_PER_TASK", "two", 1);
+    EXPECT_EQ(MachineCores(), cores);
+    unsetenv("SLURM_CPUS_PER_TASK");
+}
+
+TEST(WorkerParts, ReportLinesAreWholeJsonObjectsAppended) {
+    const std::string file = std::filesystem::temp_directory_path() /
+                             ("velto3gp-report-" + std::to_string(getpid()) + ".jsonl");
+    std::filesystem::remove(file);
+    {
+        TJobReport report;
+        std::string error;
+        ASSERT_TRUE(report.Open(file, error)) << error;
+        TJobOutcome done{"/in/a \"b\".avi", "/out/a.mp4", "finished", 1234, 2.5004, 0.25, ""};
+        ASSERT_TRUE(report.Append(done, error)) << error;
+        TJobOutcome bad{"/in/\xff.avi", "", "failed", -1, -1.0, 0.0, "not media"};
+        ASSERT_TRUE(report.Append(bad, error)) << error;
+    }
+    TJobReport second; // a later worker appends to the same file
+    std::string error;
+    ASSERT_TRUE(second.Open(file, error));
+    ASSERT_TRUE(second.Append({"c.avi", "c.mp4", "skipped", 10, 1.0, 0.0, "there"}, error));
+
+    std::istringstream lines(velto::test::FileContents(file));
+    std::vector<velto::test::JsonValue> parsed;
+    for (std::string line; std::getline(lines, line);)
+        parsed.push_back(ParseJson(line));
+    ASSERT_EQ(parsed.size(), 3u);
+    EXPECT_EQ(parsed[0]["source"].text, "/in/a \"b\".avi");
+    EXPECT_EQ(parsed[0]["size"].number, 1234);
+    EXPECT_DOUBLE_EQ(parsed[0]["duration"].number, 2.5);
+    EXPECT_EQ(parsed[0]["message"].kind, velto::test::JsonValue::Null);
+    EXPECT_EQ(parsed[1]["output"].kind, velto::test::JsonValue::Null);
+    EXPECT_EQ(parsed[1]["size"].kind, velto::test::JsonValue::Null);
+    EXPECT_EQ(parsed[1]["message"].text, "not media");
+    EXPECT_EQ(parsed[2]["result"].text, "skipped");
+    std::filesystem::remove(file);
 }
 
 } // namespace

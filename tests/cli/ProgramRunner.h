@@ -35,6 +35,12 @@ public:
     TProgramRunner(std::string folder, std::string config)
         : folder_(std::move(folder)), config_(std::move(config)) {}
 
+    // For the runs that follow: more environment ("NAME=value"), the working folder, a file
+    // for standard input; empty leaves each as the test's own.
+    void SetEnvironment(std::vector<std::string> extra) { extraEnv_ = std::move(extra); }
+    void SetWorkingFolder(std::string path) { workingFolder_ = std::move(path); }
+    void SetInputFile(std::string path) { inputFile_ = std::move(path); }
+
     // Starts the program; its stdout goes to a pipe that WaitForOutput reads.
     pid_t Start(const std::vector<std::string>& args) {
         int pipeEnds[2];
@@ -45,8 +51,22 @@ public:
             if (std::string(*e).rfind("XDG_CONFIG_HOME=", 0) != 0)
                 env.emplace_back(*e);
         env.push_back("XDG_CONFIG_HOME=" + config_);
+        for (const std::string& e : extraEnv_) {
+            const std::string name = e.substr(0, e.find('=') + 1);
+            std::erase_if(env, [&](const std::string& have) { return have.rfind(name, 0) == 0; });
+            env.push_back(e);
+        }
         const pid_t pid = fork();
         if (pid == 0) {
+            if (!workingFolder_.empty() && chdir(workingFolder_.c_str()) != 0)
+                _exit(126);
+            if (!inputFile_.empty()) {
+                const int in = open(inputFile_.c_str(), O_RDONLY);
+                if (in < 0)
+                    _exit(126);
+                dup2(in, STDIN_FILENO);
+                close(in);
+            }
             FILE* err = std::fopen((folder_ + "/stderr").c_str(), "w");
             dup2(pipeEnds[1], STDOUT_FILENO);
             dup2(fileno(err), STDERR_FILENO);
@@ -108,6 +128,9 @@ private:
 
     std::string folder_;
     std::string config_;
+    std::vector<std::string> extraEnv_;
+    std::string workingFolder_;
+    std::string inputFile_;
     int out_ = -1;
     std::string output_;
 };
