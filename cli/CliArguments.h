@@ -25,6 +25,9 @@ struct TCliArguments {
     std::string AudioBitrate; // --ab, kbit/s
     std::string SampleRate;   // --ar, Hz
     int Channels = 0;         // --ac: 1 or 2, 0 for the profile's
+    // --audio-lang: ISO 639 code of the sound track to prefer; unset: the settings' preference.
+    std::optional<std::string> AudioLanguage;
+    std::string Subtitles = "auto"; // --subtitles: auto, none or burn
     std::vector<std::string> Files;
 };
 
