@@ -99,12 +99,14 @@ std::vector<TSourceTrack> FindSubtitleFiles(const std::string& sourceFile) {
         const auto kind =
             std::find_if(std::begin(kCueFileKinds), std::end(kCueFileKinds),
                          [&](const TCueFileKind& k) { return extension == k.Extension; });
-        if (kind == std::end(kCueFileKinds) || name.size() <= stem.size() + extension.size() ||
+        if (kind == std::end(kCueFileKinds) || name.size() < stem.size() + extension.size() ||
             name.compare(0, stem.size(), stem) != 0 || name[stem.size()] != '.')
             continue;
         // "film.srt" has nothing between; "film.eng.srt" its language.
         const std::string middle =
-            name.substr(stem.size() + 1, name.size() - stem.size() - 1 - extension.size());
+            name.size() == stem.size() + extension.size()
+                ? std::string()
+                : name.substr(stem.size() + 1, name.size() - stem.size() - 1 - extension.size());
         TSourceTrack track;
         track.Codec = kind->Codec;
         track.Text = true;

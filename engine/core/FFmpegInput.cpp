@@ -122,9 +122,27 @@ void TCustomFFmpeg::OpenSubtitleFile(const std::string& fileName) {
     const int expected = Settings.ExpectedDuration;
     const std::int64_t startTime = Settings.StartTime;
     Settings.StartTime = 0;
-    OpenInputFile(fileName);
-    Settings.ExpectedDuration = expected;
-    Settings.StartTime = startTime;
+    // The output's codec names are set by now; opening an input would take them for forced
+    // decoders and clear them.
+    std::string names[] = {std::move(Settings.VideoCodecName), std::move(Settings.AudioCodecName),
+                           std::move(Settings.SubtitleCodecName)};
+    const auto restore = [&] {
+        Settings.ExpectedDuration = expected;
+        Settings.StartTime = startTime;
+        Settings.VideoCodecName = std::move(names[0]);
+        Settings.AudioCodecName = std::move(names[1]);
+        Settings.SubtitleCodecName = std::move(names[2]);
+    };
+    Settings.VideoCodecName.clear();
+    Settings.AudioCodecName.clear();
+    Settings.SubtitleCodecName.clear();
+    try {
+        OpenInputFile(fileName);
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
     TInputFile& cues = InputFiles.back();
     // Cue times are the film's times: they move with the source, not with the first cue.
     cues.TimestampOffset = InputFiles.front().TimestampOffset;
