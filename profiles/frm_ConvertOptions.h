@@ -79,6 +79,10 @@ public:
     QComboBox* cbxSampleBitrate;
     QComboBox* cbxChannels;
     QPushButton* btnRestoreAudio;
+    // The source's sound tracks (language, codec, channels); the job converts the one shown.
+    QComboBox* cbxAudioTrack;
+    // Automatic, none, burned into the picture.
+    QComboBox* cbxSubtitles;
     QGroupBox* grbWhere;
     QRadioButton* rbtConvertToSamePath;
     QRadioButton* rbtConvertToPath;
@@ -105,6 +109,8 @@ private:
     // Widgets from the model, without echoing the changes back.
     void ShowSelection();
     void ShowOutputChoice();
+    // The sound track list for the attached source, the track to be converted current.
+    void ShowAudioTracks();
     // A user's pick in one of the value lists.
     void ValueListChange();
     void keyPressEvent(QKeyEvent* event) override;

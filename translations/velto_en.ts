@@ -364,6 +364,42 @@ Output: %2</translation>
         <source> 等</source>
         <translation> and more</translation>
     </message>
+    <message>
+        <source>音轨(&amp;T):</source>
+        <translation>Sound &amp;track:</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>不要字幕</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>烧录到画面</source>
+        <translation>Burned into the picture</translation>
+    </message>
+    <message>
+        <source>自动: MP4、M4V、MOV 和 WebM 输出保留文字字幕, 其他格式不带字幕</source>
+        <translation>Automatic: MP4, M4V, MOV and WebM outputs keep text subtitles, other formats get none</translation>
+    </message>
+    <message>
+        <source>字幕(&amp;S):</source>
+        <translation>&amp;Subtitles:</translation>
+    </message>
+    <message>
+        <source>未标明语言</source>
+        <translation>language not given</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: %2, %3, %n 声道</source>
+        <translation><numerusform>%1: %2, %3, %n channel</numerusform><numerusform>%1: %2, %3, %n channels</numerusform></translation>
+    </message>
+    <message>
+        <source> (默认)</source>
+        <translation> (default)</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmMain</name>
@@ -625,6 +661,18 @@ Output: %2</translation>
     <message>
         <source>转换完成后，源文件将被移到回收站。确定吗?</source>
         <translation>After a finished conversion the source file will be moved to the Trash. Go ahead?</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>首选音轨语言(&amp;P):</source>
+        <translation>&amp;Preferred sound track language:</translation>
+    </message>
+    <message>
+        <source>(ISO 639 代码, 如 eng、jpn、chi)</source>
+        <translation>(ISO 639 code, such as eng, jpn, chi)</translation>
     </message>
 </context>
 </TS>

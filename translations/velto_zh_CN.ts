@@ -364,6 +364,42 @@
         <source> 等</source>
         <translation> 等</translation>
     </message>
+    <message>
+        <source>音轨(&amp;T):</source>
+        <translation>音轨(&amp;T):</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>自动</translation>
+    </message>
+    <message>
+        <source>不要字幕</source>
+        <translation>不要字幕</translation>
+    </message>
+    <message>
+        <source>烧录到画面</source>
+        <translation>烧录到画面</translation>
+    </message>
+    <message>
+        <source>自动: MP4、M4V、MOV 和 WebM 输出保留文字字幕, 其他格式不带字幕</source>
+        <translation>自动: MP4、M4V、MOV 和 WebM 输出保留文字字幕, 其他格式不带字幕</translation>
+    </message>
+    <message>
+        <source>字幕(&amp;S):</source>
+        <translation>字幕(&amp;S):</translation>
+    </message>
+    <message>
+        <source>未标明语言</source>
+        <translation>未标明语言</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: %2, %3, %n 声道</source>
+        <translation><numerusform>%1: %2, %3, %n 声道</numerusform></translation>
+    </message>
+    <message>
+        <source> (默认)</source>
+        <translation> (默认)</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmMain</name>
@@ -625,6 +661,18 @@
     <message>
         <source>转换完成后，源文件将被移到回收站。确定吗?</source>
         <translation>转换完成后，源文件将被移到回收站。确定吗?</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>首选音轨语言(&amp;P):</source>
+        <translation>首选音轨语言(&amp;P):</translation>
+    </message>
+    <message>
+        <source>(ISO 639 代码, 如 eng、jpn、chi)</source>
+        <translation>(ISO 639 代码, 如 eng、jpn、chi)</translation>
     </message>
 </context>
 </TS>
