@@ -1,5 +1,7 @@
 #include "CliArguments.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <functional>
 #include <map>
@@ -78,6 +80,22 @@ const std::map<std::string, TValueSetter> kValuedOptions = {
          return ParseCount(v, 1, 2, a.Channels)
                     ? std::string()
                     : "--ac takes 1 (mono) or 2 (stereo), not '" + v + "'";
+     }},
+    {"--audio-lang",
+     [](const std::string& v, TCliArguments& a) {
+         const bool code =
+             (v.size() == 2 || v.size() == 3) && std::all_of(v.begin(), v.end(), [](char c) {
+                 return std::isalpha(static_cast<unsigned char>(c)) != 0;
+             });
+         return code ? (a.AudioLanguage = v, std::string())
+                     : "--audio-lang takes an ISO 639 language code such as 'eng' or 'ja', not '" +
+                           v + "'";
+     }},
+    {"--subtitles",
+     [](const std::string& v, TCliArguments& a) {
+         return v == "auto" || v == "none" || v == "burn"
+                    ? (a.Subtitles = v, std::string())
+                    : "--subtitles takes auto, none or burn, not '" + v + "'";
      }},
 };
 
@@ -233,6 +251,10 @@ Convert options:
       --ab KBITS             audio bit rate, one of the profile audio bit rates
       --ar HZ                audio sample rate, one of the profile sample rates
       --ac N                 audio channels: 1 or 2
+      --audio-lang CODE      convert the first sound track in this language (ISO 639,
+                             e.g. eng, ja); else the track flagged default, else the first
+      --subtitles MODE       auto: kept as text in MP4, M4V, MOV and WebM outputs, left out
+                             of others; none: left out; burn: drawn into the picture
       --json                 one JSON object per line for every event
   -q, --quiet                no progress or log lines, only results and the summary
 

@@ -31,6 +31,9 @@ struct TCliArguments {
     std::string ReportFile; // --report: one JSON line per job, appended as each ends
     std::string FilesFrom;  // --files-from: a list of sources, one a line; "-" standard input
     int Item = -1;          // --item: only that line of the list, counted from 0; -1 all
+    // --audio-lang: ISO 639 code of the sound track to prefer; unset: the settings' preference.
+    std::optional<std::string> AudioLanguage;
+    std::string Subtitles = "auto"; // --subtitles: auto, none or burn
     std::vector<std::string> Files;
 };
 

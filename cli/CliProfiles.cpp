@@ -103,12 +103,25 @@ TOutputPlacement PlacementFor(const TCliArguments& args, const std::string& sett
     return placement;
 }
 
+namespace {
+
+std::string PreferredLanguage(const std::string& settingsFile) {
+    return TSettingsStore(settingsFile).ReadOption(kPreferredLanguageKey);
+}
+
+} // namespace
+
 TJobBuilder JobBuilderFor(const TCliArguments& args, const std::string& settingsFile,
                           const TOutputProfile& profile, const TProfileSelection& selection) {
     TJobBuilder builder(profile, selection, PlacementFor(args, settingsFile));
     builder.SetCodecThreads(args.Threads);
     // A script reads "there is an output" as "it worked".
     builder.SetKeepUnfinished(false);
+    builder.SetPreferredLanguage(args.AudioLanguage ? *args.AudioLanguage
+                                                    : PreferredLanguage(settingsFile));
+    builder.SetSubtitleMode(args.Subtitles == "none"   ? TSubtitleMode::None
+                            : args.Subtitles == "burn" ? TSubtitleMode::Burn
+                                                       : TSubtitleMode::Auto);
     return builder;
 }
 

@@ -95,6 +95,8 @@ void ApplyAudioFields(TFFmpeg& task, const TOutputOptions& r) {
         task.SetOption("ar", std::to_string(r.AudioSampleRate));
     SetGenericNumber(task, "ab", r.AudioBitRate);
     SetGenericNumber(task, "abt", r.AudioBitRateTolerance);
+    if (r.AudioStream >= 0)
+        task.Settings.AudioSource = {0, r.AudioStream};
     task.SetOption("alang", r.AudioLanguage);
     task.SetAudioSyncMethod(r.AudioSync);
     SetText(task, "atag", r.AudioTag);
@@ -128,10 +130,39 @@ void ApplyVideoFields(TFFmpeg& task, const TOutputOptions& r) {
     SetText(task, "vfilters", r.VideoFilters);
 }
 
+// Which subtitles the output gets: a stream of the source or the file beside it, kept as a
+// stream or drawn into the picture.
+void ApplySubtitleFields(TFFmpeg& task, const TOutputOptions& r) {
+    if (r.BurnSubtitle) {
+        if (!task.CanBurnSubtitles())
+            throw FFMpegException("Subtitles cannot be burned in: this build's libavfilter has "
+                                  "no 'subtitles' filter (libass)");
+        task.BurnSubtitlesFrom(r.SubtitleFile, r.SubtitleStream);
+        task.SetOption("sn", "");
+        return;
+    }
+    if (r.DisableSubtitle) {
+        task.SetOption("sn", "");
+        return;
+    }
+    if (!r.SubtitleFile.empty()) {
+        // A cue file that cannot be read costs the subtitles, not the film.
+        try {
+            task.OpenSubtitleFile(r.SubtitleFile);
+        } catch (const std::exception& error) {
+            task.Log(0, std::string("Subtitles left out: ") + error.what());
+            task.SetOption("sn", "");
+            return;
+        }
+    } else if (r.SubtitleStream >= 0) {
+        task.Settings.SubtitleSource = {0, r.SubtitleStream};
+    }
+    SetText(task, "scodec", r.SubtitleCodec);
+}
+
 // Subtitles, timing and the metadata texts.
 void ApplyFileFields(TFFmpeg& task, const TOutputOptions& r) {
-    if (r.DisableSubtitle)
-        task.SetOption("sn", "");
+    ApplySubtitleFields(task, r);
     task.SetOption("slang", r.SubtitleLanguage);
     task.Settings.CopyTimestamps = r.CopyTimestamps ? 1 : 0;
     task.SetRecordingTime(r.RecordingTime);

@@ -74,6 +74,16 @@ struct TOutputOptions {
     std::string VideoFilters;
     bool DisableSubtitle = false;
     std::string SubtitleLanguage;
+    // The source's streams (index in the file) the sound and the subtitles come from; -1: the
+    // first of the kind.
+    std::int32_t AudioStream = -1;
+    std::int32_t SubtitleStream = -1;
+    // A subtitle file beside the source, read when the source carries none.
+    std::string SubtitleFile;
+    // The output's subtitle encoder ("mov_text", "webvtt"); empty: the container's own.
+    std::string SubtitleCodec;
+    // The chosen subtitles are drawn into the picture instead of kept as a stream.
+    bool BurnSubtitle = false;
     bool CopyTimestamps = false;
     std::int32_t RecordingTime = -1; // milliseconds
     double Timestamp = -1.0;         // days since 1899-12-30, local time; 0 = now

@@ -115,7 +115,15 @@ TJobRecords TConvertOptionsModel::BuildJob(const std::vector<std::string>& taken
     // Read at every Add, since the preferences may have changed it since the last one.
     builder.SetKeepUnfinished(
         !TSettingsStore(FSettingsFile).ReadJobEndOptions(true).DelFileWhenCanceled);
+    builder.SetPreferredLanguage(TSettingsStore(FSettingsFile).ReadOption(kPreferredLanguageKey));
+    builder.SetAudioStream(FAudioStream);
+    builder.SetSubtitleMode(FSubtitleMode);
     return builder.Build(FSource);
+}
+
+int TConvertOptionsModel::AudioTrackToConvert() const {
+    return ChooseAudioTrack(
+        FSource, TSettingsStore(FSettingsFile).ReadOption(kPreferredLanguageKey), FAudioStream);
 }
 
 bool IsOpticalMount(const std::string& fileSystemType, const std::string& device) {

@@ -25,8 +25,21 @@ public:
 
     // The file being added, as its probe found it (its picture is what kept proportions
     // follow); none when docked in the preferences.
-    void AttachSource(TSourceSummary source) { FSource = std::move(source); }
+    void AttachSource(TSourceSummary source) {
+        FSource = std::move(source);
+        FAudioStream = -1;
+    }
     const std::string& SourceFile() const { return FSource.FileName; }
+    const TSourceSummary& Source() const { return FSource; }
+
+    // The sound track the user picked for this job, by its stream index; -1: chosen by the
+    // rule (preferred language, default flag, first).
+    void SetAudioStream(int stream) { FAudioStream = stream; }
+    int AudioStream() const { return FAudioStream; }
+    // The sound track the job will convert, as its index in the source's tracks; -1: none.
+    int AudioTrackToConvert() const;
+    void SetSubtitleMode(TSubtitleMode mode) { FSubtitleMode = mode; }
+    TSubtitleMode SubtitleMode() const { return FSubtitleMode; }
 
     bool SameFolder() const { return FSameFolder; }
     // Same folder: the folder text becomes "Auto".
@@ -80,6 +93,8 @@ private:
     std::string FFolderText = kAutoFolder;
     std::string FBrowsedFolder;
     std::string FLastError;
+    int FAudioStream = -1;
+    TSubtitleMode FSubtitleMode = TSubtitleMode::Auto;
 };
 
 // A mount is an optical drive when its file system is a disc's or its device is a CD/DVD drive.

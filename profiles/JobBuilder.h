@@ -11,10 +11,23 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace velto {
 
 class TCustomAVProbe;
+
+// One sound or subtitle track of a source, as the output-format dialog lists it.
+struct TSourceTrack {
+    int StreamIndex = -1; // in the source file; -1 for a subtitle file beside it
+    std::string Language; // ISO 639 code as tagged; empty when untagged
+    std::string Codec;    // the decoder's name: "aac", "subrip", "hdmv_pgs_subtitle"
+    int Channels = 0;     // sound only
+    bool Default = false; // the source flags it as the one to play
+    bool Text = false;    // subtitles held as text rather than pictures
+    std::string FileName; // the subtitle file beside the source; empty for the source's own
+    bool operator==(const TSourceTrack&) const = default;
+};
 
 // What a job keeps of its source's probe: enough to build its records and to be shown.
 struct TSourceSummary {
@@ -26,10 +39,41 @@ struct TSourceSummary {
     int VideoStreams = 0;
     int AudioStreams = 0;
     TSourcePicture Picture;
+    std::vector<TSourceTrack> AudioTracks;
+    // The source's own subtitles; when it has none, the subtitle files beside it
+    // ("film.srt", "film.eng.srt"), the one without a language first.
+    std::vector<TSourceTrack> SubtitleTracks;
 };
 
-// The summary of the file the probe has open.
+// The summary of the file the probe has open, with the subtitle files found beside it.
 TSourceSummary SummarizeSource(const TCustomAVProbe& probe);
+
+// Subtitle files beside a source named like it: "film.srt", "film.eng.srt", ".ass", ".ssa",
+// ".vtt"; the plain name first, the others by name.
+std::vector<TSourceTrack> FindSubtitleFiles(const std::string& sourceFile);
+
+// Whether two ISO 639 codes name one language ("en", "eng"; "fre", "fra"), ignoring case.
+bool SameLanguage(const std::string& a, const std::string& b);
+
+// The sound track a job converts, as its index in AudioTracks (-1: the source has none): the
+// stream the user picked when the source has it, else the first in the preferred language,
+// else the one flagged default, else the first.
+int ChooseAudioTrack(const TSourceSummary& source, const std::string& language,
+                     int pickedStream = -1);
+
+enum class TSubtitleMode {
+    Auto, // kept as a stream where the container holds text subtitles, else left out
+    None, // always left out
+    Burn, // drawn into the picture
+};
+
+// The subtitle track a job uses, as its index in SubtitleTracks, or -1: text tracks only, the
+// one flagged default first, else the first in the preferred language, else the first.
+int ChooseSubtitleTrack(const TSourceSummary& source, const std::string& language);
+
+// The text subtitle encoder of an output file by its extension: mov_text for MP4, M4V and MOV,
+// WebVTT for WebM; empty for containers without text subtitles.
+std::string TextSubtitleCodecFor(const std::string& outputFile);
 
 class TJobBuilder {
 public:
@@ -40,6 +84,11 @@ public:
     // A stopped or short run leaves its output under the output name (when nothing is there);
     // off, only a finished and verified run leaves a file. The engine alone acts on it.
     void SetKeepUnfinished(bool keep) { FKeepUnfinished = keep; }
+    // ISO 639 code of the sound and subtitle language to prefer; empty: none.
+    void SetPreferredLanguage(std::string code) { FLanguage = std::move(code); }
+    void SetSubtitleMode(TSubtitleMode mode) { FSubtitleMode = mode; }
+    // The source stream of the sound track to convert for the next jobs; -1: chosen by rule.
+    void SetAudioStream(int stream) { FAudioStream = stream; }
 
     // The records for one source. Its output name is then taken, together with the source, so a
     // later job of the same builder never writes over either.
@@ -53,6 +102,11 @@ private:
     TOutputPlacement FPlacement;
     int FCodecThreads = -1;
     bool FKeepUnfinished = true;
+    std::string FLanguage;
+    TSubtitleMode FSubtitleMode = TSubtitleMode::Auto;
+    int FAudioStream = -1;
+
+    void ChooseTracks(const TSourceSummary& source, TOutputOptions& output) const;
 };
 
 } // namespace velto

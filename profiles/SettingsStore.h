@@ -43,6 +43,9 @@ struct TJobEndOptions {
     bool ShunDownWhenDone = false; // the stored key is spelled so
 };
 
+// The "Options" key holding the ISO 639 code of the sound track language to prefer (empty: none).
+inline constexpr const char* kPreferredLanguageKey = "PreferredLanguage";
+
 class TSettingsStore {
 public:
     explicit TSettingsStore(std::string fileName) : FFileName(std::move(fileName)) {}

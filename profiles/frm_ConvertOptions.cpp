@@ -148,6 +148,11 @@ void TfrmConvertOptions::ConnectControls() {
             &TfrmConvertOptions::btnRestoreVideoClick);
     connect(btnRestoreAudio, &QPushButton::clicked, this,
             &TfrmConvertOptions::btnRestoreAudioClick);
+    connect(cbxAudioTrack, &QComboBox::activated, this,
+            [this](int row) { FModel.SetAudioStream(cbxAudioTrack->itemData(row).toInt()); });
+    connect(cbxSubtitles, &QComboBox::currentIndexChanged, this, [this](int row) {
+        FModel.SetSubtitleMode(static_cast<TSubtitleMode>(cbxSubtitles->itemData(row).toInt()));
+    });
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnHelp, &QPushButton::clicked, this,
@@ -177,7 +182,16 @@ QLayout* TfrmConvertOptions::BuildValueGroups() {
     AddRow(audioGrid, 0, tr("比特率(&r):"), cbxAudioBitrate, QStringLiteral("kbps"));
     AddRow(audioGrid, 1, tr("采样率:"), cbxSampleBitrate, QStringLiteral("Hz"));
     AddRow(audioGrid, 2, tr("声道:"), cbxChannels);
-    audioGrid->addWidget(btnRestoreAudio, 3, 1, Qt::AlignRight);
+    cbxAudioTrack = new QComboBox;
+    cbxAudioTrack->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    AddRow(audioGrid, 3, tr("音轨(&T):"), cbxAudioTrack);
+    cbxSubtitles = new QComboBox;
+    cbxSubtitles->addItem(tr("自动"), static_cast<int>(TSubtitleMode::Auto));
+    cbxSubtitles->addItem(tr("不要字幕"), static_cast<int>(TSubtitleMode::None));
+    cbxSubtitles->addItem(tr("烧录到画面"), static_cast<int>(TSubtitleMode::Burn));
+    cbxSubtitles->setToolTip(tr("自动: MP4、M4V、MOV 和 WebM 输出保留文字字幕, 其他格式不带字幕"));
+    AddRow(audioGrid, 4, tr("字幕(&S):"), cbxSubtitles);
+    audioGrid->addWidget(btnRestoreAudio, 5, 1, Qt::AlignRight);
 
     auto* valueRow = new QHBoxLayout;
     valueRow->addWidget(grbWhat);
@@ -355,6 +369,27 @@ void TfrmConvertOptions::done(int result) {
 void TfrmConvertOptions::AttachSource(const TSourceSummary& source) {
     FModel.AttachSource(source);
     ShowFolderProblem();
+    ShowAudioTracks();
+}
+
+void TfrmConvertOptions::ShowAudioTracks() {
+    const QSignalBlocker blocker(cbxAudioTrack);
+    cbxAudioTrack->clear();
+    const std::vector<TSourceTrack>& tracks = FModel.Source().AudioTracks;
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        const TSourceTrack& track = tracks[i];
+        const QString language =
+            track.Language.empty() ? tr("未标明语言") : QString::fromStdString(track.Language);
+        QString text = tr("%1: %2, %3, %n 声道", nullptr, track.Channels)
+                           .arg(i + 1)
+                           .arg(language, QString::fromStdString(track.Codec));
+        if (track.Default)
+            text += tr(" (默认)");
+        cbxAudioTrack->addItem(text, track.StreamIndex);
+    }
+    cbxAudioTrack->setCurrentIndex(FModel.AudioTrackToConvert());
+    // A single track (or none) leaves nothing to choose.
+    cbxAudioTrack->setEnabled(tracks.size() > 1);
 }
 
 void TfrmConvertOptions::ShowSourceFiles(const QStringList& files) {
@@ -382,6 +417,7 @@ void TfrmConvertOptions::AttachSourceFile(const std::string& fileName) {
     source.FileName = fileName;
     FModel.AttachSource(std::move(source));
     ShowFolderProblem();
+    ShowAudioTracks();
 }
 
 bool TfrmConvertOptions::SaveSettings(const TJobEndOptions* jobEnd) {
@@ -393,6 +429,9 @@ void TfrmConvertOptions::RemoveButtons() {
     delete btnCancel;
     delete btnHelp;
     btnOK = btnCancel = btnHelp = nullptr;
+    // Tracks and subtitles belong to a file being added.
+    cbxAudioTrack->setEnabled(false);
+    cbxSubtitles->setEnabled(false);
     FDocked = true;
 }
 

@@ -84,6 +84,10 @@ public:
     QComboBox* cbxSampleBitrate;
     QComboBox* cbxChannels;
     QPushButton* btnRestoreAudio;
+    // The source's sound tracks (language, codec, channels); the job converts the one shown.
+    QComboBox* cbxAudioTrack;
+    // Automatic, none, burned into the picture.
+    QComboBox* cbxSubtitles;
     QGroupBox* grbWhere;
     QRadioButton* rbtConvertToSamePath;
     QRadioButton* rbtConvertToPath;
@@ -117,6 +121,8 @@ private:
     // Says, below the folder, when outputs could not be written there.
     void ShowFolderProblem();
     void edtOutPathEdited(const QString& text);
+    // The sound track list for the attached source, the track to be converted current.
+    void ShowAudioTracks();
     // A user's pick in one of the value lists.
     void ValueListChange();
     void keyPressEvent(QKeyEvent* event) override;

@@ -9,7 +9,9 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -91,8 +93,22 @@ QWidget* TfrmOptions::BuildAdvancedPage() {
     jobsRow->addWidget(jobsLabel);
     jobsRow->addWidget(spnSimultaneousJobs);
     jobsRow->addStretch(1);
+    edtAudioLanguage = new QLineEdit;
+    edtAudioLanguage->setMaxLength(3);
+    edtAudioLanguage->setMaximumWidth(80);
+    edtAudioLanguage->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[A-Za-z]{0,3}")), edtAudioLanguage));
+    edtAudioLanguage->setPlaceholderText(tr("无"));
+    auto* audioLanguageLabel = new QLabel(tr("首选音轨语言(&P):"));
+    audioLanguageLabel->setBuddy(edtAudioLanguage);
+    auto* audioLanguageRow = new QHBoxLayout;
+    audioLanguageRow->addWidget(audioLanguageLabel);
+    audioLanguageRow->addWidget(edtAudioLanguage);
+    audioLanguageRow->addWidget(new QLabel(tr("(ISO 639 代码, 如 eng、jpn、chi)")));
+    audioLanguageRow->addStretch(1);
     advancedLayout->addSpacing(12);
     advancedLayout->addLayout(jobsRow);
+    advancedLayout->addLayout(audioLanguageRow);
     advancedLayout->addLayout(languageRow);
     advancedLayout->addStretch(1);
     return advancedPage;
@@ -110,6 +126,8 @@ void TfrmOptions::ShowSettings(const std::string& settingsFile) {
     cbxLanguage->setCurrentIndex(language < 0 ? 0 : language);
     spnSimultaneousJobs->setValue(SimultaneousJobsPreference(
         TSettingsStore(settingsFile).ReadOption(kSimultaneousJobsKey, "0"), MachineCores()));
+    edtAudioLanguage->setText(
+        QString::fromStdString(TSettingsStore(settingsFile).ReadOption(kPreferredLanguageKey)));
 }
 
 bool TfrmOptions::Save() {
@@ -124,7 +142,9 @@ bool TfrmOptions::Save() {
         TSettingsStore store(FSettingsFile);
         saved =
             store.SaveOption("Language", cbxLanguage->currentData().toString().toStdString()) &&
-            store.SaveOption(kSimultaneousJobsKey, std::to_string(spnSimultaneousJobs->value()));
+            store.SaveOption(kSimultaneousJobsKey, std::to_string(spnSimultaneousJobs->value())) &&
+            store.SaveOption(kPreferredLanguageKey,
+                             edtAudioLanguage->text().trimmed().toLower().toStdString());
         error = store.LastError();
     }
     if (saved)

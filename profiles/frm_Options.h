@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLineEdit;
 class QSpinBox;
 class QPushButton;
 class QTabWidget;
@@ -39,6 +40,8 @@ public:
     QComboBox* cbxLanguage;
     // Conversions run at the same time: 0 shows as automatic, else 1 to the cores.
     QSpinBox* spnSimultaneousJobs;
+    // ISO 639 code of the sound track language to prefer; empty: none.
+    QLineEdit* edtAudioLanguage;
     QPushButton* btnOK;
     QPushButton* btnCancel;
     QPushButton* btnApply;

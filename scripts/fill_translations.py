@@ -227,6 +227,18 @@ EN = {
     "让选中的等待文件推后转换": "Convert the selected waiting file later",
     "修改格式...": "Change format...",
     "重新选择等待中文件的输出格式": "Choose the output format of the waiting file again",
+    "音轨(&T):": "Sound &track:",
+    "字幕(&S):": "&Subtitles:",
+    "不要字幕": "None",
+    "烧录到画面": "Burned into the picture",
+    "自动: MP4、M4V、MOV 和 WebM 输出保留文字字幕, 其他格式不带字幕":
+        "Automatic: MP4, M4V, MOV and WebM outputs keep text subtitles, other formats get none",
+    "未标明语言": "language not given",
+    "%1: %2, %3, %n 声道": ["%1: %2, %3, %n channel", "%1: %2, %3, %n channels"],
+    " (默认)": " (default)",
+    "无": "none",
+    "首选音轨语言(&P):": "&Preferred sound track language:",
+    "(ISO 639 代码, 如 eng、jpn、chi)": "(ISO 639 code, such as eng, jpn, chi)",
 }
 
 

@@ -43,6 +43,8 @@ int TDemuxer::Build() {
 int TDemuxer::ChooseInputFile(double& outputMinimum) const {
     double inputMinimum = 1e100;
     outputMinimum = 1e100;
+    double outputChoice = 1e100;
+    bool timed = false;
     int file = -1;
     for (const TOutputStreamState& ost : run_.OutputStreams) {
         const TInputStreamState& ist = run_.InputStreams[ost.SourceIndex];
@@ -63,18 +65,26 @@ int TDemuxer::ChooseInputFile(double& outputMinimum) const {
                 if (task_.Settings.InputSync)
                     file = ist.FileIndex;
             }
-            if (outputTime < outputMinimum) {
-                outputMinimum = outputTime;
+            if (outputTime < outputChoice) {
+                outputChoice = outputTime;
                 if (!task_.Settings.InputSync)
                     file = ist.FileIndex;
             }
+            // Subtitles are sparse: their last cue says nothing of how far the output has got,
+            // so it must not hold back the end of a run of limited length.
+            if (type != AVMEDIA_TYPE_SUBTITLE && outputTime < outputMinimum)
+                outputMinimum = outputTime;
         }
+        if (type != AVMEDIA_TYPE_SUBTITLE)
+            timed = true;
         // Only video, audio and data have a frame limit.
         if (type >= 0 && type < 3 && ost.FrameNumber >= task_.Settings.MaxFrames[type]) {
             file = -1;
             break;
         }
     }
+    if (!timed)
+        outputMinimum = outputChoice;
     return file;
 }
 

@@ -216,6 +216,14 @@ public:
     // ---- Input and output set-up (FFmpegInput.cpp, FFmpegOutput.cpp) ----
     // Opens one input and reads its stream properties back into Settings; raises on failure.
     void OpenInputFile(const std::string& fileName);
+    // Opens a subtitle file kept beside the source as a further input whose cues keep the
+    // source's clock; its first stream becomes the output's subtitle source.
+    void OpenSubtitleFile(const std::string& fileName);
+    // True when libavfilter has the filter that draws text subtitles (libass).
+    static bool CanBurnSubtitles();
+    // Draws the text subtitles of the source's stream `stream` (index in the file; -1: the
+    // first), or of `file` when one is given, into the output's picture.
+    void BurnSubtitlesFrom(const std::string& file, int stream);
     // Creates one output with its streams and checks where its file goes; raises on failure.
     // A failure before the streams exist leaves no output behind.
     void OpenOutputFile(const std::string& fileName);
@@ -332,11 +340,14 @@ private:
     // Input streams for an output stream of the type, or -1: the first unused one of the chosen
     // program, the first unused one, the last one of the type.
     int ProgramSource(AVMediaType type) const;
+    // The unused input stream of the type that Settings chose for it, or -1.
+    int ChosenSource(AVMediaType type) const;
     int UnusedSource(AVMediaType type) const;
     int LastSource(AVMediaType type) const;
     void SetUpOutputCodec(int outputStream);
     void SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
     void SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist);
+    void SetUpSubtitleEncoding(TOutputStreamState& ost, TInputStreamState& ist);
     void LogStreamMapping();
     void OpenCodecs();
     void ApplyMetaDataMaps();

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "AVCodecHlpr.h"
+#include "AVFilterHlpr.h"
 #include "AVFormatHlpr.h"
 #include "AVProbe.h"
 #include "AVUtilHlpr.h"
@@ -112,6 +113,78 @@ void TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     InputFiles.push_back(std::move(input));
     if (Settings.Verbosity >= 0)
         AVFormatHlpr::av_dump_format(InputFiles.back().Context.get(), index, fileName.c_str(), 0);
+}
+
+void TCustomFFmpeg::OpenSubtitleFile(const std::string& fileName) {
+    if (InputFiles.empty())
+        throw FFMpegException("A subtitle file needs the source opened first");
+    // The cue file's length and first cue say nothing of the film's.
+    const int expected = Settings.ExpectedDuration;
+    const std::int64_t startTime = Settings.StartTime;
+    Settings.StartTime = 0;
+    // The output's codec names are set by now; opening an input would take them for forced
+    // decoders and clear them.
+    std::string names[] = {std::move(Settings.VideoCodecName), std::move(Settings.AudioCodecName),
+                           std::move(Settings.SubtitleCodecName)};
+    const auto restore = [&] {
+        Settings.ExpectedDuration = expected;
+        Settings.StartTime = startTime;
+        Settings.VideoCodecName = std::move(names[0]);
+        Settings.AudioCodecName = std::move(names[1]);
+        Settings.SubtitleCodecName = std::move(names[2]);
+    };
+    Settings.VideoCodecName.clear();
+    Settings.AudioCodecName.clear();
+    Settings.SubtitleCodecName.clear();
+    try {
+        OpenInputFile(fileName);
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
+    TInputFile& cues = InputFiles.back();
+    // Cue times are the film's times: they move with the source, not with the first cue.
+    cues.TimestampOffset = InputFiles.front().TimestampOffset;
+    bool text = false;
+    for (unsigned i = 0; i < cues.Context->nb_streams; ++i)
+        text |= cues.Context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE;
+    if (!text) {
+        InputFiles.pop_back();
+        throw FFMpegException(
+            StringPrintf("'%s' holds no subtitles the converter can read", fileName.c_str()));
+    }
+    Settings.SubtitleSource = {static_cast<int>(InputFiles.size()) - 1, 0};
+}
+
+bool TCustomFFmpeg::CanBurnSubtitles() {
+    return AVFilterHlpr::avfilter_get_by_name("subtitles") != nullptr;
+}
+
+void TCustomFFmpeg::BurnSubtitlesFrom(const std::string& file, int stream) {
+    if (!file.empty()) {
+        Settings.BurnSubtitleFile = file;
+        Settings.BurnSubtitleIndex = 0;
+        return;
+    }
+    if (InputFiles.empty())
+        throw FFMpegException("Subtitles to burn in need the source opened first");
+    // The filter counts subtitle streams only.
+    const AVFormatContext* source = InputFiles.front().Context.get();
+    int ordinal = 0;
+    bool found = false;
+    for (unsigned i = 0; i < source->nb_streams && !found; ++i) {
+        if (source->streams[i]->codecpar->codec_type != AVMEDIA_TYPE_SUBTITLE)
+            continue;
+        found = stream < 0 || static_cast<int>(i) == stream;
+        if (!found)
+            ++ordinal;
+    }
+    if (!found)
+        throw FFMpegException(
+            StringPrintf("'%s' has no subtitle stream %d to burn in", source->url, stream));
+    Settings.BurnSubtitleFile = source->url;
+    Settings.BurnSubtitleIndex = ordinal;
 }
 
 OwnedInput TCustomFFmpeg::OpenInputContext(const std::string& fileName) {

@@ -118,7 +118,7 @@ void TCustomFFmpeg::OpenOutputFile(const std::string& fileName) {
             StringPrintf("Too many output files: a task takes at most %d", kMaxFiles));
     ResetForcedFormats resetFormats{Settings};
     CheckFilterOptions();
-    Settings.FiltersInUse = !Settings.VideoFilters.empty();
+    Settings.FiltersInUse = !Settings.VideoFilters.empty() || !Settings.BurnSubtitleFile.empty();
 
     const AVOutputFormat* format = Settings.OutputFormat;
     if (!format)

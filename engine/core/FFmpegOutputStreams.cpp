@@ -337,9 +337,12 @@ void TCustomFFmpeg::NewSubtitleStream(AVFormatContext* output) {
     } else {
         ApplyGenericOptions(codec, Settings.CodecOptionHolders[AVMEDIA_TYPE_SUBTITLE].get(),
                             AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_SUBTITLE_PARAM);
-        AVCodecID id = AV_CODEC_ID_NONE;
+        // Without a name the container's own kind (mov_text for MP4, WebVTT for WebM).
+        AVCodecID id = AVFormatHlpr::av_guess_codec(output->oformat, nullptr, output->url, nullptr,
+                                                    AVMEDIA_TYPE_SUBTITLE);
         try {
-            id = FindCodecId(Settings.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true);
+            if (!Settings.SubtitleCodecName.empty())
+                id = FindCodecId(Settings.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true);
         } catch (...) {
             Settings.SubtitleCodecName.clear();
             Settings.SubtitleLanguage.clear();

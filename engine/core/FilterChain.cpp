@@ -5,6 +5,8 @@
 #include "FFmpeg.h"
 #include "MyUtils.h"
 
+#include <cctype>
+
 namespace velto {
 
 namespace {
@@ -100,6 +102,8 @@ void TFilterChain::Configure(const TaskSettings& s, const AVCodecParameters* inp
         tail = scale;
     }
 
+    tail = AppendBurnIn(tail);
+
     if (!s.VideoFilters.empty())
         ParseUserGraph(graph, s.VideoFilters, tail, sink_);
     else
@@ -116,6 +120,51 @@ void TFilterChain::Configure(const TaskSettings& s, const AVCodecParameters* inp
     codec->height = h + s.PadTop + s.PadBottom;
     picture_.reset(AVUtilHlpr::av_frame_alloc());
     CheckAllocated(picture_.get());
+}
+
+namespace {
+
+// A filter option value as the option parser reads it back: every character that is not
+// plainly safe goes behind a backslash, so any file name survives.
+std::string OptionValue(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (!(std::isalnum(u) || c == '/' || c == '.' || c == '_' || c == '-'))
+            escaped += '\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
+} // namespace
+
+void TFilterChain::BurnSubtitles(std::string file, int index, std::int64_t offset) {
+    burnFile_ = std::move(file);
+    burnIndex_ = index;
+    burnOffset_ = offset;
+}
+
+AVFilterContext* TFilterChain::AppendBurnIn(AVFilterContext* tail) {
+    if (burnFile_.empty())
+        return tail;
+    AVFilterGraph* graph = graph_.get();
+    const auto append = [&](const char* filter, const char* name, const std::string& arguments) {
+        if (!AVFilterHlpr::avfilter_get_by_name(filter))
+            Refuse(StringPrintf("this build has no '%s' filter", filter));
+        AVFilterContext* next = CreateFilter(graph, filter, name, arguments.c_str());
+        Check(AVFilterHlpr::avfilter_link(tail, 0, next, 0));
+        tail = next;
+    };
+    // The cues are timed by the file's clock; the run's clock starts where the source does.
+    const long long shift = -static_cast<long long>(burnOffset_);
+    if (shift != 0)
+        append("setpts", "burn_clock", StringPrintf("expr=PTS%+lld", shift));
+    append("subtitles", "burn_in",
+           "filename=" + OptionValue(burnFile_) + ":stream_index=" + std::to_string(burnIndex_));
+    if (shift != 0)
+        append("setpts", "run_clock", StringPrintf("expr=PTS%+lld", -shift));
+    return tail;
 }
 
 bool TFilterChain::Push(AVFrame* picture) {

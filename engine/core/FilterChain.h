@@ -3,6 +3,7 @@
 // buffer sink "out" that accepts only the encoder's pixel format.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "LibraryObjects.h"
@@ -18,6 +19,10 @@ public:
     // filters: ..." with the reason (the library's where a call failed).
     void Configure(const TaskSettings& settings, const AVCodecParameters* input,
                    AVCodecContext* encoder);
+    // Before Configure: the chain draws the text subtitles of `file` (its index-th subtitle
+    // stream) into the scaled picture. Pictures carry the run's clock, which is the file's
+    // clock plus offset microseconds.
+    void BurnSubtitles(std::string file, int index, std::int64_t offset);
     // Hands a decoded picture (timestamp in microseconds) to the chain, which keeps its own
     // reference; false when the chain refuses it. With null: no more pictures come.
     bool Push(AVFrame* picture);
@@ -29,6 +34,11 @@ private:
     AVFilterContext* source_ = nullptr; // owned by the graph
     AVFilterContext* sink_ = nullptr;   // owned by the graph
     OwnedFrame picture_;
+    std::string burnFile_;
+    int burnIndex_ = 0;
+    std::int64_t burnOffset_ = 0;
+
+    AVFilterContext* AppendBurnIn(AVFilterContext* tail);
 };
 
 } // namespace velto

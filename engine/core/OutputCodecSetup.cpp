@@ -10,6 +10,7 @@
 #include "SwScaleHlpr.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace velto {
 
@@ -67,8 +68,7 @@ void TCustomFFmpeg::SetUpOutputCodec(int n) {
             ost.EncodingNeeded = 1;
             break;
         case AVMEDIA_TYPE_SUBTITLE:
-            ist.DecodingNeeded = 1;
-            ost.EncodingNeeded = 1;
+            SetUpSubtitleEncoding(ost, ist);
             break;
         case AVMEDIA_TYPE_VIDEO:
             SetUpVideoEncoding(ost, ist);
@@ -129,6 +129,67 @@ void TCustomFFmpeg::SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& 
     AVCodecHlpr::avcodec_parameters_to_context(codec, output);
     codec->time_base = timeBase;
     ost.Stream->time_base = timeBase;
+}
+
+namespace {
+
+// Text subtitle encoders read their styles from an ASS script header. Encoders open before
+// decoders, so the header a decoder would make is not there yet: ASS sources bring their own,
+// every other text source gets a plain one.
+constexpr const char kPlainSubtitleHeader[] =
+    "[Script Info]\r\n"
+    "ScriptType: v4.00+\r\n"
+    "PlayResX: 384\r\n"
+    "PlayResY: 288\r\n"
+    "ScaledBorderAndShadow: yes\r\n"
+    "\r\n"
+    "[V4+ Styles]\r\n"
+    "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
+    "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
+    "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\r\n"
+    "Style: Default,Arial,16,&Hffffff,&Hffffff,&H0,&H0,0,0,0,0,100,100,0,0,1,1,0,2,10,10,10,0\r\n"
+    "\r\n"
+    "[Events]\r\n"
+    "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n";
+
+bool HasScriptHeader(const AVCodecParameters* input) {
+    return (input->codec_id == AV_CODEC_ID_ASS || input->codec_id == AV_CODEC_ID_SSA) &&
+           input->extradata_size > 0 && input->extradata;
+}
+
+} // namespace
+
+void TCustomFFmpeg::SetUpSubtitleEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
+    AVCodecContext* codec = ost.Encoder;
+    const AVCodecParameters* input = ist.Stream->codecpar;
+    const AVCodecDescriptor* from = AVCodecHlpr::avcodec_descriptor_get(input->codec_id);
+    const AVCodecDescriptor* to = AVCodecHlpr::avcodec_descriptor_get(codec->codec_id);
+    // A picture cannot become text: the encoder would fail on the first cue.
+    if (from && to && (to->props & AV_CODEC_PROP_TEXT_SUB) &&
+        !(from->props & AV_CODEC_PROP_TEXT_SUB))
+        throw FFMpegException(StringPrintf(
+            "Input stream #%d.%d holds picture subtitles (%s), which output stream #%d.%d (%s) "
+            "cannot take",
+            ist.FileIndex, ist.StreamIndex, from->name, ost.FileIndex, ost.Index, to->name));
+    if (!codec->subtitle_header) {
+        const bool own = HasScriptHeader(input);
+        const std::size_t size =
+            own ? static_cast<std::size_t>(input->extradata_size) : sizeof kPlainSubtitleHeader - 1;
+        auto* header = static_cast<std::uint8_t*>(AVUtilHlpr::av_mallocz(size + 1));
+        if (!header)
+            throw FFMpegException("av_mallocz fail");
+        std::memcpy(header,
+                    own ? input->extradata
+                        : reinterpret_cast<const std::uint8_t*>(kPlainSubtitleHeader),
+                    size);
+        codec->subtitle_header = header;
+        codec->subtitle_header_size = static_cast<int>(size);
+    }
+    // Cue times are milliseconds.
+    if (codec->time_base.num <= 0 || codec->time_base.den <= 0)
+        codec->time_base = AVRational{1, 1000};
+    ist.DecodingNeeded = 1;
+    ost.EncodingNeeded = 1;
 }
 
 void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
@@ -193,6 +254,9 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
     ost.EncodingNeeded = 1;
     if (Settings.FiltersInUse) {
         ist.Filters = std::make_unique<TFilterChain>();
+        if (!Settings.BurnSubtitleFile.empty())
+            ist.Filters->BurnSubtitles(Settings.BurnSubtitleFile, Settings.BurnSubtitleIndex,
+                                       InputFiles[ist.FileIndex].TimestampOffset);
         ist.Filters->Configure(Settings, ist.Stream->codecpar, ost.Encoder);
     }
 }

@@ -73,7 +73,9 @@ void TCustomFFmpeg::MapOutputStream(int file, int index, int n) {
         }
         ost.SyncIndex = run_->Demuxer.FirstStream(map.SyncFileIndex) + map.SyncStreamIndex;
     } else {
-        source = Settings.ProgramId ? ProgramSource(type) : UnusedSource(type);
+        source = ChosenSource(type);
+        if (source < 0)
+            source = Settings.ProgramId ? ProgramSource(type) : UnusedSource(type);
         // A stream already in use may feed a further output; the last one of the type.
         if (source < 0 && !Settings.ProgramId)
             source = LastSource(type);
@@ -111,6 +113,19 @@ int TCustomFFmpeg::ProgramSource(AVMediaType type) const {
         }
     }
     return -1;
+}
+
+int TCustomFFmpeg::ChosenSource(AVMediaType type) const {
+    const TStreamChoice* choice = type == AVMEDIA_TYPE_AUDIO      ? &Settings.AudioSource
+                                  : type == AVMEDIA_TYPE_SUBTITLE ? &Settings.SubtitleSource
+                                                                  : nullptr;
+    if (!choice || choice->StreamIndex < 0 || choice->FileIndex < 0 ||
+        choice->FileIndex >= static_cast<int>(InputFiles.size()) ||
+        choice->StreamIndex >= run_->Demuxer.StreamCount(choice->FileIndex))
+        return -1;
+    const int candidate = run_->Demuxer.FirstStream(choice->FileIndex) + choice->StreamIndex;
+    return run_->InputStreams[candidate].Discard && InputStreamType(candidate) == type ? candidate
+                                                                                       : -1;
 }
 
 int TCustomFFmpeg::UnusedSource(AVMediaType type) const {

@@ -51,6 +51,12 @@ struct TStreamMap {
     int SyncStreamIndex = 0;
 };
 
+// An input stream by file and stream index; Stream -1: no choice.
+struct TStreamChoice {
+    int FileIndex = 0;
+    int StreamIndex = -1;
+};
+
 // One "map_meta_data" entry: metadata of input file InFile is copied into output file OutFile.
 struct TMetaDataMap {
     int OutFile = 0;
@@ -168,6 +174,15 @@ struct TaskSettings {
     std::string SubtitleLanguage;
     int SubtitleStreamCopy = 0;
     TBitstreamFilterChain SubtitleBitstreamFilters;
+
+    // The input stream an output's sound or subtitles come from when no map is given; a choice
+    // that is out of range or of another kind falls back to the first unused stream of the kind.
+    TStreamChoice AudioSource;
+    TStreamChoice SubtitleSource;
+    // A text subtitle drawn into the picture: the file holding it and its number among that
+    // file's subtitle streams. Empty: nothing is burned in.
+    std::string BurnSubtitleFile;
+    int BurnSubtitleIndex = 0;
 
     // Generic option holders: library contexts that collect the options the table does not know,
     // so that the set-up can copy them into real contexts (ApplyGenericOptions). Allocated by

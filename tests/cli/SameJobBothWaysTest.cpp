@@ -5,8 +5,11 @@
 #include "CliArguments.h"
 #include "CliProfiles.h"
 #include "ConvertOptionsModel.h"
+#include "DecodedMedia.h"
 #include "MediaFactory.h"
 #include "ProgramRunner.h"
+#include "SettingsStore.h"
+#include "TestLibraries.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -70,9 +73,12 @@ protected:
     }
 
     // What velto3gp convert -p title -o out source builds.
-    TJobRecords CommandLineJob(const std::string& title, const std::string& source) {
-        const cli::TParseResult parsed =
-            cli::ParseArguments({"convert", "-p", title, "-o", out, source});
+    TJobRecords CommandLineJob(const std::string& title, const std::string& source,
+                               std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {"convert", "-p", title, "-o", out};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back(source);
+        const cli::TParseResult parsed = cli::ParseArguments(args);
         EXPECT_TRUE(parsed.Arguments) << parsed.Error;
         TProfileCatalogue catalogue(paths.SettingsFile, paths.FactoryProfiles);
         catalogue.Load();
@@ -148,6 +154,74 @@ TEST_F(SameJobBothWays, StoppedOverwriteLeavesTheExistingOutputAsItWas) {
             ++files;
         EXPECT_EQ(files, 1);
     }
+}
+
+// A Japanese first track, silent, and a default-flagged English second one with a tone; SubRip
+// subtitles.
+std::string TwoLanguagesWithSubtitles(const std::string& folder) {
+    MediaRecipe recipe;
+    recipe.seconds = 2.0;
+    recipe.video.push_back(VideoTrack{});
+    AudioTrack japanese;
+    japanese.toneHz = 0.0;
+    japanese.language = "jpn";
+    AudioTrack english;
+    english.language = "eng";
+    english.isDefault = true;
+    recipe.audio = {japanese, english};
+    recipe.subtitles = {{"srt", 2, 0, "eng", true}};
+    return MakeMedia(folder + "/film.mkv", recipe);
+}
+
+TEST_F(SameJobBothWays, SoundTrackPreferenceAndSubtitlesAgreeAndReachTheFile) {
+    const std::string source = TwoLanguagesWithSubtitles(folder);
+    const char* mp4 = "Phone / Tablet H.264 Video (480p) (*.mp4)";
+    const char* phone = "3GP MPEG-4 Video (320x240) (*.3gp)";
+    // The preference in the settings is what both front ends follow.
+    TConvertOptionsModel(paths.SettingsFile, paths.FactoryProfiles).Load();
+    ASSERT_TRUE(TSettingsStore(paths.SettingsFile).SaveOption(kPreferredLanguageKey, "jpn"));
+    TJobRecords window = WindowJob(mp4, source);
+    TJobRecords commandLine = CommandLineJob(mp4, source);
+    window.Output.KeepUnfinished = commandLine.Output.KeepUnfinished;
+    EXPECT_TRUE(window == commandLine);
+    EXPECT_EQ(commandLine.Output.AudioStream, 1);
+    EXPECT_EQ(commandLine.Output.SubtitleCodec, "mov_text");
+    // --audio-lang wins over the settings.
+    EXPECT_EQ(CommandLineJob(mp4, source, {"--audio-lang", "eng"}).Output.AudioStream, 2);
+    ASSERT_TRUE(TSettingsStore(paths.SettingsFile).SaveOption(kPreferredLanguageKey, ""));
+
+    // The names the program will choose, taken while they are free.
+    const std::string silent = CommandLineJob(mp4, source).Output.FileName;
+    const std::string plain = CommandLineJob(phone, source).Output.FileName;
+    TProgramRunner runner(folder, config);
+    TProgramRun run =
+        runner.Program({"convert", "-p", mp4, "-o", out, "--quiet", "--audio-lang", "ja", source});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(fs::exists(silent));
+    EXPECT_LT(AudioLevel(silent), 0.01);
+    const auto subtitles = StreamsOfType(ProbeStreams(silent), AVMEDIA_TYPE_SUBTITLE);
+    ASSERT_EQ(subtitles.size(), 1u);
+    EXPECT_EQ(subtitles[0].codec, "mov_text");
+    EXPECT_EQ(subtitles[0].language, "eng");
+
+    run = runner.Program({"convert", "-p", phone, "-o", out, "--quiet", source});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(fs::exists(plain));
+    EXPECT_GT(AudioLevel(plain), 0.1);
+    EXPECT_TRUE(StreamsOfType(ProbeStreams(plain), AVMEDIA_TYPE_SUBTITLE).empty());
+    const Picture clean = PictureAt(plain, 0.4);
+    fs::rename(plain, out + "/clean.3gp");
+    run = runner.Program(
+        {"convert", "-p", phone, "-o", out, "--quiet", "--subtitles", "burn", source});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Picture burned = PictureAt(plain, 0.4);
+    EXPECT_GT(MeanDifference(clean, burned, 0.7, 1.0), 4.0);
+    EXPECT_LT(MeanDifference(clean, burned, 0.0, 0.4), 1.5);
+
+    run = runner.Program({"convert", "-p", phone, "--subtitles", "some", source});
+    EXPECT_EQ(run.status, 2);
+    run = runner.Program({"convert", "-p", phone, "--audio-lang", "english", source});
+    EXPECT_EQ(run.status, 2);
 }
 
 } // namespace

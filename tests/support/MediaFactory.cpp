@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -63,6 +64,8 @@ struct Track {
     bool motion = false;
     int cue = 0;
     int cues = 0;
+    int cueStartMs = 0;
+    CodecContextPtr subtitleEncoder; // text cues through the library's encoder
 };
 
 const AVCodec* FindEncoder(const std::string& name) {
@@ -158,6 +161,7 @@ Track AddAudio(AVFormatContext* output, const AudioTrack& spec, double seconds) 
     track.stream->time_base = context->time_base;
     if (!spec.language.empty())
         AVUtilHlpr::av_dict_set(&track.stream->metadata, "language", spec.language.c_str(), 0);
+    track.stream->disposition = spec.isDefault ? AV_DISPOSITION_DEFAULT : 0;
     OpenEncoder(track, codec, output);
 
     track.frame.reset(AVUtilHlpr::av_frame_alloc());
@@ -180,6 +184,66 @@ Track AddSubtitles(AVFormatContext* output, int cues) {
     track.cues = cues;
     track.endPts = cues * 1000;
     return track;
+}
+
+// Text subtitle encoders take their styles from an ASS script header.
+constexpr const char kCueHeader[] =
+    "[Script Info]\r\nScriptType: v4.00+\r\nPlayResX: 384\r\nPlayResY: 288\r\n\r\n"
+    "[V4+ Styles]\r\nFormat: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, "
+    "OutlineColour, BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, "
+    "Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\r\n"
+    "Style: Default,Arial,40,&Hffffff,&Hffffff,&H0,&H0,1,0,0,0,100,100,0,0,1,3,0,2,10,10,10,0\r\n"
+    "\r\n[Events]\r\n"
+    "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n";
+
+Track AddTextSubtitles(AVFormatContext* output, const SubtitleTrack& spec) {
+    const AVCodec* codec = FindEncoder(spec.encoder);
+    Track track;
+    track.stream = AVFormatHlpr::avformat_new_stream(output, nullptr);
+    track.subtitleEncoder.reset(AVCodecHlpr::avcodec_alloc_context3(codec));
+    AVCodecContext* context = track.subtitleEncoder.get();
+    context->time_base = AVRational{1, 1000};
+    const std::size_t size = sizeof kCueHeader - 1;
+    context->subtitle_header = static_cast<std::uint8_t*>(AVUtilHlpr::av_mallocz(size + 1));
+    std::memcpy(context->subtitle_header, kCueHeader, size);
+    context->subtitle_header_size = static_cast<int>(size);
+    Check(AVCodecHlpr::avcodec_open2(context, codec, nullptr), "open " + spec.encoder);
+    Check(AVCodecHlpr::avcodec_parameters_from_context(track.stream->codecpar, context),
+          "subtitle parameters");
+    track.stream->time_base = context->time_base;
+    if (!spec.language.empty())
+        AVUtilHlpr::av_dict_set(&track.stream->metadata, "language", spec.language.c_str(), 0);
+    track.stream->disposition = spec.isDefault ? AV_DISPOSITION_DEFAULT : 0;
+    track.cues = spec.cues;
+    track.cueStartMs = spec.startMs;
+    track.nextPts = spec.startMs;
+    track.endPts = spec.startMs + spec.cues * 1000LL;
+    return track;
+}
+
+void WriteTextCue(AVFormatContext* output, Track& track, AVPacket* packet) {
+    std::string line = "0,0,Default,,0,0,0,,Cue number " + std::to_string(track.cue + 1);
+    AVSubtitleRect rect{};
+    rect.type = SUBTITLE_ASS;
+    rect.ass = line.data();
+    AVSubtitleRect* rects[] = {&rect};
+    AVSubtitle cue{};
+    cue.num_rects = 1;
+    cue.rects = rects;
+    cue.end_display_time = 800;
+    std::uint8_t buffer[1024];
+    const int size = AVCodecHlpr::avcodec_encode_subtitle(track.subtitleEncoder.get(), buffer,
+                                                          sizeof buffer, &cue);
+    Check(size, "encode cue");
+    Check(AVCodecHlpr::av_new_packet(packet, size), "cue packet");
+    std::memcpy(packet->data, buffer, size);
+    packet->pts = packet->dts = AVUtilHlpr::av_rescale_q(
+        track.cueStartMs + track.cue * 1000LL, AVRational{1, 1000}, track.stream->time_base);
+    packet->duration = AVUtilHlpr::av_rescale_q(800, AVRational{1, 1000}, track.stream->time_base);
+    packet->stream_index = track.stream->index;
+    Check(AVFormatHlpr::av_interleaved_write_frame(output, packet), "write cue");
+    track.nextPts = track.cueStartMs + ++track.cue * 1000LL;
+    track.flushed = track.cue >= track.cues;
 }
 
 void FillPicture(AVFrame* frame, std::int64_t index) {
@@ -305,6 +369,10 @@ void WriteEncoded(AVFormatContext* output, Track& track, AVPacket* packet) {
 
 // Feeds one more frame (or the drain) of a track into the muxer.
 void Advance(AVFormatContext* output, Track& track, AVPacket* packet) {
+    if (track.subtitleEncoder) {
+        WriteTextCue(output, track, packet);
+        return;
+    }
     if (!track.encoder) {
         const std::string text = "Cue number " + std::to_string(track.cue + 1);
         Check(AVCodecHlpr::av_new_packet(packet, static_cast<int>(text.size())), "cue packet");
@@ -338,6 +406,8 @@ void Advance(AVFormatContext* output, Track& track, AVPacket* packet) {
 }
 
 AVRational TrackTimeBase(const Track& track) {
+    if (track.subtitleEncoder)
+        return AVRational{1, 1000};
     return track.encoder ? track.encoder->time_base : track.stream->time_base;
 }
 
@@ -364,6 +434,8 @@ std::string MakeMedia(const std::string& path, const MediaRecipe& recipe) {
     }
     if (recipe.subtitleCues > 0)
         tracks.push_back(AddSubtitles(output.get(), recipe.subtitleCues));
+    for (const SubtitleTrack& subtitles : recipe.subtitles)
+        tracks.push_back(AddTextSubtitles(output.get(), subtitles));
 
     if (!(output->oformat->flags & AVFMT_NOFILE))
         Check(AVFormatHlpr::avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE),
@@ -502,6 +574,25 @@ std::string MakeWithSubtitle(const std::string& folder, double seconds) {
     recipe.audio.push_back(AudioTrack{});
     recipe.subtitleCues = static_cast<int>(seconds);
     return MakeMedia(Join(folder, "with_subtitle.mkv"), recipe);
+}
+
+std::string MakeSrtFile(const std::string& path, int cues, int startMs) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    const auto clock = [](long long ms) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld,%03lld", ms / 3600000,
+                      ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+        return std::string(text);
+    };
+    for (int i = 0; i < cues; ++i) {
+        const long long start = startMs + i * 1000LL;
+        file << i + 1 << "\r\n"
+             << clock(start) << " --> " << clock(start + 800) << "\r\nCue number " << i + 1
+             << "\r\n\r\n";
+    }
+    if (!file)
+        throw std::runtime_error("cannot write " + path);
+    return path;
 }
 
 std::string MakeEmptyFile(const std::string& folder, const std::string& name) {

@@ -30,7 +30,18 @@ struct AudioTrack {
     int channels = 2;
     int bitRate = 128000;
     double toneHz = 440.0;
-    std::string language; // three-letter code, empty for none
+    std::string language;   // three-letter code, empty for none
+    bool isDefault = false; // the track carries the default flag
+};
+
+// Text subtitles made by the library's own subtitle encoder: "srt" (SubRip), "ass", "mov_text"
+// or "webvtt". Cue n reads "Cue number n" from n seconds (plus startMs) for 800 ms.
+struct SubtitleTrack {
+    std::string encoder = "srt";
+    int cues = 2;
+    int startMs = 0;
+    std::string language;
+    bool isDefault = false;
 };
 
 struct MediaRecipe {
@@ -40,6 +51,7 @@ struct MediaRecipe {
     std::vector<VideoTrack> video;
     std::vector<AudioTrack> audio;
     int subtitleCues = 0; // subrip cues, one a second; needs a muxer that takes text subtitles
+    std::vector<SubtitleTrack> subtitles; // after subtitleCues' stream
     // Stream order: video first, then audio, then subtitles, unless audioFirst is set.
     bool audioFirst = false;
 };
@@ -59,6 +71,8 @@ std::string MakeMotionClip(const std::string& folder, double seconds, int width,
                            int frameRate = 25, bool videoOnly = false);
 std::string MakeTwoAudio(const std::string& folder, double seconds = 1.0);
 std::string MakeWithSubtitle(const std::string& folder, double seconds = 2.0);
+// A SubRip file of `cues` cues timed as SubtitleTrack's, written as plain text.
+std::string MakeSrtFile(const std::string& path, int cues, int startMs = 0);
 
 // Damaged and empty inputs.
 std::string MakeEmptyFile(const std::string& folder, const std::string& name = "empty.avi");
