@@ -64,6 +64,17 @@
     </message>
 </context>
 <context>
+    <name>TPowerOffCountdownBox</name>
+    <message>
+        <source>转换已全部完成，%1 秒后将关闭计算机。</source>
+        <translation>All conversions are done. The computer will power off in %1 seconds.</translation>
+    </message>
+    <message>
+        <source>取消关机</source>
+        <translation>Cancel power-off</translation>
+    </message>
+</context>
+<context>
     <name>TProfileNames</name>
     <message>
         <source>MP4 MPEG-4 Video (*.mp4)</source>
@@ -324,6 +335,29 @@
     </message>
 </context>
 <context>
+    <name>velto::TBatchDesktop</name>
+    <message>
+        <source>正在转换视频文件</source>
+        <translation>Converting video files</translation>
+    </message>
+    <message>
+        <source>%1 个文件转换完成, %2 个失败</source>
+        <translation>%1 files converted, %2 failed</translation>
+    </message>
+    <message>
+        <source>%1 个文件转换完成</source>
+        <translation>%1 files converted</translation>
+    </message>
+    <message>
+        <source>, %1 个已停止</source>
+        <translation>, %1 stopped</translation>
+    </message>
+    <message>
+        <source>打开输出文件夹</source>
+        <translation>Open output folder</translation>
+    </message>
+</context>
+<context>
     <name>velto::TJobController</name>
     <message>
         <source>无法载入媒体库:
@@ -352,6 +386,14 @@
     <message>
         <source>输出目录不存在或不能写入: %1</source>
         <translation>the output folder does not exist or cannot be written: %1</translation>
+    </message>
+    <message>
+        <source>程序在转换时退出, 未完成的输出已删除</source>
+        <translation>The program ended while converting; the unfinished output was removed</translation>
+    </message>
+    <message>
+        <source>无法读取保存的设置</source>
+        <translation>The saved settings of this job cannot be read</translation>
     </message>
 </context>
 <context>
@@ -397,6 +439,10 @@ Output: %2</translation>
     <message>
         <source> · 剩余 %1</source>
         <translation> · %1 left</translation>
+    </message>
+    <message>
+        <source>未完成的输出保存为: %1</source>
+        <translation>Unfinished output kept as: %1</translation>
     </message>
 </context>
 <context>
@@ -550,6 +596,42 @@ Output: %2</translation>
     <message>
         <source>输出目录不存在或不能写入: %1</source>
         <translation>the output folder does not exist or cannot be written: %1</translation>
+    </message>
+    <message>
+        <source>音轨(&amp;T):</source>
+        <translation>Sound &amp;track:</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>不要字幕</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>烧录到画面</source>
+        <translation>Burned into the picture</translation>
+    </message>
+    <message>
+        <source>自动: MP4、M4V、MOV 和 WebM 输出保留文字字幕, 其他格式不带字幕</source>
+        <translation>Automatic: MP4, M4V, MOV and WebM outputs keep text subtitles, other formats get none</translation>
+    </message>
+    <message>
+        <source>字幕(&amp;S):</source>
+        <translation>&amp;Subtitles:</translation>
+    </message>
+    <message>
+        <source>未标明语言</source>
+        <translation>language not given</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: %2, %3, %n 声道</source>
+        <translation><numerusform>%1: %2, %3, %n channel</numerusform><numerusform>%1: %2, %3, %n channels</numerusform></translation>
+    </message>
+    <message>
+        <source> (默认)</source>
+        <translation> (default)</translation>
     </message>
 </context>
 <context>
@@ -746,6 +828,30 @@ Output: %2</translation>
         <source>添加一个文件夹及其子文件夹中的全部媒体文件</source>
         <translation>Add every media file in a folder and its sub-folders</translation>
     </message>
+    <message>
+        <source>上移</source>
+        <translation>Move up</translation>
+    </message>
+    <message>
+        <source>让选中的等待文件提前转换</source>
+        <translation>Convert the selected waiting file earlier</translation>
+    </message>
+    <message>
+        <source>下移</source>
+        <translation>Move down</translation>
+    </message>
+    <message>
+        <source>让选中的等待文件推后转换</source>
+        <translation>Convert the selected waiting file later</translation>
+    </message>
+    <message>
+        <source>修改格式...</source>
+        <translation>Change format...</translation>
+    </message>
+    <message>
+        <source>重新选择等待中文件的输出格式</source>
+        <translation>Choose the output format of the waiting file again</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmOptions</name>
@@ -812,6 +918,18 @@ Output: %2</translation>
     <message>
         <source>转换完成后，源文件将被移到回收站。确定吗?</source>
         <translation>After a finished conversion the source file will be moved to the Trash. Go ahead?</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>首选音轨语言(&amp;P):</source>
+        <translation>&amp;Preferred sound track language:</translation>
+    </message>
+    <message>
+        <source>(ISO 639 代码, 如 eng、jpn、chi)</source>
+        <translation>(ISO 639 code, such as eng, jpn, chi)</translation>
     </message>
 </context>
 </TS>

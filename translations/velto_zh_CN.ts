@@ -64,6 +64,17 @@
     </message>
 </context>
 <context>
+    <name>TPowerOffCountdownBox</name>
+    <message>
+        <source>转换已全部完成，%1 秒后将关闭计算机。</source>
+        <translation>转换已全部完成，%1 秒后将关闭计算机。</translation>
+    </message>
+    <message>
+        <source>取消关机</source>
+        <translation>取消关机</translation>
+    </message>
+</context>
+<context>
     <name>TProfileNames</name>
     <message>
         <source>MP4 MPEG-4 Video (*.mp4)</source>
@@ -324,6 +335,29 @@
     </message>
 </context>
 <context>
+    <name>velto::TBatchDesktop</name>
+    <message>
+        <source>正在转换视频文件</source>
+        <translation>正在转换视频文件</translation>
+    </message>
+    <message>
+        <source>%1 个文件转换完成, %2 个失败</source>
+        <translation>%1 个文件转换完成, %2 个失败</translation>
+    </message>
+    <message>
+        <source>%1 个文件转换完成</source>
+        <translation>%1 个文件转换完成</translation>
+    </message>
+    <message>
+        <source>, %1 个已停止</source>
+        <translation>, %1 个已停止</translation>
+    </message>
+    <message>
+        <source>打开输出文件夹</source>
+        <translation>打开输出文件夹</translation>
+    </message>
+</context>
+<context>
     <name>velto::TJobController</name>
     <message>
         <source>无法载入媒体库:
@@ -352,6 +386,14 @@
     <message>
         <source>输出目录不存在或不能写入: %1</source>
         <translation>输出目录不存在或不能写入: %1</translation>
+    </message>
+    <message>
+        <source>程序在转换时退出, 未完成的输出已删除</source>
+        <translation>程序在转换时退出, 未完成的输出已删除</translation>
+    </message>
+    <message>
+        <source>无法读取保存的设置</source>
+        <translation>无法读取保存的设置</translation>
     </message>
 </context>
 <context>
@@ -397,6 +439,10 @@
     <message>
         <source> · 剩余 %1</source>
         <translation> · 剩余 %1</translation>
+    </message>
+    <message>
+        <source>未完成的输出保存为: %1</source>
+        <translation>未完成的输出保存为: %1</translation>
     </message>
 </context>
 <context>
@@ -550,6 +596,42 @@
     <message>
         <source>输出目录不存在或不能写入: %1</source>
         <translation>输出目录不存在或不能写入: %1</translation>
+    </message>
+    <message>
+        <source>音轨(&amp;T):</source>
+        <translation>音轨(&amp;T):</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>自动</translation>
+    </message>
+    <message>
+        <source>不要字幕</source>
+        <translation>不要字幕</translation>
+    </message>
+    <message>
+        <source>烧录到画面</source>
+        <translation>烧录到画面</translation>
+    </message>
+    <message>
+        <source>自动: MP4、M4V、MOV 和 WebM 输出保留文字字幕, 其他格式不带字幕</source>
+        <translation>自动: MP4、M4V、MOV 和 WebM 输出保留文字字幕, 其他格式不带字幕</translation>
+    </message>
+    <message>
+        <source>字幕(&amp;S):</source>
+        <translation>字幕(&amp;S):</translation>
+    </message>
+    <message>
+        <source>未标明语言</source>
+        <translation>未标明语言</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1: %2, %3, %n 声道</source>
+        <translation><numerusform>%1: %2, %3, %n 声道</numerusform></translation>
+    </message>
+    <message>
+        <source> (默认)</source>
+        <translation> (默认)</translation>
     </message>
 </context>
 <context>
@@ -746,6 +828,30 @@
         <source>添加一个文件夹及其子文件夹中的全部媒体文件</source>
         <translation>添加一个文件夹及其子文件夹中的全部媒体文件</translation>
     </message>
+    <message>
+        <source>上移</source>
+        <translation>上移</translation>
+    </message>
+    <message>
+        <source>让选中的等待文件提前转换</source>
+        <translation>让选中的等待文件提前转换</translation>
+    </message>
+    <message>
+        <source>下移</source>
+        <translation>下移</translation>
+    </message>
+    <message>
+        <source>让选中的等待文件推后转换</source>
+        <translation>让选中的等待文件推后转换</translation>
+    </message>
+    <message>
+        <source>修改格式...</source>
+        <translation>修改格式...</translation>
+    </message>
+    <message>
+        <source>重新选择等待中文件的输出格式</source>
+        <translation>重新选择等待中文件的输出格式</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmOptions</name>
@@ -812,6 +918,18 @@
     <message>
         <source>转换完成后，源文件将被移到回收站。确定吗?</source>
         <translation>转换完成后，源文件将被移到回收站。确定吗?</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>无</translation>
+    </message>
+    <message>
+        <source>首选音轨语言(&amp;P):</source>
+        <translation>首选音轨语言(&amp;P):</translation>
+    </message>
+    <message>
+        <source>(ISO 639 代码, 如 eng、jpn、chi)</source>
+        <translation>(ISO 639 代码, 如 eng、jpn、chi)</translation>
     </message>
 </context>
 </TS>
