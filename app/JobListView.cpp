@@ -79,7 +79,7 @@ void TJobListView::paintEvent(QPaintEvent* event) {
     painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
     painter.drawText(viewport()->rect().adjusted(20, 20, -20, -20),
                      Qt::AlignCenter | Qt::TextWordWrap,
-                     tr("点击“增加”或把文件、文件夹拖到这里，开始添加需要转换的文件。"));
+                     tr("点击“添加”或把文件、文件夹拖到这里，开始添加需要转换的文件。"));
 }
 
 } // namespace velto

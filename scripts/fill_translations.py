@@ -136,7 +136,7 @@ EN = {
     "失败": "Failed",
     "已停止": "Stopped",
     "源文件: %1\n输出文件: %2": "Source: %1\nOutput: %2",
-    "点击“增加”或把文件、文件夹拖到这里，开始添加需要转换的文件。":
+    "点击“添加”或把文件、文件夹拖到这里，开始添加需要转换的文件。":
         "Click \u201cAdd\u201d or drop files and folders here to add the files to convert.",
     "关于%1...": "About %1...",
     "3GP 视频转换器。版权所有 © Velto Software。": "3GP video converter. Copyright \u00a9 Velto Software.",

@@ -448,7 +448,7 @@ Output: %2</translation>
 <context>
     <name>velto::TJobListView</name>
     <message>
-        <source>点击“增加”或把文件、文件夹拖到这里，开始添加需要转换的文件。</source>
+        <source>点击“添加”或把文件、文件夹拖到这里，开始添加需要转换的文件。</source>
         <translation>Click “Add” or drop files and folders here to add the files to convert.</translation>
     </message>
 </context>

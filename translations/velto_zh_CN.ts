@@ -448,8 +448,8 @@
 <context>
     <name>velto::TJobListView</name>
     <message>
-        <source>点击“增加”或把文件、文件夹拖到这里，开始添加需要转换的文件。</source>
-        <translation>点击“增加”或把文件、文件夹拖到这里，开始添加需要转换的文件。</translation>
+        <source>点击“添加”或把文件、文件夹拖到这里，开始添加需要转换的文件。</source>
+        <translation>点击“添加”或把文件、文件夹拖到这里，开始添加需要转换的文件。</translation>
     </message>
 </context>
 <context>
