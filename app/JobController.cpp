@@ -55,6 +55,35 @@ void TActionStates::Apply(TActionEvent event, int rowCount) {
     }
 }
 
+void TJobController::ShowProgress(int task, const QString& output, int fps, int currentDuration,
+                                  std::int64_t currentSize, int totalDuration) {
+    int row = model_.RowOfOutput(output);
+    if (row < 0)
+        row = model_.RowOfTask(task);
+    if (closing_ || row < 0)
+        return;
+    const int percent = ProgressPercent(currentDuration, totalDuration);
+    bool started = false;
+    model_.Update(row, [&](TJobNodeData& data) {
+        data.Reported = true;
+        data.OutputBytes = currentSize;
+        data.Percent = percent;
+        data.CurrentMs = currentDuration;
+        if (totalDuration > 0)
+            data.TotalMs = totalDuration;
+        if (data.Status == TJobStatus::Queued) {
+            data.Status = TJobStatus::Running;
+            started = true;
+        }
+        data.Fps = fps;
+        data.Pace.Report(currentDuration, runClock_.elapsed() - PausedMs());
+    });
+    // Kept once a job starts: a crash from here on brings it back stopped.
+    if (started)
+        SaveQueue();
+    emit RowActive(row);
+}
+
 TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServices services,
                                QObject* parent)
     : QObject(parent), engine_(engine), paths_(std::move(paths)), services_(services),
@@ -87,34 +116,9 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
         } catch (const std::out_of_range&) {
             return;
         }
-        PostToGuiThread(this,
-                        [this, index, output, fps, currentDuration, currentSize, totalDuration] {
-                            int row = model_.RowOfOutput(output);
-                            if (row < 0)
-                                row = model_.RowOfTask(index);
-                            if (closing_ || row < 0)
-                                return;
-                            const int percent = ProgressPercent(currentDuration, totalDuration);
-                            bool started = false;
-                            model_.Update(row, [&](TJobNodeData& data) {
-                                data.Reported = true;
-                                data.OutputBytes = currentSize;
-                                data.Percent = percent;
-                                data.CurrentMs = currentDuration;
-                                if (totalDuration > 0)
-                                    data.TotalMs = totalDuration;
-                                if (data.Status == TJobStatus::Queued) {
-                                    data.Status = TJobStatus::Running;
-                                    started = true;
-                                }
-                                data.Fps = fps;
-                                data.Pace.Report(currentDuration, runClock_.elapsed() - PausedMs());
-                            });
-                            // Kept once a job starts: a crash from here on brings it back stopped.
-                            if (started)
-                                SaveQueue();
-                            emit RowActive(row);
-                        });
+        PostToGuiThread(this, [=, this] {
+            ShowProgress(index, output, fps, currentDuration, currentSize, totalDuration);
+        });
     };
     engine_.OnTerminate = [this](int index, bool, bool, const std::string& message,
                                  TJobResult result) {

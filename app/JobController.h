@@ -143,6 +143,9 @@ signals:
     void RunEnded();
 
 private:
+    // A progress report, on the GUI thread: the row of that output (or task) and its figures.
+    void ShowProgress(int task, const QString& output, int fps, int currentDuration,
+                      std::int64_t currentSize, int totalDuration);
     struct TEnded {
         int Index;
         TJobResult Result;
