@@ -32,7 +32,18 @@ std::string SetFrameSize(const std::string& v, TCliArguments& a) {
     return {};
 }
 
+std::string SetRotation(const std::string& v, TCliArguments& a) {
+    static const std::map<std::string, int> kTurns = {{"auto", -1}, {"none", 0},  {"0", 0},
+                                                      {"90", 90},   {"180", 180}, {"270", 270}};
+    const auto turn = kTurns.find(v);
+    if (turn == kTurns.end())
+        return "--rotate takes auto, none, 90, 180 or 270, not '" + v + "'";
+    a.Rotation = turn->second;
+    return {};
+}
+
 const std::map<std::string, TValueSetter> kValuedOptions = {
+    {"--rotate", SetRotation},
     {"-p", [](const std::string& v, TCliArguments& a) { return a.Profile = v, std::string(); }},
     {"-o",
      [](const std::string& v, TCliArguments& a) {
@@ -84,6 +95,8 @@ bool ApplyFlag(const std::string& arg, bool convert, TCliArguments& a) {
         a.Quiet = true;
     else if (convert && arg == "--overwrite")
         a.Overwrite = true;
+    else if (convert && arg == "--keep-dates")
+        a.KeepDates = true;
     else
         return false;
     return true;
@@ -174,6 +187,10 @@ Convert options:
   -j, --jobs N               conversions at once (default: one per core)
       --threads N            codec threads per conversion (0: automatic)
       --overwrite            replace existing files instead of numbering the new name
+      --keep-dates           give each output its source's modification time
+      --rotate auto|none|90|180|270
+                             turn the picture clockwise (auto: as the source's display
+                             matrix says)
   -s WxH                     frame size, one of the profile frame sizes
   -r FPS                     frame rate, one of the profile frame rates
       --vb KBITS             video bit rate, one of the profile video bit rates

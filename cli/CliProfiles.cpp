@@ -107,6 +107,9 @@ TJobBuilder JobBuilderFor(const TCliArguments& args, const std::string& settings
     builder.SetCodecThreads(args.Threads);
     // A script reads "there is an output" as "it worked".
     builder.SetKeepUnfinished(false);
+    builder.SetRotation(static_cast<TRotationChoice>(args.Rotation));
+    builder.SetKeepFileDates(
+        args.KeepDates || TSettingsStore(settingsFile).ReadOption(kKeepFileDatesKey, "0") == "1");
     return builder;
 }
 

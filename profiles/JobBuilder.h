@@ -25,8 +25,18 @@ struct TSourceSummary {
     std::int64_t Size = 0;
     int VideoStreams = 0;
     int AudioStreams = 0;
-    TSourcePicture Picture;
+    TSourcePicture Picture; // as stored, before any turn
+    // The clockwise turn players give the picture (0, 90, 180, 270), from its display matrix.
+    int Rotation = 0;
 };
+
+// How a job turns its picture: as the source's display matrix says, not at all, or a fixed
+// clockwise turn for a clip whose flag is wrong.
+enum class TRotationChoice { Auto = -1, None = 0, Cw90 = 90, Cw180 = 180, Cw270 = 270 };
+// "auto", "none", "0", "90", "180", "270"; false for anything else.
+bool ParseRotationChoice(const std::string& text, TRotationChoice& choice);
+// The clockwise degrees a job with this choice turns this source by.
+int RotationFor(TRotationChoice choice, const TSourceSummary& source);
 
 // The summary of the file the probe has open.
 TSourceSummary SummarizeSource(const TCustomAVProbe& probe);
@@ -40,6 +50,9 @@ public:
     // A stopped or short run leaves its output under the output name (when nothing is there);
     // off, only a finished and verified run leaves a file. The engine alone acts on it.
     void SetKeepUnfinished(bool keep) { FKeepUnfinished = keep; }
+    void SetRotation(TRotationChoice rotation) { FRotation = rotation; }
+    // The output takes the source's modification time.
+    void SetKeepFileDates(bool keep) { FKeepFileDates = keep; }
 
     // The records for one source. Its output name is then taken, together with the source, so a
     // later job of the same builder never writes over either.
@@ -53,6 +66,8 @@ private:
     TOutputPlacement FPlacement;
     int FCodecThreads = -1;
     bool FKeepUnfinished = true;
+    TRotationChoice FRotation = TRotationChoice::Auto;
+    bool FKeepFileDates = false;
 };
 
 } // namespace velto

@@ -240,8 +240,22 @@ void TCustomFFmpeg::FinishOutputFiles() {
             throw FFMpegException(
                 StringPrintf("Could not write '%s': %s", name.c_str(), std::strerror(errno)));
         output.TempName.clear();
+        if (Settings.KeepFileDates && !InputFiles.empty() && InputFiles[0].Context)
+            KeepSourceDate(InputFiles[0].Context->url, name);
     }
     IncompleteReason = incomplete;
+}
+
+void TCustomFFmpeg::KeepSourceDate(const char* source, const std::string& output) {
+    std::error_code error;
+    const auto date = source ? std::filesystem::last_write_time(source, error)
+                             : std::filesystem::file_time_type();
+    if (!error)
+        std::filesystem::last_write_time(output, date, error);
+    // The output itself is complete; only its date could not follow the source.
+    if (error)
+        Log(0, StringPrintf("Could not give '%s' the date of its source: %s", output.c_str(),
+                            error.message().c_str()));
 }
 
 void TCustomFFmpeg::DiscardOutputTempFiles() {
