@@ -244,6 +244,8 @@ bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection
         const TSourceSummary source = SummarizeSource(probe);
         probe.Close();
         const TJobRecords records = builder.Build(source);
+        for (const std::string& note : builder.Notes())
+            view_.Log(nullptr, llError, note);
         const TAddedJob added = AddJob(engine_, records);
         if (added.Index < 0) {
             view_.AddFailed(static_cast<int>(id), file, added.Error);

@@ -1,5 +1,6 @@
 #include "JobBuilder.h"
 
+#include "AVCodecHlpr.h"
 #include "AVProbe.h"
 
 extern "C" {
@@ -80,6 +81,13 @@ TJobRecords TJobBuilder::Build(const TSourceSummary& source) {
                 std::to_string(picture.Width) + "x" + std::to_string(picture.Height);
     }
     job.Output.ExtOptions += "source_tags=1\n";
+    FNotes.clear();
+    if (job.Output.AudioCodec == "libamr_nb" && AVCodecHlpr::Loaded() &&
+        !AVCodecHlpr::avcodec_find_encoder_by_name("libopencore_amrnb")) {
+        job.Output.AudioCodec = "libfaac";
+        FNotes.push_back("This build of libavcodec has no AMR-NB encoder (libopencore_amrnb, in "
+                         "libavcodec-extra): the 3GP sound is AAC instead");
+    }
     if (FKeepFileDates)
         job.Output.ExtOptions += "keep_dates=1\n";
     if (FCodecThreads >= 0)

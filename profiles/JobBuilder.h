@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace velto {
 
@@ -59,6 +60,9 @@ public:
     TJobRecords Build(const TSourceSummary& source);
 
     const TOutputPlacement& Placement() const { return FPlacement; }
+    // What the last Build changed from the profile because this build of the libraries lacks
+    // something (a line each, for the log).
+    const std::vector<std::string>& Notes() const { return FNotes; }
 
 private:
     TOutputProfile FProfile;
@@ -68,6 +72,7 @@ private:
     bool FKeepUnfinished = true;
     TRotationChoice FRotation = TRotationChoice::Auto;
     bool FKeepFileDates = false;
+    std::vector<std::string> FNotes;
 };
 
 } // namespace velto

@@ -86,6 +86,13 @@ void ApplyFileTypeRules(TOutputOptions& o) {
         // Narrow-band rates: the phone formats' speech encoders run at 12.2 kbit/s.
         if (o.AudioBitRate <= 32000)
             o.AudioBitRate = 12200;
+        // Feature phones' own format: AMR-NB speech, 8 kHz mono at its top rate.
+        if (o.FrameSize == "176x144") {
+            o.AudioCodec = "libamr_nb";
+            o.AudioSampleRate = 8000;
+            o.AudioChannels = 1;
+            o.AudioBitRate = 12200;
+        }
     } else if (IsDiscType(t)) {
         o.Target = t == ".vcd" ? 1 : t == ".svcd" ? 2 : 3;
         o.TargetNorm = 0;

@@ -166,6 +166,13 @@ EN = {
     "自动": "Automatic",
     "保持画面比例(&K)": "&Keep the picture's proportions",
     "同时转换的任务数(&J):": "&Simultaneous conversions:",
+    "画面旋转:": "Rotation:",
+    "自动(按源文件)": "Automatic (as the source says)",
+    "不旋转": "None",
+    "顺时针 90°": "90° clockwise",
+    "180°": "180°",
+    "顺时针 270°": "270° clockwise",
+    "输出文件保留源文件的修改日期": "Give outputs their source's modification date",
     "应用(&A)": "&Apply",
 }
 

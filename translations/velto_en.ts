@@ -364,6 +364,30 @@ Output: %2</translation>
         <source> 等</source>
         <translation> and more</translation>
     </message>
+    <message>
+        <source>自动(按源文件)</source>
+        <translation>Automatic (as the source says)</translation>
+    </message>
+    <message>
+        <source>不旋转</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>顺时针 90°</source>
+        <translation>90° clockwise</translation>
+    </message>
+    <message>
+        <source>180°</source>
+        <translation>180°</translation>
+    </message>
+    <message>
+        <source>顺时针 270°</source>
+        <translation>270° clockwise</translation>
+    </message>
+    <message>
+        <source>画面旋转:</source>
+        <translation>Rotation:</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmMain</name>
@@ -625,6 +649,10 @@ Output: %2</translation>
     <message>
         <source>转换完成后，源文件将被移到回收站。确定吗?</source>
         <translation>After a finished conversion the source file will be moved to the Trash. Go ahead?</translation>
+    </message>
+    <message>
+        <source>输出文件保留源文件的修改日期</source>
+        <translation>Give outputs their source's modification date</translation>
     </message>
 </context>
 </TS>

@@ -364,6 +364,30 @@
         <source> 等</source>
         <translation> 等</translation>
     </message>
+    <message>
+        <source>自动(按源文件)</source>
+        <translation>自动(按源文件)</translation>
+    </message>
+    <message>
+        <source>不旋转</source>
+        <translation>不旋转</translation>
+    </message>
+    <message>
+        <source>顺时针 90°</source>
+        <translation>顺时针 90°</translation>
+    </message>
+    <message>
+        <source>180°</source>
+        <translation>180°</translation>
+    </message>
+    <message>
+        <source>顺时针 270°</source>
+        <translation>顺时针 270°</translation>
+    </message>
+    <message>
+        <source>画面旋转:</source>
+        <translation>画面旋转:</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmMain</name>
@@ -625,6 +649,10 @@
     <message>
         <source>转换完成后，源文件将被移到回收站。确定吗?</source>
         <translation>转换完成后，源文件将被移到回收站。确定吗?</translation>
+    </message>
+    <message>
+        <source>输出文件保留源文件的修改日期</source>
+        <translation>输出文件保留源文件的修改日期</translation>
     </message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
 // Sources as phones and cameras make them, converted by velto3gp and built by the window's model
 // alike: turned pictures come out upright, HDR comes out tone-mapped and tagged, and the date,
 // title and place of the source reach the output. Every output is decoded and looked at.
+#include "AVCodecHlpr.h"
 #include "AVProbe.h"
 #include "CliArguments.h"
 #include "CliProfiles.h"
@@ -322,6 +323,41 @@ TEST_F(PhoneSources, DateTitleAndPlaceReachEveryContainerThatHoldsThem) {
         }
         EXPECT_EQ(fs::last_write_time(job.Output.FileName), sourceDate);
     }
+}
+
+} // namespace
+} // namespace velto::test
+
+namespace velto::test {
+namespace {
+
+TEST_F(PhoneSources, FeaturePhone3gpCarriesAmrWhereTheBuildHasIt) {
+    const std::string source = MakeMarkerClip(folder, 0, "clip.mp4");
+    const TProgramRun run = runner->Program(
+        {"convert", "-p", "3GP Video for Mobile Phones (176x144) (*.3gp)", "-o", out, source});
+    ASSERT_EQ(run.status, 0) << run.err;
+    TAVProbe probe;
+    ASSERT_TRUE(probe.LoadFile(out + "/clip_(new).3gp")) << probe.LastError;
+    ASSERT_GE(probe.FirstAudioStreamIndex, 0);
+    const AVCodecParameters* sound =
+        probe.FormatContext()->streams[probe.FirstAudioStreamIndex]->codecpar;
+    EXPECT_EQ(sound->sample_rate, 8000);
+    EXPECT_EQ(sound->ch_layout.nb_channels, 1);
+    if (AVCodecHlpr::avcodec_find_encoder_by_name("libopencore_amrnb")) {
+        EXPECT_EQ(sound->codec_id, AV_CODEC_ID_AMR_NB);
+    } else {
+        EXPECT_EQ(sound->codec_id, AV_CODEC_ID_AAC);
+        EXPECT_NE(run.err.find("no AMR-NB encoder"), std::string::npos) << run.err;
+    }
+}
+
+TEST_F(PhoneSources, ASoundProfileForASilentVideoIsRefusedAtAdd) {
+    const std::string source = MakeVideoOnly(folder);
+    const TProgramRun run =
+        runner->Program({"convert", "-p", "MP3 Audio (*.mp3)", "-o", out, "--json", source});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.out.find("has no sound to put in it"), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::is_empty(out));
 }
 
 } // namespace
