@@ -1,6 +1,5 @@
 #include "JobBuilder.h"
 
-#include "AVCodecHlpr.h"
 #include "AVProbe.h"
 
 extern "C" {
@@ -82,12 +81,10 @@ TJobRecords TJobBuilder::Build(const TSourceSummary& source) {
     }
     job.Output.ExtOptions += "source_tags=1\n";
     FNotes.clear();
-    if (job.Output.AudioCodec == "libamr_nb" && AVCodecHlpr::Loaded() &&
-        !AVCodecHlpr::avcodec_find_encoder_by_name("libopencore_amrnb")) {
-        job.Output.AudioCodec = "libfaac";
+    if (FProfile.FileType == ".3gp" && job.Output.FrameSize == "176x144" &&
+        job.Output.AudioCodec != "libamr_nb" && !job.Output.DisableAudio)
         FNotes.push_back("This build of libavcodec has no AMR-NB encoder (libopencore_amrnb, in "
                          "libavcodec-extra): the 3GP sound is AAC instead");
-    }
     if (FKeepFileDates)
         job.Output.ExtOptions += "keep_dates=1\n";
     if (FCodecThreads >= 0)
