@@ -26,7 +26,7 @@ public:
     // encoder's size becomes what the chain delivers plus the padding. Raises "Error opening
     // filters: ..." with the reason (the library's where a call failed).
     void Configure(const TaskSettings& settings, const AVCodecParameters* input,
-                   AVCodecContext* encoder, const TPictureSteps& steps);
+                   AVCodecContext* encoder, const TPictureSteps& steps = {});
     // Hands a decoded picture (timestamp in microseconds) to the chain, which keeps its own
     // reference; false when the chain refuses it. With null: no more pictures come.
     bool Push(AVFrame* picture);
