@@ -157,6 +157,8 @@ constexpr const char kPlainSubtitleHeader[] =
 bool HasScriptHeader(const AVCodecParameters* input) {
     return (input->codec_id == AV_CODEC_ID_ASS || input->codec_id == AV_CODEC_ID_SSA) &&
            input->extradata_size > 0 && input->extradata;
+}
+
 // The scaler writes the output's matrix and range, whatever the source was made with.
 void ConvertScalerMatrix(SwsContext* scaler, const AVCodecParameters* input,
                          const TColourTags& output) {
