@@ -34,7 +34,18 @@ std::string SetFrameSize(const std::string& v, TCliArguments& a) {
     return {};
 }
 
+std::string SetRotation(const std::string& v, TCliArguments& a) {
+    static const std::map<std::string, int> kTurns = {{"auto", -1}, {"none", 0},  {"0", 0},
+                                                      {"90", 90},   {"180", 180}, {"270", 270}};
+    const auto turn = kTurns.find(v);
+    if (turn == kTurns.end())
+        return "--rotate takes auto, none, 90, 180 or 270, not '" + v + "'";
+    a.Rotation = turn->second;
+    return {};
+}
+
 const std::map<std::string, TValueSetter> kValuedOptions = {
+    {"--rotate", SetRotation},
     {"-p", [](const std::string& v, TCliArguments& a) { return a.Profile = v, std::string(); }},
     {"-o",
      [](const std::string& v, TCliArguments& a) {
@@ -119,6 +130,8 @@ bool ApplyFlag(const std::string& arg, bool convert, TCliArguments& a) {
         a.Overwrite = true;
     else if (convert && arg == "--skip-existing")
         a.SkipExisting = true;
+    else if (convert && arg == "--keep-dates")
+        a.KeepDates = true;
     else
         return false;
     return true;
@@ -245,6 +258,10 @@ Convert options:
       --files-from FILE      convert the files listed in FILE, one a line ('-': standard input)
       --item N               only line N of that list, counted from 0 (default with
                              --files-from: $SLURM_ARRAY_TASK_ID when set)
+      --keep-dates           give each output its source's modification time
+      --rotate auto|none|90|180|270
+                             turn the picture clockwise (auto: as the source's display
+                             matrix says)
   -s WxH                     frame size, one of the profile frame sizes
   -r FPS                     frame rate, one of the profile frame rates
       --vb KBITS             video bit rate, one of the profile video bit rates

@@ -20,6 +20,8 @@ struct TCliArguments {
     int Jobs = 0;          // -j: 0 for the automatic count
     int Threads = -1;      // --threads: -1 leaves the task's automatic count
     bool Overwrite = false;
+    bool KeepDates = false; // --keep-dates: outputs take their sources' modification times
+    int Rotation = -1; // --rotate: -1 as the source's display matrix says, else clockwise degrees
     std::string FrameSize;    // -s "WxH", as a frame size of the profile lists
     std::string FrameRate;    // -r
     std::string VideoBitrate; // --vb, kbit/s

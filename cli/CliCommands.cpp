@@ -274,6 +274,8 @@ bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection
         const TSourceSummary source = SummarizeSource(probe);
         probe.Close();
         TJobRecords records = builder.Build(source);
+        for (const std::string& note : builder.Notes())
+            view_.Log(nullptr, llError, note);
         if (args_.SkipExisting && SkipDone(static_cast<int>(id), source, records))
             continue;
         if (!scratch_.Path().empty()) {

@@ -122,6 +122,9 @@ TJobBuilder JobBuilderFor(const TCliArguments& args, const std::string& settings
     builder.SetSubtitleMode(args.Subtitles == "none"   ? TSubtitleMode::None
                             : args.Subtitles == "burn" ? TSubtitleMode::Burn
                                                        : TSubtitleMode::Auto);
+    builder.SetRotation(static_cast<TRotationChoice>(args.Rotation));
+    builder.SetKeepFileDates(
+        args.KeepDates || TSettingsStore(settingsFile).ReadOption(kKeepFileDatesKey, "0") == "1");
     return builder;
 }
 

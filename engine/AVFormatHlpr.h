@@ -34,6 +34,8 @@ extern "C" {
     X(av_guess_codec)                                                                              \
     X(av_guess_frame_rate)                                                                         \
     X(av_guess_sample_aspect_ratio)                                                                \
+    X(av_stream_get_side_data)                                                                     \
+    X(av_stream_new_side_data)                                                                     \
     X(av_find_best_stream)                                                                         \
     X(av_find_program_from_stream)                                                                 \
     X(avformat_match_stream_specifier)                                                             \

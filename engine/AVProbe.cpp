@@ -8,10 +8,29 @@
 #include "SwScaleHlpr.h"
 
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 
 namespace velto {
+
+int DisplayRotationOf(const AVStream* stream) {
+    if (!stream)
+        return 0;
+    const std::uint8_t* matrix =
+        AVFormatHlpr::av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+    if (!matrix)
+        return 0;
+    // The matrix's angle is counter-clockwise; players turn the other way.
+    const double angle =
+        -AVUtilHlpr::av_display_rotation_get(reinterpret_cast<const std::int32_t*>(matrix));
+    if (!std::isfinite(angle))
+        return 0;
+    const long quarter = std::lround(angle / 90.0);
+    if (std::abs(angle - quarter * 90.0) > 1.0)
+        return 0;
+    return static_cast<int>(((quarter % 4) + 4) % 4) * 90;
+}
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <string>
 
 struct AVFormatContext;
+struct AVStream;
 
 namespace velto {
 
@@ -54,6 +55,10 @@ struct TVideoStreamInfo {
     std::int32_t FrameRateNum;
     std::int32_t FrameRateDen;
 };
+
+// The clockwise turn (0, 90, 180 or 270 degrees) a player gives the stream's pictures, from its
+// display matrix; 0 without one or for an angle that is no quarter turn.
+int DisplayRotationOf(const AVStream* stream);
 
 // The open-error message for a file, chosen by the library's error code.
 std::string OpenErrorText(const std::string& fileName, int code);

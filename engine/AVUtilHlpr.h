@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/avutil.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
+#include <libavutil/display.h>
 #include <libavutil/eval.h>
 #include <libavutil/fifo.h>
 #include <libavutil/frame.h>
@@ -156,6 +157,8 @@ extern "C" {
     X(av_gettime_relative)                                                                         \
     X(av_usleep)                                                                                   \
     X(av_expr_parse_and_eval)                                                                      \
+    X(av_display_rotation_get)                                                                     \
+    X(av_display_rotation_set)                                                                     \
     X(avutil_version)
 
 namespace AVUtilHlpr {

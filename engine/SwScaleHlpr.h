@@ -16,6 +16,8 @@ extern "C" {
     X(sws_get_class)                                                                               \
     X(sws_isSupportedInput)                                                                        \
     X(sws_isSupportedOutput)                                                                       \
+    X(sws_setColorspaceDetails)                                                                    \
+    X(sws_getCoefficients)                                                                         \
     X(swscale_version)
 
 namespace SwScaleHlpr {

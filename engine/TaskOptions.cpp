@@ -222,6 +222,19 @@ void ApplyOutputRecord(TFFmpeg& task, const std::string& fileName, TOutputOption
                              "'%s' has no %s stream",
                              task.InputOptions.FileName.c_str(), video ? "audio" : "video"));
     }
+    if (record.DisableVideo || record.DisableAudio) {
+        // An output of one kind from a source without it would hold no stream at all.
+        bool video = false, audio = false, subtitle = false;
+        task.CheckInputStreamKinds(video, audio, subtitle);
+        if (record.DisableVideo && !record.DisableAudio && !audio)
+            throw FFMpegException(StringPrintf("This output profile makes a sound file, and '%s' "
+                                               "has no sound to put in it",
+                                               task.InputOptions.FileName.c_str()));
+        if (record.DisableAudio && !record.DisableVideo && !video)
+            throw FFMpegException(StringPrintf("This output profile makes a picture-only file, "
+                                               "and '%s' has no picture to put in it",
+                                               task.InputOptions.FileName.c_str()));
+    }
     task.OutputOptions = record;
     const TOutputOptions& r = record;
     task.KeepUnfinishedOutput = r.KeepUnfinished;

@@ -113,11 +113,13 @@ TJobRecords TConvertOptionsModel::BuildJob(const std::vector<std::string>& taken
     placement.TakenPaths = takenPaths;
     TJobBuilder builder(FCatalogue.Profile(), FCatalogue.Selection(), std::move(placement));
     // Read at every Add, since the preferences may have changed it since the last one.
-    builder.SetKeepUnfinished(
-        !TSettingsStore(FSettingsFile).ReadJobEndOptions(true).DelFileWhenCanceled);
-    builder.SetPreferredLanguage(TSettingsStore(FSettingsFile).ReadOption(kPreferredLanguageKey));
+    const TSettingsStore settings(FSettingsFile);
+    builder.SetKeepUnfinished(!settings.ReadJobEndOptions(true).DelFileWhenCanceled);
+    builder.SetPreferredLanguage(settings.ReadOption(kPreferredLanguageKey));
     builder.SetAudioStream(FAudioStream);
     builder.SetSubtitleMode(FSubtitleMode);
+    builder.SetRotation(FRotation);
+    builder.SetKeepFileDates(settings.ReadOption(kKeepFileDatesKey, "0") == "1");
     return builder.Build(FSource);
 }
 

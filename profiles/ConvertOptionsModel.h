@@ -54,6 +54,12 @@ public:
     // A folder typed or pasted into the field; empty leaves no folder chosen.
     void SetTypedFolder(const std::string& folder);
 
+    // How the job turns the picture; Auto follows the source's display matrix.
+    TRotationChoice Rotation() const { return FRotation; }
+    void SetRotation(TRotationChoice rotation) { FRotation = rotation; }
+    // The clockwise turn the source's display matrix asks for (0 when none is attached).
+    int SourceRotation() const { return FSource.Rotation; }
+
     bool Overwrite() const { return FOverwrite; }
     void SetOverwrite(bool overwrite) { FOverwrite = overwrite; }
 
@@ -90,6 +96,7 @@ private:
     TSourceSummary FSource;
     bool FSameFolder = true;
     bool FOverwrite = false;
+    TRotationChoice FRotation = TRotationChoice::Auto;
     std::string FFolderText = kAutoFolder;
     std::string FBrowsedFolder;
     std::string FLastError;

@@ -38,12 +38,22 @@ struct TSourceSummary {
     std::int64_t Size = 0;
     int VideoStreams = 0;
     int AudioStreams = 0;
-    TSourcePicture Picture;
+    TSourcePicture Picture; // as stored, before any turn
+    // The clockwise turn players give the picture (0, 90, 180, 270), from its display matrix.
+    int Rotation = 0;
     std::vector<TSourceTrack> AudioTracks;
     // The source's own subtitles; when it has none, the subtitle files beside it
     // ("film.srt", "film.eng.srt"), the one without a language first.
     std::vector<TSourceTrack> SubtitleTracks;
 };
+
+// How a job turns its picture: as the source's display matrix says, not at all, or a fixed
+// clockwise turn for a clip whose flag is wrong.
+enum class TRotationChoice { Auto = -1, None = 0, Cw90 = 90, Cw180 = 180, Cw270 = 270 };
+// "auto", "none", "0", "90", "180", "270"; false for anything else.
+bool ParseRotationChoice(const std::string& text, TRotationChoice& choice);
+// The clockwise degrees a job with this choice turns this source by.
+int RotationFor(TRotationChoice choice, const TSourceSummary& source);
 
 // The summary of the file the probe has open, with the subtitle files found beside it.
 TSourceSummary SummarizeSource(const TCustomAVProbe& probe);
@@ -89,12 +99,18 @@ public:
     void SetSubtitleMode(TSubtitleMode mode) { FSubtitleMode = mode; }
     // The source stream of the sound track to convert for the next jobs; -1: chosen by rule.
     void SetAudioStream(int stream) { FAudioStream = stream; }
+    void SetRotation(TRotationChoice rotation) { FRotation = rotation; }
+    // The output takes the source's modification time.
+    void SetKeepFileDates(bool keep) { FKeepFileDates = keep; }
 
     // The records for one source. Its output name is then taken, together with the source, so a
     // later job of the same builder never writes over either.
     TJobRecords Build(const TSourceSummary& source);
 
     const TOutputPlacement& Placement() const { return FPlacement; }
+    // What the last Build changed from the profile because this build of the libraries lacks
+    // something (a line each, for the log).
+    const std::vector<std::string>& Notes() const { return FNotes; }
 
 private:
     TOutputProfile FProfile;
@@ -107,6 +123,9 @@ private:
     int FAudioStream = -1;
 
     void ChooseTracks(const TSourceSummary& source, TOutputOptions& output) const;
+    TRotationChoice FRotation = TRotationChoice::Auto;
+    bool FKeepFileDates = false;
+    std::vector<std::string> FNotes;
 };
 
 } // namespace velto

@@ -1,5 +1,6 @@
 #include "ProfileMapping.h"
 
+#include "AVCodecHlpr.h"
 #include "AVProbe.h"
 #include "OutputFileName.h"
 
@@ -36,6 +37,14 @@ constexpr std::string_view kDiscTypes = ".vcd.svcd.dvd";
 bool IsDiscType(const std::string& fileType) {
     return !fileType.empty() && kDiscTypes.find(fileType) != std::string_view::npos;
 }
+
+} // namespace
+
+bool HasAmrEncoder() {
+    return AVCodecHlpr::Loaded() && AVCodecHlpr::avcodec_find_encoder_by_name("libopencore_amrnb");
+}
+
+namespace {
 
 // Rules keyed on the profile's exact file type; the first matching one applies.
 void ApplyFileTypeRules(TOutputOptions& o) {
@@ -86,6 +95,14 @@ void ApplyFileTypeRules(TOutputOptions& o) {
         // Narrow-band rates: the phone formats' speech encoders run at 12.2 kbit/s.
         if (o.AudioBitRate <= 32000)
             o.AudioBitRate = 12200;
+        // Feature phones' own format: AMR-NB speech, 8 kHz mono at its top rate, where this
+        // build of the libraries has its encoder (the job builder says so when not).
+        if (o.FrameSize == "176x144" && HasAmrEncoder()) {
+            o.AudioCodec = "libamr_nb";
+            o.AudioSampleRate = 8000;
+            o.AudioChannels = 1;
+            o.AudioBitRate = 12200;
+        }
     } else if (IsDiscType(t)) {
         o.Target = t == ".vcd" ? 1 : t == ".svcd" ? 2 : 3;
         o.TargetNorm = 0;

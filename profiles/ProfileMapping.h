@@ -19,6 +19,9 @@ class TCustomAVProbe;
 std::string VideoCodecFor(const std::string& code);
 std::string AudioCodecFor(const std::string& code);
 
+// This build of the libraries has the AMR-NB encoder the feature-phone 3GP profile wants.
+bool HasAmrEncoder();
+
 // Codecs, rates, sizes, file-type rules and disc target; FileName stays empty. FileType holds
 // the extension the output name will end in ("_psp.mp4", "_dvd_auto.mpg", ".avi", ...).
 TOutputOptions MapProfile(const TOutputProfile& profile, const TProfileSelection& selection);

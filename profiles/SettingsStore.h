@@ -14,6 +14,8 @@ inline constexpr const char* kSettingsFileName = "Velto3GPConverter.ini";
 inline constexpr const char* kFactoryProfilesFileName = "VideoFormat.dat";
 inline constexpr const char* kOptionsSection = "Options";
 inline constexpr const char* kAutoFolder = "Auto";
+// "1": every output takes its source's modification time.
+inline constexpr const char* kKeepFileDatesKey = "KeepFileDates";
 
 // The two files beside the program; programFolder is the folder holding the program file.
 std::string SettingsFilePath(const std::string& programFolder);

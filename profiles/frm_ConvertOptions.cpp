@@ -170,8 +170,18 @@ QLayout* TfrmConvertOptions::BuildValueGroups() {
     AddRow(videoGrid, 0, tr("帧尺寸:"), cbxFrameSize);
     AddRow(videoGrid, 1, tr("比特率(&B):"), cbxVideoBitrate, QStringLiteral("kbps"));
     AddRow(videoGrid, 2, tr("帧率(&F):"), cbxFramerate, QStringLiteral("fps"));
-    videoGrid->addWidget(chkKeepAspect, 3, 0, 1, 3);
-    videoGrid->addWidget(btnRestoreVideo, 4, 1, Qt::AlignRight);
+    cbxRotation = new QComboBox;
+    cbxRotation->addItem(tr("自动(按源文件)"), int(TRotationChoice::Auto));
+    cbxRotation->addItem(tr("不旋转"), int(TRotationChoice::None));
+    cbxRotation->addItem(tr("顺时针 90°"), int(TRotationChoice::Cw90));
+    cbxRotation->addItem(tr("180°"), int(TRotationChoice::Cw180));
+    cbxRotation->addItem(tr("顺时针 270°"), int(TRotationChoice::Cw270));
+    AddRow(videoGrid, 3, tr("画面旋转:"), cbxRotation);
+    videoGrid->addWidget(chkKeepAspect, 4, 0, 1, 3);
+    videoGrid->addWidget(btnRestoreVideo, 5, 1, Qt::AlignRight);
+    connect(cbxRotation, &QComboBox::currentIndexChanged, this, [this](int index) {
+        FModel.SetRotation(static_cast<TRotationChoice>(cbxRotation->itemData(index).toInt()));
+    });
 
     GroupBox1 = new QGroupBox(tr("音频相关(&A)"));
     cbxAudioBitrate = ValueList(vlAudioBitrate);

@@ -78,6 +78,7 @@ public:
     QComboBox* cbxVideoBitrate;
     QComboBox* cbxFramerate;
     QCheckBox* chkKeepAspect;
+    QComboBox* cbxRotation; // data: TRotationChoice
     QPushButton* btnRestoreVideo;
     QGroupBox* GroupBox1;
     QComboBox* cbxAudioBitrate;

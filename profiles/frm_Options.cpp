@@ -69,9 +69,11 @@ QWidget* TfrmOptions::BuildAdvancedPage() {
     chkDeleteSource = new QCheckBox(tr("当转换完成后，请删除源文件"));
     chkOpenFolder = new QCheckBox(tr("当转换完成后，请打开目标文件所在的文件夹"));
     chkShutdown = new QCheckBox(tr("当所有转换任务完成后，请自动关闭计算机"));
+    chkKeepFileDates = new QCheckBox(tr("输出文件保留源文件的修改日期"));
     auto* advancedPage = new QWidget;
     auto* advancedLayout = new QVBoxLayout(advancedPage);
-    for (QCheckBox* box : {ckbDelWhenCanceled, chkDeleteSource, chkOpenFolder, chkShutdown})
+    for (QCheckBox* box :
+         {ckbDelWhenCanceled, chkDeleteSource, chkOpenFolder, chkShutdown, chkKeepFileDates})
         advancedLayout->addWidget(box);
     cbxLanguage = new QComboBox;
     cbxLanguage->addItem(tr("跟随系统"), QStringLiteral("auto"));
@@ -121,6 +123,8 @@ void TfrmOptions::ShowSettings(const std::string& settingsFile) {
     chkDeleteSource->setChecked(options.DeleteSourceWhenDone);
     chkOpenFolder->setChecked(options.OpenFolderWhenDone);
     chkShutdown->setChecked(options.ShunDownWhenDone);
+    chkKeepFileDates->setChecked(TSettingsStore(settingsFile).ReadOption(kKeepFileDatesKey, "0") ==
+                                 "1");
     const int language = cbxLanguage->findData(
         QString::fromStdString(TSettingsStore(settingsFile).ReadOption("Language", "auto")));
     cbxLanguage->setCurrentIndex(language < 0 ? 0 : language);
@@ -145,6 +149,7 @@ bool TfrmOptions::Save() {
             store.SaveOption(kSimultaneousJobsKey, std::to_string(spnSimultaneousJobs->value())) &&
             store.SaveOption(kPreferredLanguageKey,
                              edtAudioLanguage->text().trimmed().toLower().toStdString());
+            store.SaveOption(kKeepFileDatesKey, chkKeepFileDates->isChecked() ? "1" : "0");
         error = store.LastError();
     }
     if (saved)

@@ -36,6 +36,7 @@ public:
     QCheckBox* chkDeleteSource;
     QCheckBox* chkOpenFolder;
     QCheckBox* chkShutdown;
+    QCheckBox* chkKeepFileDates;
     // The window's language: follow the system, Chinese or English; used from the next start.
     QComboBox* cbxLanguage;
     // Conversions run at the same time: 0 shows as automatic, else 1 to the cores.

@@ -14,8 +14,11 @@ mode=${1:-run}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELTO_BUILD_DIR:-$root/build}
 
+# libavcodec-extra stands in for libavcodec59 (apt replaces it without asking) and brings the
+# AMR-NB encoder the feature-phone 3GP profile uses.
 packages=(build-essential cmake ninja-build pkg-config
-    libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libavfilter-dev libswresample-dev
+    libavcodec-dev libavcodec-extra libavformat-dev libavutil-dev libswscale-dev libavfilter-dev
+    libswresample-dev
     qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-translations-l10n libgtest-dev fonts-wqy-microhei
     desktop-file-utils dbus-daemon)
 checks=" ${VELTO_CHECKS:-normal package asan tsan fuzz} "

@@ -633,6 +633,30 @@ Output: %2</translation>
         <source> (默认)</source>
         <translation> (default)</translation>
     </message>
+    <message>
+        <source>自动(按源文件)</source>
+        <translation>Automatic (as the source says)</translation>
+    </message>
+    <message>
+        <source>不旋转</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>顺时针 90°</source>
+        <translation>90° clockwise</translation>
+    </message>
+    <message>
+        <source>180°</source>
+        <translation>180°</translation>
+    </message>
+    <message>
+        <source>顺时针 270°</source>
+        <translation>270° clockwise</translation>
+    </message>
+    <message>
+        <source>画面旋转:</source>
+        <translation>Rotation:</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmMain</name>
@@ -930,6 +954,10 @@ Output: %2</translation>
     <message>
         <source>(ISO 639 代码, 如 eng、jpn、chi)</source>
         <translation>(ISO 639 code, such as eng, jpn, chi)</translation>
+    </message>
+    <message>
+        <source>输出文件保留源文件的修改日期</source>
+        <translation>Give outputs their source's modification date</translation>
     </message>
 </context>
 </TS>

@@ -633,6 +633,30 @@
         <source> (默认)</source>
         <translation> (默认)</translation>
     </message>
+    <message>
+        <source>自动(按源文件)</source>
+        <translation>自动(按源文件)</translation>
+    </message>
+    <message>
+        <source>不旋转</source>
+        <translation>不旋转</translation>
+    </message>
+    <message>
+        <source>顺时针 90°</source>
+        <translation>顺时针 90°</translation>
+    </message>
+    <message>
+        <source>180°</source>
+        <translation>180°</translation>
+    </message>
+    <message>
+        <source>顺时针 270°</source>
+        <translation>顺时针 270°</translation>
+    </message>
+    <message>
+        <source>画面旋转:</source>
+        <translation>画面旋转:</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmMain</name>
@@ -930,6 +954,10 @@
     <message>
         <source>(ISO 639 代码, 如 eng、jpn、chi)</source>
         <translation>(ISO 639 代码, 如 eng、jpn、chi)</translation>
+    </message>
+    <message>
+        <source>输出文件保留源文件的修改日期</source>
+        <translation>输出文件保留源文件的修改日期</translation>
     </message>
 </context>
 </TS>

@@ -1,7 +1,9 @@
 #include "Encoder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
+#include <string>
 
 #include "AVCodecHlpr.h"
 #include "AVUtilHlpr.h"
@@ -42,6 +44,29 @@ bool TEncoder::AllocatePacket() {
     return packet_ != nullptr;
 }
 
+namespace {
+
+// libx265 writes its banner and statistics to the terminal itself, past the library log: it is
+// told the log level asked for, unless its own parameters already name one.
+void QuietX265(const AVCodec* codec, AVDictionary*& options) {
+    if (std::strcmp(codec->name, "libx265") != 0)
+        return;
+    const AVDictionaryEntry* given = AVUtilHlpr::av_dict_get(options, "x265-params", nullptr, 0);
+    std::string params = given ? given->value : "";
+    if (params.find("log-level") != std::string::npos)
+        return;
+    const int level = AVUtilHlpr::av_log_get_level();
+    const char* x265Level = level < AV_LOG_ERROR     ? "none"
+                            : level < AV_LOG_WARNING ? "error"
+                            : level < AV_LOG_INFO    ? "warning"
+                            : level < AV_LOG_DEBUG   ? "info"
+                                                     : "debug";
+    params += (params.empty() ? "" : ":") + std::string("log-level=") + x265Level;
+    AVUtilHlpr::av_dict_set(&options, "x265-params", params.c_str(), 0);
+}
+
+} // namespace
+
 void TEncoder::Open() {
     for (TOutputStreamState& ost : run_.OutputStreams) {
         if (!ost.EncodingNeeded)
@@ -56,6 +81,7 @@ void TEncoder::Open() {
         {
             std::lock_guard lock(CodecLock());
             AVDictionary* own = EncoderOwnOptions(codec, task_.Settings.PrivateOptions);
+            QuietX265(codec, own);
             const int opened = AVCodecHlpr::avcodec_open2(ost.Encoder, codec, &own);
             AVUtilHlpr::av_dict_free(&own);
             if (opened < 0)

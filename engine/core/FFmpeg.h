@@ -251,6 +251,8 @@ public:
     // Trailers, checked closes, verification and the rename into place; sets IncompleteReason.
     void FinishOutputFiles();
     void DiscardOutputTempFiles();
+    // Gives output the modification time of the file source (a log line when it cannot).
+    void KeepSourceDate(const char* source, const std::string& output);
     // What the output file should hold, from its streams' sources, start offset and recording
     // time.
     TOutputExpectation ExpectedOutput(int file) const;
@@ -351,6 +353,8 @@ private:
     void LogStreamMapping();
     void OpenCodecs();
     void ApplyMetaDataMaps();
+    // With "source_tags": the first input's date, title, artist, comment and place.
+    void CopySourceTags();
     // Drops the run and what it owns, also when it was only partly built.
     void ReleaseRunTables();
 

@@ -120,6 +120,8 @@ const TCustomFFmpeg::TOptionRow TCustomFFmpeg::OptionTable[] = {
     VELTO_FLOAT("dts_delta_threshold", DtsDeltaThreshold),
     VELTO_INT("programid", ProgramId),
     VELTO_SWITCH("xerror", ExitOnError),
+    VELTO_SWITCH("keep_dates", KeepFileDates),
+    VELTO_SWITCH("source_tags", CopySourceTags),
     VELTO_SWITCH("dump", PacketDump),
     VELTO_SWITCH("hex", HexDump),
     VELTO_SWITCH("re", RateEmulation),
@@ -166,6 +168,11 @@ const TCustomFFmpeg::TOptionRow TCustomFFmpeg::OptionTable[] = {
     VELTO_TEXT("vstats_file", VideoStatsFileName),
     VELTO_CALL("vhook", OptFrameHook(v)),
     VELTO_TEXT("vfilters", VideoFilters),
+    {"rotate",
+     [](TCustomFFmpeg& t, const std::string&, const std::string& v) {
+         const int degrees = ((StrToInt(v) % 360) + 360) % 360;
+         t.Settings.Rotation = degrees % 90 == 0 ? degrees : 0;
+     }},
     VELTO_CALL("intra_matrix", OptMatrix(t.Settings.IntraMatrix, v)),
     VELTO_CALL("inter_matrix", OptMatrix(t.Settings.InterMatrix, v)),
     VELTO_INT("top", TopFieldFirst),

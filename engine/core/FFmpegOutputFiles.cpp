@@ -240,6 +240,8 @@ void TCustomFFmpeg::FinishOutputFiles() {
                 throw FFMpegException(StringPrintf("Could not write '%s': %s",
                                                    output.FinalName.c_str(), std::strerror(errno)));
             output.TempName.clear();
+            if (Settings.KeepFileDates && !InputFiles.empty() && InputFiles[0].Context)
+                KeepSourceDate(InputFiles[0].Context->url, output.FinalName);
             continue;
         }
         // Keeping is a courtesy: when it cannot be done the job still ends as it did.
@@ -258,6 +260,18 @@ void TCustomFFmpeg::FinishOutputFiles() {
         Log(1, StringPrintf("Unfinished output kept as '%s'", kept.c_str()));
     }
     IncompleteReason = incomplete;
+}
+
+void TCustomFFmpeg::KeepSourceDate(const char* source, const std::string& output) {
+    std::error_code error;
+    const auto date = source ? std::filesystem::last_write_time(source, error)
+                             : std::filesystem::file_time_type();
+    if (!error)
+        std::filesystem::last_write_time(output, date, error);
+    // The output itself is complete; only its date could not follow the source.
+    if (error)
+        Log(0, StringPrintf("Could not give '%s' the date of its source: %s", output.c_str(),
+                            error.message().c_str()));
 }
 
 void TCustomFFmpeg::DiscardOutputTempFiles() {

@@ -69,8 +69,63 @@ void ParseUserGraph(AVFilterGraph* graph, const std::string& text, AVFilterConte
 
 } // namespace
 
+namespace {
+
+// Appends a filter after tail and returns it as the new tail.
+AVFilterContext* Append(AVFilterGraph* graph, AVFilterContext* tail, const char* filter,
+                        const char* name, const std::string& arguments) {
+    AVFilterContext* next =
+        CreateFilter(graph, filter, name, arguments.empty() ? nullptr : arguments.c_str());
+    Check(AVFilterHlpr::avfilter_link(tail, 0, next, 0));
+    return next;
+}
+
+// Turns the picture as players show it; transposing also swaps its sides.
+AVFilterContext* AppendRotation(AVFilterGraph* graph, AVFilterContext* tail, int rotation) {
+    switch (rotation) {
+    case 90:
+        return Append(graph, tail, "transpose", "rotate", "dir=clock");
+    case 180:
+        tail = Append(graph, tail, "hflip", "rotate_h", "");
+        return Append(graph, tail, "vflip", "rotate_v", "");
+    case 270:
+        return Append(graph, tail, "transpose", "rotate", "dir=cclock");
+    default:
+        return tail;
+    }
+}
+
+const char* ZscaleTransferName(int transfer) {
+    return transfer == AVCOL_TRC_ARIB_STD_B67 ? "arib-std-b67" : "smpte2084";
+}
+
+// Resizes into linear light, maps the highlights down with Hable's curve and comes back as
+// BT.709-style SDR in the output's matrix.
+AVFilterContext* AppendToneMap(AVFilterGraph* graph, AVFilterContext* tail,
+                               const AVCodecParameters* input, int width, int height,
+                               const TColourTags& output) {
+    const std::string linear =
+        StringPrintf("w=%d:h=%d:tin=%s:pin=bt2020:min=bt2020nc:rin=%s:t=linear:npl=100", width,
+                     height, ZscaleTransferName(input->color_trc),
+                     SourceRange(input) == AVCOL_RANGE_JPEG ? "full" : "limited");
+    tail = Append(graph, tail, "zscale", "tonemap_linear", linear);
+    tail = Append(graph, tail, "format", "tonemap_float", "pix_fmts=gbrpf32le");
+    tail = Append(graph, tail, "zscale", "tonemap_primaries",
+                  StringPrintf("p=%s", ZscalePrimariesName(output.Primaries)));
+    tail = Append(graph, tail, "tonemap", "tonemap", "tonemap=hable:desat=0");
+    return Append(graph, tail, "zscale", "tonemap_sdr",
+                  StringPrintf("t=bt709:m=%s:r=%s", ZscaleMatrixName(output.Matrix),
+                               output.Range == AVCOL_RANGE_JPEG ? "full" : "limited"));
+}
+
+const char* ScaleRangeName(AVColorRange range) {
+    return range == AVCOL_RANGE_JPEG ? "pc" : "tv";
+}
+
+} // namespace
+
 void TFilterChain::Configure(const TaskSettings& s, const AVCodecParameters* input,
-                             AVCodecContext* codec) {
+                             AVCodecContext* codec, const TPictureSteps& steps) {
     if (s.CropTop || s.CropBottom || s.CropLeft || s.CropRight)
         Refuse("Cannot enable crop options and filters at the same time.");
     graph_.reset(AVFilterHlpr::avfilter_graph_alloc());
@@ -91,15 +146,27 @@ void TFilterChain::Configure(const TaskSettings& s, const AVCodecParameters* inp
                                      reinterpret_cast<const std::uint8_t*>(formats), sizeof formats,
                                      AV_OPT_SEARCH_CHILDREN));
 
-    AVFilterContext* tail = source_;
+    AVFilterContext* tail = AppendRotation(graph, source_, steps.Rotation);
+    const bool sidesSwapped = steps.Rotation == 90 || steps.Rotation == 270;
+    const int turnedWidth = sidesSwapped ? input->height : input->width;
+    const int turnedHeight = sidesSwapped ? input->width : input->height;
     const int width = codec->width - s.PadLeft - s.PadRight;
     const int height = codec->height - s.PadTop - s.PadBottom;
-    if (input->width - s.CropLeft - s.CropRight + s.PadLeft + s.PadRight != codec->width ||
-        input->height - s.CropTop - s.CropBottom + s.PadTop + s.PadBottom != codec->height) {
-        const std::string arguments = StringPrintf("%d:%d", width, height);
-        AVFilterContext* scale = CreateFilter(graph, "scale", "scale", arguments.c_str());
-        Check(AVFilterHlpr::avfilter_link(tail, 0, scale, 0));
-        tail = scale;
+    const AVColorSpace sourceMatrix = SourceMatrix(input);
+    const bool matrixChanges =
+        steps.Output.Matrix != AVCOL_SPC_UNSPECIFIED &&
+        std::string(ScaleMatrixName(sourceMatrix)) != ScaleMatrixName(steps.Output.Matrix);
+    if (steps.ToneMap) {
+        tail = AppendToneMap(graph, tail, input, width, height, steps.Output);
+    } else if (turnedWidth + s.PadLeft + s.PadRight != codec->width ||
+               turnedHeight + s.PadTop + s.PadBottom != codec->height || matrixChanges) {
+        std::string arguments = StringPrintf("w=%d:h=%d", width, height);
+        if (steps.Output.Matrix != AVCOL_SPC_UNSPECIFIED)
+            arguments += StringPrintf(
+                ":in_color_matrix=%s:out_color_matrix=%s:in_range=%s:out_range=%s",
+                ScaleMatrixName(sourceMatrix), ScaleMatrixName(steps.Output.Matrix),
+                ScaleRangeName(SourceRange(input)), ScaleRangeName(steps.Output.Range));
+        tail = Append(graph, tail, "scale", "scale", arguments);
     }
 
     tail = AppendBurnIn(tail);

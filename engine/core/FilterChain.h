@@ -1,16 +1,25 @@
 // The video filter chain of one decoded input stream: a buffer source "src" fed with decoded
-// pictures, a scale filter when the sizes differ, the user's graph between "in" and "out", and a
-// buffer sink "out" that accepts only the encoder's pixel format.
+// pictures, the turn the source's display matrix asks for, a scale filter when the sizes or the
+// colour matrix differ (or the tone mapping of a high dynamic range source), the user's graph
+// between "in" and "out", and a buffer sink "out" that accepts only the encoder's pixel format.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "ColourTags.h"
 #include "LibraryObjects.h"
 
 namespace velto {
 
 struct TaskSettings;
+
+// What the chain does to the picture before the user's graph.
+struct TPictureSteps {
+    int Rotation = 0;     // clockwise degrees: 0, 90, 180 or 270
+    bool ToneMap = false; // PQ/HLG to SDR through zscale and tonemap
+    TColourTags Output;   // what the encoder is told the pictures are
+};
 
 class TFilterChain {
 public:
@@ -18,7 +27,7 @@ public:
     // encoder's size becomes what the chain delivers plus the padding. Raises "Error opening
     // filters: ..." with the reason (the library's where a call failed).
     void Configure(const TaskSettings& settings, const AVCodecParameters* input,
-                   AVCodecContext* encoder);
+                   AVCodecContext* encoder, const TPictureSteps& steps = {});
     // Before Configure: the chain draws the text subtitles of `file` (its index-th subtitle
     // stream) into the scaled picture. Pictures carry the run's clock, which is the file's
     // clock plus offset microseconds.

@@ -1,8 +1,10 @@
 // Transcode set-up of each output stream's codec: the parameters copied from its source for a
 // stream copy, or the encoder prepared (sample queue, scaler, filter chain) for encoding.
 #include "AVCodecHlpr.h"
+#include "AVFilterHlpr.h"
 #include "AVFormatHlpr.h"
 #include "AVUtilHlpr.h"
+#include "ColourTags.h"
 #include "Decoder.h"
 #include "FFmpeg.h"
 #include "MyUtilHlpr.h"
@@ -157,6 +159,18 @@ bool HasScriptHeader(const AVCodecParameters* input) {
            input->extradata_size > 0 && input->extradata;
 }
 
+// The scaler writes the output's matrix and range, whatever the source was made with.
+void ConvertScalerMatrix(SwsContext* scaler, const AVCodecParameters* input,
+                         const TColourTags& output) {
+    // Packed RGB and grey ends have no matrix: the scaler then refuses, which changes nothing.
+    const int from = SwsColourSpace(SourceMatrix(input));
+    const int to = SwsColourSpace(output.Matrix);
+    SwScaleHlpr::sws_setColorspaceDetails(scaler, SwScaleHlpr::sws_getCoefficients(from),
+                                          SourceRange(input) == AVCOL_RANGE_JPEG,
+                                          SwScaleHlpr::sws_getCoefficients(to),
+                                          output.Range == AVCOL_RANGE_JPEG, 0, 1 << 16, 1 << 16);
+}
+
 } // namespace
 
 void TCustomFFmpeg::SetUpSubtitleEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
@@ -252,13 +266,33 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
     }
     ist.DecodingNeeded = 1;
     ost.EncodingNeeded = 1;
-    if (Settings.FiltersInUse) {
+    TPictureSteps steps;
+    steps.Rotation = s.Rotation;
+    steps.Output = OutputColourTags(codec->width, codec->height, codec->framerate, codec->pix_fmt);
+    if (IsHighDynamicRange(input) && IsEightBit(codec->pix_fmt)) {
+        steps.ToneMap = AVFilterHlpr::avfilter_get_by_name("zscale") &&
+                        AVFilterHlpr::avfilter_get_by_name("tonemap");
+        if (!steps.ToneMap)
+            Log(0, "This build of libavfilter has no zscale or tonemap filter: the high dynamic "
+                   "range picture is converted without tone mapping");
+    }
+    if (ost.ImageResampler)
+        ConvertScalerMatrix(ost.ImageResampler.get(), input, steps.Output);
+    // Pictures that need no scaling still need their matrix converted to what they are tagged.
+    const bool matrixOnly =
+        !ost.VideoResample && !ost.VideoCrop &&
+        std::string(ScaleMatrixName(SourceMatrix(input))) != ScaleMatrixName(steps.Output.Matrix);
+    if (Settings.FiltersInUse || steps.Rotation != 0 || steps.ToneMap || matrixOnly) {
         ist.Filters = std::make_unique<TFilterChain>();
         if (!Settings.BurnSubtitleFile.empty())
             ist.Filters->BurnSubtitles(Settings.BurnSubtitleFile, Settings.BurnSubtitleIndex,
                                        InputFiles[ist.FileIndex].TimestampOffset);
-        ist.Filters->Configure(Settings, ist.Stream->codecpar, ost.Encoder);
+        ist.Filters->Configure(Settings, ist.Stream->codecpar, ost.Encoder, steps);
     }
+    codec->color_primaries = steps.Output.Primaries;
+    codec->color_trc = steps.Output.Transfer;
+    codec->colorspace = steps.Output.Matrix;
+    codec->color_range = steps.Output.Range;
 }
 
 } // namespace velto

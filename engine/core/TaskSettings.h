@@ -99,6 +99,8 @@ struct TaskSettings {
     int ThreadCount = 0; // codec threads of the video codecs; 0: sized from the machine
     int PgmyuvCompatibility = 0;
     int ScalerFlags = SWS_BICUBIC;
+    int KeepFileDates = 0;  // the output takes the first input's modification time
+    int CopySourceTags = 0; // the output takes the first input's date, title, place and such
 
     // Output metadata; the output set-up truncates to the container's limits (511, genre 31).
     std::string Title;
@@ -143,6 +145,7 @@ struct TaskSettings {
     int QpHistogram = 0;
     std::string VideoFilters;
     std::uint8_t FiltersInUse = 0;
+    int Rotation = 0; // clockwise degrees (0, 90, 180, 270) the picture is turned before scaling
     int IntraOnly = 0;
     int Psnr = 0;
     int PassNumber = 0;

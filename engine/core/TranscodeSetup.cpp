@@ -64,6 +64,7 @@ void TCustomFFmpeg::Transcode() {
             ist.IsStart = 1;
         }
         ApplyMetaDataMaps();
+        CopySourceTags();
         OpenOutputTempFiles();
         run_->Muxer.SetLengthLimit(OutputLengthLimit());
         run_->Muxer.WriteHeaders();
@@ -139,6 +140,26 @@ void TCustomFFmpeg::ApplyMetaDataMaps() {
             // An empty value removes the key, as copying an empty field did.
             AVUtilHlpr::av_dict_set(to, key.key, value.empty() ? nullptr : value.c_str(), 0);
         }
+    }
+}
+
+void TCustomFFmpeg::CopySourceTags() {
+    if (!Settings.CopySourceTags || InputFiles.empty() || !InputFiles[0].Context)
+        return;
+    // What phone galleries sort and show by; a text the user gave for the output wins, the
+    // source's date wins over the time of the conversion.
+    static const char* const kKeys[] = {"title", "artist", "comment", "location"};
+    const AVDictionary* from = InputFiles[0].Context->metadata;
+    for (TOutputFile& output : OutputFiles) {
+        AVDictionary** to = &output.Context->metadata;
+        for (const char* key : kKeys) {
+            const AVDictionaryEntry* entry = AVUtilHlpr::av_dict_get(from, key, nullptr, 0);
+            if (entry && !AVUtilHlpr::av_dict_get(*to, key, nullptr, 0))
+                AVUtilHlpr::av_dict_set(to, key, entry->value, 0);
+        }
+        if (const AVDictionaryEntry* date =
+                AVUtilHlpr::av_dict_get(from, "creation_time", nullptr, 0))
+            AVUtilHlpr::av_dict_set(to, "creation_time", date->value, 0);
     }
 }
 

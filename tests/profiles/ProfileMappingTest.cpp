@@ -34,8 +34,13 @@ TEST(ProfileMappingTest, ProfilesMapOntoRecords) {
          "v=flv a=libmp3lame s=320x240 r=25 vb=400000 ab=64000 ar=44100 ac=1 .swf"},
         {{"h263", "amr", "176 x 144", "190", "15", "32", "8000", 0, "", 1, ".3gp"},
          "v=h263 a=libamr_nb s=176x144 r=15 vb=190000 ab=12200 ar=8000 ac=1 .3gp"},
+        // Feature phones play AMR-NB, whatever the stored profile names, where the build
+        // has its encoder.
         {{"h263", "AAC", "176 x 144", "190", "15", "48", "8000", 0, "", 1, ".3gp"},
-         "v=h263 a=libfaac s=176x144 r=15 vb=190000 ab=48000 ar=8000 ac=1 .3gp"},
+         HasAmrEncoder() ? "v=h263 a=libamr_nb s=176x144 r=15 vb=190000 ab=12200 ar=8000 ac=1 .3gp"
+                         : "v=h263 a=libfaac s=176x144 r=15 vb=190000 ab=48000 ar=8000 ac=1 .3gp"},
+        {{"mp4", "aac", "320 x 240", "384", "15", "64", "24000", 1, "", 1, ".3gp"},
+         "v=mpeg4 a=libfaac s=320x240 r=15 vb=384000 ab=64000 ar=24000 ac=2 .3gp"},
         // PSP forces its rates and muxer but keeps the chosen frame size; iPod forces the size.
         {{"xvid", "mp3", "640 x 480", "512", "25", "128", "44100", 1, "", 1, ".psp"},
          "v=mpeg4 a=libfaac s=640x480 r=15000/1001 vb=512000 ab=128000 ar=24000 ac=2 _psp.mp4 "

@@ -411,8 +411,10 @@ TEST(ShippedProfilesEngineTest, WidePictureKeepsItsShapeWhenAsked) {
 
 TEST(ShippedProfilesEngineTest, MissingEncoderIsRefusedByName) {
     test::LoadTestLibraries();
+    if (AVCodecHlpr::avcodec_find_encoder_by_name("libopencore_amrnb"))
+        GTEST_SKIP() << "this machine's libavcodec has the AMR-NB encoder";
     const std::string dir = test::ScratchFolder();
-    // A phone profile on the speech encoder, which Debian's libraries leave out.
+    // A phone profile on the speech encoder, which Debian's plain libavcodec leaves out.
     const TOutputProfile amr{"h263", "amr", "176 x 144", "190", "15",  "8",
                              "8000", 0,     "",          1,     ".3gp"};
     const TJobRun run = RunJob(amr, SelectionFor(amr), test::MakeAviMpeg4Mp2(dir), dir + "/out");

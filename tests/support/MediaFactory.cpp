@@ -62,6 +62,7 @@ struct Track {
     double toneHz = 0;
     bool flushed = false;
     bool motion = false;
+    bool marker = false;
     int cue = 0;
     int cues = 0;
     int cueStartMs = 0;
@@ -124,7 +125,12 @@ Track AddVideo(AVFormatContext* output, const VideoTrack& spec, double seconds) 
     context->gop_size = spec.gopSize;
     context->max_b_frames = spec.maxBFrames;
     context->bit_rate = spec.bitRate;
-    context->pix_fmt = PickPixelFormat(codec);
+    context->pix_fmt = spec.pixelFormat.empty()
+                           ? PickPixelFormat(codec)
+                           : AVUtilHlpr::av_get_pix_fmt(spec.pixelFormat.c_str());
+    context->color_primaries = static_cast<AVColorPrimaries>(spec.colorPrimaries);
+    context->color_trc = static_cast<AVColorTransferCharacteristic>(spec.colorTransfer);
+    context->colorspace = static_cast<AVColorSpace>(spec.colorMatrix);
     if (spec.sampleAspectNum > 0)
         context->sample_aspect_ratio = AVRational{spec.sampleAspectNum, spec.sampleAspectDen};
     // Some encoders insist on their standard rates; the tests only need a plausible clip.
@@ -135,6 +141,15 @@ Track AddVideo(AVFormatContext* output, const VideoTrack& spec, double seconds) 
     track.stream->avg_frame_rate = context->framerate;
     track.stream->sample_aspect_ratio = context->sample_aspect_ratio;
     OpenEncoder(track, codec, output);
+    if (spec.rotation != 0) {
+        auto* matrix = reinterpret_cast<std::int32_t*>(AVFormatHlpr::av_stream_new_side_data(
+            track.stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(std::int32_t)));
+        if (!matrix)
+            throw std::runtime_error("display matrix");
+        // Read back through the MP4 track header, this is the matrix that FFmpeg's own
+        // autorotation (and ffprobe's "rotation of -N degrees") turns clockwise by N.
+        AVUtilHlpr::av_display_rotation_set(matrix, spec.rotation);
+    }
 
     track.frame.reset(AVUtilHlpr::av_frame_alloc());
     track.frame->format = context->pix_fmt;
@@ -143,6 +158,7 @@ Track AddVideo(AVFormatContext* output, const VideoTrack& spec, double seconds) 
     Check(AVUtilHlpr::av_frame_get_buffer(track.frame.get(), 0), "picture buffer");
     track.endPts = std::llround(seconds * spec.frameRateNum / spec.frameRateDen);
     track.motion = spec.motion;
+    track.marker = spec.marker;
     return track;
 }
 
@@ -355,6 +371,55 @@ void FillTone(Track& track) {
     frame->pts = track.nextPts;
 }
 
+void FillMarkerPicture(AVFrame* frame, std::int64_t index) {
+    Check(AVUtilHlpr::av_frame_make_writable(frame), "writable picture");
+    if (frame->format != AV_PIX_FMT_YUV420P)
+        throw std::runtime_error("the marker picture needs 8-bit 4:2:0 planes");
+    for (int y = 0; y < frame->height; ++y) {
+        std::uint8_t* row = frame->data[0] + y * frame->linesize[0];
+        for (int x = 0; x < frame->width; ++x) {
+            const bool top = y < frame->height / 3;
+            row[x] = top && x < frame->width / 3        ? 235
+                     : top && x >= frame->width * 2 / 3 ? 140
+                                                        : 40;
+        }
+    }
+    for (int plane = 1; plane < 3; ++plane)
+        for (int y = 0; y < (frame->height + 1) / 2; ++y)
+            std::memset(frame->data[plane] + y * frame->linesize[plane], 128,
+                        (frame->width + 1) / 2);
+    frame->pts = index;
+}
+
+// Planar formats of more than 8 bits: the left half at 90 % of the code range (an HDR
+// highlight), the right half at 40 % and reddish.
+void FillDeepPicture(AVFrame* frame, std::int64_t index) {
+    Check(AVUtilHlpr::av_frame_make_writable(frame), "writable picture");
+    const AVPixFmtDescriptor* descriptor =
+        AVUtilHlpr::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
+    const int depth = descriptor->comp[0].depth;
+    const int black = 16 << (depth - 8), white = 235 << (depth - 8);
+    const auto level = [&](double share) {
+        return static_cast<std::uint16_t>(black + share * (white - black));
+    };
+    for (int y = 0; y < frame->height; ++y) {
+        auto* row = reinterpret_cast<std::uint16_t*>(frame->data[0] + y * frame->linesize[0]);
+        for (int x = 0; x < frame->width; ++x)
+            row[x] = x < frame->width / 2 ? level(0.9) : level(0.4);
+    }
+    const int chromaHeight = AV_CEIL_RSHIFT(frame->height, descriptor->log2_chroma_h);
+    const int chromaWidth = AV_CEIL_RSHIFT(frame->width, descriptor->log2_chroma_w);
+    for (int plane = 1; plane < 3; ++plane)
+        for (int y = 0; y < chromaHeight; ++y) {
+            auto* row =
+                reinterpret_cast<std::uint16_t*>(frame->data[plane] + y * frame->linesize[plane]);
+            for (int x = 0; x < chromaWidth; ++x)
+                row[x] = static_cast<std::uint16_t>(
+                    plane == 2 && x >= chromaWidth / 2 ? 5 << (depth - 3) : 1 << (depth - 1));
+        }
+    frame->pts = index;
+}
+
 void WriteEncoded(AVFormatContext* output, Track& track, AVPacket* packet) {
     int result;
     while ((result = AVCodecHlpr::avcodec_receive_packet(track.encoder.get(), packet)) >= 0) {
@@ -392,7 +457,13 @@ void Advance(AVFormatContext* output, Track& track, AVPacket* packet) {
         return;
     }
     if (track.encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
-        if (track.motion)
+        const AVPixFmtDescriptor* descriptor =
+            AVUtilHlpr::av_pix_fmt_desc_get(static_cast<AVPixelFormat>(track.frame->format));
+        if (descriptor && descriptor->comp[0].depth > 8)
+            FillDeepPicture(track.frame.get(), track.nextPts);
+        else if (track.marker)
+            FillMarkerPicture(track.frame.get(), track.nextPts);
+        else if (track.motion)
             FillMotionPicture(track.frame.get(), track.nextPts);
         else
             FillPicture(track.frame.get(), track.nextPts);
@@ -436,6 +507,8 @@ std::string MakeMedia(const std::string& path, const MediaRecipe& recipe) {
         tracks.push_back(AddSubtitles(output.get(), recipe.subtitleCues));
     for (const SubtitleTrack& subtitles : recipe.subtitles)
         tracks.push_back(AddTextSubtitles(output.get(), subtitles));
+    for (const auto& [key, value] : recipe.tags)
+        AVUtilHlpr::av_dict_set(&output->metadata, key.c_str(), value.c_str(), 0);
 
     if (!(output->oformat->flags & AVFMT_NOFILE))
         Check(AVFormatHlpr::avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE),

@@ -4,7 +4,12 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
+
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
 
 namespace velto::test {
 
@@ -22,6 +27,17 @@ struct VideoTrack {
     // A textured picture that pans and carries fresh grain in every frame: it costs bits the way
     // filmed content does, so that bit rates measured on it mean something.
     bool motion = false;
+    // Dark picture with a white block in its top-left ninth and a grey one in its top-right
+    // ninth, so that a turn or a mirror shows in the decoded output.
+    bool marker = false;
+    // Clockwise turn a player gives the picture, written as the stream's display matrix.
+    int rotation = 0;
+    // "yuv420p10le" and such; empty: the encoder's 4:2:0 format. Deeper formats get a
+    // two-level picture: the left half bright, the right half mid-grey and reddish.
+    std::string pixelFormat;
+    int colorPrimaries = AVCOL_PRI_UNSPECIFIED; // AVColorPrimaries
+    int colorTransfer = AVCOL_TRC_UNSPECIFIED;  // AVColorTransferCharacteristic
+    int colorMatrix = AVCOL_SPC_UNSPECIFIED;    // AVColorSpace
 };
 
 struct AudioTrack {
@@ -54,6 +70,8 @@ struct MediaRecipe {
     std::vector<SubtitleTrack> subtitles; // after subtitleCues' stream
     // Stream order: video first, then audio, then subtitles, unless audioFirst is set.
     bool audioFirst = false;
+    // Container tags ("title", "creation_time", "location", ...).
+    std::vector<std::pair<std::string, std::string>> tags;
 };
 
 // Writes the recipe to path and returns path; throws std::runtime_error with the library's reason.
