@@ -33,7 +33,8 @@ void TActionStates::Apply(TActionEvent event, int rowCount) {
         Remove = Clear = Start = rowCount > 0;
         break;
     case TActionEvent::Started:
-        Add = Remove = Clear = Start = Resume = false;
+        // Files can be added at any time; they join the running batch.
+        Remove = Clear = Start = Resume = false;
         Stop = Pause = true;
         break;
     case TActionEvent::StopRequested:
@@ -210,6 +211,10 @@ void TJobController::AddFiles(const QStringList& paths) {
 
 namespace {
 
+std::shared_ptr<const TDialogChoice> KeptChoice(const std::optional<TDialogChoice>& choice) {
+    return choice ? std::make_shared<const TDialogChoice>(*choice) : nullptr;
+}
+
 void AddFailure(QStringList& failures, const QString& file, const QString& reason) {
     failures << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file), reason);
 }
@@ -256,8 +261,10 @@ void TJobController::AskAndAdd(const std::vector<TProbed>& readable, QStringList
         const TProbed& probed = readable[i];
         auto job = std::make_shared<TJobRecords>();
         asked = services_.Formats->Choose(probed.Source, TakenPaths(), *job);
+        TJobNodeData row = probed.Row;
+        row.Choice = KeptChoice(services_.Formats->LastChoice());
         QString reason;
-        if (asked && !AddJob(job, probed.Row, reason))
+        if (asked && !AddJob(job, std::move(row), reason))
             AddFailure(failures, probed.File, reason);
     }
     services_.Formats->EndGroup();
@@ -293,10 +300,16 @@ bool TJobController::AddJob(const std::shared_ptr<const TJobRecords>& job, TJobN
     row.Task = index;
     row.Status = TJobStatus::Queued;
     row.Options = job;
+    row.InRun = running_;
     model_.Append(row);
     SaveQueue();
     LogMessage(QStringLiteral("***File has been added to convert list."));
-    SetState(TActionEvent::Added);
+    if (running_) {
+        JoinRun();
+        emit ActionsChanged();
+    } else {
+        SetState(TActionEvent::Added);
+    }
     return true;
 }
 
@@ -404,10 +417,36 @@ void TJobController::Start() {
     SetState(TActionEvent::Started);
     // Several jobs at once as the preference says; read at every start, as the dialog may have
     // changed it since.
+    staleBatchEnds_ = 0;
+    engine_.StartTasks(JobsAtOnce());
+}
+
+int TJobController::JobsAtOnce() const {
     const int cores = MachineCores();
     const int preference = SimultaneousJobsPreference(
         TSettingsStore(paths_.Settings()).ReadOption(kSimultaneousJobsKey, "0"), cores);
-    engine_.StartTasks(SimultaneousJobs(preference, engine_.TaskCount(), cores));
+    return SimultaneousJobs(preference, engine_.TaskCount(), cores);
+}
+
+void TJobController::JoinRun() {
+    // A batch that has just ended still has its final report on the way: the jobs then run as
+    // a batch of their own, and that report must not end the run.
+    if (!engine_.StartTasks(JobsAtOnce()))
+        ++staleBatchEnds_;
+}
+
+void TJobController::ReleaseEndedTask(int row) {
+    const TJobNodeData* data = model_.Row(row);
+    const int task = data ? data->Task : -1;
+    if (task < 0 || task >= engine_.TaskCount())
+        return;
+    engine_.RemoveTask(task);
+    model_.UpdateAll([task](TJobNodeData& other) {
+        if (other.Task == task)
+            other.Task = -1;
+        else if (other.Task > task)
+            --other.Task;
+    });
 }
 
 void TJobController::Stop() {
@@ -448,8 +487,9 @@ void TJobController::Resume() {
 
 bool TJobController::CanEdit(int row) const {
     const TJobNodeData* data = model_.Row(row);
-    return !running_ && !closing_ && data && data->Status == TJobStatus::Queued &&
-           data->Task >= 0 && data->Task < engine_.TaskCount();
+    // A waiting job can be changed during a run too: its task is replaced before it starts.
+    return !closing_ && data && data->Status == TJobStatus::Queued && data->Task >= 0 &&
+           data->Task < engine_.TaskCount();
 }
 
 void TJobController::Edit(int row) {
@@ -474,12 +514,21 @@ void TJobController::Edit(int row) {
     const std::string own = old.OutputPath.toStdString();
     taken.erase(std::remove(taken.begin(), taken.end(), own), taken.end());
     auto job = std::make_shared<TJobRecords>();
+    if (old.Choice)
+        services_.Formats->StartFrom(*old.Choice);
     if (!services_.Formats->BeginGroup(source, {old.SourcePath}) ||
         !services_.Formats->Choose(source, taken, *job)) {
         services_.Formats->EndGroup();
         return;
     }
     services_.Formats->EndGroup();
+    // During a run the job may have started while the dialog was open: it keeps its format.
+    if (engine_.TaskStarted(old.Task) || model_.Row(row)->Status != TJobStatus::Queued) {
+        if (services_.Messages)
+            services_.Messages->Show(tr("%1 已经开始转换, 格式没有改变。").arg(old.SourceName),
+                                     IMessageBox::TIcon::Exclamation);
+        return;
+    }
     QString reason;
     const int added = CreateTask(*job, reason);
     if (added < 0) {
@@ -498,17 +547,20 @@ void TJobController::Edit(int row) {
     model_.Update(row, [&](TJobNodeData& data) {
         data.Task = added - 1; // the old task, before it, has gone
         data.Options = job;
+        data.Choice = KeptChoice(services_.Formats->LastChoice());
         data.OutputPath = output;
         data.OutputName = QFileInfo(output).fileName();
         data.TotalMs = source.DurationUs / 1000;
     });
     SyncTaskOrder();
     SaveQueue();
+    if (running_)
+        JoinRun();
     emit ActionsChanged();
 }
 
 bool TJobController::CanRunAgain() const {
-    if (running_ || closing_)
+    if (closing_)
         return false;
     for (int i = 0; i < model_.Count(); ++i)
         if (model_.Row(i)->CanRunAgain() && model_.Row(i)->Options)
@@ -517,7 +569,7 @@ bool TJobController::CanRunAgain() const {
 }
 
 void TJobController::RunAgain(const QList<int>& rows) {
-    if (running_ || closing_)
+    if (closing_)
         return;
     QList<int> chosen = rows;
     if (chosen.isEmpty())
@@ -527,8 +579,10 @@ void TJobController::RunAgain(const QList<int>& rows) {
     bool queued = false;
     for (int i : chosen) {
         const TJobNodeData* data = model_.Row(i);
-        if (!data || !data->CanRunAgain() || !data->Options || data->Task >= 0)
+        if (!data || !data->CanRunAgain() || !data->Options)
             continue;
+        // Ended in this run: its task has served and goes before a new one is made.
+        ReleaseEndedTask(i);
         QString reason;
         const int task = CreateTask(*data->Options, reason);
         model_.Update(i, [&](TJobNodeData& row) {
@@ -537,6 +591,7 @@ void TJobController::RunAgain(const QList<int>& rows) {
             if (task < 0)
                 return;
             row.Status = TJobStatus::Queued;
+            row.InRun = running_;
             row.KeptPath.clear();
             row.Percent = 0;
             row.CurrentMs = 0;
@@ -554,6 +609,9 @@ void TJobController::RunAgain(const QList<int>& rows) {
     SyncTaskOrder();
     SaveQueue();
     if (!queued) {
+        emit ActionsChanged();
+    } else if (running_) {
+        JoinRun();
         emit ActionsChanged();
     } else {
         SetState(TActionEvent::Added);
@@ -624,15 +682,20 @@ void TJobController::JobEnded(const TEnded& ended) {
     if (closing_)
         return;
     if (ended.Index < 0) {
+        if (staleBatchEnds_ > 0) {
+            --staleBatchEnds_;
+            return;
+        }
         finalElapsedMs_ = BatchFigures().ElapsedMs;
         running_ = false;
         // Read before the tasks go; the choices are read afresh as for every job.
         const bool shutDown =
             TSettingsStore(paths_.Settings()).ReadJobEndOptions(true).ShunDownWhenDone;
         desktop_->RunEnded(BatchOutcome(), !quitting_, shutDown && !quitting_);
-        SetState(TActionEvent::RunEnded);
+        // The tasks go first: Start then has nothing left to start.
         engine_.ClearTasks();
         model_.UpdateAll([](TJobNodeData& row) { row.Task = -1; });
+        SetState(TActionEvent::RunEnded);
         SaveQueue();
         emit RunEnded();
         return;

@@ -168,6 +168,12 @@ private:
     // The engine task for a row's records; -1 with reason.
     int CreateTask(const TJobRecords& job, QString& reason);
     void SetState(TActionEvent event);
+    // How many jobs run at once, from the preference, read afresh.
+    int JobsAtOnce() const;
+    // Queued jobs made during a run join it.
+    void JoinRun();
+    // Frees the engine task of an ended row; the other rows' task numbers follow.
+    void ReleaseEndedTask(int row);
     void SetListVisible(bool visible);
     // Time spent paused in this run.
     std::int64_t PausedMs() const;
@@ -198,6 +204,8 @@ private:
     QSet<QString> openedFolders_;
     std::unique_ptr<TBatchDesktop> desktop_;
     bool stopRequested_ = false;
+    // Final reports of batches that ended just before jobs were added; they do not end the run.
+    int staleBatchEnds_ = 0;
     bool lastEndedFinished_ = false;
     QString lastFinishedFolder_;
     QString queueFile_;

@@ -11,6 +11,7 @@
 
 namespace velto {
 
+struct TDialogChoice;
 struct TInputOptions;
 struct TOutputOptions;
 
@@ -67,6 +68,8 @@ struct TJobNodeData {
     // Counted in the status bar's figures: queued when the current or last run started.
     bool InRun = false;
     std::shared_ptr<const TJobRecords> Options;
+    // How the dialog was left for the job, where it was asked (an edit opens it so).
+    std::shared_ptr<const TDialogChoice> Choice;
 
     bool Ended() const { return Status >= TJobStatus::Finished; }
     // The file Play and Open folder show: the output once finished, else what was kept.

@@ -3,11 +3,13 @@
 // QtPlatformServices.h; tests put fakes in their place.
 #pragma once
 
+#include "ConvertOptionsModel.h"
 #include "JobBuilder.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,11 @@ public:
         return true;
     }
     virtual void EndGroup() {}
+    // The dialog as the user left it for the last Choose, kept with the job so that editing it
+    // starts from there; none where nothing was asked.
+    virtual std::optional<TDialogChoice> LastChoice() const { return std::nullopt; }
+    // The next dialog opens at this choice instead of the last Add's.
+    virtual void StartFrom(const TDialogChoice& choice) { (void)choice; }
 };
 
 class IMessageBox {

@@ -13,6 +13,8 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include <utility>
+
 namespace velto {
 
 QString ProductName() {
@@ -107,6 +109,8 @@ bool TDialogFormatChooser::Ask(const TSourceSummary& source, const QStringList& 
                                                   paths_.FactoryProfiles(), parent_);
     group_->AttachSource(source);
     group_->ShowSourceFiles(files);
+    if (startFrom_)
+        group_->ShowDialogChoice(*std::exchange(startFrom_, std::nullopt));
     if (group_->exec() != QDialog::Accepted) {
         group_.reset();
         return false;
@@ -130,8 +134,12 @@ bool TDialogFormatChooser::Choose(const TSourceSummary& source,
                                   const std::vector<std::string>& takenPaths, TJobRecords& job) {
     if (!grouped_ && !Ask(source, {QString::fromStdString(source.FileName)}))
         return false;
-    group_->AttachSource(source);
+    // The file the dialog was shown for keeps the sound track picked there; the stream numbers
+    // of another file's tracks mean something else.
+    if (group_->Model().SourceFile() != source.FileName)
+        group_->AttachSource(source);
     job = group_->BuildJob(takenPaths);
+    last_ = group_->Model().DialogChoice();
     if (!grouped_)
         group_.reset();
     return true;

@@ -62,6 +62,8 @@ public:
                 TJobRecords& job) override;
     bool BeginGroup(const TSourceSummary& first, const QStringList& files) override;
     void EndGroup() override;
+    std::optional<TDialogChoice> LastChoice() const override { return last_; }
+    void StartFrom(const TDialogChoice& choice) override { startFrom_ = choice; }
 
 private:
     // Shows the dialog for source; true on OK, the dialog then stays in group_.
@@ -72,6 +74,8 @@ private:
     TDialogServices& dialogServices_;
     std::unique_ptr<TfrmConvertOptions> group_;
     bool grouped_ = false;
+    std::optional<TDialogChoice> startFrom_;
+    std::optional<TDialogChoice> last_;
 };
 
 } // namespace velto

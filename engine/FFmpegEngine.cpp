@@ -381,6 +381,12 @@ TFFmpeg* TCustomFFmpegEngine::Tasks(int index) const {
     return tasks_.Items(index);
 }
 
+bool TCustomFFmpegEngine::TaskStarted(int index) const {
+    TEngineLock guard(*this);
+    const TFFmpeg* task = index >= 0 && index < tasks_.Count() ? tasks_.Items(index) : nullptr;
+    return task && (Contains(awaited_, task) || task->Running() || task->Terminated());
+}
+
 void TCustomFFmpegEngine::GetInputOptions(int index, TInputOptions& options) const {
     TEngineLock guard(*this);
     options = tasks_.Items(index)->InputOptions;
@@ -402,19 +408,21 @@ int TCustomFFmpegEngine::IndexOf(const TFFmpeg* task) const {
     return task->Index;
 }
 
-void TCustomFFmpegEngine::StartTasks(int count) {
+bool TCustomFFmpegEngine::StartTasks(int count) {
     FreeRetired();
     const bool mayWait = MayWait();
     ClearLogList();
     TDeferred work;
     bool inPlace = false;
+    bool joined = false;
     {
         TEngineLock guard(*this);
         // The final event of a batch that has just ended comes before anything of a new one.
         if (mayWait)
             eventsDone_.wait(guard.Guard(), [this] { return !OtherThreadIn(endingThreads_); });
         if (tasks_.Count() == 0)
-            return;
+            return false;
+        joined = batchRunning_;
         ConcurrentTasks = count;
         batchRunning_ = true;
         pending_.clear();
@@ -425,7 +433,7 @@ void TCustomFFmpegEngine::StartTasks(int count) {
         }
         if (count <= 0 && !MainThreadDispatcher()) {
             if (runningInPlace_)
-                return; // the loop running them here takes the new ones too
+                return true; // the loop running them here takes the new ones too
             if (mayWait)
                 runningInPlace_ = inPlace = true;
             else
@@ -444,6 +452,7 @@ void TCustomFFmpegEngine::StartTasks(int count) {
     Finish(work);
     if (inPlace)
         RunInPlace();
+    return joined;
 }
 
 void TCustomFFmpegEngine::RunInPlace() {

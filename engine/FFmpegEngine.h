@@ -103,6 +103,9 @@ public:
     void ClearTasks();
     int TaskCount() const;
     TFFmpeg* Tasks(int index) const;
+    // The task has left the waiting line: about to start, running or ended (false for an index
+    // outside the list).
+    bool TaskStarted(int index) const;
     void GetInputOptions(int index, TInputOptions& options) const;
     void GetOutputOptions(int index, TOutputOptions& options) const;
 
@@ -111,8 +114,9 @@ public:
     // call from an event handler or a task's thread cannot run a batch inside itself: there the
     // tasks run one at a time on workers. Every batch that starts with tasks in the list ends
     // with exactly one OnTerminate(-1) once every task it started has ended; a call while a
-    // batch runs adds the list's unstarted tasks to it.
-    void StartTasks(int count);
+    // batch runs adds the list's unstarted tasks to it, and returns true; false when no batch
+    // was running (a batch that ended may still be raising its final event).
+    bool StartTasks(int count);
     void StopTasks();
     // Turns the preview of every listed task on or off; tasks added later take Preview. Never
     // waits for a task showing a frame.

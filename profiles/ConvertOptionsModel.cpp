@@ -106,6 +106,32 @@ bool TConvertOptionsModel::SaveRecentChoice() {
     return ok;
 }
 
+TDialogChoice TConvertOptionsModel::DialogChoice() const {
+    return {FCatalogue.SelectedIndex(),
+            FCatalogue.Selection(),
+            FSameFolder,
+            FFolderText,
+            FOverwrite,
+            FRotation,
+            FAudioStream,
+            FSubtitleMode};
+}
+
+void TConvertOptionsModel::ApplyDialogChoice(const TDialogChoice& choice) {
+    FCatalogue.Select(choice.Profile);
+    // A catalogue that lost the profile since keeps the values that profile has now.
+    if (FCatalogue.SelectedIndex() == choice.Profile && choice.Profile >= 0)
+        FCatalogue.Selection() = choice.Selection;
+    FSameFolder = choice.SameFolder;
+    FFolderText = choice.SameFolder ? kAutoFolder : choice.FolderText;
+    if (!choice.SameFolder)
+        FBrowsedFolder = choice.FolderText;
+    FOverwrite = choice.Overwrite;
+    FRotation = choice.Rotation;
+    FAudioStream = choice.AudioStream;
+    FSubtitleMode = choice.SubtitleMode;
+}
+
 TJobRecords TConvertOptionsModel::BuildJob(const std::vector<std::string>& takenPaths) const {
     TOutputPlacement placement;
     placement.FolderText = FFolderText;

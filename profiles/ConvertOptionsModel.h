@@ -13,6 +13,19 @@
 
 namespace velto {
 
+// Everything the user set in the dialog for a job, so that editing the job later opens the
+// dialog as it was left rather than at the last Add's choice.
+struct TDialogChoice {
+    int Profile = -1; // catalogue place
+    TProfileSelection Selection;
+    bool SameFolder = true;
+    std::string FolderText = kAutoFolder;
+    bool Overwrite = false;
+    TRotationChoice Rotation = TRotationChoice::Auto;
+    int AudioStream = -1;
+    TSubtitleMode SubtitleMode = TSubtitleMode::Auto;
+};
+
 class TConvertOptionsModel {
 public:
     TConvertOptionsModel(std::string settingsFile, std::string factoryFile);
@@ -86,6 +99,11 @@ public:
     // After an Add: remembers the profile and where outputs went, so that the next Add starts
     // from them. The profile's values and the other options are left as they are.
     bool SaveRecentChoice();
+
+    TDialogChoice DialogChoice() const;
+    // Selects the choice's profile with its values and its folder and options; call after
+    // AttachSource, which forgets the picked sound track.
+    void ApplyDialogChoice(const TDialogChoice& choice);
 
     // The job's records for the attached source, its output named.
     TJobRecords BuildJob(const std::vector<std::string>& takenPaths = {}) const;

@@ -22,6 +22,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace velto {
 namespace {
 
@@ -400,6 +402,20 @@ void TfrmConvertOptions::ShowAudioTracks() {
     cbxAudioTrack->setCurrentIndex(FModel.AudioTrackToConvert());
     // A single track (or none) leaves nothing to choose.
     cbxAudioTrack->setEnabled(tracks.size() > 1);
+}
+
+void TfrmConvertOptions::ShowDialogChoice(const TDialogChoice& choice) {
+    FModel.ApplyDialogChoice(choice);
+    ShowProfileList();
+    ShowSelection();
+    ShowOutputChoice();
+    ShowAudioTracks();
+    for (QComboBox* box : {cbxRotation, cbxSubtitles}) {
+        const int value = box == cbxRotation ? static_cast<int>(choice.Rotation)
+                                             : static_cast<int>(choice.SubtitleMode);
+        const QSignalBlocker blocker(box);
+        box->setCurrentIndex(std::max(0, box->findData(value)));
+    }
 }
 
 void TfrmConvertOptions::ShowSourceFiles(const QStringList& files) {

@@ -39,6 +39,8 @@ public:
     void AttachSourceFile(const std::string& fileName);
     // Names the files this choice is for, above the profile list (hidden when empty).
     void ShowSourceFiles(const QStringList& files);
+    // Opens as the choice was left (editing a listed job); after AttachSource.
+    void ShowDialogChoice(const TDialogChoice& choice);
     // After an Add: the profile and folder become the next Add's starting point.
     bool SaveRecentChoice() { return FModel.SaveRecentChoice(); }
 

@@ -86,6 +86,7 @@ ZH = {
 
 # Chinese source text -> English; English sources stay as they are.
 EN = {
+    "%1 已经开始转换, 格式没有改变。": "%1 has started converting; its format was not changed.",
     "手机和平板": "Phones and tablets",
     "Apple 设备": "Apple",
     "PlayStation 和便携播放器": "PlayStation and portable players",

@@ -395,6 +395,10 @@
         <source>无法读取保存的设置</source>
         <translation>无法读取保存的设置</translation>
     </message>
+    <message>
+        <source>%1 已经开始转换, 格式没有改变。</source>
+        <translation>%1 已经开始转换, 格式没有改变。</translation>
+    </message>
 </context>
 <context>
     <name>velto::TJobListModel</name>

@@ -167,8 +167,8 @@ TEST(JobActionStates, FollowTheRunFromCreationToClear) {
     using E = TActionEvent;
     const std::vector<std::tuple<E, int, const char*>> steps = {
         {E::Created, 0, "1000000"}, {E::Added, 1, "1111000"},         {E::Removed, 0, "1000000"},
-        {E::Added, 2, "1111000"},   {E::Started, 2, "0000110"},       {E::Paused, 2, "0000101"},
-        {E::Resumed, 2, "0000110"}, {E::StopRequested, 2, "0000010"}, {E::RunEnded, 2, "1110000"},
+        {E::Added, 2, "1111000"},   {E::Started, 2, "1000110"},       {E::Paused, 2, "1000101"},
+        {E::Resumed, 2, "1000110"}, {E::StopRequested, 2, "1000010"}, {E::RunEnded, 2, "1110000"},
         {E::Cleared, 0, "1000000"}};
     TActionStates states;
     for (auto [state, rows, expected] : steps) {
