@@ -248,10 +248,20 @@ void TCustomFFmpeg::ConfigureVideoRateControl(TOutputStreamSetup& setup) {
     codec->intra_dc_precision = Settings.IntraDcPrecision - 8;
     if (Settings.Psnr)
         codec->flags |= AV_CODEC_FLAG_PSNR;
-    if (Settings.PassNumber == 1)
+    const int pass = FitPass() != 0 ? FitPass() : Settings.PassNumber;
+    if (pass == 1)
         codec->flags |= AV_CODEC_FLAG_PASS1;
-    else if (Settings.PassNumber == 2)
+    else if (pass == 2)
         codec->flags |= AV_CODEC_FLAG_PASS2;
+    if (FitPass() != 0 && sizeFit_.RateScale != 1.0) {
+        const auto scaled = [this](std::int64_t rate) {
+            return static_cast<std::int64_t>(static_cast<double>(rate) * sizeFit_.RateScale);
+        };
+        codec->bit_rate = scaled(codec->bit_rate);
+        codec->rc_max_rate = scaled(codec->rc_max_rate);
+        codec->rc_min_rate = scaled(codec->rc_min_rate);
+        codec->bit_rate_tolerance = static_cast<int>(scaled(codec->bit_rate_tolerance));
+    }
 }
 
 void TCustomFFmpeg::NewAudioStream(AVFormatContext* output) {
