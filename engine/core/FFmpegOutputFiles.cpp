@@ -202,9 +202,8 @@ void TCustomFFmpeg::FinishOutputFiles() {
             throw FFMpegException(StringPrintf("Could not write '%s': %s", OutputName(i),
                                                LibraryErrorReason(closed).c_str()));
     }
-    // A first pass only measures: its output is thrown away with the temporary file.
     if (FitPass() == 1)
-        return;
+        return; // a first pass only measures: its output goes with the temporary file
     const bool stopped = StopRequested.load();
     // A frame or size limit ends the output where the user asked: shorter than the source, but
     // not short of what was asked for.
