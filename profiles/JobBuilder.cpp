@@ -304,6 +304,7 @@ TJobRecords TJobBuilder::Build(const TSourceSummary& source) {
                                  std::string("threads=") + std::to_string(FCodecThreads);
     job.Output.KeepUnfinished = FKeepUnfinished;
     FRefusal = FSizeLimit > 0 ? FitIntoSize(job.Output, source, FSizeLimit) : std::string();
+    job.Refusal = FRefusal;
     FPlacement.TakenPaths.push_back(job.Input.FileName);
     if (!job.Output.FileName.empty())
         FPlacement.TakenPaths.push_back(job.Output.FileName);
