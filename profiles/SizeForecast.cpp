@@ -112,9 +112,9 @@ std::string SizeText(std::int64_t bytes) {
         value /= 1024.0;
         ++unit;
     }
-    // One decimal below ten units, where it tells; whole units above.
-    return value < 10.0 ? StringPrintf("%.1f %s", value, kUnits[unit])
-                        : StringPrintf("%.0f %s", value, kUnits[unit]);
+    // Kilobytes whole; a tenth of a megabyte still tells on a card or in a mail.
+    return unit == 0 ? StringPrintf("%.0f %s", value, kUnits[unit])
+                     : StringPrintf("%.1f %s", value, kUnits[unit]);
 }
 
 double ConvertedSeconds(const TOutputOptions& output, const TSourceSummary& source) {

@@ -16,7 +16,7 @@ struct TSourceSummary;
 // "16M", "700K", "1.5G", "4000000": bytes, the suffixes counting in powers of 1024; false for
 // anything else, zero or a size past 1 TiB.
 bool ParseSizeText(const std::string& text, std::int64_t& bytes);
-// "11.2 MB", "640 KB", "3 bytes" (powers of 1024).
+// "11.2 MB", "640 KB", "3 bytes" (powers of 1024; kilobytes whole, larger units to a tenth).
 std::string SizeText(std::int64_t bytes);
 
 // Bytes the container adds around the coded streams of this job: its header and index.
