@@ -372,6 +372,8 @@ private:
     void SetUpOutputCodec(int outputStream);
     void SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
     void SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist);
+    // The scaler from the input picture to the encoder's, with the crop and the padding.
+    void OpenImageResampler(TOutputStreamState& ost, const AVCodecParameters* input);
     void SetUpSubtitleEncoding(TOutputStreamState& ost, TInputStreamState& ist);
     void LogStreamMapping();
     void OpenCodecs();

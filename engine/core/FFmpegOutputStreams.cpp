@@ -1,5 +1,6 @@
 // Output stream creation: one video, audio or subtitle stream of an output with its encoder
 // settings taken from the task's settings, which are then reset for the next stream of the kind.
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -251,6 +252,10 @@ void TCustomFFmpeg::ConfigureVideoRateControl(TOutputStreamSetup& setup) {
     const int pass = FitPass() != 0 ? FitPass() : Settings.PassNumber;
     if (pass == 1)
         codec->flags |= AV_CODEC_FLAG_PASS1;
+    // A fitted job's first pass only measures: coarse sub-pixel motion search will do (x264
+    // makes its own first pass fast).
+    if (FitPass() == 1)
+        codec->me_subpel_quality = std::min(codec->me_subpel_quality, 2);
     else if (pass == 2)
         codec->flags |= AV_CODEC_FLAG_PASS2;
     if (FitPass() != 0 && sizeFit_.RateScale != 1.0) {

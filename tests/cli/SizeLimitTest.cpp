@@ -73,6 +73,34 @@ TEST_F(SizeLimitTest, TwoPassesFillTheLimitWithoutPassingIt) {
     ExpectEmpty(work);
 }
 
+// Each kind of container and video codec the catalogue ships, held to half the size its own
+// rates would give: the measured overheads and the repeat keep every one within the limit.
+TEST_F(SizeLimitTest, EveryKindOfVideoProfileHoldsHalfItsNaturalSize) {
+    const std::string source = MakeMotionClip(folder, 12.0, 480, 270);
+    for (const char* profile : {"18", "19", "20", "21", "22", "16", "9", "27", "26"}) {
+        SCOPED_TRACE(profile);
+        const TProgramRun plan =
+            runner->Program({"convert", "-p", profile, "-o", out, "--dry-run", "--json", source});
+        ASSERT_EQ(plan.status, 0) << plan.err;
+        double natural = 0;
+        for (const JsonValue& event : plan.Events())
+            if (event["event"].text == "forecast")
+                natural = event["size"].number;
+        ASSERT_GT(natural, 0.0) << plan.out;
+        const auto limit = static_cast<std::int64_t>(natural / 2);
+        const TProgramRun run =
+            runner->Program({"convert", "-p", profile, "-o", out, "--overwrite", "--json",
+                             "--max-size", std::to_string(limit), source});
+        ASSERT_EQ(run.status, 0) << run.err;
+        for (const JsonValue& event : run.Events())
+            if (event["event"].text == "finished") {
+                EXPECT_LE(event["size"].number, static_cast<double>(limit));
+                EXPECT_GE(event["size"].number, 0.85 * static_cast<double>(limit));
+                fs::remove(event["output"].text);
+            }
+    }
+}
+
 TEST_F(SizeLimitTest, BadSizesAndLimitsTheSoundOverrunAreRefused) {
     for (const char* bad : {"0", "4X", "-3M", "", "M", "2T"}) {
         const TProgramRun run = runner->Program({"convert", "-p", "0", "--max-size", bad, "a.avi"});
