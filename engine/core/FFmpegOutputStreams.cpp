@@ -249,7 +249,10 @@ void TCustomFFmpeg::ConfigureVideoRateControl(TOutputStreamSetup& setup) {
     codec->intra_dc_precision = Settings.IntraDcPrecision - 8;
     if (Settings.Psnr)
         codec->flags |= AV_CODEC_FLAG_PSNR;
-    const int pass = FitPass() != 0 ? FitPass() : Settings.PassNumber;
+    // A constant-rate encoder holds its rate by itself (libvpx refuses two passes at constant
+    // rate): a fitted job then gets the check and the repeat alone.
+    const bool constantRate = codec->rc_min_rate > 0 && codec->rc_min_rate == codec->rc_max_rate;
+    const int pass = FitPass() != 0 ? (constantRate ? 0 : FitPass()) : Settings.PassNumber;
     if (pass == 1)
         codec->flags |= AV_CODEC_FLAG_PASS1;
     // A fitted job's first pass only measures: coarse sub-pixel motion search will do (x264
