@@ -5,6 +5,7 @@
 #include "QueueFile.h"
 #include "Refusals.h"
 #include "SettingsStore.h"
+#include "SizeForecast.h"
 #include "SourceFiles.h"
 #include "Trash.h"
 
@@ -263,6 +264,7 @@ void TJobController::AskAndAdd(const std::vector<TProbed>& readable, QStringList
         asked = services_.Formats->Choose(probed.Source, TakenPaths(), *job);
         TJobNodeData row = probed.Row;
         row.Choice = KeptChoice(services_.Formats->LastChoice());
+        row.ForecastBytes = ForecastSize(*job, probed.Source);
         QString reason;
         if (asked && !AddJob(job, std::move(row), reason))
             AddFailure(failures, probed.File, reason);
@@ -400,8 +402,32 @@ void TJobController::Clear() {
     SetListVisible(false);
 }
 
+bool TJobController::RoomForRun() {
+    std::vector<TPlannedOutput> outputs;
+    for (int i = 0; i < model_.Count(); ++i) {
+        const TJobNodeData* row = model_.Row(i);
+        if (row->Task >= 0 && !row->Ended())
+            outputs.push_back({row->OutputPath.toStdString(), row->ForecastBytes});
+    }
+    QStringList tight;
+    for (const TFolderRoom& room : RoomForOutputs(outputs))
+        if (!room.Enough())
+            tight << tr("%1: 约需 %2, 仅剩 %3")
+                         .arg(QDir::toNativeSeparators(QString::fromStdString(room.Folder)),
+                              QString::fromStdString(SizeText(room.Needed)),
+                              QString::fromStdString(SizeText(room.Free)));
+    if (tight.isEmpty() || !services_.Messages)
+        return true;
+    LogMessage(QStringLiteral("***Not enough room: ") + tight.join(QStringLiteral("; ")));
+    return services_.Messages->Confirm(tr("输出文件夹的剩余空间可能不够:\n%1\n\n仍然开始转换吗?")
+                                           .arg(tight.join(QLatin1Char('\n'))));
+}
+
 void TJobController::Start() {
     if (!actions_.Start || engine_.TaskCount() == 0)
+        return;
+    // Asked before any work: a disk found full minutes in costs the time and the file.
+    if (!RoomForRun())
         return;
     engine_.SetLogLevel(llInfo);
     engine_.ThreadPriority = tpNormal;
@@ -720,6 +746,8 @@ void TJobController::JobEnded(const TEnded& ended) {
         if (status == TJobStatus::Finished) {
             data.Reported = true;
             data.Percent = 100;
+            // What is on disk, beside the forecast: the last report may be a pass's.
+            data.OutputBytes = QFileInfo(ended.Output).size();
         }
     });
     SaveQueue();

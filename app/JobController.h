@@ -159,6 +159,9 @@ private:
         TSourceSummary Source;
     };
     bool LoadLibraries();
+    // Whether the output folders hold what the queued jobs are forecast to write, or the user
+    // starts anyway when asked.
+    bool RoomForRun();
     // The files and folders' media files that could be probed; the rest go to failures.
     std::vector<TProbed> ProbeFiles(const QStringList& paths, QStringList& failures);
     // Asks the format once for the group and adds each file as a job.

@@ -18,8 +18,14 @@ QString TJobNodeData::Text(int column) const {
         return Reported ? QString::number(Percent) + QLatin1Char('%') : QString();
     case 5:
         return Reported ? FormatDuration(CurrentMs / 1000) : QString();
-    case 6:
-        return Reported ? FormatSize(OutputBytes) : QString();
+    case 6: {
+        const QString forecast =
+            ForecastBytes >= 0 ? QStringLiteral("≈ ") + FormatSize(ForecastBytes) : QString();
+        if (!Reported)
+            return forecast;
+        return forecast.isEmpty() ? FormatSize(OutputBytes)
+                                  : FormatSize(OutputBytes) + QStringLiteral(" / ") + forecast;
+    }
     default:
         return {};
     }

@@ -58,6 +58,9 @@ struct TJobNodeData {
     std::int64_t CurrentMs = 0;
     std::int64_t SourceBytes = 0;
     std::int64_t OutputBytes = 0;
+    // What the output is expected to weigh, shown until the job reports and beside its real
+    // size after; -1 when it cannot be told.
+    std::int64_t ForecastBytes = -1;
     // A progress report of the current run has arrived (or the job finished).
     bool Reported = false;
     // Pictures a second and the pace that tells the time left, while running.

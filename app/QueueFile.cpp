@@ -203,6 +203,7 @@ QByteArray QueueToJson(const std::vector<TJobNodeData>& rows) {
             {QStringLiteral("current_ms"), static_cast<qint64>(row.CurrentMs)},
             {QStringLiteral("source_bytes"), static_cast<qint64>(row.SourceBytes)},
             {QStringLiteral("output_bytes"), static_cast<qint64>(row.OutputBytes)},
+            {QStringLiteral("forecast_bytes"), static_cast<qint64>(row.ForecastBytes)},
         };
         if (row.Options)
             saved.insert(QStringLiteral("records"), RecordsToJson(*row.Options));
@@ -246,6 +247,8 @@ std::vector<TJobNodeData> QueueFromJson(const QByteArray& json, QString* error) 
         row.CurrentMs = Number(saved, "current_ms");
         row.SourceBytes = Number(saved, "source_bytes");
         row.OutputBytes = Number(saved, "output_bytes");
+        const qint64 forecast = Number(saved, "forecast_bytes");
+        row.ForecastBytes = forecast > 0 ? forecast : -1;
         row.Reported = row.Percent > 0 || row.Status == TJobStatus::Finished;
         auto job = std::make_shared<TJobRecords>();
         if (RecordsFromJson(saved.value(QStringLiteral("records")).toObject(), *job))

@@ -1,5 +1,7 @@
 #include "CliArguments.h"
 
+#include "SizeForecast.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -44,8 +46,17 @@ std::string SetRotation(const std::string& v, TCliArguments& a) {
     return {};
 }
 
+std::string SetMaxSize(const std::string& v, TCliArguments& a) {
+    if (!ParseSizeText(v, a.MaxSize))
+        return "--max-size takes a size in bytes or with K, M or G (powers of 1024), such as "
+               "16M, not '" +
+               v + "'";
+    return {};
+}
+
 const std::map<std::string, TValueSetter> kValuedOptions = {
     {"--rotate", SetRotation},
+    {"--max-size", SetMaxSize},
     {"-p", [](const std::string& v, TCliArguments& a) { return a.Profile = v, std::string(); }},
     {"-o",
      [](const std::string& v, TCliArguments& a) {
@@ -132,6 +143,8 @@ bool ApplyFlag(const std::string& arg, bool convert, TCliArguments& a) {
         a.SkipExisting = true;
     else if (convert && arg == "--keep-dates")
         a.KeepDates = true;
+    else if (convert && arg == "--dry-run")
+        a.DryRun = true;
     else
         return false;
     return true;
@@ -272,6 +285,10 @@ Convert options:
                              e.g. eng, ja); else the track flagged default, else the first
       --subtitles MODE       auto: kept as text in MP4, M4V, MOV and WebM outputs, left out
                              of others; none: left out; burn: drawn into the picture
+      --max-size SIZE        make every output at most SIZE (K, M, G: powers of 1024,
+                             e.g. 16M): the video rate is chosen to fill it, in two passes
+      --dry-run              print each output's expected size and the free space of the
+                             output folders; convert nothing
       --json                 one JSON object per line for every event
   -q, --quiet                no progress or log lines, only results and the summary
 

@@ -1,6 +1,7 @@
 // The command line of velto3gp: subcommand, options and files, checked before anything runs.
 #pragma once
 
+#include <cstdint>
 #include <istream>
 #include <optional>
 #include <string>
@@ -36,6 +37,8 @@ struct TCliArguments {
     // --audio-lang: ISO 639 code of the sound track to prefer; unset: the settings' preference.
     std::optional<std::string> AudioLanguage;
     std::string Subtitles = "auto"; // --subtitles: auto, none or burn
+    std::int64_t MaxSize = 0;       // --max-size: bytes every output must fit into; 0 none
+    bool DryRun = false; // --dry-run: print the forecast and the free space, convert nothing
     std::vector<std::string> Files;
 };
 

@@ -10,6 +10,7 @@
 #include "JsonLine.h"
 #include "OutputFileName.h"
 #include "OutputVerifier.h"
+#include "SizeForecast.h"
 #include "WorkerEnvironment.h"
 
 extern "C" {
@@ -209,6 +210,9 @@ private:
     bool RunBatch();
     // Prints the summary; the exit status.
     int Summarize(bool interrupted);
+    TJobView PlannedJob(int id, const TSourceSummary& source, const TJobRecords& records) const;
+    // Whether every output folder can hold what the batch will write there (said when not).
+    bool EnoughRoom();
     void Push(TEngineEvent event);
     void Handle(const TEngineEvent& event);
     TJobView* JobOfTask(int index);
@@ -276,8 +280,17 @@ bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection
         TJobRecords records = builder.Build(source);
         for (const std::string& note : builder.Notes())
             view_.Log(nullptr, llError, note);
+        if (!builder.Refusal().empty()) {
+            refuse(static_cast<int>(id), file, builder.Refusal());
+            continue;
+        }
         if (args_.SkipExisting && SkipDone(static_cast<int>(id), source, records))
             continue;
+        if (args_.DryRun) {
+            jobs_.push_back(PlannedJob(static_cast<int>(id), source, records));
+            view_.Forecast(jobs_.back());
+            continue;
+        }
         if (!scratch_.Path().empty()) {
             const std::string own = scratch_.Path() + "/" + std::to_string(id);
             std::error_code error;
@@ -293,15 +306,48 @@ bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection
             refuse(static_cast<int>(id), file, added.Error);
             continue;
         }
-        TJobView job;
-        job.Id = static_cast<int>(id);
-        job.Source = file;
-        job.Output = records.Output.FileName;
-        job.TotalMs = source.DurationUs > 0 ? static_cast<int>(source.DurationUs / 1000) : -1;
-        jobs_.push_back(job);
-        view_.Added(job, title);
+        jobs_.push_back(PlannedJob(static_cast<int>(id), source, records));
+        view_.Added(jobs_.back(), title);
     }
     return true;
+}
+
+TJobView TConvertRun::PlannedJob(int id, const TSourceSummary& source,
+                                 const TJobRecords& records) const {
+    TJobView job;
+    job.Id = id;
+    job.Source = sources_[static_cast<size_t>(id)];
+    job.Output = records.Output.FileName;
+    job.TotalMs = source.DurationUs > 0 ? static_cast<int>(source.DurationUs / 1000) : -1;
+    job.Forecast = ForecastSize(records, source);
+    return job;
+}
+
+bool TConvertRun::EnoughRoom() {
+    std::vector<TPlannedOutput> outputs;
+    for (const TJobView& job : jobs_)
+        outputs.push_back({job.Output, job.Forecast});
+    std::string shortage;
+    for (const TFolderRoom& room : RoomForOutputs(outputs)) {
+        if (args_.DryRun)
+            view_.Room(room.Folder, room.Needed, room.Free);
+        if (!room.Enough()) {
+            view_.Error("not enough room for the outputs: " + room.Shortage());
+            if (shortage.empty())
+                shortage = room.Shortage();
+        }
+    }
+    if (shortage.empty() || args_.DryRun)
+        return shortage.empty();
+    // The whole batch is refused: a script's report says so for every job.
+    for (const TJobView& job : jobs_) {
+        TJobOutcome outcome;
+        outcome.Source = job.Source;
+        outcome.Result = "failed";
+        outcome.Message = "not enough room for the outputs: " + shortage;
+        Report(outcome);
+    }
+    return false;
 }
 
 bool TConvertRun::ReadSources() {
@@ -577,6 +623,13 @@ int TConvertRun::Run() {
     BindEvents();
     if (!AddJobs(catalogue.Profile(), selection, catalogue.Titles()[profileIndex]))
         return kExitUsage;
+    // Refused before any work: a disk found full minutes in costs the time and the file.
+    if (!EnoughRoom()) {
+        engine_.ClearTasks();
+        return kExitFailed;
+    }
+    if (args_.DryRun)
+        return addFailures_.empty() ? kExitFinished : kExitFailed;
     const bool interrupted = !jobs_.empty() && RunBatch();
     return Summarize(interrupted);
 }

@@ -123,6 +123,7 @@ TJobBuilder JobBuilderFor(const TCliArguments& args, const std::string& settings
                             : args.Subtitles == "burn" ? TSubtitleMode::Burn
                                                        : TSubtitleMode::Auto);
     builder.SetRotation(static_cast<TRotationChoice>(args.Rotation));
+    builder.SetSizeLimit(args.MaxSize);
     builder.SetKeepFileDates(
         args.KeepDates || TSettingsStore(settingsFile).ReadOption(kKeepFileDatesKey, "0") == "1");
     return builder;

@@ -201,12 +201,44 @@ void TConvertView::Ended(const TJobView& job) {
     }
     std::string text = std::string(result) + " [" + std::to_string(job.Id + 1) + "] " + job.Source;
     if (job.Result == jrFinished || job.Result == jrIncomplete)
-        text += " -> " + job.Output + " (" + SizeText(job.Size) + ")";
+        text += " -> " + job.Output + " (" + SizeText(job.Size) +
+                (job.Forecast >= 0 ? ", forecast " + SizeText(job.Forecast) : std::string()) + ")";
     if (!job.Message.empty())
         text += ": " + job.Message;
     if (job.Result == jrFinished && quiet_)
         return;
     Print(text, job.Result != jrFinished);
+}
+
+void TConvertView::Forecast(const TJobView& job) {
+    if (mode_ == TViewMode::Json) {
+        TJsonLine line;
+        line.Add("event", "forecast").Add("job", job.Id).Add("source", job.Source);
+        line.Add("output", job.Output);
+        if (job.Forecast >= 0)
+            line.Add("size", job.Forecast);
+        else
+            line.AddNull("size");
+        Print(line.Text());
+        return;
+    }
+    Print("forecast [" + std::to_string(job.Id + 1) + "] " + job.Source + " -> " + job.Output +
+          (job.Forecast >= 0 ? "  about " + SizeText(job.Forecast) : "  size unknown"));
+}
+
+void TConvertView::Room(const std::string& folder, std::int64_t needed, std::int64_t free) {
+    if (mode_ == TViewMode::Json) {
+        TJsonLine line;
+        line.Add("event", "room").Add("folder", folder).Add("needed", needed);
+        if (free >= 0)
+            line.Add("free", free);
+        else
+            line.AddNull("free");
+        Print(line.Text());
+        return;
+    }
+    Print("room " + folder + ": needs about " + SizeText(needed) + ", " +
+          (free >= 0 ? SizeText(free) + " free" : "free space unknown"));
 }
 
 void TConvertView::Skipped(const TJobView& job) {

@@ -27,6 +27,7 @@ struct TJobView {
     int TotalMs = -1;
     int Fps = 0;
     std::int64_t Size = 0;
+    std::int64_t Forecast = -1; // expected output size in bytes; -1 unknown
     // When the first progress came, and the converted time it reported: the pace is measured
     // from there, since a job's set-up is no part of it.
     std::chrono::steady_clock::time_point Started{};
@@ -68,6 +69,10 @@ public:
     void Progress(const TJobView& job);
     void Log(const TJobView* job, TLogLevel level, const std::string& message);
     void Ended(const TJobView& job);
+    // A job's expected output size (for --dry-run).
+    void Forecast(const TJobView& job);
+    // What the outputs on one file system need against its free space.
+    void Room(const std::string& folder, std::int64_t needed, std::int64_t free);
     // A job left out because its output is already there and complete.
     void Skipped(const TJobView& job);
     // Redraws the live lines (terminal only; plain lines at most every few seconds per job).

@@ -8,6 +8,10 @@ TAddedJob AddJob(TFFmpegEngine& engine, const TJobRecords& job) {
     TInputOptions input = job.Input;
     TOutputOptions output = job.Output;
     TAddedJob added;
+    if (!job.Refusal.empty()) {
+        added.Error = job.Refusal;
+        return added;
+    }
     const int index = engine.AddTask(input.FileName, &input);
     if (index < 0) {
         added.InputRefused = true;

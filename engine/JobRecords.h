@@ -13,6 +13,9 @@ class TFFmpegEngine;
 struct TJobRecords {
     TInputOptions Input;
     TOutputOptions Output;
+    // Why the job cannot be made as asked (a size it cannot fit into); AddJob refuses it with
+    // this reason. Empty for a job that can.
+    std::string Refusal;
     bool operator==(const TJobRecords&) const = default;
 };
 

@@ -2,7 +2,9 @@
 
 #include "IniFile.h"
 #include "OutputProfile.h"
+#include "SizeForecast.h"
 
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 #include <unistd.h>
@@ -146,12 +148,31 @@ TJobRecords TConvertOptionsModel::BuildJob(const std::vector<std::string>& taken
     builder.SetSubtitleMode(FSubtitleMode);
     builder.SetRotation(FRotation);
     builder.SetKeepFileDates(settings.ReadOption(kKeepFileDatesKey, "0") == "1");
+    builder.SetSizeLimit(FSizeLimit);
     return builder.Build(FSource);
 }
 
 int TConvertOptionsModel::AudioTrackToConvert() const {
     return ChooseAudioTrack(
         FSource, TSettingsStore(FSettingsFile).ReadOption(kPreferredLanguageKey), FAudioStream);
+}
+
+bool ParseFitSizeText(const std::string& text, std::int64_t& bytes) {
+    std::string size;
+    for (const char c : text)
+        if (!std::isspace(static_cast<unsigned char>(c)))
+            size += c;
+    if (size.empty()) {
+        bytes = 0;
+        return true;
+    }
+    // "16 MB" and "16M" alike.
+    if (size.size() > 1 && (size.back() == 'B' || size.back() == 'b') &&
+        std::isalpha(static_cast<unsigned char>(size[size.size() - 2])))
+        size.pop_back();
+    if (std::isdigit(static_cast<unsigned char>(size.back())))
+        size += 'M';
+    return ParseSizeText(size, bytes);
 }
 
 bool IsOpticalMount(const std::string& fileSystemType, const std::string& device) {

@@ -73,6 +73,9 @@ public:
     // The clockwise turn the source's display matrix asks for (0 when none is attached).
     int SourceRotation() const { return FSource.Rotation; }
 
+    // Every output of the job at most this many bytes; 0: no limit.
+    std::int64_t SizeLimit() const { return FSizeLimit; }
+    void SetSizeLimit(std::int64_t bytes) { FSizeLimit = bytes; }
     bool Overwrite() const { return FOverwrite; }
     void SetOverwrite(bool overwrite) { FOverwrite = overwrite; }
 
@@ -119,8 +122,14 @@ private:
     std::string FBrowsedFolder;
     std::string FLastError;
     int FAudioStream = -1;
+    std::int64_t FSizeLimit = 0;
     TSubtitleMode FSubtitleMode = TSubtitleMode::Auto;
 };
+
+// The size the "Fit into" list holds: a number alone is megabytes ("16", "2.5"), else a size as
+// the command line takes it ("700K", "1G", "16 MB"); empty is no limit (0). False for anything
+// else.
+bool ParseFitSizeText(const std::string& text, std::int64_t& bytes);
 
 // A mount is an optical drive when its file system is a disc's or its device is a CD/DVD drive.
 bool IsOpticalMount(const std::string& fileSystemType, const std::string& device);

@@ -3,6 +3,7 @@
 #include "AVCodecHlpr.h"
 #include "AVProbe.h"
 #include "AVUtilHlpr.h"
+#include "SizeForecast.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -213,7 +214,6 @@ std::string TextSubtitleCodecFor(const std::string& outputFile) {
     return {};
 }
 
-
 bool ParseRotationChoice(const std::string& text, TRotationChoice& choice) {
     static const std::pair<const char*, TRotationChoice> kChoices[] = {
         {"auto", TRotationChoice::Auto}, {"none", TRotationChoice::None},
@@ -303,6 +303,8 @@ TJobRecords TJobBuilder::Build(const TSourceSummary& source) {
         job.Output.ExtOptions += (job.Output.ExtOptions.empty() ? "" : "\n") +
                                  std::string("threads=") + std::to_string(FCodecThreads);
     job.Output.KeepUnfinished = FKeepUnfinished;
+    FRefusal = FSizeLimit > 0 ? FitIntoSize(job.Output, source, FSizeLimit) : std::string();
+    job.Refusal = FRefusal;
     FPlacement.TakenPaths.push_back(job.Input.FileName);
     if (!job.Output.FileName.empty())
         FPlacement.TakenPaths.push_back(job.Output.FileName);

@@ -102,6 +102,9 @@ public:
     void SetRotation(TRotationChoice rotation) { FRotation = rotation; }
     // The output takes the source's modification time.
     void SetKeepFileDates(bool keep) { FKeepFileDates = keep; }
+    // Every output must come to at most this many bytes; 0: no limit.
+    void SetSizeLimit(std::int64_t bytes) { FSizeLimit = bytes; }
+    std::int64_t SizeLimit() const { return FSizeLimit; }
 
     // The records for one source. Its output name is then taken, together with the source, so a
     // later job of the same builder never writes over either.
@@ -111,6 +114,9 @@ public:
     // What the last Build changed from the profile because this build of the libraries lacks
     // something (a line each, for the log).
     const std::vector<std::string>& Notes() const { return FNotes; }
+    // Why the last Build's job cannot be added as asked (a size limit it cannot keep), with the
+    // figures; empty when it can.
+    const std::string& Refusal() const { return FRefusal; }
 
 private:
     TOutputProfile FProfile;
@@ -126,6 +132,8 @@ private:
     TRotationChoice FRotation = TRotationChoice::Auto;
     bool FKeepFileDates = false;
     std::vector<std::string> FNotes;
+    std::int64_t FSizeLimit = 0;
+    std::string FRefusal;
 };
 
 } // namespace velto

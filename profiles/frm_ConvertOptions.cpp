@@ -161,6 +161,24 @@ void TfrmConvertOptions::ConnectControls() {
             [this] { FServices.ShowHelp(this, QStringLiteral("output-format")); });
 }
 
+QComboBox* TfrmConvertOptions::BuildFitSizeList() {
+    cbxFitSize = new QComboBox;
+    cbxFitSize->setEditable(true);
+    cbxFitSize->setInsertPolicy(QComboBox::NoInsert);
+    cbxFitSize->addItem(tr("不限制"));
+    for (const int megabytes : {10, 16, 25, 64})
+        cbxFitSize->addItem(QString::number(megabytes));
+    cbxFitSize->setToolTip(
+        tr("输出文件不超过这个大小(MB), 例如电子邮件 10 或 25, 聊天软件 16 或 64"));
+    connect(cbxFitSize, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+        std::int64_t bytes = 0;
+        if (text == cbxFitSize->itemText(0) || !ParseFitSizeText(text.toStdString(), bytes))
+            bytes = 0;
+        FModel.SetSizeLimit(bytes);
+    });
+    return cbxFitSize;
+}
+
 QLayout* TfrmConvertOptions::BuildValueGroups() {
     grbWhat = new QGroupBox(tr("视频相关(&V)"));
     cbxFrameSize = ValueList(vlFrameSize);
@@ -179,8 +197,9 @@ QLayout* TfrmConvertOptions::BuildValueGroups() {
     cbxRotation->addItem(tr("180°"), int(TRotationChoice::Cw180));
     cbxRotation->addItem(tr("顺时针 270°"), int(TRotationChoice::Cw270));
     AddRow(videoGrid, 3, tr("画面旋转:"), cbxRotation);
-    videoGrid->addWidget(chkKeepAspect, 4, 0, 1, 3);
-    videoGrid->addWidget(btnRestoreVideo, 5, 1, Qt::AlignRight);
+    AddRow(videoGrid, 4, tr("限制大小:"), BuildFitSizeList(), QStringLiteral("MB"));
+    videoGrid->addWidget(chkKeepAspect, 5, 0, 1, 3);
+    videoGrid->addWidget(btnRestoreVideo, 6, 1, Qt::AlignRight);
     connect(cbxRotation, &QComboBox::currentIndexChanged, this, [this](int index) {
         FModel.SetRotation(static_cast<TRotationChoice>(cbxRotation->itemData(index).toInt()));
     });

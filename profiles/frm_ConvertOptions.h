@@ -81,6 +81,8 @@ public:
     QComboBox* cbxFramerate;
     QCheckBox* chkKeepAspect;
     QComboBox* cbxRotation; // data: TRotationChoice
+    // "Fit into": no limit, the sizes messengers and e-mail take, or a size typed (megabytes).
+    QComboBox* cbxFitSize;
     QPushButton* btnRestoreVideo;
     QGroupBox* GroupBox1;
     QComboBox* cbxAudioBitrate;
@@ -114,6 +116,7 @@ private:
     void BuildLayout();
     // The video and audio value groups, side by side.
     QLayout* BuildValueGroups();
+    QComboBox* BuildFitSizeList();
     void BuildOutputGroup();
     void ConnectControls();
     // Widgets from the model, without echoing the changes back.

@@ -396,8 +396,18 @@
         <translation>The saved settings of this job cannot be read</translation>
     </message>
     <message>
-        <source>%1 已经开始转换, 格式没有改变。</source>
-        <translation>%1 has started converting; its format was not changed.</translation>
+        <source>%1: 约需 %2, 仅剩 %3</source>
+        <translation>%1: needs about %2, %3 free</translation>
+    </message>
+    <message>
+        <source>输出文件夹的剩余空间可能不够:
+%1
+
+仍然开始转换吗?</source>
+        <translation>The output folders may not have room enough:
+%1
+
+Start converting anyway?</translation>
     </message>
 </context>
 <context>
@@ -660,6 +670,18 @@ Output: %2</translation>
     <message>
         <source>画面旋转:</source>
         <translation>Rotation:</translation>
+    </message>
+    <message>
+        <source>不限制</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>输出文件不超过这个大小(MB), 例如电子邮件 10 或 25, 聊天软件 16 或 64</source>
+        <translation>The output is at most this size in MB: 10 or 25 for e-mail, 16 or 64 for messengers</translation>
+    </message>
+    <message>
+        <source>限制大小:</source>
+        <translation>Fit into:</translation>
     </message>
 </context>
 <context>

@@ -396,8 +396,18 @@
         <translation>无法读取保存的设置</translation>
     </message>
     <message>
-        <source>%1 已经开始转换, 格式没有改变。</source>
-        <translation>%1 已经开始转换, 格式没有改变。</translation>
+        <source>%1: 约需 %2, 仅剩 %3</source>
+        <translation>%1: 约需 %2, 仅剩 %3</translation>
+    </message>
+    <message>
+        <source>输出文件夹的剩余空间可能不够:
+%1
+
+仍然开始转换吗?</source>
+        <translation>输出文件夹的剩余空间可能不够:
+%1
+
+仍然开始转换吗?</translation>
     </message>
 </context>
 <context>
@@ -660,6 +670,18 @@
     <message>
         <source>画面旋转:</source>
         <translation>画面旋转:</translation>
+    </message>
+    <message>
+        <source>不限制</source>
+        <translation>不限制</translation>
+    </message>
+    <message>
+        <source>输出文件不超过这个大小(MB), 例如电子邮件 10 或 25, 聊天软件 16 或 64</source>
+        <translation>输出文件不超过这个大小(MB), 例如电子邮件 10 或 25, 聊天软件 16 或 64</translation>
+    </message>
+    <message>
+        <source>限制大小:</source>
+        <translation>限制大小:</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,9 @@
 #include "Encoder.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -82,6 +85,14 @@ void TEncoder::Open() {
             std::lock_guard lock(CodecLock());
             AVDictionary* own = EncoderOwnOptions(codec, task_.Settings.PrivateOptions);
             QuietX265(codec, own);
+            // x264 keeps its own two-pass statistics, by default in the working folder.
+            if ((ost.Encoder->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)) &&
+                std::strcmp(codec->name, "libx264") == 0)
+                AVUtilHlpr::av_dict_set(
+                    &own, "stats",
+                    (PassLogName(static_cast<int>(&ost - run_.OutputStreams.data())) + ".x264")
+                        .c_str(),
+                    AV_DICT_DONT_OVERWRITE);
             const int opened = AVCodecHlpr::avcodec_open2(ost.Encoder, codec, &own);
             AVUtilHlpr::av_dict_free(&own);
             if (opened < 0)
@@ -99,14 +110,19 @@ void TEncoder::Open() {
     }
 }
 
+std::string TEncoder::PassLogName(int n) const {
+    const std::string& given =
+        task_.FitPass() != 0 ? task_.FitLogPrefix() : task_.Settings.PassLogFilePrefix;
+    const std::string prefix = given.empty() ? "ffmpeg2pass" : given;
+    return (prefix + "-" + std::to_string(n) + ".log").substr(0, 1023);
+}
+
 void TEncoder::OpenPassLog(int n) {
     TOutputStreamState& ost = run_.OutputStreams[n];
     AVCodecContext* codec = ost.Encoder;
     if (!ost.EncodingNeeded || !(codec->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)))
         return;
-    const std::string prefix =
-        task_.Settings.PassLogFilePrefix.empty() ? "ffmpeg2pass" : task_.Settings.PassLogFilePrefix;
-    const std::string name = (prefix + "-" + std::to_string(n) + ".log").substr(0, 1023);
+    const std::string name = PassLogName(n);
     if (codec->flags & AV_CODEC_FLAG_PASS1) {
         ost.LogFile.reset(MyUtilHlpr::my_fopen(name.c_str(), "w"));
         if (!ost.LogFile)
@@ -129,6 +145,60 @@ void TEncoder::OpenPassLog(int n) {
     buffer[read] = 0;
     AVUtilHlpr::av_freep(&codec->stats_in);
     codec->stats_in = buffer;
+    HoldRateWithinLog(codec);
+}
+
+namespace {
+
+// The bits the pictures a first pass logged would take at the coarsest and the finest
+// quantiser the encoder may use; false when the log is not libavcodec's own (x264, libvpx).
+bool LoggedBitBounds(const AVCodecContext* codec, double& fewest, double& most, int& frames) {
+    fewest = most = 0;
+    frames = 0;
+    for (const char* line = codec->stats_in; line;) {
+        while (std::isspace(static_cast<unsigned char>(*line)))
+            ++line;
+        if (!*line)
+            break;
+        float q = 0;
+        int itex = 0, ptex = 0, mv = 0, misc = 0;
+        if (std::sscanf(line, " in:%*d out:%*d type:%*d q:%f itex:%d ptex:%d mv:%d misc:%d", &q,
+                        &itex, &ptex, &mv, &misc) != 5)
+            return false;
+        const double texture = static_cast<double>(q) * (itex + ptex + 1.0) / FF_QP2LAMBDA;
+        fewest += texture / std::max(1, codec->qmax) + mv + misc;
+        most += texture / std::max(1, codec->qmin) + mv + misc;
+        ++frames;
+        line = std::strchr(line, ';');
+        if (line)
+            ++line;
+    }
+    return frames > 0;
+}
+
+} // namespace
+
+void TEncoder::HoldRateWithinLog(AVCodecContext* codec) {
+    // libavcodec's own second pass refuses a rate its quantisers cannot reach, and 5.1 then frees
+    // its rate-control expression twice: the rate is checked against the log first.
+    double fewest = 0, most = 0;
+    int frames = 0;
+    if (!LoggedBitBounds(codec, fewest, most, frames))
+        return;
+    const double fps = codec->framerate.num > 0 && codec->framerate.den > 0
+                           ? av_q2d(codec->framerate)
+                           : 1.0 / av_q2d(codec->time_base);
+    const double seconds = frames / fps;
+    const double lowest = fewest * 1.05 / seconds;
+    const double highest = most * 0.95 / seconds;
+    if (static_cast<double>(codec->bit_rate) < lowest)
+        throw FFMpegException(StringPrintf(
+            "The video cannot be made as small as %lld kbit/s: at this frame size and frame rate "
+            "it needs at least %lld kbit/s",
+            static_cast<long long>(codec->bit_rate / 1000),
+            static_cast<long long>(std::llround(lowest / 1000))));
+    if (static_cast<double>(codec->bit_rate) > highest && highest > lowest)
+        codec->bit_rate = static_cast<std::int64_t>(highest);
 }
 
 int TEncoder::WritePackets(int outputStream) {

@@ -26,6 +26,9 @@ public:
     void Open();
     // The two-pass log of an output stream: written in the first pass, read in the second.
     void OpenPassLog(int outputStream);
+    std::string PassLogName(int outputStream) const;
+    // A second pass's rate brought within what its first pass's log says the encoder can reach.
+    static void HoldRateWithinLog(AVCodecContext* codec);
     // Receives every packet the encoder of an output stream has ready and writes it; returns
     // the bytes written.
     int WritePackets(int outputStream);

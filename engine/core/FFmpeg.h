@@ -326,7 +326,30 @@ public:
     // log lines are credited to it: thread ids are recycled, a run's thread is not.
     static TCustomFFmpeg* TaskOfThisThread();
 
+    // The pass a run of a size-fitted job is in: 0 for an ordinary run, else 1 or 2. The
+    // encoders read it to name the private log of the passes.
+    int FitPass() const { return sizeFit_.Pass; }
+    const std::string& FitLogPrefix() const { return sizeFit_.LogPrefix; }
+
 private:
+    // ---- Fitting the output into a size (FFmpegSizeFit.cpp) ----
+    struct TSizeFit {
+        int Pass = 0;
+        int RepeatsLeft = 0;         // second passes still allowed at a lower rate
+        double RateScale = 1.0;      // the video rate against the one the job asked for
+        std::int64_t OverSize = 0;   // bytes of the last output that came out over; 0: none
+        std::int64_t VideoBytes = 0; // the video's share of it
+        std::string LogPrefix;
+    };
+    TSizeFit sizeFit_;
+    // Two passes and, while the result is over the limit, another second pass at a rate lowered
+    // by the excess measured; the files are opened again for each.
+    void RunFittedPasses();
+    void ReopenForNextPass();
+    // In FinishOutputFiles: true when the verified output is over its limit and the run is to
+    // be repeated (nothing takes the output name); raises when it may not be.
+    bool OverFitSize(int file);
+
     // ---- The run's state and the steps of Transcode (private: the run owns its state) ----
     std::unique_ptr<TTranscodeRun> run_; // null outside a run
     // Quantisers of the reported pictures; kept across runs.
@@ -349,6 +372,8 @@ private:
     void SetUpOutputCodec(int outputStream);
     void SetUpStreamCopy(TOutputStreamState& ost, TInputStreamState& ist);
     void SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist);
+    // The scaler from the input picture to the encoder's, with the crop and the padding.
+    void OpenImageResampler(TOutputStreamState& ost, const AVCodecParameters* input);
     void SetUpSubtitleEncoding(TOutputStreamState& ost, TInputStreamState& ist);
     void LogStreamMapping();
     void OpenCodecs();

@@ -1,5 +1,6 @@
 // The task's option vocabulary: one row per option name, in the order the first match wins, and
 // the reading of option text blocks.
+#include <algorithm>
 #include <cstring>
 
 #include "FFmpeg.h"
@@ -94,6 +95,10 @@ const TCustomFFmpeg::TOptionRow TCustomFFmpeg::OptionTable[] = {
     {"fs",
      [](TCustomFFmpeg& t, const std::string&, const std::string& v) {
          t.Settings.FileSizeLimit = static_cast<std::uint64_t>(StrToInt64(v));
+     }},
+    {"fit_size",
+     [](TCustomFFmpeg& t, const std::string&, const std::string& v) {
+         t.Settings.FitSize = std::max<std::int64_t>(0, StrToInt64(v));
      }},
     {"ss",
      [](TCustomFFmpeg& t, const std::string& n, const std::string& v) {

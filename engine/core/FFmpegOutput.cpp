@@ -176,6 +176,8 @@ void TCustomFFmpeg::AddOutputStreams(AVFormatContext* context) {
         useAudio = useAudio && hasAudio;
         useSubtitle = useSubtitle && hasSubtitle;
     }
+    // A first pass measures the picture alone.
+    const bool picture = FitPass() == 1;
     struct StreamStep {
         bool wanted;
         void (TCustomFFmpeg::*create)(AVFormatContext*);
@@ -183,9 +185,9 @@ void TCustomFFmpeg::AddOutputStreams(AVFormatContext* context) {
     } const steps[] = {
         {useVideo && !Settings.VideoDisable, &TCustomFFmpeg::NewVideoStream,
          "new_video_stream fail: %s"},
-        {useAudio && !Settings.AudioDisable, &TCustomFFmpeg::NewAudioStream,
+        {useAudio && !Settings.AudioDisable && !picture, &TCustomFFmpeg::NewAudioStream,
          "new_audio_stream fail: %s"},
-        {useSubtitle && !Settings.SubtitleDisable, &TCustomFFmpeg::NewSubtitleStream,
+        {useSubtitle && !Settings.SubtitleDisable && !picture, &TCustomFFmpeg::NewSubtitleStream,
          "new_subtitle_stream fail: %s"},
     };
     for (const StreamStep& step : steps) {

@@ -202,6 +202,8 @@ void TCustomFFmpeg::FinishOutputFiles() {
             throw FFMpegException(StringPrintf("Could not write '%s': %s", OutputName(i),
                                                LibraryErrorReason(closed).c_str()));
     }
+    if (FitPass() == 1)
+        return; // a first pass only measures: its output goes with the temporary file
     const bool stopped = StopRequested.load();
     // A frame or size limit ends the output where the user asked: shorter than the source, but
     // not short of what was asked for.
@@ -231,6 +233,9 @@ void TCustomFFmpeg::FinishOutputFiles() {
     // Only a complete output takes the output's name. A stopped or short one, when asked to keep
     // unfinished outputs, goes to a name that says so, replacing an older unfinished one there.
     const bool complete = !stopped && incomplete.empty();
+    for (int i = 0; complete && i < static_cast<int>(OutputFiles.size()); ++i)
+        if (!OutputFiles[i].TempName.empty() && OverFitSize(i))
+            return; // encoded again at a lower rate
     for (int i = 0; i < static_cast<int>(OutputFiles.size()); ++i) {
         TOutputFile& output = OutputFiles[i];
         if (output.TempName.empty() || !keep[i] || (!complete && !KeepUnfinishedOutput))

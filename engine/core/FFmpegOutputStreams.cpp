@@ -1,5 +1,6 @@
 // Output stream creation: one video, audio or subtitle stream of an output with its encoder
 // settings taken from the task's settings, which are then reset for the next stream of the kind.
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -248,10 +249,27 @@ void TCustomFFmpeg::ConfigureVideoRateControl(TOutputStreamSetup& setup) {
     codec->intra_dc_precision = Settings.IntraDcPrecision - 8;
     if (Settings.Psnr)
         codec->flags |= AV_CODEC_FLAG_PSNR;
-    if (Settings.PassNumber == 1)
+    // A constant-rate encoder holds its rate by itself (libvpx refuses two passes at constant
+    // rate): a fitted job then gets the check and the repeat alone.
+    const bool constantRate = codec->rc_min_rate > 0 && codec->rc_min_rate == codec->rc_max_rate;
+    const int pass = FitPass() != 0 ? (constantRate ? 0 : FitPass()) : Settings.PassNumber;
+    if (pass == 1)
         codec->flags |= AV_CODEC_FLAG_PASS1;
-    else if (Settings.PassNumber == 2)
+    // A fitted job's first pass only measures: coarse sub-pixel motion search will do (x264
+    // makes its own first pass fast).
+    if (FitPass() == 1)
+        codec->me_subpel_quality = std::min(codec->me_subpel_quality, 2);
+    else if (pass == 2)
         codec->flags |= AV_CODEC_FLAG_PASS2;
+    if (FitPass() != 0 && sizeFit_.RateScale != 1.0) {
+        const auto scaled = [this](std::int64_t rate) {
+            return static_cast<std::int64_t>(static_cast<double>(rate) * sizeFit_.RateScale);
+        };
+        codec->bit_rate = scaled(codec->bit_rate);
+        codec->rc_max_rate = scaled(codec->rc_max_rate);
+        codec->rc_min_rate = scaled(codec->rc_min_rate);
+        codec->bit_rate_tolerance = static_cast<int>(scaled(codec->bit_rate_tolerance));
+    }
 }
 
 void TCustomFFmpeg::NewAudioStream(AVFormatContext* output) {

@@ -150,7 +150,10 @@ void TCustomFFmpeg::RunWrapper() {
     try {
         if (OpenFilesForRun)
             OpenFilesForRun();
-        Transcode();
+        if (Settings.FitSize > 0)
+            RunFittedPasses();
+        else
+            Transcode();
     } catch (const std::exception& error) {
         RecordFailure(error.what());
     } catch (...) {

@@ -206,6 +206,25 @@ void TCustomFFmpeg::SetUpSubtitleEncoding(TOutputStreamState& ost, TInputStreamS
     ost.EncodingNeeded = 1;
 }
 
+void TCustomFFmpeg::OpenImageResampler(TOutputStreamState& ost, const AVCodecParameters* input) {
+    const AVCodecContext* codec = ost.Encoder;
+    const TaskSettings& s = Settings;
+    std::int64_t flags = Settings.ScalerFlags;
+    if (Settings.ScalerOptionHolder)
+        AVUtilHlpr::av_opt_get_int(Settings.ScalerOptionHolder.get(), "sws_flags", 0, &flags);
+    // The first pass of a fitted job only measures: the fastest scaler serves.
+    Settings.ScalerFlags = FitPass() == 1 ? SWS_FAST_BILINEAR : static_cast<int>(flags);
+    ost.ImageResampler.reset(SwScaleHlpr::sws_getContext(
+        input->width - s.CropLeft - s.CropRight, input->height - s.CropTop - s.CropBottom,
+        static_cast<AVPixelFormat>(input->format), codec->width - s.PadLeft - s.PadRight,
+        codec->height - s.PadTop - s.PadBottom, codec->pix_fmt, Settings.ScalerFlags, nullptr,
+        nullptr, nullptr));
+    if (!ost.ImageResampler)
+        throw FFMpegException("Cannot get resampling context");
+    ost.ResampleHeight =
+        Settings.FiltersInUse ? input->height : input->height - s.CropTop - s.CropBottom;
+}
+
 void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
     AVCodecContext* codec = ost.Encoder;
     const AVCodecParameters* input = ist.Stream->codecpar;
@@ -250,19 +269,7 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
     }
     if (ost.VideoResample) {
         allocatePicture("Cannot allocate temp picture, check pix fmt");
-        std::int64_t flags = Settings.ScalerFlags;
-        if (Settings.ScalerOptionHolder)
-            AVUtilHlpr::av_opt_get_int(Settings.ScalerOptionHolder.get(), "sws_flags", 0, &flags);
-        Settings.ScalerFlags = static_cast<int>(flags);
-        ost.ImageResampler.reset(SwScaleHlpr::sws_getContext(
-            input->width - s.CropLeft - s.CropRight, input->height - s.CropTop - s.CropBottom,
-            static_cast<AVPixelFormat>(input->format), codec->width - s.PadLeft - s.PadRight,
-            codec->height - s.PadTop - s.PadBottom, codec->pix_fmt, Settings.ScalerFlags, nullptr,
-            nullptr, nullptr));
-        if (!ost.ImageResampler)
-            throw FFMpegException("Cannot get resampling context");
-        ost.ResampleHeight =
-            Settings.FiltersInUse ? input->height : input->height - s.CropTop - s.CropBottom;
+        OpenImageResampler(ost, input);
     }
     ist.DecodingNeeded = 1;
     ost.EncodingNeeded = 1;

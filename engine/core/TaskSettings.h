@@ -76,9 +76,12 @@ struct TaskSettings {
     double InputTimestampScale[kMaxFiles][kMaxStreams] = {}; // [input][stream], 0 = no scaling
     std::int64_t RecordingTimestamp = 0;                     // seconds since 1970
     std::uint64_t FileSizeLimit = 0;                         // bytes, 0 = no limit
-    int MaxFrames[3] = {INT32_MAX, INT32_MAX, INT32_MAX};    // by AVMEDIA_TYPE_VIDEO/AUDIO/DATA
-    std::vector<TStreamMap> StreamMaps;                      // at most kMaxStreamMaps
-    std::vector<TMetaDataMap> MetadataMaps;                  // at most kMaxMetaDataMaps
+    // The verified output must hold at most this many bytes: the video is encoded in two passes
+    // and again at a lower rate when it comes out over ("fit_size"); 0 = no such limit.
+    std::int64_t FitSize = 0;
+    int MaxFrames[3] = {INT32_MAX, INT32_MAX, INT32_MAX}; // by AVMEDIA_TYPE_VIDEO/AUDIO/DATA
+    std::vector<TStreamMap> StreamMaps;                   // at most kMaxStreamMaps
+    std::vector<TMetaDataMap> MetadataMaps;               // at most kMaxMetaDataMaps
     int LoopInput = 0;
     int LoopOutput = -1;
     std::uint8_t CopyTimestamps = 0;

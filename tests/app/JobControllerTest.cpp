@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace velto::test {
@@ -33,6 +34,10 @@ struct TFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, IPowerO
     std::string extOptions;           // given to every output
     std::string videoCodec = "mpeg4"; // given to every output
     bool keepUnfinished = true;       // as the format dialog reads the preference
+    std::string outputFolder;         // where outputs go; empty: folder
+    int videoBitRate = -1;            // given to every output
+    bool answer = true;               // to every question
+    QStringList questions;
     int outputs = 0;
     QStringList messages, opened;
     int powerOffs = 0;
@@ -49,14 +54,19 @@ struct TFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, IPowerO
                 TJobRecords& job) override {
         job.Input.FileName = source.FileName;
         TOutputOptions& output = job.Output;
-        output.FileName = folder + "/out" + std::to_string(outputs++) + ".avi";
+        output.FileName = (outputFolder.empty() ? folder : outputFolder) + "/out" +
+                          std::to_string(outputs++) + ".avi";
+        output.VideoBitRate = videoBitRate;
         output.VideoCodec = videoCodec;
         output.ExtOptions = extOptions;
         output.KeepUnfinished = keepUnfinished;
         return true;
     }
     void Show(const QString& text, TIcon) override { messages << text; }
-    bool Confirm(const QString&) override { return true; }
+    bool Confirm(const QString& text) override {
+        questions << text;
+        return answer;
+    }
     bool Open(const QString& target, TShow) override {
         opened << target;
         if (onOpen)
@@ -334,6 +344,41 @@ TEST_F(JobControllerTest, RemoveRenumbersAndClearEmptiesTheList) {
     EXPECT_FALSE(controller->ListVisible());
     EXPECT_TRUE(controller->Log().isEmpty());
     EXPECT_TRUE(controller->Actions().Add);
+}
+
+// Start asks before any work when the queued jobs' forecast is more than their folder has free;
+// the list shows each job's forecast, and its real size beside it once done.
+TEST_F(JobControllerTest, StartAsksWhenTheForecastIsMoreThanTheFolderHolds) {
+    const std::string card = folder + "/card";
+    fs::create_directory(card);
+    if (geteuid() != 0 || mount("tmpfs", card.c_str(), "tmpfs", 0, "size=4m") != 0)
+        GTEST_SKIP() << "needs root to mount a 4 MB tmpfs as a small card";
+    fakes.outputFolder = card;
+    fakes.videoBitRate = 40000000; // 10 MB forecast for the 2 s clip
+    AddClips(1, 2.0);
+    ASSERT_EQ(controller->Model().Count(), 1);
+    EXPECT_TRUE(Text(0, 6).startsWith(QStringLiteral("≈ "))) << Text(0, 6).toStdString();
+
+    fakes.answer = false;
+    controller->Start();
+    ASSERT_EQ(fakes.questions.size(), 1);
+    EXPECT_TRUE(fakes.questions[0].contains(QString::fromStdString(card)))
+        << fakes.questions[0].toStdString();
+    EXPECT_TRUE(fakes.questions[0].contains(QStringLiteral("4.0 MB")))
+        << fakes.questions[0].toStdString();
+    EXPECT_FALSE(controller->Running());
+    EXPECT_TRUE(fs::is_empty(card));
+
+    // Started anyway: the clip is far smaller than its rate says.
+    fakes.answer = true;
+    controller->Start();
+    EXPECT_EQ(fakes.questions.size(), 2);
+    ASSERT_TRUE(RunEnded());
+    const std::int64_t size = static_cast<std::int64_t>(fs::file_size(card + "/out0.avi"));
+    umount2(card.c_str(), MNT_DETACH);
+    EXPECT_EQ(controller->Model().Row(0)->Status, TJobStatus::Finished);
+    EXPECT_EQ(controller->Model().Row(0)->OutputBytes, size);
+    EXPECT_TRUE(Text(0, 6).contains(QStringLiteral(" / ≈ "))) << Text(0, 6).toStdString();
 }
 
 } // namespace

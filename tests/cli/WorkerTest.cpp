@@ -184,17 +184,28 @@ TEST_F(WorkerTest, TerminatedBatchExitsWith143) {
         ADD_FAILURE() << "left behind: " << entry.path();
 }
 
-// A full disk is a failure that may pass: 75, so that a scheduler tries again later.
+// A full disk is a failure that may pass: 75, so that a scheduler tries again later. The card
+// has room for the forecast at the start and is filled by something else during the run.
 TEST_F(WorkerTest, FullDiskExitsWithTemporaryFailure) {
     const std::string tiny = folder + "/tiny";
     fs::create_directory(tiny);
-    if (geteuid() != 0 || mount("tmpfs", tiny.c_str(), "tmpfs", 0, "size=64k") != 0)
+    if (geteuid() != 0 || mount("tmpfs", tiny.c_str(), "tmpfs", 0, "size=8m") != 0)
         GTEST_SKIP() << "needs root and a tmpfs mount to make a full disk";
-    const std::string source = MakeMotionClip(folder, 4.0, 320, 240);
+    const std::string source = MakeMotionClip(folder, 20.0, 320, 240);
     report = folder + "/report.jsonl";
-    const TProgramRun run =
-        runner->Program({"convert", "-p", "0", "-o", tiny, "--quiet", "--report", report, source});
+    const pid_t pid =
+        runner->Start({"convert", "-p", "0", "-o", tiny, "--json", "--report", report, source});
+    const bool started = runner->WaitForOutput("\"progress\"");
+    {
+        std::ofstream filler(tiny + "/filler", std::ios::binary);
+        const std::string block(64 * 1024, 'x');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) &&
+               filler.flush()) {
+        }
+    }
+    const TProgramRun run = runner->Finish(pid);
     umount2(tiny.c_str(), MNT_DETACH);
+    ASSERT_TRUE(started) << run.err;
     EXPECT_EQ(run.status, 75) << run.err;
     const auto lines = ReportLines();
     ASSERT_EQ(lines.size(), 1u);
