@@ -84,7 +84,10 @@ TJobRun RunJob(const TOutputProfile& profile, const TProfileSelection& selection
 
 // The name the probe gives the codec an encoder writes ("libx264" writes "h264").
 std::string CodecWrittenBy(const std::string& encoder) {
-    const std::string current = encoder == "libfaac" ? "aac" : encoder;
+    // The old generation's names, as the engine maps them.
+    const std::string current = encoder == "libfaac"     ? "aac"
+                                : encoder == "libamr_nb" ? "libopencore_amrnb"
+                                                         : encoder;
     const AVCodec* codec = AVCodecHlpr::avcodec_find_encoder_by_name(current.c_str());
     return codec ? AVCodecHlpr::avcodec_get_name(codec->id) : "";
 }
