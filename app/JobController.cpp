@@ -334,7 +334,10 @@ void TJobController::FinishGroup() {
         else
             emit ActionsChanged();
     }
+    // The message box runs an event loop of its own: no outcome is taken inside it.
+    asking_ = true;
     ShowFailures(group.Failures);
+    asking_ = false;
 }
 
 void TJobController::CancelAdding() {
