@@ -96,7 +96,9 @@ TEST_F(MainWindowTest, ThousandsOfFilesKeepTheWindowAnsweringAndComeInOrder) {
         // Other work on the machine takes the window's core from it whatever the window does:
         // the bound holds on a machine that is not busier than it has cores.
         EXPECT_LT(longest, load <= 1.0 ? 100 : 1000);
-        EXPECT_LT(after, 150.0);
+        // 150 MiB for the whole program with its queue: a fresh process with its window holds
+        // 73 MiB, so the queue may add 77; earlier tests of the same process leave more before.
+        EXPECT_LT(after - before, 77.0);
     }
 }
 
