@@ -3,6 +3,7 @@
 #include "ConcurrencyPolicy.h"
 #include "GuiHandOver.h"
 #include "QueueFile.h"
+#include "QueueWriter.h"
 #include "Refusals.h"
 #include "SettingsStore.h"
 #include "SizeForecast.h"
@@ -10,6 +11,7 @@
 #include "Trash.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -150,6 +152,9 @@ TJobController::~TJobController() {
 
 void TJobController::Shutdown() {
     closing_ = true;
+    // Joined before anything it hands over to can go; the list still waiting is written.
+    probes_.reset();
+    queueWriter_.reset();
     engine_.StopTasks();
     // Once the tasks are gone no worker can raise an event, so the handlers can go.
     engine_.ClearTasks();
@@ -191,25 +196,6 @@ void TJobController::AddFolder() {
         AddFiles({folder});
 }
 
-void TJobController::AddFiles(const QStringList& paths) {
-    if (!actions_.Add || closing_ || paths.isEmpty() || !LoadLibraries())
-        return;
-    engine_.SetLogLevel(llInfo);
-    QStringList failures;
-    const std::vector<TProbed> readable = ProbeFiles(paths, failures);
-    if (!readable.empty()) {
-        AskAndAdd(readable, failures);
-        SetListVisible(true);
-    }
-    if (failures.isEmpty() || !services_.Messages)
-        return;
-    const QString text = failures.size() == 1 ? tr("无法添加文件 %1").arg(failures.first())
-                                              : tr("以下 %1 个文件无法添加:\n%2")
-                                                    .arg(failures.size())
-                                                    .arg(failures.join(QLatin1Char('\n')));
-    services_.Messages->Show(text, IMessageBox::TIcon::Exclamation);
-}
-
 namespace {
 
 std::shared_ptr<const TDialogChoice> KeptChoice(const std::optional<TDialogChoice>& choice) {
@@ -220,56 +206,169 @@ void AddFailure(QStringList& failures, const QString& file, const QString& reaso
     failures << QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file), reason);
 }
 
-} // namespace
-
-std::vector<TJobController::TProbed> TJobController::ProbeFiles(const QStringList& paths,
-                                                                QStringList& failures) {
-    QStringList missing;
-    const QStringList files = ExpandSources(paths, &missing);
-    for (const QString& file : missing)
-        AddFailure(failures, file, tr("文件不存在"));
-    for (const QString& path : paths)
-        if (QFileInfo(path).isDir() && ExpandSources({path}).isEmpty())
-            AddFailure(failures, path, tr("文件夹中没有可转换的媒体文件"));
-
-    // Every file is probed first, so that the format is asked only for files that can be read.
-    TAVProbe& probe = engine_.Probe;
-    std::vector<TProbed> readable;
-    for (const QString& file : files) {
-        if (!probe.LoadFile(file.toStdString())) {
-            const QString reason = QString::fromStdString(probe.LastError);
-            LogMessage(QStringLiteral("***File load error: ") + reason);
-            AddFailure(failures, file, RefusalReason(file, reason));
-            continue;
-        }
-        TProbed probed{file, {}, SummarizeSource(probe)};
-        probe.Close();
-        probed.Row.SourceName = QFileInfo(file).fileName();
-        probed.Row.SourcePath = file;
-        probed.Row.TotalMs = probed.Source.DurationUs / 1000;
-        probed.Row.SourceBytes = probed.Source.Size;
-        readable.push_back(std::move(probed));
-    }
-    return readable;
+// A few probes at once: each is mostly waiting on the disk or one core's parsing.
+int ProbeThreads() {
+    return std::clamp(MachineCores(), 1, 4);
 }
 
-void TJobController::AskAndAdd(const std::vector<TProbed>& readable, QStringList& failures) {
-    QStringList names;
-    for (const TProbed& probed : readable)
-        names << probed.File;
-    bool asked = services_.Formats->BeginGroup(readable.front().Source, names);
-    for (size_t i = 0; asked && i < readable.size(); ++i) {
-        const TProbed& probed = readable[i];
-        auto job = std::make_shared<TJobRecords>();
-        asked = services_.Formats->Choose(probed.Source, TakenPaths(), *job);
-        TJobNodeData row = probed.Row;
-        row.Choice = KeptChoice(services_.Formats->LastChoice());
-        row.ForecastBytes = ForecastSize(*job, probed.Source);
-        QString reason;
-        if (asked && !AddJob(job, std::move(row), reason))
-            AddFailure(failures, probed.File, reason);
+// Outcomes handled in one turn of the event loop, so that the window keeps answering.
+constexpr int kAddSliceMs = 10;
+
+} // namespace
+
+void TJobController::AddFiles(const QStringList& paths) {
+    if (!actions_.Add || closing_ || paths.isEmpty() || !LoadLibraries())
+        return;
+    engine_.SetLogLevel(llInfo);
+    TAddGroup group;
+    QStringList missing;
+    group.Files = ExpandSources(paths, &missing);
+    for (const QString& file : missing)
+        AddFailure(group.Failures, file, tr("文件不存在"));
+    for (const QString& path : paths)
+        if (QFileInfo(path).isDir() && ExpandSources({path}).isEmpty())
+            AddFailure(group.Failures, path, tr("文件夹中没有可转换的媒体文件"));
+    if (group.Files.isEmpty()) {
+        ShowFailures(group.Failures);
+        return;
     }
-    services_.Formats->EndGroup();
+    if (!probes_)
+        probes_ = std::make_unique<TProbePool>(
+            ProbeThreads(), [this](std::vector<TProbeOutcome>&& outcomes) {
+                PostToGuiThread(this, [this, outcomes = std::move(outcomes)]() mutable {
+                    Probed(std::move(outcomes));
+                });
+            });
+    std::vector<std::string> files;
+    files.reserve(static_cast<size_t>(group.Files.size()));
+    for (const QString& file : group.Files)
+        files.push_back(file.toStdString());
+    group.First = probes_->Add(files);
+    group.End = group.First + files.size();
+    groups_.push_back(std::move(group));
+    // Start waits for the files still coming.
+    actions_.Start = false;
+    emit ActionsChanged();
+}
+
+void TJobController::Probed(std::vector<TProbeOutcome> outcomes) {
+    if (closing_)
+        return;
+    for (TProbeOutcome& outcome : outcomes)
+        if (outcome.Ticket >= firstWanted_)
+            arrived_.push_back(std::move(outcome));
+    ScheduleAdding();
+}
+
+void TJobController::ScheduleAdding() {
+    if (addScheduled_ || arrived_.empty())
+        return;
+    addScheduled_ = true;
+    QMetaObject::invokeMethod(
+        this, [this] { AddArrived(); }, Qt::QueuedConnection);
+}
+
+void TJobController::AddArrived() {
+    addScheduled_ = false;
+    if (asking_ || closing_)
+        return;
+    QElapsedTimer slice;
+    slice.start();
+    while (!arrived_.empty() && !groups_.empty() && slice.elapsed() < kAddSliceMs) {
+        const TProbeOutcome outcome = std::move(arrived_.front());
+        arrived_.pop_front();
+        TakeOutcome(groups_.front(), outcome);
+        // The question's own event loop may have seen the program end.
+        if (closing_ || groups_.empty())
+            return;
+        if (outcome.Ticket + 1 >= groups_.front().End)
+            FinishGroup();
+    }
+    // The whole list is written each time: often enough to lose little, seldom enough to cost
+    // little while thousands of rows come in.
+    if (queueUnsaved_ && (!Adding() || !sinceSaved_.isValid() || sinceSaved_.elapsed() > 2000)) {
+        SaveQueue();
+        queueUnsaved_ = false;
+        sinceSaved_.start();
+    }
+    ScheduleAdding();
+}
+
+void TJobController::TakeOutcome(TAddGroup& group, const TProbeOutcome& outcome) {
+    if (outcome.Dropped || group.Refused)
+        return;
+    const QString file = QString::fromStdString(outcome.File);
+    if (!outcome.Readable) {
+        const QString reason = QString::fromStdString(outcome.Error);
+        LogMessage(QStringLiteral("***File load error: ") + reason);
+        AddFailure(group.Failures, file, RefusalReason(file, reason));
+        return;
+    }
+    SetListVisible(true);
+    auto job = std::make_shared<TJobRecords>();
+    if (!group.Asked) {
+        group.Asked = true;
+        asking_ = true;
+        group.Refused = !services_.Formats->BeginGroup(outcome.Source, group.Files);
+        asking_ = false;
+    }
+    if (!group.Refused && !closing_)
+        group.Refused = !services_.Formats->Choose(outcome.Source, TakenPaths(), *job);
+    if (group.Refused) {
+        if (probes_)
+            probes_->Drop(outcome.Ticket + 1, group.End);
+        return;
+    }
+    TJobNodeData row;
+    row.SourceName = QFileInfo(file).fileName();
+    row.SourcePath = file;
+    row.TotalMs = outcome.Source.DurationUs / 1000;
+    row.SourceBytes = outcome.Source.Size;
+    row.Choice = KeptChoice(services_.Formats->LastChoice());
+    row.ForecastBytes = ForecastSize(*job, outcome.Source);
+    QString reason;
+    if (!AddJob(job, std::move(row), reason))
+        AddFailure(group.Failures, file, reason);
+}
+
+void TJobController::FinishGroup() {
+    const TAddGroup group = std::move(groups_.front());
+    groups_.pop_front();
+    if (group.Asked)
+        services_.Formats->EndGroup();
+    if (groups_.empty()) {
+        // During a run the run's own actions stay as they are.
+        if (model_.Count() > 0 && !running_)
+            SetState(TActionEvent::Added);
+        else
+            emit ActionsChanged();
+    }
+    // The message box runs an event loop of its own: no outcome is taken inside it.
+    asking_ = true;
+    ShowFailures(group.Failures);
+    asking_ = false;
+}
+
+void TJobController::CancelAdding() {
+    if (probes_) {
+        firstWanted_ = probes_->NextTicket();
+        probes_->Drop(0, firstWanted_);
+    }
+    for (const TAddGroup& group : groups_)
+        if (group.Asked)
+            services_.Formats->EndGroup();
+    groups_.clear();
+    arrived_.clear();
+}
+
+void TJobController::ShowFailures(const QStringList& failures) {
+    if (failures.isEmpty() || !services_.Messages)
+        return;
+    const QString text = failures.size() == 1 ? tr("无法添加文件 %1").arg(failures.first())
+                                              : tr("以下 %1 个文件无法添加:\n%2")
+                                                    .arg(failures.size())
+                                                    .arg(failures.join(QLatin1Char('\n')));
+    services_.Messages->Show(text, IMessageBox::TIcon::Exclamation);
 }
 
 int TJobController::CreateTask(const TJobRecords& job, QString& reason) {
@@ -304,7 +403,8 @@ bool TJobController::AddJob(const std::shared_ptr<const TJobRecords>& job, TJobN
     row.Options = job;
     row.InRun = running_;
     model_.Append(row);
-    SaveQueue();
+    // Kept in the queue file by the adding loop, a slice of rows at a time.
+    queueUnsaved_ = true;
     LogMessage(QStringLiteral("***File has been added to convert list."));
     if (running_) {
         JoinRun();
@@ -389,8 +489,9 @@ void TJobController::SyncTaskOrder() {
 }
 
 void TJobController::Clear() {
-    if (!actions_.Clear)
+    if (!actions_.Clear || asking_)
         return;
+    CancelAdding();
     engine_.ClearTasks();
     model_.Clear();
     SaveQueue();
@@ -424,7 +525,7 @@ bool TJobController::RoomForRun() {
 }
 
 void TJobController::Start() {
-    if (!actions_.Start || engine_.TaskCount() == 0)
+    if (!actions_.Start || Adding() || engine_.TaskCount() == 0)
         return;
     // Asked before any work: a disk found full minutes in costs the time and the file.
     if (!RoomForRun())
@@ -514,8 +615,9 @@ void TJobController::Resume() {
 bool TJobController::CanEdit(int row) const {
     const TJobNodeData* data = model_.Row(row);
     // A waiting job can be changed during a run too: its task is replaced before it starts.
-    return !closing_ && data && data->Status == TJobStatus::Queued && data->Task >= 0 &&
-           data->Task < engine_.TaskCount();
+    // While files are being added their format question is in use.
+    return !closing_ && !Adding() && data && data->Status == TJobStatus::Queued &&
+           data->Task >= 0 && data->Task < engine_.TaskCount();
 }
 
 void TJobController::Edit(int row) {
@@ -823,16 +925,23 @@ TBatchOutcome TJobController::BatchOutcome() const {
 void TJobController::SaveQueue() {
     if (queueFile_.isEmpty())
         return;
+    if (!queueWriter_)
+        queueWriter_ = std::make_unique<TQueueWriter>(queueFile_, [this](const QString& error) {
+            PostToGuiThread(this, [this, error] { QueueSaved(error); });
+        });
     std::vector<TJobNodeData> rows;
     rows.reserve(static_cast<size_t>(model_.Count()));
     for (int i = 0; i < model_.Count(); ++i)
         rows.push_back(*model_.Row(i));
-    QString error;
-    if (SaveQueueFile(queueFile_, rows, error)) {
+    queueWriter_->Save(std::move(rows));
+}
+
+void TJobController::QueueSaved(const QString& error) {
+    if (error.isEmpty()) {
         queueErrorLogged_ = false;
         return;
     }
-    if (!queueErrorLogged_)
+    if (!queueErrorLogged_ && !closing_)
         LogMessage(
             QStringLiteral("***The list could not be kept in %1: %2").arg(queueFile_, error));
     queueErrorLogged_ = true;
@@ -901,7 +1010,7 @@ void TJobController::SetState(TActionEvent event) {
     // Rows that already ran have no task: Start needs a queued job.
     if (event == TActionEvent::Added || event == TActionEvent::Removed ||
         event == TActionEvent::RunEnded)
-        actions_.Start = engine_.TaskCount() > 0;
+        actions_.Start = engine_.TaskCount() > 0 && !Adding();
     emit ActionsChanged();
 }
 

@@ -13,6 +13,7 @@
 #include "JobBuilder.h"
 #include "JobListModel.h"
 #include "PlatformServices.h"
+#include "ProbePool.h"
 #include "TaskOptions.h"
 
 #include <QElapsedTimer>
@@ -22,9 +23,12 @@
 #include <QStringList>
 
 #include <atomic>
+#include <deque>
 #include <memory>
 
 namespace velto {
+
+class TQueueWriter;
 
 // What moves the list and run actions from one state to the next.
 enum class TActionEvent {
@@ -92,10 +96,13 @@ public:
     void Add();
     // Asks for a folder, then adds its media files as AddFiles does.
     void AddFolder();
-    // Files and folders (their media files) from Add or a drop. Each file is probed; the output
-    // format is asked once for all that could be read; every file that could not be added is
-    // told in one message naming it and the reason.
+    // Files and folders (their media files) from Add or a drop. The files are probed off this
+    // thread and their rows appear as their probes end, in the order given; the output format
+    // is asked once for the lot, when the first readable file is known; every file that could
+    // not be added is told in one message naming it and the reason, once all are through.
     void AddFiles(const QStringList& paths);
+    // Files given to AddFiles are still being probed or added; Start waits for them.
+    bool Adding() const { return !groups_.empty(); }
     // row is the selected row, -1 for none. During a run only rows not converting can go.
     void Remove(int row);
     bool CanRemoveDuringRun(int row) const;
@@ -153,19 +160,28 @@ private:
         QString Source;
         QString Output;
     };
-    struct TProbed {
-        QString File;
-        TJobNodeData Row;
-        TSourceSummary Source;
+    // The files of one AddFiles call: one format question and one message of failures.
+    struct TAddGroup {
+        QStringList Files;
+        std::uint64_t First = 0; // the probe pool's tickets of the files: [First, End)
+        std::uint64_t End = 0;
+        QStringList Failures;
+        bool Asked = false;
+        bool Refused = false; // the question was cancelled: the rest is dropped
     };
     bool LoadLibraries();
     // Whether the output folders hold what the queued jobs are forecast to write, or the user
     // starts anyway when asked.
     bool RoomForRun();
-    // The files and folders' media files that could be probed; the rest go to failures.
-    std::vector<TProbed> ProbeFiles(const QStringList& paths, QStringList& failures);
-    // Asks the format once for the group and adds each file as a job.
-    void AskAndAdd(const std::vector<TProbed>& readable, QStringList& failures);
+    // Outcomes handed over by the probe pool, in order; handled a slice at a time.
+    void Probed(std::vector<TProbeOutcome> outcomes);
+    void ScheduleAdding();
+    void AddArrived();
+    void TakeOutcome(TAddGroup& group, const TProbeOutcome& outcome);
+    void FinishGroup();
+    // Files not yet added are dropped (Clear).
+    void CancelAdding();
+    void ShowFailures(const QStringList& failures);
     // Adds one probed file with the records the format chooser built; false with reason.
     bool AddJob(const std::shared_ptr<const TJobRecords>& job, TJobNodeData row, QString& reason);
     // The engine task for a row's records; -1 with reason.
@@ -185,8 +201,9 @@ private:
     std::vector<std::string> TakenPaths() const;
     // Puts the engine's tasks in the order of their rows.
     void SyncTaskOrder();
-    // Writes the list to the queue file, if there is one; a failure is logged once.
+    // Hands the list to the queue file's writer, if there is one; a failure is logged once.
     void SaveQueue();
+    void QueueSaved(const QString& error);
     TBatchOutcome BatchOutcome() const;
 
     TFFmpegEngine& engine_;
@@ -213,7 +230,18 @@ private:
     QString lastFinishedFolder_;
     QString queueFile_;
     std::unique_ptr<QLockFile> queueLock_;
+    std::unique_ptr<TQueueWriter> queueWriter_;
     bool queueErrorLogged_ = false;
+    std::unique_ptr<TProbePool> probes_;
+    std::deque<TAddGroup> groups_;
+    std::deque<TProbeOutcome> arrived_;
+    // Outcomes of tickets below this belong to a cancelled add.
+    std::uint64_t firstWanted_ = 0;
+    bool addScheduled_ = false;
+    bool queueUnsaved_ = false;
+    QElapsedTimer sinceSaved_;
+    // The format question is open (it runs an event loop of its own).
+    bool asking_ = false;
     // Read by the engine's handlers on workers: set once the program is ending.
     std::atomic<bool> closing_{false};
 };

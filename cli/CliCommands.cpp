@@ -269,6 +269,9 @@ bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection
         Report(outcome);
     };
     for (size_t id = 0; id < sources_.size(); ++id) {
+        // Ctrl-C or a scheduler's cancel stops a long list while it is still being added.
+        if (context_.Interrupted && context_.Interrupted->load())
+            break;
         const std::string& file = sources_[id];
         TAVProbe& probe = engine_.Probe;
         if (!probe.LoadFile(file)) {

@@ -43,16 +43,28 @@ bool SamePath(const std::string& a, const std::string& b) {
     return Normalised(a) == Normalised(b);
 }
 
+TTakenPaths::TTakenPaths(const std::vector<std::string>& paths) {
+    normal_.reserve(paths.size());
+    for (const std::string& path : paths)
+        push_back(path);
+}
+
+void TTakenPaths::push_back(const std::string& path) {
+    normal_.insert(Normalised(path).string());
+}
+
+bool TTakenPaths::Contains(const std::string& path) const {
+    return !normal_.empty() && normal_.count(Normalised(path).string()) > 0;
+}
+
 std::string OutputFileName(const std::string& sourceFile, const std::string& folderText,
                            const std::string& fileType, bool overwrite,
-                           const std::vector<std::string>& takenPaths) {
+                           const TTakenPaths& takenPaths) {
     const std::string base = BaseName(sourceFile, folderText);
+    const fs::path source = Normalised(sourceFile);
     const auto isFree = [&](const std::string& name) {
         const fs::path normal = Normalised(name);
-        if (normal == Normalised(sourceFile))
-            return false;
-        if (std::any_of(takenPaths.begin(), takenPaths.end(),
-                        [&](const std::string& taken) { return Normalised(taken) == normal; }))
+        if (normal == source || takenPaths.Contains(name))
             return false;
         return overwrite || !ExistsOnDisk(name);
     };

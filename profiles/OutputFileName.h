@@ -3,9 +3,26 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace velto {
+
+// The sources and outputs of the jobs already listed, each put in its normal form (absolute,
+// links resolved as far as the path exists) once, when it is added: a list of thousands is
+// then asked about a name without going to the disk for every entry of it.
+class TTakenPaths {
+public:
+    TTakenPaths() = default;
+    // Implicit, so that a plain list of paths still serves.
+    TTakenPaths(const std::vector<std::string>& paths);
+    void push_back(const std::string& path);
+    bool Contains(const std::string& path) const;
+    size_t size() const { return normal_.size(); }
+
+private:
+    std::unordered_set<std::string> normal_;
+};
 
 // folderText is "Auto" (beside the source) or a folder, normally ending in a path delimiter.
 // The first of base_(new)<type>, base_(new_1)<type>, base_(new_2)<type>, ... that is free:
@@ -18,7 +35,7 @@ constexpr long long kMaxOutputNumber = 9999;
 
 std::string OutputFileName(const std::string& sourceFile, const std::string& folderText,
                            const std::string& fileType, bool overwrite,
-                           const std::vector<std::string>& takenPaths = {});
+                           const TTakenPaths& takenPaths = {});
 
 // True when both names lead to the same file (compared after making them absolute and
 // resolving what exists of them).

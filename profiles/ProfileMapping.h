@@ -2,6 +2,7 @@
 // records for one job. Plain functions over plain data; the output-format dialog calls them on OK.
 #pragma once
 
+#include "OutputFileName.h"
 #include "OutputProfile.h"
 #include "TaskOptions.h"
 #include "ValueLists.h"
@@ -58,7 +59,7 @@ struct TOutputPlacement {
     std::string FolderText = "Auto"; // "Auto": beside the source; else a folder
     bool Overwrite = false;          // existing files on disk may be replaced
     // Sources and outputs of the jobs already in the list: never chosen as this output.
-    std::vector<std::string> TakenPaths;
+    TTakenPaths TakenPaths;
 };
 
 // MapProfile plus the output file name for sourceFile (the probe's GetFileName). With the

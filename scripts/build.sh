@@ -23,6 +23,9 @@ packages=(build-essential cmake ninja-build pkg-config
     desktop-file-utils dbus-daemon)
 checks=" ${VELTO_CHECKS:-normal package asan tsan fuzz} "
 [ "$mode" = test ] && [[ $checks == *" fuzz "* ]] && packages+=(clang libclang-rt-14-dev)
+# The cluster checks (tests/cluster) drive velto3gp with GNU Parallel over SSH and a Slurm array.
+[ "$mode" = test ] && [[ $checks == *" normal "* ]] &&
+    packages+=(parallel openssh-server openssh-client rsync slurm-wlm munge python3)
 # CPack's DEB generator asks dpkg-shlibdeps for Depends and file for the binaries to scan.
 [ "$mode" = package ] && packages+=(dpkg-dev file)
 [ "$mode" = test ] && [[ $checks == *" package "* ]] && packages+=(dpkg-dev file lintian debootstrap)
@@ -36,7 +39,19 @@ if ((${#missing[@]})); then
     sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
     $sudo apt-get update
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+    # Daemons that come with the packages (sshd, munged, slurmctld, slurmd) are not started at
+    # install: the checks start their own and stop them after.
+    policy=""
+    if [ ! -e /usr/sbin/policy-rc.d ]; then
+        policy=/usr/sbin/policy-rc.d
+        printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+        $sudo chmod +x "$policy"
+    fi
+    installed=0
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}" ||
+        installed=$?
+    [ -z "$policy" ] || $sudo rm -f "$policy"
+    ((installed == 0)) || exit "$installed"
 fi
 
 launcher=()

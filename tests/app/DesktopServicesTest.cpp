@@ -91,7 +91,7 @@ TBatchOutcome Outcome(int finished, int failed, int stopped) {
 TEST_F(DesktopServicesTest, SleepIsHeldWhileConvertingAndGivenBackOnPauseAndAtTheEnd) {
     Settings("OpenFolderWhenDone=0\nShunDownWhenDone=1\nSimultaneousJobs=1\n");
     fakes.inputOptions = "re"; // at the clip's own pace: the stop finds it converting
-    Controller().AddFiles(Clips(1, 120.0));
+    AddFiles(Clips(1, 120.0));
     EXPECT_TRUE(Logind().Inhibits().empty()) << "nothing is held before the run";
     window->actStart->trigger();
     ASSERT_EQ(Logind().Inhibits().size(), 1u);
@@ -128,7 +128,7 @@ TEST_F(DesktopServicesTest, SleepIsHeldWhileConvertingAndGivenBackOnPauseAndAtTh
 
 TEST_F(DesktopServicesTest, ADrainedBatchNotifiesOnceWithItsFolderAndPowersOffAfterTheCountdown) {
     Settings("OpenFolderWhenDone=0\nShunDownWhenDone=1\n");
-    Controller().AddFiles(Clips(2, 1.0));
+    AddFiles(Clips(2, 1.0));
     window->actStart->trigger();
     ASSERT_TRUE(RunEnded());
     ASSERT_EQ(Row(0).Status, TJobStatus::Finished);
@@ -159,7 +159,7 @@ TEST_F(DesktopServicesTest, ADrainedBatchNotifiesOnceWithItsFolderAndPowersOffAf
 
 TEST_F(DesktopServicesTest, ACancelledCountdownOrARefusedPowerOffLeavesTheMachineOn) {
     Settings("OpenFolderWhenDone=0\nShunDownWhenDone=1\n");
-    Controller().AddFiles(Clips(1, 1.0, "first"));
+    AddFiles(Clips(1, 1.0, "first"));
     window->actStart->trigger();
     ASSERT_TRUE(RunEnded());
     ASSERT_EQ(countdown.shown, 1);
@@ -170,7 +170,7 @@ TEST_F(DesktopServicesTest, ACancelledCountdownOrARefusedPowerOffLeavesTheMachin
 
     // logind says no: no countdown at all, and the log says why.
     Logind().SetCanPowerOff(QStringLiteral("no"));
-    Controller().AddFiles(Clips(1, 1.0, "second"));
+    AddFiles(Clips(1, 1.0, "second"));
     window->actStart->trigger();
     ASSERT_TRUE(RunEnded());
     EXPECT_EQ(countdown.shown, 1);
@@ -184,7 +184,7 @@ TEST_F(DesktopServicesTest, ARefusedInhibitorIsLoggedOnceAndTheBatchStillRuns) {
     Settings("OpenFolderWhenDone=0\nSimultaneousJobs=1\n");
     Logind().SetRefuseInhibit(true);
     fakes.inputOptions = "re";
-    Controller().AddFiles(Clips(1, 120.0));
+    AddFiles(Clips(1, 120.0));
     window->actStart->trigger();
     ASSERT_TRUE(WaitFor([&] { return Row(0).Percent > 0; }));
     window->actPause->trigger();
@@ -208,7 +208,7 @@ TEST_F(MainWindowTest, WithNoBusAtAllTheBatchRunsAndTheLogSaysSoOnce) {
     Settings("OpenFolderWhenDone=0\nShunDownWhenDone=0\n");
     window = std::make_unique<TfrmMain>(
         paths, TMainServices{&fakes, &fakes, &fakes, &fakes, nullptr, nullptr, &fakes});
-    Controller().AddFiles(Clips(2, 1.0));
+    AddFiles(Clips(2, 1.0));
     window->actStart->trigger();
     ASSERT_TRUE(RunEnded());
     EXPECT_EQ(Row(0).Status, TJobStatus::Finished);

@@ -125,8 +125,13 @@ protected:
             fs::copy_file(clip, source);
             sources.push_back(source);
             fakes.files.push_back(QString::fromStdString(source));
-            controller->Add();
+            Add();
         }
+    }
+    // Add, waiting until the chosen files are probed and listed or refused.
+    void Add() {
+        controller->Add();
+        ASSERT_TRUE(WaitFor([&] { return !controller->Adding(); }));
     }
     bool WaitFor(const std::function<bool()>& done, int ms = 120000) {
         QElapsedTimer timer;
@@ -226,11 +231,16 @@ TEST(ErrorBox, AddsAFullStopOnlyAfterCharactersSortingAfterIt) {
 
 TEST_F(JobControllerTest, FailedProbeLogsAndLeavesTheListHidden) {
     fakes.files.push_back(QString::fromStdString(MakeEmptyFile(folder)));
-    controller->Add();
+    Add();
     EXPECT_FALSE(controller->ListVisible());
     EXPECT_EQ(controller->Model().Count(), 0);
-    const QStringList& log = controller->Log();
-    ASSERT_EQ(log.size(), 3);
+    // The library's own lines about the file ("#-1.1: ...") come through the engine's log
+    // event; the Add writes these three.
+    QStringList log;
+    for (const QString& line : controller->Log())
+        if (!line.startsWith(QLatin1Char('#')))
+            log << line;
+    ASSERT_EQ(log.size(), 3) << log.join('|').toStdString();
     EXPECT_EQ(log[0], "");
     EXPECT_TRUE(log[1].startsWith("***File load error: ")) << log[1].toStdString();
     EXPECT_EQ(log[2], "");

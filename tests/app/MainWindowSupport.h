@@ -149,6 +149,11 @@ protected:
         return done();
     }
     TJobController& Controller() { return window->Controller(); }
+    // Adds as a drop does and waits until every file is probed and listed or refused.
+    void AddFiles(const QStringList& files) {
+        Controller().AddFiles(files);
+        ASSERT_TRUE(WaitFor([&] { return !Controller().Adding(); }));
+    }
     const TJobNodeData& Row(int row) { return *Controller().Model().Row(row); }
     void Select(int row) {
         window->vstFiles->selectionModel()->select(Controller().Model().index(row, 0),

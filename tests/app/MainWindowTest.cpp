@@ -76,7 +76,7 @@ TEST_F(MainWindowTest, SelectedRunningRowStandsOutInFusionAndTheDefaultStyle) {
         SCOPED_TRACE(styleName.toStdString());
         QApplication::setStyle(QStyleFactory::create(styleName));
         window->actClear->trigger();
-        Controller().AddFiles(Clips(2, 120.0, "run" + std::to_string(runs++) + "_"));
+        AddFiles(Clips(2, 120.0, "run" + std::to_string(runs++) + "_"));
         ASSERT_EQ(Controller().Model().Count(), 2);
         // Rendered the moment the first progress reaches the row, while it surely runs: a
         // short job may end before a later look.
@@ -142,7 +142,8 @@ TEST_F(MainWindowTest, DroppedFilesAndFoldersAreAddedWithOneQuestionAndOneReport
     EXPECT_EQ(Row(0).SourceName, "src0.avi");
     EXPECT_EQ(Row(2).SourceName, "clip0.avi") << "the folder's media file, not its text file";
     ASSERT_EQ(fakes.groups.size(), 1u) << "one format question for the whole drop";
-    EXPECT_EQ(fakes.groups[0].size(), 3);
+    // The question lists every file dropped: it comes as soon as the first is read.
+    EXPECT_EQ(fakes.groups[0].size(), 5);
     ASSERT_EQ(fakes.messages.size(), 1) << "one report for every file that failed";
     EXPECT_TRUE(fakes.messages[0].contains("fake.mp4"));
     EXPECT_TRUE(fakes.messages[0].contains("empty.avi"));
@@ -179,9 +180,9 @@ TEST_F(MainWindowTest, AddTellsEveryFailureOnceAndACancelledQuestionAddsNothing)
         fakes.messages.clear();
         fakes.folder = c.outputFolder;
         fakes.groupAnswer = c.answer;
-        Controller().AddFiles(std::string(c.name) == "missing source"
-                                  ? QStringList{QString::fromStdString(folder + "/nothere.avi")}
-                                  : clips);
+        AddFiles(std::string(c.name) == "missing source"
+                     ? QStringList{QString::fromStdString(folder + "/nothere.avi")}
+                     : clips);
         EXPECT_EQ(Controller().Model().Count(), c.rows);
         EXPECT_EQ(fakes.messages.size(), c.told ? 1 : 0);
         if (c.told && !fakes.messages.isEmpty())
@@ -199,7 +200,7 @@ TEST_F(MainWindowTest, RefusalsSayWhyInWordsAndNameTheFileOnce) {
     const QString cut = QString::fromStdString(
         MakeTruncatedCopy(Clips(1, 0.5, "whole").first().toStdString(), folder + "/cut.avi", 0.02));
     const bool root = geteuid() == 0; // root reads a file whatever its permissions
-    Controller().AddFiles({unreadable, empty, text, cut});
+    AddFiles({unreadable, empty, text, cut});
     ASSERT_EQ(fakes.messages.size(), 1);
     const QString message = fakes.messages[0];
     if (!root)
@@ -218,7 +219,7 @@ TEST_F(MainWindowTest, RefusalsSayWhyInWordsAndNameTheFileOnce) {
 TEST_F(MainWindowTest, ClosingWhileConvertingAsksAndStopsTheJobsLikeStop) {
     Settings("OpenFolderWhenDone=1\n");
     window->show();
-    Controller().AddFiles(Clips(2, 120.0));
+    AddFiles(Clips(2, 120.0));
     window->actStart->trigger();
     ASSERT_TRUE(Controller().Running());
 
@@ -266,6 +267,7 @@ TEST_F(MainWindowTest, AddFolderTakesMatroskaWaveAndFlacFromSubFolders) {
     EXPECT_EQ(Controller().Model().Count(), 0) << "a cancelled choice adds nothing";
     fakes.folderChoice = QString::fromStdString(media);
     window->actAddFolder->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !Controller().Adding(); }));
     ASSERT_EQ(Controller().Model().Count(), 3) << window->mmoLog->toPlainText().toStdString();
     QStringList names;
     for (int i = 0; i < 3; ++i)
@@ -277,7 +279,7 @@ TEST_F(MainWindowTest, AddFolderTakesMatroskaWaveAndFlacFromSubFolders) {
 
 TEST_F(MainWindowTest, StoppedJobsRunAgainAndFinishedRowsOpenTheirFolderAndPlay) {
     Settings("OpenFolderWhenDone=0\n");
-    Controller().AddFiles(Clips(1, 2.0));
+    AddFiles(Clips(1, 2.0));
     // Before the run the status bar counts the files in the list.
     EXPECT_EQ(window->lblBatch->text(), TfrmMain::tr("%n 个文件", nullptr, 1));
     window->actStart->trigger();
@@ -320,7 +322,7 @@ TEST_F(MainWindowTest, AShortOutputCanBePlayedFoundAndRunAgain) {
     const std::string whole = MakeMedia(folder + "/whole.mp4", recipe);
     // The index up front still promises four seconds; the pictures stop after about two.
     const QString cut = QString::fromStdString(MakeTruncatedCopy(whole, "cut.mp4", 0.5));
-    Controller().AddFiles({cut});
+    AddFiles({cut});
     ASSERT_EQ(Controller().Model().Count(), 1);
     window->actStart->trigger();
     ASSERT_TRUE(RunEnded());
@@ -346,7 +348,7 @@ TEST_F(MainWindowTest, StoppedJobsLeaveNothingUnderTheOutputNameAndTheKeptPartPl
         fakes.keepUnfinished = keep;
         fakes.opened.clear();
         window->actClear->trigger();
-        Controller().AddFiles(Clips(1, 120.0, keep ? "kept" : "dropped"));
+        AddFiles(Clips(1, 120.0, keep ? "kept" : "dropped"));
         ASSERT_EQ(Controller().Model().Count(), 1);
         // Stopped at its first report, once it has written something.
         const QMetaObject::Connection stop =
@@ -379,7 +381,7 @@ TEST_F(MainWindowTest, SizeAndColumnWidthsAreRememberedAndClearResetsTheFigures)
     window->vstFiles->header()->resizeSection(1, 133);
     // A finished run's figures go with the list they belong to.
     Settings("OpenFolderWhenDone=0\n");
-    Controller().AddFiles(Clips(1, 0.5));
+    AddFiles(Clips(1, 0.5));
     window->actStart->trigger();
     ASSERT_TRUE(RunEnded());
     window->actClear->trigger();
@@ -398,7 +400,7 @@ TEST_F(MainWindowTest, SizeAndColumnWidthsAreRememberedAndClearResetsTheFigures)
 TEST_F(MainWindowTest, AFailedRowKeepsItsReasonInTheTooltipAndTheLog) {
     Settings("OpenFolderWhenDone=0\n");
     fakes.extOptions = "pass=2\npasslogfile=" + folder + "/missing/log";
-    Controller().AddFiles(Clips(1, 0.5));
+    AddFiles(Clips(1, 0.5));
     window->actStart->trigger();
     ASSERT_TRUE(RunEnded());
     EXPECT_EQ(Row(0).Status, TJobStatus::Failed);
@@ -619,7 +621,7 @@ TEST_F(MainWindowTest, WaitingJobsCanBeRemovedDuringARunButNotTheOneConverting) 
     fakes.inputOptions = "re";
     QStringList sources = Clips(1, 4.0, "long");
     sources << Clips(2, 1.0, "short");
-    Controller().AddFiles(sources);
+    AddFiles(sources);
     ASSERT_EQ(Controller().Model().Count(), 3);
     // Held at its first report while the list is changed: the clips convert in moments.
     QObject::connect(&Controller(), &TJobController::RowActive, window.get(),
@@ -656,7 +658,7 @@ TEST_F(MainWindowTest, WaitingJobsAreReorderedDuringARunAndStartInTheirNewOrder)
     fakes.inputOptions = "re";
     QStringList sources = Clips(1, 4.0, "long");
     sources << Clips(3, 1.0, "short");
-    Controller().AddFiles(sources);
+    AddFiles(sources);
     ASSERT_EQ(Controller().Model().Count(), 4);
     QStringList finished;
     QObject::connect(&Controller().Model(), &QAbstractItemModel::dataChanged, window.get(), [&] {
@@ -693,7 +695,7 @@ TEST_F(MainWindowTest, WaitingJobsAreReorderedDuringARunAndStartInTheirNewOrder)
 
 TEST_F(MainWindowTest, AWaitingJobsFormatIsAskedAgainAndTheNewJobTakesItsPlace) {
     Settings("OpenFolderWhenDone=0\n");
-    Controller().AddFiles(Clips(2, 1.0));
+    AddFiles(Clips(2, 1.0));
     ASSERT_EQ(Controller().Model().Count(), 2);
     Select(0);
     ASSERT_TRUE(window->actEdit->isEnabled());

@@ -72,7 +72,7 @@ TEST_F(MainWindowTest, PreviewToggleShowsTheFramesOfListedJobsAndIsRemembered) {
     SetPreviewWindowFactory(RecordingWindowFactory(record));
     Settings("OpenFolderWhenDone=0\n");
     // Long enough to outlast the first preview interval.
-    Controller().AddFiles(Clips(1, 30.0));
+    AddFiles(Clips(1, 30.0));
     EXPECT_FALSE(window->actPreview->isChecked());
     // Turned on after the file was added, it still applies to that job.
     window->actPreview->trigger();

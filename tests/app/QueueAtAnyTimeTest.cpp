@@ -30,16 +30,14 @@ TEST_F(QueueAtAnyTimeTest, FilesAddedDuringARunJoinItAndTheRunEndsOnce) {
     const QStringList first = Clips(1, 2.0, "long");
     const QStringList later = Clips(1, 0.5, "short");
     QSignalSpy ended(&Controller(), &TJobController::RunEnded);
-    fakes.choices.push_back(first);
-    Controller().Add();
+    AddFiles(first);
     Controller().Start();
     ASSERT_TRUE(WaitFor([&] { return StatusIs(0, TJobStatus::Running); }));
 
     const TActionStates during = Controller().Actions();
     EXPECT_TRUE(during.Add) << "files can be added while the queue runs";
     EXPECT_FALSE(during.Start || during.Clear);
-    fakes.choices.push_back(later);
-    Controller().Add();
+    AddFiles(later);
     ASSERT_EQ(Controller().Model().Count(), 2);
     EXPECT_EQ(Row(1).Status, TJobStatus::Queued);
     EXPECT_TRUE(Controller().Running());
@@ -56,8 +54,7 @@ TEST_F(QueueAtAnyTimeTest, FilesAddedDuringARunJoinItAndTheRunEndsOnce) {
 TEST_F(QueueAtAnyTimeTest, RunAgainDuringARunJoinsItAtOnce) {
     Settings("SimultaneousJobs=1\nOpenFolderWhenDone=0\n");
     fakes.inputOptions = "re";
-    fakes.choices.push_back(Clips(1, 2.0, "stopped"));
-    Controller().Add();
+    AddFiles(Clips(1, 2.0, "stopped"));
     Controller().Start();
     ASSERT_TRUE(WaitFor([&] { return StatusIs(0, TJobStatus::Running); }));
     Controller().Stop();
@@ -65,8 +62,7 @@ TEST_F(QueueAtAnyTimeTest, RunAgainDuringARunJoinsItAtOnce) {
     ASSERT_EQ(Row(0).Status, TJobStatus::Stopped);
 
     QSignalSpy ended(&Controller(), &TJobController::RunEnded);
-    fakes.choices.push_back(Clips(1, 1.5, "other"));
-    Controller().Add();
+    AddFiles(Clips(1, 1.5, "other"));
     Controller().Start();
     ASSERT_TRUE(WaitFor([&] { return StatusIs(1, TJobStatus::Running); }));
     EXPECT_TRUE(Controller().CanRunAgain());
@@ -129,7 +125,6 @@ TEST_F(QueueAtAnyTimeTest, EditOpensTheRealDialogAsTheJobWasLeft) {
     TFFmpegEngine engine;
     TJobController controller(engine, QString::fromStdString(folder),
                               TJobServices{&fakes, &chooser, &fakes, &fakes, &fakes});
-    fakes.choices.push_back({QString::fromStdString(MakeTwoAudio(folder, 1.0))});
 
     TShown chosen;
     WithNextDialog([&](TfrmConvertOptions& dialog) {
@@ -144,7 +139,8 @@ TEST_F(QueueAtAnyTimeTest, EditOpensTheRealDialogAsTheJobWasLeft) {
         emit dialog.cbxAudioTrack->activated(1);
         chosen = Shown(dialog);
     });
-    controller.Add();
+    controller.AddFiles({QString::fromStdString(MakeTwoAudio(folder, 1.0))});
+    ASSERT_TRUE(WaitFor([&] { return !controller.Adding(); }));
     ASSERT_EQ(controller.Model().Count(), 1);
     const TJobRecords added = *controller.Model().Row(0)->Options;
     EXPECT_EQ(added.Output.AudioStream, 2) << "the track picked in the dialog is converted";

@@ -200,7 +200,7 @@ TEST_F(MainWindowTest, QueueChildRunUntilKilled) {
     fakes.folder = qEnvironmentVariable(kChildOutputsKey).toStdString();
     window = std::make_unique<TfrmMain>(
         paths, TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes, &fakes, &fakes});
-    Controller().AddFiles(qEnvironmentVariable(kChildFilesKey).split(QLatin1Char('\n')));
+    AddFiles(qEnvironmentVariable(kChildFilesKey).split(QLatin1Char('\n')));
     window->actStart->trigger();
     // Converts until the parent kills the process.
     WaitFor([] { return false; }, 600000);
@@ -278,7 +278,9 @@ TEST_F(MainWindowTest, QueueComesBackAfterTheProgramIsKilled) {
     EXPECT_EQ(fs::last_write_time(folder + "/out0.avi"), finishedAt);
     EXPECT_TRUE(fs::exists(folder + "/out2.avi"));
     EXPECT_EQ(fakes.outputs, 100);
-    EXPECT_EQ(statusOf(2), "finished") << "the end of the run is kept too";
+    // The list is written from a thread of its own, a moment after the change.
+    EXPECT_TRUE(WaitFor([&] { return statusOf(2) == "finished"; }))
+        << "the end of the run is kept too";
     // The stopped job can be put back in the queue with the records it was added with.
     Select(1);
     EXPECT_TRUE(window->actRunAgain->isEnabled());

@@ -184,6 +184,29 @@ TEST_F(WorkerTest, TerminatedBatchExitsWith143) {
         ADD_FAILURE() << "left behind: " << entry.path();
 }
 
+// A long list is still being probed and added when the scheduler cancels: it stops there.
+TEST_F(WorkerTest, TerminatedWhileAddingALongListExitsWith143) {
+    const std::string clip = MakeAviMpeg4Mp2(folder, 0.5);
+    std::vector<std::string> files;
+    for (int i = 0; i < 3000; ++i) {
+        files.push_back(folder + "/c" + std::to_string(i) + ".avi");
+        fs::create_hard_link(clip, files.back());
+    }
+    const pid_t pid = runner->Start(
+        {"convert", "-p", "0", "-o", out, "--json", "--files-from", WriteList(files)});
+    ASSERT_TRUE(runner->WaitForOutput("\"added\"")) << FileContents(folder + "/stderr");
+    kill(pid, SIGTERM);
+    const TProgramRun run = runner->Finish(pid);
+    EXPECT_EQ(run.status, 143) << run.err;
+    size_t added = 0;
+    for (size_t at = run.out.find("\"added\""); at != std::string::npos;
+         at = run.out.find("\"added\"", at + 1))
+        ++added;
+    EXPECT_LT(added, files.size()) << "the list was added to the end";
+    for (const auto& entry : fs::directory_iterator(out))
+        ADD_FAILURE() << "left behind: " << entry.path();
+}
+
 // A full disk is a failure that may pass: 75, so that a scheduler tries again later. The card
 // has room for the forecast at the start and is filled by something else during the run.
 TEST_F(WorkerTest, FullDiskExitsWithTemporaryFailure) {
