@@ -409,6 +409,10 @@
 
 Start converting anyway?</translation>
     </message>
+    <message>
+        <source>%1 已经开始转换, 格式没有改变。</source>
+        <translation>%1 has started converting; its format was not changed.</translation>
+    </message>
 </context>
 <context>
     <name>velto::TJobListModel</name>

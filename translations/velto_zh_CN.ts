@@ -409,6 +409,10 @@
 
 仍然开始转换吗?</translation>
     </message>
+    <message>
+        <source>%1 已经开始转换, 格式没有改变。</source>
+        <translation>%1 已经开始转换, 格式没有改变。</translation>
+    </message>
 </context>
 <context>
     <name>velto::TJobListModel</name>
