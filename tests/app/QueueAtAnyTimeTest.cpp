@@ -103,13 +103,19 @@ TShown Shown(const TfrmConvertOptions& dialog) {
 }
 
 // Runs inside the next modal dialog's event loop, then closes it with OK.
+// The dialog opens once the file's probe has come back, so it is looked for until it is there.
 void WithNextDialog(const std::function<void(TfrmConvertOptions&)>& act) {
-    QTimer::singleShot(0, [act] {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
         auto* dialog = qobject_cast<TfrmConvertOptions*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
+        if (!dialog)
+            return;
+        timer->stop();
+        timer->deleteLater();
         act(*dialog);
         dialog->accept();
     });
+    timer->start(10);
 }
 
 TEST_F(QueueAtAnyTimeTest, EditOpensTheRealDialogAsTheJobWasLeft) {
