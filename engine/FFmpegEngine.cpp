@@ -571,10 +571,14 @@ void TCustomFFmpegEngine::RunScheduled(std::uint64_t serial) {
 }
 
 void TCustomFFmpegEngine::PrepareRun(TFFmpeg& task) const {
-    task.ProgressInterval = static_cast<std::int64_t>(progressInterval_) * 1000;
+    TCustomFFmpeg::TRunPreparation preparation;
+    preparation.ProgressInterval = static_cast<std::int64_t>(progressInterval_) * 1000;
     // An automatic thread count shares the cores among the tasks that run together.
-    task.TasksAtOnce = std::max(1, std::min(ConcurrentTasks, tasks_.Count()));
-    SetTaskLogLevel(task);
+    preparation.TasksAtOnce = std::max(1, std::min(ConcurrentTasks, tasks_.Count()));
+    if (LibrariesLoaded())
+        preparation.LogLevel = std::to_string(static_cast<int>(logLevel_) - 1);
+    // AddOutput may be setting up the task's files on another thread: the start applies this.
+    task.PrepareNextRun(std::move(preparation));
 }
 
 void TCustomFFmpegEngine::CheckBatchEnd(TDeferred& work) {

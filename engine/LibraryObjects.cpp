@@ -10,4 +10,12 @@ void OutputClose::operator()(AVFormatContext* context) const {
     AVFormatHlpr::avformat_free_context(context);
 }
 
+void CodecContextFree::operator()(AVCodecContext* context) const {
+    if (!AVCodecHlpr::avcodec_free_context)
+        return;
+    if (AVUtilHlpr::av_freep)
+        AVUtilHlpr::av_freep(&context->stats_in);
+    AVCodecHlpr::avcodec_free_context(&context);
+}
+
 } // namespace velto

@@ -40,11 +40,17 @@ struct OutputClose {
     void operator()(AVFormatContext* context) const;
 };
 
+// Frees a codec context and the first-pass log text a second pass reads from it, which
+// avcodec_free_context leaves to the caller (the encoder may never have been opened).
+struct CodecContextFree {
+    void operator()(AVCodecContext* context) const;
+};
+
 using OwnedFrame = TLibraryOwner<AVFrame, AVUtilHlpr::av_frame_free>;
 using OwnedPacket = TLibraryOwner<AVPacket, AVCodecHlpr::av_packet_free>;
 using OwnedScaler = TLibraryOwner<SwsContext, SwScaleHlpr::sws_freeContext>;
 using OwnedBuffer = std::unique_ptr<std::uint8_t[], LibraryMemoryFree>;
-using OwnedCodecContext = TLibraryOwner<AVCodecContext, AVCodecHlpr::avcodec_free_context>;
+using OwnedCodecContext = std::unique_ptr<AVCodecContext, CodecContextFree>;
 // A container context that has no open file (avformat_free_context).
 using OwnedFormatContext = TLibraryOwner<AVFormatContext, AVFormatHlpr::avformat_free_context>;
 using OwnedBitstreamFilter = TLibraryOwner<AVBSFContext, AVCodecHlpr::av_bsf_free>;

@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -271,6 +272,14 @@ public:
     // Held by a thread that sets up the task's files while other threads may start it (the
     // engine's AddOutput): Start takes the same lock for its check, so that it never sees a
     // half-made file table, except on the thread setting up (a log handler there may start it).
+    // What the engine sets for the next run, asked for under its own lock while another thread
+    // may still be setting up the task's files; Start applies it once no set-up is under way.
+    struct TRunPreparation {
+        std::int64_t ProgressInterval = 500000;
+        int TasksAtOnce = 1;
+        std::string LogLevel; // the "v" option's value; empty keeps the task's own
+    };
+    void PrepareNextRun(TRunPreparation preparation);
     class TSetUp {
     public:
         explicit TSetUp(TCustomFFmpeg& task);
@@ -428,6 +437,7 @@ private:
                            AVFrame* view);
 
     void RecordFailure(const std::string& message);
+    void ApplyPreparedRun();
 
     friend class TTaskUse;
 
@@ -440,6 +450,7 @@ private:
     // there when the system has no thread to spare) only after it is released.
     mutable std::mutex runLock_;
     bool running_ = false;
+    std::optional<TRunPreparation> preparedRun_;
     bool terminated_ = false;
     bool reporting_ = false;  // a termination report is on its way outside a run
     bool delivering_ = false; // the termination report is in the terminate sink

@@ -60,6 +60,27 @@ void TTaskUse::Release() {
     task->usesChanged_.notify_all();
 }
 
+void TCustomFFmpeg::PrepareNextRun(TRunPreparation preparation) {
+    std::lock_guard guard(runLock_);
+    preparedRun_ = std::move(preparation);
+}
+
+void TCustomFFmpeg::ApplyPreparedRun() {
+    std::optional<TRunPreparation> prepared;
+    {
+        std::lock_guard guard(runLock_);
+        if (running_)
+            return;
+        prepared.swap(preparedRun_);
+    }
+    if (!prepared)
+        return;
+    ProgressInterval = prepared->ProgressInterval;
+    TasksAtOnce = prepared->TasksAtOnce;
+    if (!prepared->LogLevel.empty())
+        SetOption("v", prepared->LogLevel);
+}
+
 TCustomFFmpeg::TSetUp::TSetUp(TCustomFFmpeg& task) : task_(task) {
     task_.setUpLock_.lock();
     task_.setUpThread_ = std::this_thread::get_id();
@@ -101,6 +122,7 @@ std::shared_ptr<TFFmpegThread> TCustomFFmpeg::Start(bool threaded, TConvertPrior
         std::unique_lock setUp(setUpLock_, std::defer_lock);
         if (setUpThread_.load() != std::this_thread::get_id())
             setUp.lock();
+        ApplyPreparedRun();
         std::lock_guard guard(runLock_);
         if (running_ || terminated_ || reporting_)
             return nullptr;
