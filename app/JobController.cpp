@@ -86,6 +86,7 @@ void TJobController::ShowProgress(int task, const QString& output, int fps, int 
     if (started)
         SaveQueue();
     emit RowActive(row);
+    WatchRoomWhileWriting();
 }
 
 TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServices services,
@@ -503,6 +504,21 @@ void TJobController::Clear() {
     SetListVisible(false);
 }
 
+namespace {
+
+QStringList Shortages(const std::vector<TFolderRoom>& rooms) {
+    QStringList tight;
+    for (const TFolderRoom& room : rooms)
+        if (!room.Enough())
+            tight << TJobController::tr("%1: 约需 %2, 仅剩 %3")
+                         .arg(QDir::toNativeSeparators(QString::fromStdString(room.Folder)),
+                              QString::fromStdString(SizeText(room.Needed)),
+                              QString::fromStdString(SizeText(room.Free)));
+    return tight;
+}
+
+} // namespace
+
 bool TJobController::RoomForRun() {
     std::vector<TPlannedOutput> outputs;
     for (int i = 0; i < model_.Count(); ++i) {
@@ -510,18 +526,38 @@ bool TJobController::RoomForRun() {
         if (row->Task >= 0 && !row->Ended())
             outputs.push_back({row->OutputPath.toStdString(), row->ForecastBytes});
     }
-    QStringList tight;
-    for (const TFolderRoom& room : RoomForOutputs(outputs))
-        if (!room.Enough())
-            tight << tr("%1: 约需 %2, 仅剩 %3")
-                         .arg(QDir::toNativeSeparators(QString::fromStdString(room.Folder)),
-                              QString::fromStdString(SizeText(room.Needed)),
-                              QString::fromStdString(SizeText(room.Free)));
+    const QStringList tight = Shortages(RoomForOutputs(outputs));
     if (tight.isEmpty() || !services_.Messages)
         return true;
     LogMessage(QStringLiteral("***Not enough room: ") + tight.join(QStringLiteral("; ")));
     return services_.Messages->Confirm(tr("输出文件夹的剩余空间可能不够:\n%1\n\n仍然开始转换吗?")
                                            .arg(tight.join(QLatin1Char('\n'))));
+}
+
+void TJobController::WatchRoomWhileWriting() {
+    if (!watchRoom_ || !actions_.Pause || (roomChecked_.isValid() && roomChecked_.elapsed() < 1000))
+        return;
+    roomChecked_.start();
+    std::vector<TWritingOutput> writing;
+    for (int i = 0; i < model_.Count(); ++i) {
+        const TJobNodeData* row = model_.Row(i);
+        if (row->Status == TJobStatus::Running && row->Reported)
+            writing.push_back({row->OutputPath.toStdString(), row->OutputBytes, row->CurrentMs,
+                               row->TotalMs, row->ForecastBytes});
+    }
+    const QStringList tight = Shortages(RoomForWritingOutputs(writing));
+    if (tight.isEmpty())
+        return;
+    // Told once a run: whoever resumes without making room has chosen to go on.
+    watchRoom_ = false;
+    Pause();
+    LogMessage(QStringLiteral("***Output folder filling faster than forecast, paused: ") +
+               tight.join(QStringLiteral("; ")));
+    if (services_.Messages)
+        services_.Messages->Show(
+            tr("输出文件夹比预计的更快被写满:\n%1\n\n转换已暂停: 请腾出空间后点击“继续”。")
+                .arg(tight.join(QLatin1Char('\n'))),
+            IMessageBox::TIcon::Exclamation);
 }
 
 void TJobController::Start() {
@@ -541,6 +577,8 @@ void TJobController::Start() {
     runClock_.start();
     pausedMs_ = 0;
     pauseClock_.invalidate();
+    watchRoom_ = true;
+    roomChecked_.invalidate();
     SetState(TActionEvent::Started);
     // Several jobs at once as the preference says; read at every start, as the dialog may have
     // changed it since.
@@ -985,6 +1023,11 @@ void TJobController::RestoreQueue() {
         if (row.Status == TJobStatus::Running || row.Status == TJobStatus::Paused) {
             row.Status = TJobStatus::Stopped;
             row.Reason = tr("程序在转换时退出, 未完成的输出已删除");
+            // The figures were saved some reports before the end and their file is gone.
+            row.Percent = 0;
+            row.CurrentMs = 0;
+            row.OutputBytes = 0;
+            row.Reported = false;
         }
         if (!row.KeptPath.isEmpty() && !QFileInfo(row.KeptPath).isFile())
             row.KeptPath.clear();

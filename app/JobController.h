@@ -173,6 +173,9 @@ private:
     // Whether the output folders hold what the queued jobs are forecast to write, or the user
     // starts anyway when asked.
     bool RoomForRun();
+    // Pauses the run, once, when the jobs being written would fill their folder at the pace
+    // they write, before any fails at its last byte.
+    void WatchRoomWhileWriting();
     // Outcomes handed over by the probe pool, in order; handled a slice at a time.
     void Probed(std::vector<TProbeOutcome> outcomes);
     void ScheduleAdding();
@@ -219,6 +222,8 @@ private:
     QElapsedTimer runClock_;
     QElapsedTimer pauseClock_;
     std::int64_t pausedMs_ = 0;
+    bool watchRoom_ = false;
+    QElapsedTimer roomChecked_;
     std::int64_t finalElapsedMs_ = 0;
     // Output folders opened in this batch: each opens once, however many jobs end there.
     QSet<QString> openedFolders_;

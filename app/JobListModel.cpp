@@ -12,14 +12,14 @@ struct TColumn {
 };
 // The seven texts, then the status.
 const TColumn kColumns[TJobNodeData::kColumnCount + 1] = {
-    {QT_TRANSLATE_NOOP("TJobListModel", "源文件"), 150, Qt::AlignLeft},
+    {QT_TRANSLATE_NOOP("TJobListModel", "源文件"), 200, Qt::AlignLeft},
     {QT_TRANSLATE_NOOP("TJobListModel", "总时间"), 70, Qt::AlignHCenter},
     {QT_TRANSLATE_NOOP("TJobListModel", "文件大小"), 80, Qt::AlignLeft},
-    {QT_TRANSLATE_NOOP("TJobListModel", "输出文件"), 170, Qt::AlignLeft},
+    {QT_TRANSLATE_NOOP("TJobListModel", "输出文件"), 200, Qt::AlignLeft},
     {QT_TRANSLATE_NOOP("TJobListModel", "转换进度"), 110, Qt::AlignLeft},
     {QT_TRANSLATE_NOOP("TJobListModel", "当前时间"), 75, Qt::AlignHCenter},
-    {QT_TRANSLATE_NOOP("TJobListModel", "输出大小"), 80, Qt::AlignLeft},
-    {QT_TRANSLATE_NOOP("TJobListModel", "状态"), 90, Qt::AlignLeft},
+    {QT_TRANSLATE_NOOP("TJobListModel", "输出大小"), 150, Qt::AlignLeft},
+    {QT_TRANSLATE_NOOP("TJobListModel", "状态"), 210, Qt::AlignLeft},
 };
 constexpr int kAllColumns = TJobNodeData::kColumnCount + 1;
 } // namespace

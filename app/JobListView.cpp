@@ -51,6 +51,8 @@ TJobListView::TJobListView(QWidget* parent) : QTreeView(parent) {
     setAlternatingRowColors(true);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Names from one camera or phone share a long prefix and differ at the end: cut the middle.
+    setTextElideMode(Qt::ElideMiddle);
     setContextMenuPolicy(Qt::CustomContextMenu);
     // Drops go to the main window, which adds files wherever they land.
     setAcceptDrops(false);

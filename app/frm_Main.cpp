@@ -363,7 +363,11 @@ void TfrmMain::CreateLayout() {
 
     const TWindowState state = TWindowState::Load();
     if (state.Geometry.isEmpty() || !restoreGeometry(state.Geometry)) {
-        resize(900, 560);
+        // Wide enough for every column's default width, within the screen.
+        QSize size(1180, 640);
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+        resize(size);
         if (QScreen* screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
     }

@@ -239,4 +239,20 @@ std::vector<TFolderRoom> RoomForOutputs(const std::vector<TPlannedOutput>& outpu
     return rooms;
 }
 
+std::vector<TFolderRoom> RoomForWritingOutputs(const std::vector<TWritingOutput>& outputs) {
+    std::vector<TPlannedOutput> remaining;
+    for (const TWritingOutput& output : outputs) {
+        // The headers and the encoder's first pictures say little of the pace.
+        const bool paced = output.TotalMs > 0 && output.DoneMs >= 2000 &&
+                           output.DoneMs * 20 >= output.TotalMs && output.Written > 0;
+        const double projected =
+            paced ? static_cast<double>(output.Written) * static_cast<double>(output.TotalMs) /
+                        static_cast<double>(output.DoneMs)
+                  : static_cast<double>(std::max(output.Forecast, output.Written));
+        const double left = std::clamp(projected - static_cast<double>(output.Written), 0.0, 9e18);
+        remaining.push_back({output.FileName, static_cast<std::int64_t>(left)});
+    }
+    return RoomForOutputs(remaining);
+}
+
 } // namespace velto

@@ -54,4 +54,16 @@ struct TPlannedOutput {
 };
 std::vector<TFolderRoom> RoomForOutputs(const std::vector<TPlannedOutput>& outputs);
 
+// An output being written: its size so far and how far its source is converted.
+struct TWritingOutput {
+    std::string FileName;
+    std::int64_t Written = 0;
+    std::int64_t DoneMs = 0;
+    std::int64_t TotalMs = 0;
+    std::int64_t Forecast = -1;
+};
+// What the outputs being written still need at the pace they fill, per file system against its
+// free space. A job too early to tell by its pace counts what its forecast leaves.
+std::vector<TFolderRoom> RoomForWritingOutputs(const std::vector<TWritingOutput>& outputs);
+
 } // namespace velto

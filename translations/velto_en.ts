@@ -413,6 +413,16 @@ Start converting anyway?</translation>
         <source>%1 已经开始转换, 格式没有改变。</source>
         <translation>%1 has started converting; its format was not changed.</translation>
     </message>
+    <message>
+        <source>输出文件夹比预计的更快被写满:
+%1
+
+转换已暂停: 请腾出空间后点击“继续”。</source>
+        <translation>An output folder is filling faster than forecast:
+%1
+
+The conversion is paused: make room, then press "Resume".</translation>
+    </message>
 </context>
 <context>
     <name>velto::TJobListModel</name>

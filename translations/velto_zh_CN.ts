@@ -413,6 +413,16 @@
         <source>%1 已经开始转换, 格式没有改变。</source>
         <translation>%1 已经开始转换, 格式没有改变。</translation>
     </message>
+    <message>
+        <source>输出文件夹比预计的更快被写满:
+%1
+
+转换已暂停: 请腾出空间后点击“继续”。</source>
+        <translation>输出文件夹比预计的更快被写满:
+%1
+
+转换已暂停: 请腾出空间后点击“继续”。</translation>
+    </message>
 </context>
 <context>
     <name>velto::TJobListModel</name>

@@ -261,6 +261,9 @@ TEST_F(MainWindowTest, QueueComesBackAfterTheProgramIsKilled) {
     EXPECT_EQ(Row(0).Text(4), "100%");
     EXPECT_EQ(Row(1).Status, TJobStatus::Stopped);
     EXPECT_FALSE(Row(1).Reason.isEmpty());
+    // Its saved figures described a file that is gone.
+    EXPECT_EQ(Row(1).Text(4), "");
+    EXPECT_EQ(Row(1).OutputBytes, 0);
     EXPECT_EQ(Row(2).Status, TJobStatus::Queued);
     EXPECT_EQ(Row(1).SourcePath, sources[1]);
     EXPECT_EQ(Row(2).OutputName, "out2.avi");

@@ -91,5 +91,27 @@ TEST(SizeForecastTest, OutputsAreSummedPerFileSystem) {
     EXPECT_EQ(card.Shortage(), "needs about 11.2 MB, 2.9 MB free on /media/card");
 }
 
+TEST(SizeForecastTest, WritingOutputsNeedWhatTheirPaceLeavesAndEarlyOnesTheirForecast) {
+    const std::string folder = test::ScratchFolder();
+    struct statvfs space {};
+    ASSERT_EQ(statvfs(folder.c_str(), &space), 0);
+    const auto free =
+        static_cast<std::int64_t>(space.f_bavail) * static_cast<std::int64_t>(space.f_frsize);
+    // A quarter converted in 1 MB: three more to come, whatever the forecast said.
+    std::vector<TFolderRoom> rooms =
+        RoomForWritingOutputs({{folder + "/a.mp4", 1000000, 10000, 40000, 1500000},
+                               // Too early to tell by pace: what its forecast leaves.
+                               {folder + "/b.mp4", 500, 1000, 40000, 800000},
+                               // Written past its forecast and early: nothing more counted.
+                               {folder + "/c.mp4", 9000, 1000, 40000, 5000}});
+    ASSERT_EQ(rooms.size(), 1u);
+    EXPECT_EQ(rooms[0].Needed, 3000000 + 799500);
+    EXPECT_TRUE(rooms[0].Enough());
+    // A folder filling faster than it can hold: the pace says more than is free.
+    rooms = RoomForWritingOutputs({{folder + "/d.mp4", free / 4 + 1, 5000, 50000, 1000}});
+    ASSERT_EQ(rooms.size(), 1u);
+    EXPECT_FALSE(rooms[0].Enough());
+}
+
 } // namespace
 } // namespace velto
