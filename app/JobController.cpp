@@ -320,6 +320,10 @@ void TJobController::TakeOutcome(TAddGroup& group, const TProbeOutcome& outcome)
             probes_->Drop(outcome.Ticket + 1, group.End);
         return;
     }
+    // Once for the files added together: the same lack holds for every one of them.
+    for (const std::string& note : job->Notes)
+        if (group.Notes.insert(note).second)
+            LogMessage(QStringLiteral("***") + QString::fromStdString(note));
     TJobNodeData row;
     row.SourceName = QFileInfo(file).fileName();
     row.SourcePath = file;

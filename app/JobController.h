@@ -25,6 +25,7 @@
 #include <atomic>
 #include <deque>
 #include <memory>
+#include <set>
 
 namespace velto {
 
@@ -167,7 +168,8 @@ private:
         std::uint64_t End = 0;
         QStringList Failures;
         bool Asked = false;
-        bool Refused = false; // the question was cancelled: the rest is dropped
+        bool Refused = false;        // the question was cancelled: the rest is dropped
+        std::set<std::string> Notes; // logged for the group already
     };
     bool LoadLibraries();
     // Whether the output folders hold what the queued jobs are forecast to write, or the user

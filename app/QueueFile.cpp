@@ -1,5 +1,6 @@
 #include "QueueFile.h"
 
+#include "ConvertOptionsModel.h"
 #include "WindowState.h"
 
 #include <QDir>
@@ -189,6 +190,75 @@ bool RecordsFromJson(const QJsonObject& object, TJobRecords& job) {
     return !job.Input.FileName.empty() && !job.Output.FileName.empty();
 }
 
+namespace {
+
+QJsonObject ChoiceToJson(const TDialogChoice& choice) {
+    const TProfileSelection& picked = choice.Selection;
+    return {
+        {QStringLiteral("profile"), choice.Profile},
+        {QStringLiteral("frame_size"), picked.FrameSize},
+        {QStringLiteral("video_bitrate"), picked.VideoBitrate},
+        {QStringLiteral("frame_rate"), picked.Framerate},
+        {QStringLiteral("audio_bitrate"), picked.AudioBitrate},
+        {QStringLiteral("sample_rate"), picked.SampleBitrate},
+        {QStringLiteral("channels"), picked.Channels},
+        {QStringLiteral("editable"), picked.Editable},
+        {QStringLiteral("keep_aspect"), picked.KeepAspect},
+        {QStringLiteral("same_folder"), choice.SameFolder},
+        {QStringLiteral("folder"), QString::fromStdString(choice.FolderText)},
+        {QStringLiteral("overwrite"), choice.Overwrite},
+        {QStringLiteral("rotation"), static_cast<int>(choice.Rotation)},
+        {QStringLiteral("audio_stream"), choice.AudioStream},
+        {QStringLiteral("subtitles"), static_cast<int>(choice.SubtitleMode)},
+    };
+}
+
+// A hand-edited or older file may hold anything: values out of range fall back to the defaults.
+std::shared_ptr<const TDialogChoice> ChoiceFromJson(const QJsonValue& value) {
+    if (!value.isObject())
+        return nullptr;
+    const QJsonObject saved = value.toObject();
+    TDialogChoice choice;
+    const auto number = [&](const char* key, int fallback) {
+        return saved.value(QLatin1String(key)).toInt(fallback);
+    };
+    choice.Profile = number("profile", -1);
+    TProfileSelection& picked = choice.Selection;
+    picked.FrameSize = number("frame_size", -1);
+    picked.VideoBitrate = number("video_bitrate", -1);
+    picked.Framerate = number("frame_rate", -1);
+    picked.AudioBitrate = number("audio_bitrate", -1);
+    picked.SampleBitrate = number("sample_rate", -1);
+    picked.Channels = number("channels", -1);
+    picked.Editable = saved.value(QStringLiteral("editable")).toBool(true);
+    picked.KeepAspect = saved.value(QStringLiteral("keep_aspect")).toBool(false);
+    choice.SameFolder = saved.value(QStringLiteral("same_folder")).toBool(true);
+    const QString folder = saved.value(QStringLiteral("folder")).toString();
+    if (!choice.SameFolder && !folder.isEmpty())
+        choice.FolderText = folder.toStdString();
+    else
+        choice.SameFolder = true;
+    choice.Overwrite = saved.value(QStringLiteral("overwrite")).toBool(false);
+    switch (const int degrees = number("rotation", -1)) {
+    case 0:
+    case 90:
+    case 180:
+    case 270:
+        choice.Rotation = static_cast<TRotationChoice>(degrees);
+        break;
+    default:
+        choice.Rotation = TRotationChoice::Auto;
+    }
+    choice.AudioStream = std::max(-1, number("audio_stream", -1));
+    const int subtitles = number("subtitles", 0);
+    choice.SubtitleMode = subtitles >= 0 && subtitles <= static_cast<int>(TSubtitleMode::Burn)
+                              ? static_cast<TSubtitleMode>(subtitles)
+                              : TSubtitleMode::Auto;
+    return std::make_shared<const TDialogChoice>(choice);
+}
+
+} // namespace
+
 QByteArray QueueToJson(const std::vector<TJobNodeData>& rows) {
     QJsonArray jobs;
     for (const TJobNodeData& row : rows) {
@@ -207,6 +277,9 @@ QByteArray QueueToJson(const std::vector<TJobNodeData>& rows) {
         };
         if (row.Options)
             saved.insert(QStringLiteral("records"), RecordsToJson(*row.Options));
+        // Editing a restored job opens the dialog as it was left for it.
+        if (row.Choice)
+            saved.insert(QStringLiteral("choice"), ChoiceToJson(*row.Choice));
         jobs.append(saved);
     }
     const QJsonObject root{{QStringLiteral("version"), kQueueVersion},
@@ -253,6 +326,7 @@ std::vector<TJobNodeData> QueueFromJson(const QByteArray& json, QString* error) 
         auto job = std::make_shared<TJobRecords>();
         if (RecordsFromJson(saved.value(QStringLiteral("records")).toObject(), *job))
             row.Options = job;
+        row.Choice = ChoiceFromJson(saved.value(QStringLiteral("choice")));
         rows.push_back(std::move(row));
     }
     return rows;

@@ -213,6 +213,9 @@ private:
     TJobView PlannedJob(int id, const TSourceSummary& source, const TJobRecords& records) const;
     // Whether every output folder can hold what the batch will write there (said when not).
     bool EnoughRoom();
+    // Pauses the jobs while those being written would fill their folder at the pace they write,
+    // and resumes them once there is room (or after a while without, to fail as a retry).
+    void WatchRoom();
     void Push(TEngineEvent event);
     void Handle(const TEngineEvent& event);
     TJobView* JobOfTask(int index);
@@ -234,6 +237,9 @@ private:
     std::condition_variable changed_;
     std::deque<TEngineEvent> events_;
     bool batchEnded_ = false;
+    Clock::time_point roomChecked_{};
+    Clock::time_point pausedForRoom_{};
+    bool roomPaused_ = false;
 };
 
 void TConvertRun::Push(TEngineEvent event) {
@@ -543,6 +549,8 @@ bool TConvertRun::RunBatch() {
             interrupted = true;
             engine_.StopTasks();
         }
+        if (!interrupted)
+            WatchRoom();
         if (Clock::now() >= nextTick) {
             view_.Tick(jobs_);
             nextTick = Clock::now() + std::chrono::milliseconds(250);
@@ -553,6 +561,40 @@ bool TConvertRun::RunBatch() {
     engine_.OnTerminate = nullptr;
     engine_.ClearTasks();
     return interrupted;
+}
+
+void TConvertRun::WatchRoom() {
+    const Clock::time_point now = Clock::now();
+    if (now - roomChecked_ < std::chrono::seconds(roomPaused_ ? 2 : 1))
+        return;
+    roomChecked_ = now;
+    std::vector<TWritingOutput> writing;
+    for (const TJobView& job : jobs_)
+        if (job.Running && !job.Ended)
+            writing.push_back({job.Output, job.Size, job.CurrentMs, job.TotalMs, job.Forecast});
+    std::string shortage;
+    for (const TFolderRoom& room : RoomForWritingOutputs(writing))
+        if (!room.Enough())
+            shortage += (shortage.empty() ? "" : "; ") + room.Shortage();
+    if (!roomPaused_) {
+        if (shortage.empty())
+            return;
+        roomPaused_ = true;
+        pausedForRoom_ = now;
+        engine_.PauseTasks();
+        view_.Error("the output folder is filling faster than forecast (" + shortage +
+                    "): paused until there is room");
+        return;
+    }
+    // Nobody may be there to make room: a worker gives up waiting, and a job that then runs out
+    // of space fails as one to retry.
+    const bool waitedLong = now - pausedForRoom_ >= std::chrono::minutes(10);
+    if (!shortage.empty() && !waitedLong)
+        return;
+    roomPaused_ = false;
+    engine_.ResumeTasks();
+    view_.Error(shortage.empty() ? "there is room again: resumed"
+                                 : "no room was made in 10 minutes: resumed anyway");
 }
 
 int TConvertRun::Summarize(bool interrupted) {

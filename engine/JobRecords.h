@@ -5,6 +5,7 @@
 #include "TaskOptions.h"
 
 #include <string>
+#include <vector>
 
 namespace velto {
 
@@ -16,6 +17,9 @@ struct TJobRecords {
     // Why the job cannot be made as asked (a size it cannot fit into); AddJob refuses it with
     // this reason. Empty for a job that can.
     std::string Refusal;
+    // What the job changed from its profile because the libraries lack something, a line each
+    // for the log.
+    std::vector<std::string> Notes;
     bool operator==(const TJobRecords&) const = default;
 };
 

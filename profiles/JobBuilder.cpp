@@ -305,6 +305,7 @@ TJobRecords TJobBuilder::Build(const TSourceSummary& source) {
     job.Output.KeepUnfinished = FKeepUnfinished;
     FRefusal = FSizeLimit > 0 ? FitIntoSize(job.Output, source, FSizeLimit) : std::string();
     job.Refusal = FRefusal;
+    job.Notes = FNotes;
     FPlacement.TakenPaths.push_back(job.Input.FileName);
     if (!job.Output.FileName.empty())
         FPlacement.TakenPaths.push_back(job.Output.FileName);

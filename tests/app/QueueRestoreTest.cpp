@@ -1,6 +1,7 @@
 // The list kept between runs of the program: every record survives the file, and a program
 // killed with SIGKILL in the middle of a batch comes back with its finished jobs finished, the
 // one it was converting stopped with its temporary file gone, and the waiting one waiting.
+#include "ConvertOptionsModel.h"
 #include "MainWindowSupport.h"
 #include "QueueFile.h"
 #include "Waiting.h"
@@ -108,6 +109,17 @@ TEST(QueueFileTest, RecordsAndRowsComeBackAsTheyWereSaved) {
     row.SourceBytes = 5'000'000'000LL;
     row.OutputBytes = 123456;
     row.Options = std::make_shared<TJobRecords>(job);
+    TDialogChoice choice;
+    choice.Profile = 12;
+    choice.Selection.FrameSize = 3;
+    choice.Selection.KeepAspect = true;
+    choice.SameFolder = false;
+    choice.FolderText = "/media/卡";
+    choice.Overwrite = true;
+    choice.Rotation = TRotationChoice::Cw270;
+    choice.AudioStream = 2;
+    choice.SubtitleMode = TSubtitleMode::Burn;
+    row.Choice = std::make_shared<const TDialogChoice>(choice);
     const std::vector<TJobNodeData> rows = QueueFromJson(QueueToJson({row}));
     ASSERT_EQ(rows.size(), 1u);
     const TJobNodeData& r = rows[0];
@@ -124,6 +136,17 @@ TEST(QueueFileTest, RecordsAndRowsComeBackAsTheyWereSaved) {
     EXPECT_EQ(r.Task, -1);
     ASSERT_TRUE(r.Options);
     EXPECT_TRUE(*r.Options == job);
+    // Editing it later opens the dialog as it was left.
+    ASSERT_TRUE(r.Choice);
+    EXPECT_EQ(r.Choice->Profile, 12);
+    EXPECT_EQ(r.Choice->Selection.FrameSize, 3);
+    EXPECT_TRUE(r.Choice->Selection.KeepAspect);
+    EXPECT_FALSE(r.Choice->SameFolder);
+    EXPECT_EQ(r.Choice->FolderText, "/media/卡");
+    EXPECT_TRUE(r.Choice->Overwrite);
+    EXPECT_EQ(r.Choice->Rotation, TRotationChoice::Cw270);
+    EXPECT_EQ(r.Choice->AudioStream, 2);
+    EXPECT_EQ(r.Choice->SubtitleMode, TSubtitleMode::Burn);
 }
 
 TEST(QueueFileTest, DamagedOrStrangeFilesGiveWhatCanBeReadAndNeverCrash) {
@@ -139,7 +162,8 @@ TEST(QueueFileTest, DamagedOrStrangeFilesGiveWhatCanBeReadAndNeverCrash) {
         {"source": "/s.avi", "output": "/o.mp4", "status": "exploded"},
         {"source": "/s.avi", "output": "/o.mp4", "status": "failed", "percent": 1e300,
          "total_ms": -5, "records": {"input": {"FileName": 7}, "output": {"FileName": "/o.mp4",
-         "VideoBitRate": 1e99, "AudioChannels": 2.5, "DisableAudio": "yes"}}},
+         "VideoBitRate": 1e99, "AudioChannels": 2.5, "DisableAudio": "yes"}},
+         "choice": {"rotation": 45, "subtitles": 9, "audio_stream": -7, "same_folder": false}},
         7, null]})";
     const std::vector<TJobNodeData> rows = QueueFromJson(odd, &error);
     ASSERT_EQ(rows.size(), 1u);
@@ -148,6 +172,11 @@ TEST(QueueFileTest, DamagedOrStrangeFilesGiveWhatCanBeReadAndNeverCrash) {
     EXPECT_LE(rows[0].Percent, 100);
     EXPECT_EQ(rows[0].TotalMs, 0);
     EXPECT_FALSE(rows[0].Options) << "records without a source cannot be run again";
+    ASSERT_TRUE(rows[0].Choice);
+    EXPECT_EQ(rows[0].Choice->Rotation, TRotationChoice::Auto);
+    EXPECT_EQ(rows[0].Choice->SubtitleMode, TSubtitleMode::Auto);
+    EXPECT_EQ(rows[0].Choice->AudioStream, -1);
+    EXPECT_TRUE(rows[0].Choice->SameFolder) << "no folder was saved to convert into";
 
     TJobRecords job;
     ASSERT_TRUE(RecordsFromJson(

@@ -7,6 +7,7 @@
 #include "ProgramRunner.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/mount.h>
@@ -172,6 +173,42 @@ TEST_F(SizeLimitTest, FolderTooSmallIsRefusedBeforeAnyWork) {
     EXPECT_TRUE(left.empty()) << left.front();
     // One of them fits.
     EXPECT_EQ(dry.status, 0) << dry.err;
+}
+
+TEST_F(SizeLimitTest, AFolderFillingFasterThanForecastPausesTheJobUntilThereIsRoom) {
+    const std::string card = folder + "/card";
+    fs::create_directory(card);
+    if (geteuid() != 0 || mount("tmpfs", card.c_str(), "tmpfs", 0, "size=24m") != 0)
+        GTEST_SKIP() << "needs root to mount a 24 MB tmpfs as a small card";
+    // 720p H.264 on one thread: slow enough that the folder is watched while it is written.
+    const std::string source = MakeMotionClip(folder, 16.0, 1280, 720);
+    const pid_t pid = runner->Start(
+        {"convert", "-p", "24", "-o", card, "-j", "1", "--threads", "1", "--json", source});
+    // Another program takes most of the card once the job is under way.
+    const bool converting = runner->WaitForOutput("\"progress\"");
+    const std::string filler = card + "/other.bin";
+    {
+        std::ofstream other(filler, std::ios::binary);
+        const std::string block(1024 * 1024, 'x');
+        for (int i = 0; i < 20; ++i)
+            other << block;
+    }
+    const bool paused = runner->WaitForOutput("paused until there is room");
+    fs::remove(filler);
+    const bool resumed = runner->WaitForOutput("resumed");
+    const TProgramRun run = runner->Finish(pid);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(card))
+        left.push_back(entry.path().filename().string());
+    const TOutputCheck check =
+        left.size() == 1 ? VerifyOutput(card + "/" + left[0], {}) : TOutputCheck{};
+    umount2(card.c_str(), MNT_DETACH);
+    ASSERT_TRUE(converting && paused && resumed) << run.out << run.err;
+    EXPECT_NE(run.out.find("needs about"), std::string::npos) << run.out;
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(check.Verdict, ovValid);
+    EXPECT_NEAR(check.Duration / 1e6, 16.0, 1.0);
 }
 
 } // namespace
