@@ -499,6 +499,7 @@ void TJobController::Clear() {
     CancelAdding();
     engine_.ClearTasks();
     model_.Clear();
+    normalPaths_.clear();
     SaveQueue();
     // A new list starts its figures afresh.
     finalElapsedMs_ = 0;
@@ -680,9 +681,7 @@ void TJobController::Edit(int row) {
     const TSourceSummary source = SummarizeSource(probe);
     probe.Close();
     // The job's own output name is free for its new format.
-    std::vector<std::string> taken = TakenPaths();
-    const std::string own = old.OutputPath.toStdString();
-    taken.erase(std::remove(taken.begin(), taken.end(), own), taken.end());
+    const TTakenPaths taken = TakenPaths(row);
     auto job = std::make_shared<TJobRecords>();
     if (old.Choice)
         services_.Formats->StartFrom(*old.Choice);
@@ -928,13 +927,22 @@ void TJobController::JobEnded(const TEnded& ended) {
         services_.Messages->Show(ended.Message, IMessageBox::TIcon::Exclamation);
 }
 
-std::vector<std::string> TJobController::TakenPaths() const {
-    std::vector<std::string> paths;
+TTakenPaths TJobController::TakenPaths(int exceptOutputOf) const {
+    // Each path is put in its normal form once: a list of thousands would otherwise go to the
+    // disk for every entry at every file added.
+    const auto normal = [this](const QString& path) -> const std::string& {
+        auto known = normalPaths_.find(path);
+        if (known == normalPaths_.end())
+            known = normalPaths_.emplace(path, TTakenPaths::NormalForm(path.toStdString())).first;
+        return known->second;
+    };
+    TTakenPaths taken;
     for (int i = 0; i < model_.Count(); ++i) {
-        paths.push_back(model_.Row(i)->SourcePath.toStdString());
-        paths.push_back(model_.Row(i)->OutputPath.toStdString());
+        taken.AddNormal(normal(model_.Row(i)->SourcePath));
+        if (i != exceptOutputOf)
+            taken.AddNormal(normal(model_.Row(i)->OutputPath));
     }
-    return paths;
+    return taken;
 }
 
 TBatchOutcome TJobController::BatchOutcome() const {

@@ -26,6 +26,7 @@
 #include <deque>
 #include <memory>
 #include <set>
+#include <unordered_map>
 
 namespace velto {
 
@@ -203,7 +204,8 @@ private:
     std::int64_t PausedMs() const;
     void AppendLog(const QString& line);
     void JobEnded(const TEnded& ended);
-    std::vector<std::string> TakenPaths() const;
+    // The sources and outputs of the listed jobs, but the output of the row given.
+    TTakenPaths TakenPaths(int exceptOutputOf = -1) const;
     // Puts the engine's tasks in the order of their rows.
     void SyncTaskOrder();
     // Hands the list to the queue file's writer, if there is one; a failure is logged once.
@@ -225,6 +227,8 @@ private:
     QElapsedTimer pauseClock_;
     std::int64_t pausedMs_ = 0;
     bool watchRoom_ = false;
+    // Paths of the list in the form names are compared in, worked out once each.
+    mutable std::unordered_map<QString, std::string> normalPaths_;
     QElapsedTimer roomChecked_;
     std::int64_t finalElapsedMs_ = 0;
     // Output folders opened in this batch: each opens once, however many jobs end there.

@@ -31,7 +31,7 @@ public:
     // Asks for the output of one probed file. takenPaths are the sources and outputs of the jobs
     // already listed. False when the user cancelled; otherwise the job's records are filled and
     // job.Output.FileName names the output file.
-    virtual bool Choose(const TSourceSummary& source, const std::vector<std::string>& takenPaths,
+    virtual bool Choose(const TSourceSummary& source, const TTakenPaths& takenPaths,
                         TJobRecords& job) = 0;
     // Several files added at once are asked for once: BeginGroup asks with the files' names
     // shown (first is the first file's probe), then Choose builds each file's records without

@@ -130,8 +130,8 @@ void TDialogFormatChooser::EndGroup() {
     group_.reset();
 }
 
-bool TDialogFormatChooser::Choose(const TSourceSummary& source,
-                                  const std::vector<std::string>& takenPaths, TJobRecords& job) {
+bool TDialogFormatChooser::Choose(const TSourceSummary& source, const TTakenPaths& takenPaths,
+                                  TJobRecords& job) {
     if (!grouped_ && !Ask(source, {QString::fromStdString(source.FileName)}))
         return false;
     // The file the dialog was shown for keeps the sound track picked there; the stream numbers

@@ -58,7 +58,7 @@ class TDialogFormatChooser : public IOutputFormatChooser {
 public:
     TDialogFormatChooser(QWidget* parent, TAppPaths paths, TDialogServices& dialogServices);
     ~TDialogFormatChooser() override;
-    bool Choose(const TSourceSummary& source, const std::vector<std::string>& takenPaths,
+    bool Choose(const TSourceSummary& source, const TTakenPaths& takenPaths,
                 TJobRecords& job) override;
     bool BeginGroup(const TSourceSummary& first, const QStringList& files) override;
     void EndGroup() override;

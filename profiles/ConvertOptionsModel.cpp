@@ -134,7 +134,7 @@ void TConvertOptionsModel::ApplyDialogChoice(const TDialogChoice& choice) {
     FSubtitleMode = choice.SubtitleMode;
 }
 
-TJobRecords TConvertOptionsModel::BuildJob(const std::vector<std::string>& takenPaths) const {
+TJobRecords TConvertOptionsModel::BuildJob(const TTakenPaths& takenPaths) const {
     TOutputPlacement placement;
     placement.FolderText = FFolderText;
     placement.Overwrite = FOverwrite;

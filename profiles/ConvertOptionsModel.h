@@ -109,7 +109,7 @@ public:
     void ApplyDialogChoice(const TDialogChoice& choice);
 
     // The job's records for the attached source, its output named.
-    TJobRecords BuildJob(const std::vector<std::string>& takenPaths = {}) const;
+    TJobRecords BuildJob(const TTakenPaths& takenPaths = {}) const;
 
 private:
     std::string FSettingsFile;

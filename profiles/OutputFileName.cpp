@@ -49,6 +49,10 @@ TTakenPaths::TTakenPaths(const std::vector<std::string>& paths) {
         push_back(path);
 }
 
+std::string TTakenPaths::NormalForm(const std::string& path) {
+    return Normalised(path).string();
+}
+
 void TTakenPaths::push_back(const std::string& path) {
     normal_.insert(Normalised(path).string());
 }

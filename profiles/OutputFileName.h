@@ -17,6 +17,10 @@ public:
     // Implicit, so that a plain list of paths still serves.
     TTakenPaths(const std::vector<std::string>& paths);
     void push_back(const std::string& path);
+    // The form paths are compared in, for a caller that keeps it at hand for many lists.
+    static std::string NormalForm(const std::string& path);
+    // A path already in that form.
+    void AddNormal(std::string normal) { normal_.insert(std::move(normal)); }
     bool Contains(const std::string& path) const;
     size_t size() const { return normal_.size(); }
 

@@ -46,7 +46,7 @@ public:
 
     // After OK: the job's records. takenPaths are the sources and outputs of the jobs already in
     // the list, never chosen as this output.
-    TJobRecords BuildJob(const std::vector<std::string>& takenPaths = {}) const {
+    TJobRecords BuildJob(const TTakenPaths& takenPaths = {}) const {
         return FModel.BuildJob(takenPaths);
     }
 

@@ -50,8 +50,7 @@ struct TFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, IPowerO
         files.pop_front();
         return {file};
     }
-    bool Choose(const TSourceSummary& source, const std::vector<std::string>&,
-                TJobRecords& job) override {
+    bool Choose(const TSourceSummary& source, const TTakenPaths&, TJobRecords& job) override {
         job.Input.FileName = source.FileName;
         TOutputOptions& output = job.Output;
         output.FileName = (outputFolder.empty() ? folder : outputFolder) + "/out" +

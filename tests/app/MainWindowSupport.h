@@ -52,8 +52,7 @@ struct TWindowFakes : IFileChooser,
         groups.push_back(files);
         return groupAnswer;
     }
-    bool Choose(const TSourceSummary& source, const std::vector<std::string>&,
-                TJobRecords& job) override {
+    bool Choose(const TSourceSummary& source, const TTakenPaths&, TJobRecords& job) override {
         job.Input.FileName = source.FileName;
         job.Input.ExtOptions = inputOptions;
         TOutputOptions& output = job.Output;
