@@ -16,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -98,6 +99,12 @@ void TfrmConvertOptions::BuildLayout() {
     lblSourceFiles->setWordWrap(true);
     lblSourceFiles->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblSourceFiles->setVisible(false);
+    // Every name of a group, in a list that scrolls rather than growing the dialog.
+    lstSourceFiles = new QListWidget;
+    lstSourceFiles->setObjectName(QStringLiteral("lstSourceFiles"));
+    lstSourceFiles->setTextElideMode(Qt::ElideMiddle);
+    lstSourceFiles->setMaximumHeight(lstSourceFiles->fontMetrics().height() * 5);
+    lstSourceFiles->setVisible(false);
     lblAVIFormat = new QLabel(tr("输出格式(&O)"));
     cbxVideoFormat = new QComboBox;
     cbxVideoFormat->setMaxVisibleItems(24);
@@ -130,6 +137,7 @@ void TfrmConvertOptions::BuildLayout() {
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lblSourceFiles);
+    layout->addWidget(lstSourceFiles);
     layout->addLayout(formatRow);
     layout->addLayout(valueRow);
     layout->addWidget(grbWhere);
@@ -439,20 +447,22 @@ void TfrmConvertOptions::ShowDialogChoice(const TDialogChoice& choice) {
 
 void TfrmConvertOptions::ShowSourceFiles(const QStringList& files) {
     lblSourceFiles->setVisible(!files.isEmpty());
+    lstSourceFiles->clear();
+    lstSourceFiles->setVisible(files.size() > 1);
     if (files.isEmpty())
         return;
-    // A long group shows its first names and how many more; the tooltip has them all.
-    constexpr int kShown = 5;
-    constexpr int kNameWidth = 320;
-    const QFontMetrics metrics(lblSourceFiles->font());
-    QStringList names;
-    // One long name must not stretch the dialog: its middle gives way.
-    for (int i = 0; i < files.size() && i < kShown; ++i)
-        names << metrics.elidedText(QFileInfo(files[i]).fileName(), Qt::ElideMiddle, kNameWidth);
-    QString text = tr("为 %n 个文件选择输出格式:", nullptr, static_cast<int>(files.size())) +
-                   QLatin1Char(' ') + names.join(QStringLiteral(", "));
-    if (files.size() > kShown)
-        text += tr(" 等");
+    QString text = tr("为 %n 个文件选择输出格式:", nullptr, static_cast<int>(files.size()));
+    if (files.size() == 1) {
+        // One long name must not stretch the dialog: its middle gives way.
+        constexpr int kNameWidth = 320;
+        const QFontMetrics metrics(lblSourceFiles->font());
+        text += QLatin1Char(' ') +
+                metrics.elidedText(QFileInfo(files[0]).fileName(), Qt::ElideMiddle, kNameWidth);
+    }
+    for (const QString& file : files) {
+        auto* item = new QListWidgetItem(QFileInfo(file).fileName(), lstSourceFiles);
+        item->setToolTip(QDir::toNativeSeparators(file));
+    }
     lblSourceFiles->setText(text);
     lblSourceFiles->setToolTip(files.join(QLatin1Char('\n')));
 }

@@ -17,6 +17,7 @@ class QGroupBox;
 class QLabel;
 class QLayout;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QRadioButton;
 
@@ -68,6 +69,7 @@ public:
     void SelectProfile(int index);
 
     QLabel* lblSourceFiles;
+    QListWidget* lstSourceFiles;
     QLabel* lblAVIFormat;
     QLineEdit* edtProfileFilter;
     // Rows are captions and titles; ProfileAtRow tells a row's profile.

@@ -606,10 +606,6 @@ Output: %2</translation>
         <translation><numerusform>Output format for %n file:</numerusform><numerusform>Output format for %n files:</numerusform></translation>
     </message>
     <message>
-        <source> 等</source>
-        <translation> and more</translation>
-    </message>
-    <message>
         <source>筛选格式</source>
         <translation>Filter formats</translation>
     </message>

@@ -606,10 +606,6 @@
         <translation><numerusform>为 %n 个文件选择输出格式:</numerusform></translation>
     </message>
     <message>
-        <source> 等</source>
-        <translation> 等</translation>
-    </message>
-    <message>
         <source>筛选格式</source>
         <translation>筛选格式</translation>
     </message>
