@@ -38,10 +38,13 @@ void TActionStates::Apply(TActionEvent event, int rowCount) {
     case TActionEvent::Started:
         // Files can be added at any time; they join the running batch.
         Remove = Clear = Start = Resume = false;
-        Stop = Pause = true;
+        Stop = StopAfter = Pause = true;
         break;
     case TActionEvent::StopRequested:
-        Stop = false;
+        Stop = StopAfter = false;
+        break;
+    case TActionEvent::StopAfterRequested:
+        StopAfter = false;
         break;
     case TActionEvent::Paused:
         Pause = false;
@@ -627,6 +630,14 @@ void TJobController::Stop() {
     engine_.StopTasks();
 }
 
+void TJobController::StopAfterCurrent() {
+    if (!actions_.StopAfter)
+        return;
+    SetState(TActionEvent::StopAfterRequested);
+    LogMessage(QStringLiteral("***No further job is started: the run ends with the current ones"));
+    engine_.StopStartingTasks();
+}
+
 void TJobController::Pause() {
     if (!actions_.Pause)
         return;
@@ -861,9 +872,20 @@ void TJobController::JobEnded(const TEnded& ended) {
         const bool shutDown =
             TSettingsStore(paths_.Settings()).ReadJobEndOptions(true).ShunDownWhenDone;
         desktop_->RunEnded(BatchOutcome(), !quitting_, shutDown && !quitting_);
-        // The tasks go first: Start then has nothing left to start.
+        // The tasks go first: Start then has nothing left to start but the jobs the run did not
+        // reach (it was told to stop after the current ones), which wait for the next Start.
         engine_.ClearTasks();
-        model_.UpdateAll([](TJobNodeData& row) { row.Task = -1; });
+        model_.UpdateAll([this](TJobNodeData& row) {
+            row.Task = -1;
+            if (row.Status != TJobStatus::Queued || !row.Options)
+                return;
+            QString reason;
+            row.Task = CreateTask(*row.Options, reason);
+            if (row.Task < 0) {
+                row.Status = TJobStatus::Failed;
+                row.Reason = reason;
+            }
+        });
         SetState(TActionEvent::RunEnded);
         SaveQueue();
         emit RunEnded();

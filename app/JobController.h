@@ -40,6 +40,7 @@ enum class TActionEvent {
     Removed,
     Started,
     StopRequested,
+    StopAfterRequested,
     Paused,
     Resumed,
     RunEnded
@@ -51,6 +52,7 @@ struct TActionStates {
     bool Clear = false;
     bool Start = false;
     bool Stop = false;
+    bool StopAfter = false;
     bool Pause = false;
     bool Resume = false;
 
@@ -116,6 +118,8 @@ public:
     void Clear();
     void Start();
     void Stop();
+    // Starts no further job: the run ends with the ones converting, the rest stays waiting.
+    void StopAfterCurrent();
     void Pause();
     void Resume();
     // A waiting job outside a run can have its output format chosen again.

@@ -141,6 +141,8 @@ void TfrmMain::CreateActions() {
     actStart = make(tr("Start"), tr("开始转换"), "media-playback-start", QStyle::SP_MediaPlay);
     actStart->setShortcut(Qt::Key_F9);
     actStop = make(tr("Stop"), tr("停止转换"), "media-playback-stop", QStyle::SP_MediaStop);
+    actStopAfter = make(tr("当前任务完成后停止"), tr("不再开始新的任务, 正在转换的完成后停止"),
+                        "media-playback-stop", QStyle::SP_MediaStop);
     actPause = make(tr("Pause"), tr("暂停"), "media-playback-pause", QStyle::SP_MediaPause);
     actResume = make(tr("Resume"), tr("继续"), "media-seek-forward", QStyle::SP_MediaSeekForward);
     actMoveUp = make(tr("上移"), tr("让选中的等待文件提前转换"), "go-up", QStyle::SP_ArrowUp);
@@ -185,6 +187,8 @@ void TfrmMain::ConnectActions() {
         UpdateStatus();
     });
     connect(actStop, &QAction::triggered, controller_.get(), &TJobController::Stop);
+    connect(actStopAfter, &QAction::triggered, controller_.get(),
+            &TJobController::StopAfterCurrent);
     connect(actPause, &QAction::triggered, controller_.get(), &TJobController::Pause);
     connect(actResume, &QAction::triggered, controller_.get(), &TJobController::Resume);
     connect(actEdit, &QAction::triggered, this, [this] {
@@ -265,6 +269,8 @@ void TfrmMain::CreateMenus() {
         action->setIconText(action->text());
         action->setText(caption);
         pmActions->addAction(action);
+        if (action == actStop)
+            pmActions->addAction(actStopAfter);
     }
     pmActions->addSeparator();
     pmActions->addAction(actRunAgain);
@@ -419,6 +425,7 @@ void TfrmMain::UpdateActions() {
     actClear->setEnabled(states.Clear);
     actStart->setEnabled(states.Start);
     actStop->setEnabled(states.Stop);
+    actStopAfter->setEnabled(states.StopAfter);
     actPause->setEnabled(states.Pause);
     actResume->setEnabled(states.Resume);
     actRunAgain->setEnabled(controller_->CanRunAgain());

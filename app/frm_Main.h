@@ -50,6 +50,7 @@ public:
     TFFmpegEngine& Engine() { return engine_; }
 
     QAction *actAdd, *actRemove, *actClear, *actStart, *actStop, *actPause, *actResume;
+    QAction* actStopAfter;
     QAction *actAddFolder, *actRunAgain, *actOpenFolder, *actPlay, *actPreview;
     QAction *actMoveUp, *actMoveDown, *actEdit;
     QAction *actOptions, *actHelp, *actExit, *actAbout, *actContactus, *actLicense, *actFaq,

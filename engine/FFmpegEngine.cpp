@@ -455,6 +455,16 @@ bool TCustomFFmpegEngine::StartTasks(int count) {
     return joined;
 }
 
+void TCustomFFmpegEngine::StopStartingTasks() {
+    TDeferred work;
+    {
+        TEngineLock guard(*this);
+        pending_.clear();
+        CheckBatchEnd(work);
+    }
+    Finish(work);
+}
+
 void TCustomFFmpegEngine::RunInPlace() {
     for (;;) {
         TDeferred work;

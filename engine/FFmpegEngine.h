@@ -118,6 +118,9 @@ public:
     // was running (a batch that ended may still be raising its final event).
     bool StartTasks(int count);
     void StopTasks();
+    // Starts no further task of the running batch: it ends once the tasks already started have.
+    // Those that had not started stay in the list unstarted, for a later StartTasks.
+    void StopStartingTasks();
     // Turns the preview of every listed task on or off; tasks added later take Preview. Never
     // waits for a task showing a frame.
     void SetTasksPreview(bool on);

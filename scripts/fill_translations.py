@@ -222,6 +222,8 @@ EN = {
     "不限制": "Off",
     "输出文件不超过这个大小(MB), 例如电子邮件 10 或 25, 聊天软件 16 或 64": "The output is at most this size in MB: 10 or 25 for e-mail, 16 or 64 for messengers",
     "%1: 约需 %2, 仅剩 %3": "%1: needs about %2, %3 free",
+    "当前任务完成后停止": "Stop after the current jobs",
+    "不再开始新的任务, 正在转换的完成后停止": "Start no new job; stop once the ones converting have finished",
     "输出文件夹比预计的更快被写满:\n%1\n\n转换已暂停: 请腾出空间后点击“继续”。":
         "An output folder is filling faster than forecast:\n%1\n\nThe conversion is paused: make room, then press \"Resume\".",
     "输出文件夹的剩余空间可能不够:\n%1\n\n仍然开始转换吗?": "The output folders may not have room enough:\n%1\n\nStart converting anyway?",

@@ -912,6 +912,14 @@ Output: %2</translation>
         <source>重新选择等待中文件的输出格式</source>
         <translation>Choose the output format of the waiting file again</translation>
     </message>
+    <message>
+        <source>当前任务完成后停止</source>
+        <translation>Stop after the current jobs</translation>
+    </message>
+    <message>
+        <source>不再开始新的任务, 正在转换的完成后停止</source>
+        <translation>Start no new job; stop once the ones converting have finished</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmOptions</name>

@@ -912,6 +912,14 @@
         <source>重新选择等待中文件的输出格式</source>
         <translation>重新选择等待中文件的输出格式</translation>
     </message>
+    <message>
+        <source>当前任务完成后停止</source>
+        <translation>当前任务完成后停止</translation>
+    </message>
+    <message>
+        <source>不再开始新的任务, 正在转换的完成后停止</source>
+        <translation>不再开始新的任务, 正在转换的完成后停止</translation>
+    </message>
 </context>
 <context>
     <name>velto::TfrmOptions</name>

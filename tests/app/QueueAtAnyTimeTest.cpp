@@ -75,6 +75,32 @@ TEST_F(QueueAtAnyTimeTest, RunAgainDuringARunJoinsItAtOnce) {
     EXPECT_GT(fs::file_size(Row(0).OutputPath.toStdString()), 0u);
 }
 
+TEST_F(QueueAtAnyTimeTest, StopAfterTheCurrentJobLeavesTheRestWaitingForTheNextStart) {
+    Settings("SimultaneousJobs=1\nOpenFolderWhenDone=0\n");
+    fakes.inputOptions = "re";
+    AddFiles(Clips(1, 1.5, "current") + Clips(2, 0.5, "waiting"));
+    Controller().Start();
+    ASSERT_TRUE(WaitFor([&] { return StatusIs(0, TJobStatus::Running); }));
+    ASSERT_TRUE(window->actStopAfter->isEnabled());
+    window->actStopAfter->trigger();
+    EXPECT_FALSE(window->actStopAfter->isEnabled());
+    EXPECT_TRUE(window->actStop->isEnabled()) << "the current job can still be stopped";
+    ASSERT_TRUE(RunEnded());
+    EXPECT_EQ(Row(0).Status, TJobStatus::Finished);
+    for (int row : {1, 2}) {
+        EXPECT_EQ(Row(row).Status, TJobStatus::Queued) << row;
+        EXPECT_FALSE(fs::exists(Row(row).OutputPath.toStdString())) << row;
+    }
+    // They run at the next Start, and only they.
+    const auto finishedAt = fs::last_write_time(Row(0).OutputPath.toStdString());
+    ASSERT_TRUE(Controller().Actions().Start);
+    Controller().Start();
+    ASSERT_TRUE(RunEnded());
+    for (int row : {1, 2})
+        EXPECT_EQ(Row(row).Status, TJobStatus::Finished) << row;
+    EXPECT_EQ(fs::last_write_time(Row(0).OutputPath.toStdString()), finishedAt);
+}
+
 class TSilentDialogServices : public TDialogServices {
 public:
     std::string ChooseFolder(QWidget*, const QString&, const std::string&) override { return {}; }
