@@ -858,37 +858,41 @@ TJobStatus JobStatusOf(TJobResult result) {
     return TJobStatus::Failed;
 }
 
+void TJobController::BatchEnded() {
+    if (staleBatchEnds_ > 0) {
+        --staleBatchEnds_;
+        return;
+    }
+    finalElapsedMs_ = BatchFigures().ElapsedMs;
+    running_ = false;
+    // Read before the tasks go; the choices are read afresh as for every job.
+    const bool shutDown =
+        TSettingsStore(paths_.Settings()).ReadJobEndOptions(true).ShunDownWhenDone;
+    desktop_->RunEnded(BatchOutcome(), !quitting_, shutDown && !quitting_);
+    // The tasks go first: Start then has nothing left to start but the jobs the run did not
+    // reach (it was told to stop after the current ones), which wait for the next Start.
+    engine_.ClearTasks();
+    model_.UpdateAll([this](TJobNodeData& row) {
+        row.Task = -1;
+        if (row.Status != TJobStatus::Queued || !row.Options)
+            return;
+        QString reason;
+        row.Task = CreateTask(*row.Options, reason);
+        if (row.Task < 0) {
+            row.Status = TJobStatus::Failed;
+            row.Reason = reason;
+        }
+    });
+    SetState(TActionEvent::RunEnded);
+    SaveQueue();
+    emit RunEnded();
+}
+
 void TJobController::JobEnded(const TEnded& ended) {
     if (closing_)
         return;
     if (ended.Index < 0) {
-        if (staleBatchEnds_ > 0) {
-            --staleBatchEnds_;
-            return;
-        }
-        finalElapsedMs_ = BatchFigures().ElapsedMs;
-        running_ = false;
-        // Read before the tasks go; the choices are read afresh as for every job.
-        const bool shutDown =
-            TSettingsStore(paths_.Settings()).ReadJobEndOptions(true).ShunDownWhenDone;
-        desktop_->RunEnded(BatchOutcome(), !quitting_, shutDown && !quitting_);
-        // The tasks go first: Start then has nothing left to start but the jobs the run did not
-        // reach (it was told to stop after the current ones), which wait for the next Start.
-        engine_.ClearTasks();
-        model_.UpdateAll([this](TJobNodeData& row) {
-            row.Task = -1;
-            if (row.Status != TJobStatus::Queued || !row.Options)
-                return;
-            QString reason;
-            row.Task = CreateTask(*row.Options, reason);
-            if (row.Task < 0) {
-                row.Status = TJobStatus::Failed;
-                row.Reason = reason;
-            }
-        });
-        SetState(TActionEvent::RunEnded);
-        SaveQueue();
-        emit RunEnded();
+        BatchEnded();
         return;
     }
     int row = model_.RowOfOutput(ended.Output);

@@ -183,6 +183,8 @@ private:
     // Pauses the run, once, when the jobs being written would fill their folder at the pace
     // they write, before any fails at its last byte.
     void WatchRoomWhileWriting();
+    // The run's final report: the figures, the desktop's services, and the queue for the next.
+    void BatchEnded();
     // Outcomes handed over by the probe pool, in order; handled a slice at a time.
     void Probed(std::vector<TProbeOutcome> outcomes);
     void ScheduleAdding();
