@@ -239,16 +239,10 @@ std::shared_ptr<const TDialogChoice> ChoiceFromJson(const QJsonValue& value) {
     else
         choice.SameFolder = true;
     choice.Overwrite = saved.value(QStringLiteral("overwrite")).toBool(false);
-    switch (const int degrees = number("rotation", -1)) {
-    case 0:
-    case 90:
-    case 180:
-    case 270:
-        choice.Rotation = static_cast<TRotationChoice>(degrees);
-        break;
-    default:
+    // Saved as degrees, -1 for automatic: the command line's words for them read it back.
+    const int degrees = number("rotation", -1);
+    if (!ParseRotationChoice(std::to_string(degrees), choice.Rotation))
         choice.Rotation = TRotationChoice::Auto;
-    }
     choice.AudioStream = std::max(-1, number("audio_stream", -1));
     const int subtitles = number("subtitles", 0);
     choice.SubtitleMode = subtitles >= 0 && subtitles <= static_cast<int>(TSubtitleMode::Burn)
