@@ -466,7 +466,23 @@ int TJobController::MoveTarget(int row, int step) const {
 }
 
 int TJobController::MoveWaiting(int row, int step) {
-    const int target = MoveTarget(row, step);
+    return PlaceWaiting(row, MoveTarget(row, step));
+}
+
+int TJobController::MoveWaitingTo(int row, int target) {
+    if (MoveTarget(row, target > row ? 1 : -1) < 0)
+        return -1;
+    const int step = target > row ? -1 : 1;
+    target = std::clamp(target, 0, model_.Count() - 1);
+    for (; target != row; target += step) {
+        const TJobNodeData* other = model_.Row(target);
+        if (other->Status == TJobStatus::Queued && other->Task >= 0)
+            return PlaceWaiting(row, target);
+    }
+    return -1;
+}
+
+int TJobController::PlaceWaiting(int row, int target) {
     if (target < 0)
         return -1;
     model_.Move(row, target);

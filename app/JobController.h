@@ -115,6 +115,9 @@ public:
     // Moves a waiting job before or after the next waiting one, also during a run: waiting jobs
     // start in the list's order. The row's new position, or -1 when it did not move.
     int MoveWaiting(int row, int step);
+    // A waiting job dragged onto row target: it takes the place of the waiting row nearest to
+    // target on its way there. The row's new position, or -1 when it did not move.
+    int MoveWaitingTo(int row, int target);
     void Clear();
     void Start();
     void Stop();
@@ -214,6 +217,7 @@ private:
     TTakenPaths TakenPaths(int exceptOutputOf = -1) const;
     // Puts the engine's tasks in the order of their rows.
     void SyncTaskOrder();
+    int PlaceWaiting(int row, int target);
     // Hands the list to the queue file's writer, if there is one; a failure is logged once.
     void SaveQueue();
     void QueueSaved(const QString& error);

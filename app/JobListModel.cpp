@@ -143,6 +143,19 @@ void TJobListModel::Remove(int index) {
     endRemoveRows();
 }
 
+const QString TJobListModel::RowMimeType = QStringLiteral("application/x-velto-job-row");
+
+Qt::ItemFlags TJobListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    // Drops land between rows, so the list itself (the root) takes them.
+    if (!index.isValid())
+        return flags | Qt::ItemIsDropEnabled;
+    const TJobNodeData* row = index.isValid() ? Row(index.row()) : nullptr;
+    if (row && row->Status == TJobStatus::Queued && row->Task >= 0)
+        flags |= Qt::ItemIsDragEnabled;
+    return flags;
+}
+
 void TJobListModel::Move(int from, int to) {
     if (!Row(from) || !Row(to) || from == to)
         return;

@@ -25,6 +25,12 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Waiting rows can be dragged to another place in the list; the drag carries the row's
+    // number as RowMimeType.
+    static const QString RowMimeType;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override { return {RowMimeType}; }
+    Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
 
     // Column widths of the list view, in column order.
     static int ColumnWidth(int column);

@@ -3,7 +3,10 @@
 #include "JobListModel.h"
 
 #include <QApplication>
+#include <QDrag>
+#include <QDragEnterEvent>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QPainter>
 
 namespace velto {
@@ -54,8 +57,12 @@ TJobListView::TJobListView(QWidget* parent) : QTreeView(parent) {
     // Names from one camera or phone share a long prefix and differ at the end: cut the middle.
     setTextElideMode(Qt::ElideMiddle);
     setContextMenuPolicy(Qt::CustomContextMenu);
-    // Drops go to the main window, which adds files wherever they land.
-    setAcceptDrops(false);
+    // The list takes only its own rows' drags; files dropped on it go on to the main window.
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
     setItemDelegateForColumn(4, new TProgressDelegate(this));
     header()->setSectionsMovable(true);
 }
@@ -71,6 +78,58 @@ void TJobListView::SetUpColumns() {
     columns->setSectionResizeMode(0, QHeaderView::Stretch);
     columns->setSectionResizeMode(3, QHeaderView::Stretch);
     columns->setMinimumSectionSize(50);
+}
+
+void TJobListView::startDrag(Qt::DropActions) {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || !(current.flags() & Qt::ItemIsDragEnabled))
+        return;
+    auto* data = new QMimeData;
+    data->setData(TJobListModel::RowMimeType, QByteArray::number(current.row()));
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    drag->exec(Qt::MoveAction);
+}
+
+void TJobListView::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasFormat(TJobListModel::RowMimeType))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TJobListView::dragMoveEvent(QDragMoveEvent* event) {
+    if (!event->mimeData()->hasFormat(TJobListModel::RowMimeType)) {
+        event->ignore();
+        return;
+    }
+    // The base class draws the drop line and scrolls near the edges.
+    QTreeView::dragMoveEvent(event);
+    event->acceptProposedAction();
+}
+
+void TJobListView::dropEvent(QDropEvent* event) {
+    stopAutoScroll();
+    setState(NoState);
+    viewport()->update();
+    if (!event->mimeData()->hasFormat(TJobListModel::RowMimeType)) {
+        event->ignore();
+        return;
+    }
+    bool number = false;
+    const int from = event->mimeData()->data(TJobListModel::RowMimeType).toInt(&number);
+    const int to = DropRow(event->position().toPoint());
+    if (!number || to < 0)
+        return;
+    event->acceptProposedAction();
+    emit RowDropped(from, to);
+}
+
+int TJobListView::DropRow(const QPoint& position) const {
+    const QModelIndex at = indexAt(position);
+    if (at.isValid())
+        return at.row();
+    return model() ? model()->rowCount() - 1 : -1;
 }
 
 void TJobListView::paintEvent(QPaintEvent* event) {

@@ -21,9 +21,19 @@ public:
     explicit TJobListView(QWidget* parent = nullptr);
     // Column widths and which columns take the spare width.
     void SetUpColumns();
+signals:
+    // A waiting row was dragged and dropped onto row to (the last row when below the list).
+    void RowDropped(int from, int to);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    int DropRow(const QPoint& position) const;
 };
 
 } // namespace velto

@@ -335,6 +335,8 @@ void TfrmMain::CreateLayout() {
             row && !row->PlayablePath().isEmpty())
             controller_->Play(index.row());
     });
+    connect(vstFiles, &TJobListView::RowDropped, this,
+            [this](int from, int to) { SelectRow(controller_->MoveWaitingTo(from, to)); });
 
     mmoLog = new QPlainTextEdit;
     mmoLog->setObjectName(QStringLiteral("mmoLog"));
@@ -476,11 +478,16 @@ void TfrmMain::MoveSelected(int step) {
     const QList<int> rows = SelectedRows();
     if (rows.size() != 1)
         return;
-    const int moved = controller_->MoveWaiting(rows[0], step);
-    if (moved >= 0)
-        vstFiles->selectionModel()->select(controller_->Model().index(moved, 0),
-                                           QItemSelectionModel::ClearAndSelect |
-                                               QItemSelectionModel::Rows);
+    SelectRow(controller_->MoveWaiting(rows[0], step));
+}
+
+void TfrmMain::SelectRow(int row) {
+    if (row < 0)
+        return;
+    const QModelIndex index = controller_->Model().index(row, 0);
+    vstFiles->setCurrentIndex(index);
+    vstFiles->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect |
+                                                  QItemSelectionModel::Rows);
 }
 
 void TfrmMain::actAddExecute() {

@@ -96,6 +96,8 @@ private:
     void ShowRowMenu(const QPoint& position);
     // Moves the selected waiting job past the next waiting one (-1 up, 1 down).
     void MoveSelected(int step);
+    // Selects the row (a moved one follows its job); nothing for -1.
+    void SelectRow(int row);
     QString GuideFile() const;
 
     TAppPaths paths_;

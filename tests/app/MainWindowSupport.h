@@ -3,6 +3,7 @@
 // the desktop's session services.
 #pragma once
 
+#include "JobListModel.h"
 #include "JobListView.h"
 #include "MediaFactory.h"
 #include "ProfileMapping.h"
@@ -11,7 +12,9 @@
 #include "frm_Main.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
 #include <QElapsedTimer>
+#include <QMimeData>
 
 #include <deque>
 #include <filesystem>
@@ -158,6 +161,21 @@ protected:
         window->vstFiles->selectionModel()->select(Controller().Model().index(row, 0),
                                                    QItemSelectionModel::ClearAndSelect |
                                                        QItemSelectionModel::Rows);
+    }
+    // Drags row from of the list and drops it onto row onto, as the mouse does.
+    void DragRow(int from, int onto) {
+        window->show();
+        QWidget* list = window->vstFiles->viewport();
+        const QPoint at =
+            window->vstFiles->visualRect(Controller().Model().index(onto, 0)).center();
+        QMimeData mime;
+        mime.setData(TJobListModel::RowMimeType, QByteArray::number(from));
+        QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(list, &enter);
+        QDragMoveEvent move(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(list, &move);
+        QDropEvent drop(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(list, &drop);
     }
     bool RunEnded() {
         return WaitFor([&] { return !Controller().Running(); });

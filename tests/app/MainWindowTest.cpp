@@ -130,12 +130,14 @@ TEST_F(MainWindowTest, DroppedFilesAndFoldersAreAddedWithOneQuestionAndOneReport
         urls << QUrl::fromLocalFile(path);
     mime.setUrls(urls);
     window->show();
-    const QPoint centre = window->rect().center();
+    // Dropped where users drop them: on the list, which passes files on to the window.
+    QWidget* list = window->vstFiles->viewport();
+    const QPoint centre = list->rect().center();
     QDragEnterEvent enter(centre, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window.get(), &enter);
+    QApplication::sendEvent(list, &enter);
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(centre, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(window.get(), &drop);
+    QApplication::sendEvent(list, &drop);
     ASSERT_TRUE(WaitFor([&] { return !fakes.messages.isEmpty(); }, 20000));
 
     ASSERT_EQ(Controller().Model().Count(), 3);
@@ -686,6 +688,18 @@ TEST_F(MainWindowTest, WaitingJobsAreReorderedDuringARunAndStartInTheirNewOrder)
     for (int i = 0; i < 4; ++i)
         order << Row(i).SourceName;
     EXPECT_EQ(order, QStringList({"long0.avi", "short2.avi", "short0.avi", "short1.avi"}));
+    // Dragged: the job converting stays where it is; a job dropped onto it goes just below,
+    // the first place a waiting job can take.
+    EXPECT_FALSE(Controller().Model().index(0, 0).flags() & Qt::ItemIsDragEnabled);
+    EXPECT_TRUE(Controller().Model().index(3, 0).flags() & Qt::ItemIsDragEnabled);
+    DragRow(0, 2);
+    EXPECT_EQ(Row(0).SourceName, "long0.avi");
+    DragRow(3, 0);
+    EXPECT_EQ(window->SelectedRows(), QList<int>({1}));
+    order.clear();
+    for (int i = 0; i < 4; ++i)
+        order << Row(i).SourceName;
+    EXPECT_EQ(order, QStringList({"long0.avi", "short1.avi", "short2.avi", "short0.avi"}));
     window->actResume->trigger();
     ASSERT_TRUE(RunEnded());
     EXPECT_EQ(finished, order) << "waiting jobs start in the list's order";
