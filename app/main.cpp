@@ -1,8 +1,10 @@
 // Entry of the desktop program: the application object with its error box, the engine's
 // main-thread dispatcher over the Qt event loop, and the main window.
 #include "FFMpegException.h"
+#include "InstanceHandOff.h"
 #include "Language.h"
 #include "QtMainThreadDispatcher.h"
+#include "QueueFile.h"
 #include "SettingsStore.h"
 #include "SourceFiles.h"
 #include "frm_Main.h"
@@ -47,6 +49,12 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Velto3GPConverter"));
     // The installed .desktop file is named after this id; desktops match the window to it.
     QApplication::setDesktopFileName(QStringLiteral(VELTO_APP_ID));
+    // Qt has taken its own options out of the arguments by now.
+    const QStringList sources =
+        velto::CommandLineSources(QCoreApplication::arguments().mid(1), QDir::currentPath());
+    velto::TInstanceHandOff handOff(velto::TInstanceHandOff::SocketFor(velto::DefaultQueueFile()));
+    if (handOff.HandToRunningCopy(sources))
+        return 0;
     const velto::TAppPaths paths =
         velto::TAppPaths::ForProgram(QCoreApplication::applicationDirPath());
     QApplication::setWindowIcon(
@@ -65,9 +73,13 @@ int main(int argc, char* argv[]) {
         velto::TfrmMain window(paths);
         application.MainForm = &window;
         window.show();
-        // Qt has taken its own options out of the arguments by now.
-        window.AddFromCommandLine(
-            velto::CommandLineSources(QCoreApplication::arguments().mid(1), QDir::currentPath()));
+        window.AddFromCommandLine(sources);
+        QObject::connect(&handOff, &velto::TInstanceHandOff::FilesHandedOver, &window,
+                         [&window](const QStringList& files) {
+                             window.AddFromCommandLine(files);
+                             window.raise();
+                             window.activateWindow();
+                         });
         result = QApplication::exec();
         application.MainForm = nullptr;
     }

@@ -68,6 +68,19 @@ done
 [ -s "$settings" ] || fail "no settings in $settings"
 sleep 0.5
 kill -0 "$pid" 2>/dev/null || fail "the installed program did not keep running"
+# A second copy ("Open with" from a file manager) hands its files to the running one and ends.
+timeout 30 env -i HOME="$home" PATH="$PATH" QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 \
+    "$stage/bin/Velto3GPConverter" ||
+    fail "a second copy did not hand over to the running one and end"
+kill -0 "$pid" 2>/dev/null || fail "the running copy ended when a second one handed over"
+kill "$pid"
+wait "$pid" 2>/dev/null || true
+# Killed, it left its socket: the next copy must not hand over to nobody, it runs.
+env -i HOME="$home" PATH="$PATH" QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 \
+    "$stage/bin/Velto3GPConverter" &
+pid=$!
+sleep 1.5
+kill -0 "$pid" 2>/dev/null || fail "a copy started after a killed one did not keep running"
 kill "$pid"
 wait "$pid" 2>/dev/null || true
 pid=
