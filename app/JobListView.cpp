@@ -118,18 +118,21 @@ void TJobListView::dropEvent(QDropEvent* event) {
     }
     bool number = false;
     const int from = event->mimeData()->data(TJobListModel::RowMimeType).toInt(&number);
-    const int to = DropRow(event->position().toPoint());
-    if (!number || to < 0)
+    const int to = DropRow(event->position().toPoint(), from);
+    if (!number || to == from)
         return;
     event->acceptProposedAction();
     emit RowDropped(from, to);
 }
 
-int TJobListView::DropRow(const QPoint& position) const {
+int TJobListView::DropRow(const QPoint& position, int from) const {
     const QModelIndex at = indexAt(position);
+    // Where the drop line was drawn: between rows, or below the last one.
+    int before = model() ? model()->rowCount() : 0;
     if (at.isValid())
-        return at.row();
-    return model() ? model()->rowCount() - 1 : -1;
+        before = dropIndicatorPosition() == BelowItem ? at.row() + 1 : at.row();
+    // The rows below the dragged one move up by one when it leaves.
+    return before > from ? before - 1 : before;
 }
 
 void TJobListView::paintEvent(QPaintEvent* event) {

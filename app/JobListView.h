@@ -22,7 +22,7 @@ public:
     // Column widths and which columns take the spare width.
     void SetUpColumns();
 signals:
-    // A waiting row was dragged and dropped onto row to (the last row when below the list).
+    // A row was dragged to the drop line shown, where it would be row to.
     void RowDropped(int from, int to);
 
 protected:
@@ -33,7 +33,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    int DropRow(const QPoint& position) const;
+    // The row the dragged row from lands in when dropped at position.
+    int DropRow(const QPoint& position, int from) const;
 };
 
 } // namespace velto

@@ -162,12 +162,13 @@ protected:
                                                    QItemSelectionModel::ClearAndSelect |
                                                        QItemSelectionModel::Rows);
     }
-    // Drags row from of the list and drops it onto row onto, as the mouse does.
-    void DragRow(int from, int onto) {
+    // Drags row from of the list and drops it on the upper half of row before, as the mouse
+    // does: the line is drawn above that row.
+    void DragRow(int from, int before) {
         window->show();
         QWidget* list = window->vstFiles->viewport();
-        const QPoint at =
-            window->vstFiles->visualRect(Controller().Model().index(onto, 0)).center();
+        const QRect row = window->vstFiles->visualRect(Controller().Model().index(before, 0));
+        const QPoint at(row.center().x(), row.top() + row.height() / 4);
         QMimeData mime;
         mime.setData(TJobListModel::RowMimeType, QByteArray::number(from));
         QDragEnterEvent enter(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);

@@ -688,18 +688,20 @@ TEST_F(MainWindowTest, WaitingJobsAreReorderedDuringARunAndStartInTheirNewOrder)
     for (int i = 0; i < 4; ++i)
         order << Row(i).SourceName;
     EXPECT_EQ(order, QStringList({"long0.avi", "short2.avi", "short0.avi", "short1.avi"}));
-    // Dragged: the job converting stays where it is; a job dropped onto it goes just below,
-    // the first place a waiting job can take.
+    // Dragged: the job converting stays where it is; a job dropped above it goes just below,
+    // the first place a waiting job can take; one dragged down lands above the line's row.
     EXPECT_FALSE(Controller().Model().index(0, 0).flags() & Qt::ItemIsDragEnabled);
     EXPECT_TRUE(Controller().Model().index(3, 0).flags() & Qt::ItemIsDragEnabled);
-    DragRow(0, 2);
+    DragRow(0, 3);
     EXPECT_EQ(Row(0).SourceName, "long0.avi");
     DragRow(3, 0);
     EXPECT_EQ(window->SelectedRows(), QList<int>({1}));
+    DragRow(1, 3);
+    EXPECT_EQ(window->SelectedRows(), QList<int>({2}));
     order.clear();
     for (int i = 0; i < 4; ++i)
         order << Row(i).SourceName;
-    EXPECT_EQ(order, QStringList({"long0.avi", "short1.avi", "short2.avi", "short0.avi"}));
+    EXPECT_EQ(order, QStringList({"long0.avi", "short2.avi", "short1.avi", "short0.avi"}));
     window->actResume->trigger();
     ASSERT_TRUE(RunEnded());
     EXPECT_EQ(finished, order) << "waiting jobs start in the list's order";
