@@ -62,11 +62,9 @@ void TActionStates::Apply(TActionEvent event, int rowCount) {
     }
 }
 
-void TJobController::ShowProgress(int task, const QString& output, int fps, int currentDuration,
+void TJobController::ShowProgress(std::uint64_t task, int fps, int currentDuration,
                                   std::int64_t currentSize, int totalDuration) {
-    int row = model_.RowOfOutput(output);
-    if (row < 0)
-        row = model_.RowOfTask(task);
+    const int row = model_.RowOfTask(task);
     if (closing_ || row < 0)
         return;
     const int percent = ProgressPercent(currentDuration, totalDuration);
@@ -110,29 +108,24 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
                        QString::fromStdString(message);
         PostToGuiThread(this, [this, line = std::move(line)] { AppendLog(line); });
     };
-    engine_.OnProgress = [this](int index, int, int fps, int currentDuration, float, float,
+    engine_.OnProgress = [this](int, int, int fps, int currentDuration, float, float,
                                 std::int64_t currentSize, int totalDuration) {
         if (closing_)
             return;
-        // Rows are found by their output: waiting jobs removed during the run renumber the
-        // tasks between this report and its handling.
-        QString output;
-        try {
-            TOutputOptions options;
-            engine_.GetOutputOptions(index, options);
-            output = QString::fromStdString(options.FileName);
-        } catch (const std::out_of_range&) {
-            return;
-        }
+        // Rows are found by the task's serial: jobs removed or moved during the run renumber
+        // the tasks between this report and its handling.
+        const std::uint64_t task = TFFmpegEngine::ReportingTaskSerial();
         PostToGuiThread(this, [=, this] {
-            ShowProgress(index, output, fps, currentDuration, currentSize, totalDuration);
+            ShowProgress(task, fps, currentDuration, currentSize, totalDuration);
         });
     };
     engine_.OnTerminate = [this](int index, bool, bool, const std::string& message,
                                  TJobResult result) {
         if (closing_)
             return;
-        TEnded ended{index, result, QString::fromStdString(message), {}, {}};
+        TEnded ended{index,  TFFmpegEngine::ReportingTaskSerial(),
+                     result, QString::fromStdString(message),
+                     {},     {}};
         if (index >= 0) {
             try {
                 TInputOptions input;
@@ -379,15 +372,16 @@ void TJobController::ShowFailures(const QStringList& failures) {
     services_.Messages->Show(text, IMessageBox::TIcon::Exclamation);
 }
 
-int TJobController::CreateTask(const TJobRecords& job, QString& reason) {
+std::uint64_t TJobController::CreateTask(const TJobRecords& job, QString& reason) {
     const TAddedJob added = velto::AddJob(engine_, job);
     if (added.Index < 0) {
         reason = QString::fromStdString(added.Error);
         LogMessage((added.InputRefused ? QStringLiteral("***File open error: ")
                                        : QStringLiteral("***Cannot do convert, error: ")) +
                    reason);
+        return 0;
     }
-    return added.Index;
+    return engine_.TaskSerial(added.Index);
 }
 
 bool TJobController::AddJob(const std::shared_ptr<const TJobRecords>& job, TJobNodeData row,
@@ -401,12 +395,12 @@ bool TJobController::AddJob(const std::shared_ptr<const TJobRecords>& job, TJobN
         LogMessage(QStringLiteral("***Cannot do convert, error: ") + reason);
         return false;
     }
-    const int index = CreateTask(*job, reason);
-    if (index < 0)
+    const std::uint64_t task = CreateTask(*job, reason);
+    if (task == 0)
         return false;
     row.OutputName = QFileInfo(output).fileName();
     row.OutputPath = output;
-    row.Task = index;
+    row.TaskSerial = task;
     row.Status = TJobStatus::Queued;
     row.Options = job;
     row.InRun = running_;
@@ -435,17 +429,8 @@ void TJobController::Remove(int row) {
     const bool duringRun = running_;
     if (!data || (duringRun ? !CanRemoveDuringRun(row) : !actions_.Remove))
         return;
-    const int task = data->Task;
-    if (task >= 0) {
-        if (task >= engine_.TaskCount())
-            return;
+    if (const int task = engine_.TaskIndex(data->TaskSerial); task >= 0)
         engine_.RemoveTask(task);
-        // The engine renumbers the tasks behind the removed one.
-        model_.UpdateAll([task](TJobNodeData& other) {
-            if (other.Task > task)
-                --other.Task;
-        });
-    }
     model_.Remove(row);
     SaveQueue();
     // During a run the run's own actions stay as they are.
@@ -457,10 +442,11 @@ void TJobController::Remove(int row) {
 
 int TJobController::MoveTarget(int row, int step) const {
     const TJobNodeData* data = model_.Row(row);
-    if (closing_ || !data || data->Status != TJobStatus::Queued || data->Task < 0 || step == 0)
+    if (closing_ || !data || data->Status != TJobStatus::Queued || data->TaskSerial == 0 ||
+        step == 0)
         return -1;
     for (int target = row + step; model_.Row(target); target += step)
-        if (model_.Row(target)->Status == TJobStatus::Queued && model_.Row(target)->Task >= 0)
+        if (model_.Row(target)->Status == TJobStatus::Queued && model_.Row(target)->TaskSerial != 0)
             return target;
     return -1;
 }
@@ -476,7 +462,7 @@ int TJobController::MoveWaitingTo(int row, int target) {
     target = std::clamp(target, 0, model_.Count() - 1);
     for (; target != row; target += step) {
         const TJobNodeData* other = model_.Row(target);
-        if (other->Status == TJobStatus::Queued && other->Task >= 0)
+        if (other->Status == TJobStatus::Queued && other->TaskSerial != 0)
             return PlaceWaiting(row, target);
     }
     return -1;
@@ -495,19 +481,12 @@ int TJobController::PlaceWaiting(int row, int target) {
 void TJobController::SyncTaskOrder() {
     int position = 0;
     for (int i = 0; i < model_.Count(); ++i) {
-        const int task = model_.Row(i)->Task;
+        const int task = engine_.TaskIndex(model_.Row(i)->TaskSerial);
         if (task < 0)
             continue;
-        if (task != position) {
-            // Only ever moves a task up: those before it are already in place.
+        // Only ever moves a task up: those before it are already in place.
+        if (task != position)
             engine_.MoveTask(task, position);
-            model_.UpdateAll([task, position](TJobNodeData& other) {
-                if (other.Task == task)
-                    other.Task = position;
-                else if (other.Task >= position && other.Task < task)
-                    ++other.Task;
-            });
-        }
         ++position;
     }
 }
@@ -547,7 +526,7 @@ bool TJobController::RoomForRun() {
     std::vector<TPlannedOutput> outputs;
     for (int i = 0; i < model_.Count(); ++i) {
         const TJobNodeData* row = model_.Row(i);
-        if (row->Task >= 0 && !row->Ended())
+        if (row->TaskSerial != 0 && !row->Ended())
             outputs.push_back({row->OutputPath.toStdString(), row->ForecastBytes});
     }
     const QStringList tight = Shortages(RoomForOutputs(outputs));
@@ -592,7 +571,7 @@ void TJobController::Start() {
         return;
     engine_.SetLogLevel(llInfo);
     engine_.ThreadPriority = tpNormal;
-    model_.UpdateAll([](TJobNodeData& row) { row.InRun = row.Task >= 0; });
+    model_.UpdateAll([](TJobNodeData& row) { row.InRun = row.TaskSerial != 0; });
     running_ = true;
     openedFolders_.clear();
     stopRequested_ = lastEndedFinished_ = false;
@@ -626,16 +605,11 @@ void TJobController::JoinRun() {
 
 void TJobController::ReleaseEndedTask(int row) {
     const TJobNodeData* data = model_.Row(row);
-    const int task = data ? data->Task : -1;
-    if (task < 0 || task >= engine_.TaskCount())
+    const int task = data ? engine_.TaskIndex(data->TaskSerial) : -1;
+    if (task < 0)
         return;
     engine_.RemoveTask(task);
-    model_.UpdateAll([task](TJobNodeData& other) {
-        if (other.Task == task)
-            other.Task = -1;
-        else if (other.Task > task)
-            --other.Task;
-    });
+    model_.Update(row, [](TJobNodeData& ended) { ended.TaskSerial = 0; });
 }
 
 void TJobController::Stop() {
@@ -687,7 +661,7 @@ bool TJobController::CanEdit(int row) const {
     // A waiting job can be changed during a run too: its task is replaced before it starts.
     // While files are being added their format question is in use.
     return !closing_ && !Adding() && data && data->Status == TJobStatus::Queued &&
-           data->Task >= 0 && data->Task < engine_.TaskCount();
+           engine_.TaskIndex(data->TaskSerial) >= 0;
 }
 
 void TJobController::Edit(int row) {
@@ -719,29 +693,27 @@ void TJobController::Edit(int row) {
     }
     services_.Formats->EndGroup();
     // During a run the job may have started while the dialog was open: it keeps its format.
-    if (engine_.TaskStarted(old.Task) || model_.Row(row)->Status != TJobStatus::Queued) {
+    const int oldTask = engine_.TaskIndex(old.TaskSerial);
+    if (oldTask < 0 || engine_.TaskStarted(oldTask) ||
+        model_.Row(row)->Status != TJobStatus::Queued) {
         if (services_.Messages)
             services_.Messages->Show(tr("%1 已经开始转换, 格式没有改变。").arg(old.SourceName),
                                      IMessageBox::TIcon::Exclamation);
         return;
     }
     QString reason;
-    const int added = CreateTask(*job, reason);
-    if (added < 0) {
+    const std::uint64_t added = CreateTask(*job, reason);
+    if (added == 0) {
         if (services_.Messages)
             services_.Messages->Show(
                 tr("无法添加文件 %1").arg(QStringLiteral("%1: %2").arg(old.SourcePath, reason)),
                 IMessageBox::TIcon::Exclamation);
         return;
     }
-    engine_.RemoveTask(old.Task);
+    engine_.RemoveTask(engine_.TaskIndex(old.TaskSerial));
     const QString output = QString::fromStdString(job->Output.FileName);
-    model_.UpdateAll([&old](TJobNodeData& other) {
-        if (other.Task > old.Task)
-            --other.Task;
-    });
     model_.Update(row, [&](TJobNodeData& data) {
-        data.Task = added - 1; // the old task, before it, has gone
+        data.TaskSerial = added;
         data.Options = job;
         data.Choice = KeptChoice(services_.Formats->LastChoice());
         data.OutputPath = output;
@@ -780,11 +752,11 @@ void TJobController::RunAgain(const QList<int>& rows) {
         // Ended in this run: its task has served and goes before a new one is made.
         ReleaseEndedTask(i);
         QString reason;
-        const int task = CreateTask(*data->Options, reason);
+        const std::uint64_t task = CreateTask(*data->Options, reason);
         model_.Update(i, [&](TJobNodeData& row) {
-            row.Task = task;
+            row.TaskSerial = task;
             row.Reason = reason;
-            if (task < 0)
+            if (task == 0)
                 return;
             row.Status = TJobStatus::Queued;
             row.InRun = running_;
@@ -796,7 +768,7 @@ void TJobController::RunAgain(const QList<int>& rows) {
             row.Fps = 0;
             row.Pace = {};
         });
-        if (task < 0)
+        if (task == 0)
             failures << QStringLiteral("%1: %2").arg(data->SourceName, reason);
         else
             queued = true;
@@ -889,12 +861,12 @@ void TJobController::BatchEnded() {
     // reach (it was told to stop after the current ones), which wait for the next Start.
     engine_.ClearTasks();
     model_.UpdateAll([this](TJobNodeData& row) {
-        row.Task = -1;
+        row.TaskSerial = 0;
         if (row.Status != TJobStatus::Queued || !row.Options)
             return;
         QString reason;
-        row.Task = CreateTask(*row.Options, reason);
-        if (row.Task < 0) {
+        row.TaskSerial = CreateTask(*row.Options, reason);
+        if (row.TaskSerial == 0) {
             row.Status = TJobStatus::Failed;
             row.Reason = reason;
         }
@@ -911,9 +883,7 @@ void TJobController::JobEnded(const TEnded& ended) {
         BatchEnded();
         return;
     }
-    int row = model_.RowOfOutput(ended.Output);
-    if (row < 0)
-        row = model_.RowOfTask(ended.Index);
+    const int row = model_.RowOfTask(ended.Task);
     if (row < 0)
         return; // removed while its end was on its way
     const TJobStatus status = JobStatusOf(ended.Result);
@@ -1088,8 +1058,8 @@ void TJobController::RestoreQueue() {
         if (row.Status != TJobStatus::Queued)
             continue;
         QString reason = tr("无法读取保存的设置");
-        row.Task = row.Options && bound ? CreateTask(*row.Options, reason) : -1;
-        if (row.Task < 0) {
+        row.TaskSerial = row.Options && bound ? CreateTask(*row.Options, reason) : 0;
+        if (row.TaskSerial == 0) {
             row.Status = TJobStatus::Failed;
             row.Reason = reason;
         }

@@ -159,11 +159,12 @@ signals:
     void RunEnded();
 
 private:
-    // A progress report, on the GUI thread: the row of that output (or task) and its figures.
-    void ShowProgress(int task, const QString& output, int fps, int currentDuration,
-                      std::int64_t currentSize, int totalDuration);
+    // A progress report, on the GUI thread: the row of that task and its figures.
+    void ShowProgress(std::uint64_t task, int fps, int currentDuration, std::int64_t currentSize,
+                      int totalDuration);
     struct TEnded {
-        int Index;
+        int Index; // -1: the batch ended
+        std::uint64_t Task;
         TJobResult Result;
         QString Message;
         QString Source;
@@ -200,7 +201,8 @@ private:
     // Adds one probed file with the records the format chooser built; false with reason.
     bool AddJob(const std::shared_ptr<const TJobRecords>& job, TJobNodeData row, QString& reason);
     // The engine task for a row's records; -1 with reason.
-    int CreateTask(const TJobRecords& job, QString& reason);
+    // The new task's serial, or 0 with the reason.
+    std::uint64_t CreateTask(const TJobRecords& job, QString& reason);
     void SetState(TActionEvent event);
     // How many jobs run at once, from the preference, read afresh.
     int JobsAtOnce() const;

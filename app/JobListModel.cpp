@@ -111,20 +111,11 @@ const TJobNodeData* TJobListModel::Row(int index) const {
     return index >= 0 && index < Count() ? &rows_[static_cast<size_t>(index)] : nullptr;
 }
 
-int TJobListModel::RowOfTask(int task) const {
-    if (task < 0)
+int TJobListModel::RowOfTask(std::uint64_t serial) const {
+    if (serial == 0)
         return -1;
     for (int i = 0; i < Count(); ++i)
-        if (rows_[static_cast<size_t>(i)].Task == task)
-            return i;
-    return -1;
-}
-
-int TJobListModel::RowOfOutput(const QString& output) const {
-    if (output.isEmpty())
-        return -1;
-    for (int i = 0; i < Count(); ++i)
-        if (rows_[static_cast<size_t>(i)].OutputPath == output)
+        if (rows_[static_cast<size_t>(i)].TaskSerial == serial)
             return i;
     return -1;
 }
@@ -151,7 +142,7 @@ Qt::ItemFlags TJobListModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return flags | Qt::ItemIsDropEnabled;
     const TJobNodeData* row = index.isValid() ? Row(index.row()) : nullptr;
-    if (row && row->Status == TJobStatus::Queued && row->Task >= 0)
+    if (row && row->Status == TJobStatus::Queued && row->TaskSerial != 0)
         flags |= Qt::ItemIsDragEnabled;
     return flags;
 }

@@ -41,10 +41,8 @@ public:
     int Count() const { return static_cast<int>(rows_.size()); }
     // The row at a position, or nullptr when there is none (negative or past the end).
     const TJobNodeData* Row(int index) const;
-    // The row holding an engine task, -1 for none.
-    int RowOfTask(int task) const;
-    // The row writing an output (names are unique in the list), -1 for none.
-    int RowOfOutput(const QString& output) const;
+    // The row holding the engine task of that serial, -1 for none.
+    int RowOfTask(std::uint64_t serial) const;
     void Append(const TJobNodeData& row);
     void Remove(int index);
     // Moves the row at from to position to; the rows between shift by one.

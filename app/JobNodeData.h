@@ -66,8 +66,9 @@ struct TJobNodeData {
     // Pictures a second and the pace that tells the time left, while running.
     int Fps = 0;
     TJobPace Pace;
-    // The engine task behind the row, -1 once the run that held it has ended.
-    int Task = -1;
+    // The serial of the engine task behind the row (the engine renumbers its list, a serial
+    // holds), 0 once the run that held it has ended.
+    std::uint64_t TaskSerial = 0;
     // Counted in the status bar's figures: queued when the current or last run started.
     bool InRun = false;
     std::shared_ptr<const TJobRecords> Options;

@@ -381,6 +381,43 @@ TFFmpeg* TCustomFFmpegEngine::Tasks(int index) const {
     return tasks_.Items(index);
 }
 
+std::uint64_t TCustomFFmpegEngine::TaskSerial(int index) const {
+    TEngineLock guard(*this);
+    return index >= 0 && index < tasks_.Count() ? tasks_.Items(index)->Serial : 0;
+}
+
+int TCustomFFmpegEngine::TaskIndex(std::uint64_t serial) const {
+    TEngineLock guard(*this);
+    for (int i = 0; serial != 0 && i < tasks_.Count(); ++i)
+        if (tasks_.Items(i)->Serial == serial)
+            return i;
+    return -1;
+}
+
+namespace {
+
+thread_local std::uint64_t reportingSerial = 0;
+
+// The task a handler reports on, for as long as the handler runs.
+class TReportingTask {
+public:
+    explicit TReportingTask(std::uint64_t serial) : outer_(reportingSerial) {
+        reportingSerial = serial;
+    }
+    ~TReportingTask() { reportingSerial = outer_; }
+    TReportingTask(const TReportingTask&) = delete;
+    TReportingTask& operator=(const TReportingTask&) = delete;
+
+private:
+    std::uint64_t outer_;
+};
+
+} // namespace
+
+std::uint64_t TCustomFFmpegEngine::ReportingTaskSerial() {
+    return reportingSerial;
+}
+
 bool TCustomFFmpegEngine::TaskStarted(int index) const {
     TEngineLock guard(*this);
     const TFFmpeg* task = index >= 0 && index < tasks_.Count() ? tasks_.Items(index) : nullptr;
@@ -743,9 +780,11 @@ void TCustomFFmpegEngine::DoProgress(TFFmpeg* task, int frameNumber, int framesP
         handler = OnProgress;
         index = IndexOf(task);
     }
-    if (handler && index >= 0)
+    if (handler && index >= 0) {
+        const TReportingTask reporting(task->Serial);
         handler(index, frameNumber, framesPerSecond, currentDuration, quality, bitRate, currentSize,
                 totalDuration);
+    }
 }
 
 void TCustomFFmpegEngine::DoTerminate(TFFmpeg* task) {
@@ -776,6 +815,7 @@ void TCustomFFmpegEngine::DoTerminate(TFFmpeg* task) {
         // The reporting thread holds the task, so it is still there after the lock.
         const TJobResult result = task->Result();
         try {
+            const TReportingTask reporting(task->Serial);
             handler(index, result == jrFinished, result == jrFailed, task->ResultMessage(), result);
         } catch (...) {
             failure = std::current_exception();

@@ -103,6 +103,14 @@ public:
     void ClearTasks();
     int TaskCount() const;
     TFFmpeg* Tasks(int index) const;
+    // The task's identity, which holds while tasks are added, moved and removed; 0 for an index
+    // outside the list. Serials are never reused.
+    std::uint64_t TaskSerial(int index) const;
+    // Where the task with that serial is in the list, -1 once it has gone.
+    int TaskIndex(std::uint64_t serial) const;
+    // Inside an OnProgress or OnTerminate handler: the serial of the task it reports on, since
+    // the index it was given can move under it; 0 on any other thread or outside the handler.
+    static std::uint64_t ReportingTaskSerial();
     // The task has left the waiting line: about to start, running or ended (false for an index
     // outside the list).
     bool TaskStarted(int index) const;

@@ -133,7 +133,7 @@ TEST(QueueFileTest, RecordsAndRowsComeBackAsTheyWereSaved) {
     EXPECT_EQ(r.CurrentMs, 6000);
     EXPECT_EQ(r.SourceBytes, 5'000'000'000LL);
     EXPECT_EQ(r.OutputBytes, 123456);
-    EXPECT_EQ(r.Task, -1);
+    EXPECT_EQ(r.TaskSerial, 0u);
     ASSERT_TRUE(r.Options);
     EXPECT_TRUE(*r.Options == job);
     // Editing it later opens the dialog as it was left.

@@ -6,6 +6,7 @@
 #include "MediaFactory.h"
 #include "TestLibraries.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <dirent.h>
@@ -124,6 +125,52 @@ TEST_F(WaitingJobsTest, AddStillRefusesAndASourceGoneWhileWaitingFailsOnlyItsJob
     EXPECT_EQ(results.at(1).first, jrFinished) << results.at(1).second;
     EXPECT_GT(fs::file_size(folder + "/second.avi"), 1000u);
     EXPECT_GT(fs::file_size(folder + "/second_copy.avi"), 1000u);
+}
+
+TEST_F(WaitingJobsTest, ATaskKeepsItsSerialWhileTheListMovesAndItsReportsSayWhichTaskTheyAreFor) {
+    const std::string source = MakeAviMpeg4Mp2(folder, 0.5);
+    std::vector<std::uint64_t> serials;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(AddJob(engine, Job(source, folder + "/s" + std::to_string(i) + ".avi")).Index, i);
+        serials.push_back(engine.TaskSerial(i));
+    }
+    EXPECT_EQ(engine.TaskSerial(3), 0u);
+    EXPECT_NE(serials[0], 0u);
+    EXPECT_NE(serials[0], serials[1]);
+    engine.MoveTask(2, 0);
+    EXPECT_EQ(engine.TaskIndex(serials[2]), 0);
+    EXPECT_EQ(engine.TaskIndex(serials[0]), 1);
+    engine.RemoveTask(engine.TaskIndex(serials[0]));
+    EXPECT_EQ(engine.TaskIndex(serials[0]), -1);
+    EXPECT_EQ(engine.TaskIndex(serials[1]), 1);
+    // Never handed out again.
+    ASSERT_EQ(AddJob(engine, Job(source, folder + "/s3.avi")).Index, 2);
+    EXPECT_GT(engine.TaskSerial(2), serials[2]);
+
+    std::vector<std::uint64_t> reported, ended;
+    bool progressMatched = true;
+    engine.OnProgress = [&](int index, int, int, int, float, float, std::int64_t, int) {
+        std::lock_guard guard(lock);
+        progressMatched &= TFFmpegEngine::ReportingTaskSerial() == engine.TaskSerial(index);
+        reported.push_back(TFFmpegEngine::ReportingTaskSerial());
+    };
+    engine.OnTerminate = [&](int index, bool, bool, const std::string&, TJobResult) {
+        std::lock_guard guard(lock);
+        ended.push_back(TFFmpegEngine::ReportingTaskSerial());
+        batchEnded |= index < 0;
+        changed.notify_all();
+    };
+    engine.StartTasks(2);
+    ASSERT_TRUE(WaitForBatchEnd());
+    std::lock_guard guard(lock);
+    EXPECT_TRUE(progressMatched);
+    EXPECT_FALSE(reported.empty());
+    ASSERT_EQ(ended.size(), 4u);
+    EXPECT_EQ(ended.back(), 0u) << "the batch's end is no task's";
+    std::sort(ended.begin(), ended.end() - 1);
+    EXPECT_EQ(std::vector<std::uint64_t>(ended.begin(), ended.end() - 1),
+              std::vector<std::uint64_t>({serials[1], serials[2], engine.TaskSerial(2)}));
+    EXPECT_EQ(TFFmpegEngine::ReportingTaskSerial(), 0u) << "outside a handler";
 }
 
 } // namespace
