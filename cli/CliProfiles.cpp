@@ -123,7 +123,9 @@ TJobBuilder JobBuilderFor(const TCliArguments& args, const std::string& settings
                             : args.Subtitles == "burn" ? TSubtitleMode::Burn
                                                        : TSubtitleMode::Auto);
     builder.SetRotation(static_cast<TRotationChoice>(args.Rotation));
-    builder.SetSizeLimit(args.MaxSize);
+    // A profile made for a limit keeps to it unless the command line asks for another.
+    builder.SetSizeLimit(args.MaxSize > 0 ? args.MaxSize
+                                          : static_cast<std::int64_t>(profile.FitInto) << 20);
     builder.SetKeepFileDates(
         args.KeepDates || TSettingsStore(settingsFile).ReadOption(kKeepFileDatesKey, "0") == "1");
     return builder;

@@ -25,6 +25,7 @@ TOutputProfile ReadProfile(const TIniFile& ini, int index) {
     profile.Channels = ini.ReadInteger(section, "Channels", 1);
     profile.KeepAspect = ini.ReadInteger(section, "KeepAspect", 0);
     profile.FrameFollowsSource = ini.ReadInteger(section, "FrameFollowsSource", 0);
+    profile.FitInto = std::max(0, ini.ReadInteger(section, "FitInto", 0));
     return profile;
 }
 

@@ -27,6 +27,9 @@ struct TOutputProfile {
     // 1: the frame size is a bound the output frame takes the source's shape within; 0: the
     // exact frame a device needs, padded when proportions are kept ("FrameFollowsSource").
     std::int32_t FrameFollowsSource = 0;
+    // MB the output must fit into, offered as the dialog's "fit into" and taken by the command
+    // line without --max-size ("FitInto"); 0: no limit. Never written.
+    std::int32_t FitInto = 0;
 };
 
 // "VideoFormat%d"; index -1 names a section no catalogue has, so every key reads its default.

@@ -26,6 +26,8 @@ TProfileGroup ProfileGroup(const std::string& title, const std::string& videoFor
     if (videoFormat.empty() ||
         HasAny(type, {".mp3", ".m4a", ".flac", ".oga", ".ogg", ".wav", ".aac", ".wma"}))
         return TProfileGroup::AudioOnly;
+    if (HasAny(name, {"messenger", "e-mail", "email"}))
+        return TProfileGroup::Sharing;
     // Device names first: an iPod profile may store ".mp4" and a PSP one ".mp4" too.
     if (HasAny(name, {"ipod", "iphone", "ipad", "apple"}) || type == ".ipod")
         return TProfileGroup::Apple;

@@ -16,6 +16,7 @@ enum class TProfileGroup {
     AviPlayers,
     Discs,
     Web,
+    Sharing, // messengers and e-mail: a size limit before a device
     AudioOnly,
     Other,
 };

@@ -287,6 +287,22 @@ void TfrmConvertOptions::ShowSelection() {
     for (QComboBox* box :
          {cbxFrameSize, cbxFramerate, cbxAudioBitrate, cbxSampleBitrate, cbxChannels})
         box->setEnabled(selection.Editable);
+    ShowProfileSizeLimit();
+}
+
+void TfrmConvertOptions::ShowProfileSizeLimit() {
+    const int profile = FModel.Catalogue().SelectedIndex();
+    if (profile == FSizeLimitShownFor)
+        return;
+    FSizeLimitShownFor = profile;
+    // Goes to the model through the list's own change signal.
+    const int megabytes = FModel.Catalogue().Profile().FitInto;
+    if (megabytes <= 0)
+        cbxFitSize->setCurrentIndex(0);
+    else if (const int row = cbxFitSize->findText(QString::number(megabytes)); row >= 0)
+        cbxFitSize->setCurrentIndex(row);
+    else
+        cbxFitSize->setEditText(QString::number(megabytes));
 }
 
 void TfrmConvertOptions::ShowOutputChoice() {
@@ -351,6 +367,7 @@ void TfrmConvertOptions::cbxVideoFormatChange(int row) {
 
 void TfrmConvertOptions::btnRestoreVideoClick() {
     FModel.Catalogue().RestoreVideoDefaults();
+    FSizeLimitShownFor = -2;
     ShowSelection();
 }
 

@@ -123,6 +123,8 @@ private:
     void ConnectControls();
     // Widgets from the model, without echoing the changes back.
     void ShowSelection();
+    // The profile's own size limit in "fit into", once each time another profile is shown.
+    void ShowProfileSizeLimit();
     void ShowOutputChoice();
     // The grouped list again, narrowed by the filter, keeping the pick when it is still listed.
     void ShowProfileList();
@@ -137,6 +139,7 @@ private:
 
     TDialogServices& FServices;
     TConvertOptionsModel FModel;
+    int FSizeLimitShownFor = -2; // the profile whose limit "fit into" was last set to
     bool FDocked = false;
 };
 

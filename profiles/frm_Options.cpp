@@ -149,7 +149,7 @@ bool TfrmOptions::Save() {
             store.SaveOption(kSimultaneousJobsKey, std::to_string(spnSimultaneousJobs->value())) &&
             store.SaveOption(kPreferredLanguageKey,
                              edtAudioLanguage->text().trimmed().toLower().toStdString());
-            store.SaveOption(kKeepFileDatesKey, chkKeepFileDates->isChecked() ? "1" : "0");
+        store.SaveOption(kKeepFileDatesKey, chkKeepFileDates->isChecked() ? "1" : "0");
         error = store.LastError();
     }
     if (saved)

@@ -46,6 +46,10 @@ constexpr int kIndexRole = Qt::UserRole + 1;
     QT_TRANSLATE_NOOP("TProfileNames", "AAC Audio (*.m4a)"),
     QT_TRANSLATE_NOOP("TProfileNames", "FLAC Lossless Audio (*.flac)"),
     QT_TRANSLATE_NOOP("TProfileNames", "Ogg Vorbis Audio (*.oga)"),
+    QT_TRANSLATE_NOOP("TProfileNames", "Messenger H.264 Video, up to 16 MB (720p) (*.mp4)"),
+    QT_TRANSLATE_NOOP("TProfileNames", "Messenger H.264 Video, up to 64 MB (1080p) (*.mp4)"),
+    QT_TRANSLATE_NOOP("TProfileNames", "E-mail H.264 Video, up to 10 MB (480p) (*.mp4)"),
+    QT_TRANSLATE_NOOP("TProfileNames", "E-mail H.264 Video, up to 25 MB (720p) (*.mp4)"),
 };
 
 const char* const kGroupTexts[kProfileGroupCount] = {
@@ -56,6 +60,7 @@ const char* const kGroupTexts[kProfileGroupCount] = {
     QT_TRANSLATE_NOOP("TProfileNames", "AVI 播放器"),
     QT_TRANSLATE_NOOP("TProfileNames", "光盘 (VCD, SVCD, DVD)"),
     QT_TRANSLATE_NOOP("TProfileNames", "网页和电脑"),
+    QT_TRANSLATE_NOOP("TProfileNames", "聊天软件和电子邮件"),
     QT_TRANSLATE_NOOP("TProfileNames", "仅音频"),
     QT_TRANSLATE_NOOP("TProfileNames", "其他"),
 };

@@ -240,6 +240,26 @@
         <source>其他</source>
         <translation>其他</translation>
     </message>
+    <message>
+        <source>Messenger H.264 Video, up to 16 MB (720p) (*.mp4)</source>
+        <translation>聊天软件 H.264 视频，最大 16 MB (720p) (*.mp4)</translation>
+    </message>
+    <message>
+        <source>Messenger H.264 Video, up to 64 MB (1080p) (*.mp4)</source>
+        <translation>聊天软件 H.264 视频，最大 64 MB (1080p) (*.mp4)</translation>
+    </message>
+    <message>
+        <source>E-mail H.264 Video, up to 10 MB (480p) (*.mp4)</source>
+        <translation>电子邮件 H.264 视频，最大 10 MB (480p) (*.mp4)</translation>
+    </message>
+    <message>
+        <source>E-mail H.264 Video, up to 25 MB (720p) (*.mp4)</source>
+        <translation>电子邮件 H.264 视频，最大 25 MB (720p) (*.mp4)</translation>
+    </message>
+    <message>
+        <source>聊天软件和电子邮件</source>
+        <translation>聊天软件和电子邮件</translation>
+    </message>
 </context>
 <context>
     <name>TQtFileChooser</name>

@@ -147,6 +147,19 @@ TEST_F(SizeLimitTest, DryRunForecastsEachFileAndWritesNothing) {
     ASSERT_EQ(plain.status, 0) << plain.err;
     EXPECT_NE(plain.out.find("forecast [1] " + a), std::string::npos) << plain.out;
     EXPECT_NE(plain.out.find("room " + out + ": needs about"), std::string::npos) << plain.out;
+    // A profile made for a limit (a messenger's 16 MB) keeps to it; --max-size overrides it.
+    for (const auto& [limit, expected] :
+         {std::pair{"", 16.0 * 1024 * 1024}, std::pair{"1M", 1024.0 * 1024}}) {
+        std::vector<std::string> arguments = {"convert", "-p",        "32",     "-o",
+                                              out,       "--dry-run", "--json", a};
+        if (*limit)
+            arguments.insert(arguments.end() - 1, {"--max-size", limit});
+        const TProgramRun messenger = runner->Program(arguments);
+        ASSERT_EQ(messenger.status, 0) << messenger.err;
+        for (const JsonValue& event : messenger.Events())
+            if (event["event"].text == "forecast")
+                EXPECT_EQ(event["size"].number, expected) << limit;
+    }
     ExpectEmpty(out);
     ExpectEmpty(work);
 }

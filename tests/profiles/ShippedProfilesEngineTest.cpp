@@ -22,7 +22,7 @@
 namespace velto {
 namespace {
 
-constexpr int kShippedProfiles = 32;
+constexpr int kShippedProfiles = 36;
 
 TOutputProfile ShippedProfile(int index) {
     TProfileCatalogue catalogue(SettingsFilePath(VELTO_DATA_DIR),

@@ -62,5 +62,34 @@ TEST_F(FitSizeChoiceTest, TheListedAndTypedSizesBecomeTheJobsLimit) {
     EXPECT_EQ(dialog.Model().SizeLimit(), 0);
 }
 
+TEST_F(FitSizeChoiceTest, AProfileMadeForALimitOffersItAndAnotherProfileTakesItsOwn) {
+    std::string settings = "[Options]\nFormatNum=3\nOutputFormat=0\nConvertToSamePath=1\n";
+    const char* const profiles[][2] = {{"MP4 MPEG-4 Video (*.mp4)", "0"},
+                                       {"E-mail H.264 Video, up to 10 MB (480p) (*.mp4)", "10"},
+                                       {"Messenger H.264 Video, up to 16 MB (720p) (*.mp4)", "16"}};
+    for (int i = 0; i < 3; ++i)
+        settings += "[VideoFormat" + std::to_string(i) + "]\nTitle=" + profiles[i][0] +
+                    "\nVideoFormat=h264\nAudioFormat=aac\nEdit=1\nFileType=.mp4\n"
+                    "FrameSize=854 x 480\nVideoBitrate=1000\nAudioBitrate=64\n"
+                    "SampleBitrate=44100\nFitInto=" +
+                    profiles[i][1] + "\n";
+    WriteText(SettingsFile, settings.c_str());
+    TfrmConvertOptions dialog(Services, SettingsFile, FactoryFile);
+    const TSourceSummary film = MinuteOfFilm(Root);
+    dialog.AttachSource(film);
+    dialog.SelectProfile(1);
+    ASSERT_EQ(dialog.Model().Catalogue().SelectedIndex(), 1);
+    EXPECT_EQ(dialog.cbxFitSize->currentText(), QStringLiteral("10"));
+    EXPECT_EQ(ForecastSize(dialog.BuildJob(), film), 10 * 1024 * 1024);
+    // The user's own pick holds for the job; another profile brings its own limit, or none.
+    dialog.cbxFitSize->setCurrentIndex(3); // 25 MB
+    EXPECT_EQ(ForecastSize(dialog.BuildJob(), film), 25 * 1024 * 1024);
+    dialog.SelectProfile(0);
+    EXPECT_EQ(dialog.Model().SizeLimit(), 0);
+    EXPECT_EQ(dialog.BuildJob().Output.ExtOptions.find("fit_size"), std::string::npos);
+    dialog.SelectProfile(2);
+    EXPECT_EQ(dialog.Model().SizeLimit(), 16 * 1024 * 1024);
+}
+
 } // namespace
 } // namespace velto::test
