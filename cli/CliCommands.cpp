@@ -129,6 +129,14 @@ std::string StreamsText(const TAVProbe& probe) {
     return text;
 }
 
+// The container the library read the file as ("avi", "mov,mp4,m4a,3gp,3g2,mj2"): the probe's
+// InputFormatName is the format it was told to use, empty when it found one itself.
+std::string DetectedFormat(const TAVProbe& probe) {
+    const AVFormatContext* context = probe.FormatContext();
+    return context && context->iformat && context->iformat->name ? context->iformat->name
+                                                                 : "unknown";
+}
+
 int Probe(const TCliArguments& args, const TCliPaths& paths, const TCliContext& context) {
     TConvertView view(args.Json ? TViewMode::Json : TViewMode::Plain, args.Quiet, *context.Out,
                       *context.Err);
@@ -154,7 +162,7 @@ int Probe(const TCliArguments& args, const TCliPaths& paths, const TCliContext& 
         if (args.Json) {
             *context.Out << TJsonLine()
                                 .Add("file", file)
-                                .Add("format", probe.InputFormatName)
+                                .Add("format", DetectedFormat(probe))
                                 .Add("duration_ms", durationMs)
                                 .Add("size", probe.GetFileSize())
                                 .Add("bit_rate", info.BitRate)
@@ -162,7 +170,7 @@ int Probe(const TCliArguments& args, const TCliPaths& paths, const TCliContext& 
                                 .Text()
                          << '\n';
         } else {
-            *context.Out << file << ": " << probe.InputFormatName << ", "
+            *context.Out << file << ": " << DetectedFormat(probe) << ", "
                          << ClockText(static_cast<int>(durationMs / 1000)) << ", "
                          << SizeText(probe.GetFileSize()) << '\n'
                          << StreamsText(probe);

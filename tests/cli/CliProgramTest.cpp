@@ -87,6 +87,7 @@ TEST_F(CliProgramTest, ProbeDescribesEachFileAndFailsOnTheBadOne) {
     const auto files = run.Events();
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(files[0]["file"].text, clip);
+    EXPECT_EQ(files[0]["format"].text, "avi") << "the container the file was read as";
     EXPECT_NEAR(files[0]["duration_ms"].number, 2000, 100);
     EXPECT_EQ(files[0]["size"].number, double(fs::file_size(clip)));
     const auto& streams = files[0]["streams"].items;
@@ -100,6 +101,7 @@ TEST_F(CliProgramTest, ProbeDescribesEachFileAndFailsOnTheBadOne) {
     const TProgramRun text = Program({"probe", clip});
     EXPECT_EQ(text.status, 0);
     EXPECT_NE(text.out.find("video mpeg4 176x144"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find(clip + ": avi, 0:00:02"), std::string::npos) << text.out;
 }
 
 TEST_F(CliProgramTest, ConvertReportsEveryJobInJsonAndFailsForTheBadFile) {
