@@ -184,12 +184,14 @@ void TBitmapSubtitles::Draw(const TShown* shown) {
     // Nearest-neighbour from the subtitles' frame onto the picture they are burned into.
     const std::int64_t fw = shown->FrameWidth, fh = shown->FrameHeight;
     for (const TRect& rect : shown->Rects) {
-        const int top = static_cast<int>(std::max<std::int64_t>(0, rect.Y * height_ / fh));
+        const int top =
+            static_cast<int>(std::max<std::int64_t>(0, std::int64_t{rect.Y} * height_ / fh));
         const int bottom = static_cast<int>(
-            std::min<std::int64_t>(height_, (rect.Y + rect.Height) * height_ / fh));
-        const int left = static_cast<int>(std::max<std::int64_t>(0, rect.X * width_ / fw));
-        const int right =
-            static_cast<int>(std::min<std::int64_t>(width_, (rect.X + rect.Width) * width_ / fw));
+            std::min<std::int64_t>(height_, (std::int64_t{rect.Y} + rect.Height) * height_ / fh));
+        const int left =
+            static_cast<int>(std::max<std::int64_t>(0, std::int64_t{rect.X} * width_ / fw));
+        const int right = static_cast<int>(
+            std::min<std::int64_t>(width_, (std::int64_t{rect.X} + rect.Width) * width_ / fw));
         for (int y = top; y < bottom; ++y) {
             const int sy =
                 std::clamp(static_cast<int>(y * fh / height_) - rect.Y, 0, rect.Height - 1);

@@ -217,9 +217,13 @@ std::string OverlayFormat(AVPixelFormat encoder) {
         return "format=yuv420";
     if (layout->flags & AV_PIX_FMT_FLAG_RGB)
         return "format=gbrp";
+    // This generation blends ten bits in 4:2:0 and 4:2:2 only.
+    const char* depth = layout->comp[0].depth > 8 ? "p10" : "";
     if (layout->log2_chroma_w == 1 && layout->log2_chroma_h == 1)
-        return "format=yuv420";
-    return layout->log2_chroma_w == 1 ? "format=yuv422" : "format=yuv444";
+        return std::string("format=yuv420") + depth;
+    if (layout->log2_chroma_w == 1)
+        return std::string("format=yuv422") + depth;
+    return "format=yuv444";
 }
 
 } // namespace
