@@ -264,13 +264,13 @@ void WriteTextCue(AVFormatContext* output, Track& track, AVPacket* packet) {
     track.flushed = track.cue >= track.cues;
 }
 
-Track AddBitmapSubtitles(AVFormatContext* output, const BitmapSubtitleTrack& spec) {
+Track AddBitmapSubtitles(AVFormatContext* output, const BitmapSubtitleTrack& wanted) {
     Track track;
     track.stream = AVFormatHlpr::avformat_new_stream(output, nullptr);
     track.bitmap = true;
-    track.block = spec;
-    track.nextPts = spec.startMs;
-    if (spec.undecodable) {
+    track.block = wanted;
+    track.nextPts = wanted.startMs;
+    if (wanted.undecodable) {
         track.stream->codecpar->codec_type = AVMEDIA_TYPE_SUBTITLE;
         track.stream->codecpar->codec_id = AV_CODEC_ID_DVB_SUBTITLE;
     } else {
@@ -278,41 +278,41 @@ Track AddBitmapSubtitles(AVFormatContext* output, const BitmapSubtitleTrack& spe
         track.subtitleEncoder.reset(AVCodecHlpr::avcodec_alloc_context3(codec));
         AVCodecContext* context = track.subtitleEncoder.get();
         context->time_base = AVRational{1, 1000};
-        context->width = spec.frameWidth;
-        context->height = spec.frameHeight;
+        context->width = wanted.frameWidth;
+        context->height = wanted.frameHeight;
         Check(AVCodecHlpr::avcodec_open2(context, codec, nullptr), "open dvdsub");
         Check(AVCodecHlpr::avcodec_parameters_from_context(track.stream->codecpar, context),
               "subtitle parameters");
     }
     track.stream->time_base = AVRational{1, 1000};
-    if (!spec.language.empty())
-        AVUtilHlpr::av_dict_set(&track.stream->metadata, "language", spec.language.c_str(), 0);
-    track.stream->disposition = spec.isDefault ? AV_DISPOSITION_DEFAULT : 0;
+    if (!wanted.language.empty())
+        AVUtilHlpr::av_dict_set(&track.stream->metadata, "language", wanted.language.c_str(), 0);
+    track.stream->disposition = wanted.isDefault ? AV_DISPOSITION_DEFAULT : 0;
     return track;
 }
 
 // The block as one DVD subtitle: palette index 1 (opaque white) everywhere, on a clear ground.
 int EncodeBlock(Track& track, std::uint8_t* buffer, int size) {
-    const BitmapSubtitleTrack& spec = track.block;
-    std::vector<std::uint8_t> indexes(static_cast<std::size_t>(spec.width) * spec.height, 1);
+    const BitmapSubtitleTrack& wanted = track.block;
+    std::vector<std::uint8_t> indexes(static_cast<std::size_t>(wanted.width) * wanted.height, 1);
     std::uint32_t palette[4] = {0x00000000, 0xFFFFFFFF, 0xFF000000, 0xFF808080};
     AVSubtitleRect rect{};
     rect.type = SUBTITLE_BITMAP;
-    rect.x = spec.x;
-    rect.y = spec.y;
-    rect.w = spec.width;
-    rect.h = spec.height;
+    rect.x = wanted.x;
+    rect.y = wanted.y;
+    rect.w = wanted.width;
+    rect.h = wanted.height;
     rect.nb_colors = 4;
     rect.data[0] = indexes.data();
-    rect.linesize[0] = spec.width;
+    rect.linesize[0] = wanted.width;
     rect.data[1] = reinterpret_cast<std::uint8_t*>(palette);
     rect.linesize[1] = 4 * 4;
     AVSubtitleRect* rects[] = {&rect};
     AVSubtitle subtitle{};
     subtitle.num_rects = 1;
     subtitle.rects = rects;
-    subtitle.pts = spec.startMs * 1000LL;
-    subtitle.end_display_time = static_cast<std::uint32_t>(spec.endMs - spec.startMs);
+    subtitle.pts = wanted.startMs * 1000LL;
+    subtitle.end_display_time = static_cast<std::uint32_t>(wanted.endMs - wanted.startMs);
     return AVCodecHlpr::avcodec_encode_subtitle(track.subtitleEncoder.get(), buffer, size,
                                                 &subtitle);
 }
