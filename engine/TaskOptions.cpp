@@ -134,10 +134,10 @@ void ApplyVideoFields(TFFmpeg& task, const TOutputOptions& r) {
 // stream or drawn into the picture.
 void ApplySubtitleFields(TFFmpeg& task, const TOutputOptions& r) {
     if (r.BurnSubtitle) {
-        if (!task.CanBurnSubtitles())
+        task.BurnSubtitlesFrom(r.SubtitleFile, r.SubtitleStream);
+        if (!task.BurnsBitmapSubtitles() && !task.CanBurnSubtitles())
             throw FFMpegException("Subtitles cannot be burned in: this build's libavfilter has "
                                   "no 'subtitles' filter (libass)");
-        task.BurnSubtitlesFrom(r.SubtitleFile, r.SubtitleStream);
         task.SetOption("sn", "");
         return;
     }

@@ -189,11 +189,11 @@ int ChooseAudioTrack(const TSourceSummary& source, const std::string& language, 
     return flagged >= 0 ? flagged : 0;
 }
 
-int ChooseSubtitleTrack(const TSourceSummary& source, const std::string& language) {
+int ChooseSubtitleTrack(const TSourceSummary& source, const std::string& language, bool bitmaps) {
     const std::vector<TSourceTrack>& tracks = source.SubtitleTracks;
     int first = -1, spoken = -1;
     for (int i = 0; i < static_cast<int>(tracks.size()); ++i) {
-        if (!tracks[i].Text)
+        if (!tracks[i].Text && !bitmaps)
             continue;
         if (tracks[i].Default)
             return i;
@@ -255,10 +255,11 @@ void TJobBuilder::ChooseTracks(const TSourceSummary& source, TOutputOptions& out
         if (audio >= 0)
             output.AudioStream = source.AudioTracks[audio].StreamIndex;
     }
-    const int subtitle =
-        FSubtitleMode == TSubtitleMode::None ? -1 : ChooseSubtitleTrack(source, FLanguage);
-    const std::string codec = TextSubtitleCodecFor(output.FileName);
     const bool burn = FSubtitleMode == TSubtitleMode::Burn && !output.DisableVideo;
+    // Containers take subtitles as text only; pictures can only be drawn into the film.
+    const int subtitle =
+        FSubtitleMode == TSubtitleMode::None ? -1 : ChooseSubtitleTrack(source, FLanguage, burn);
+    const std::string codec = TextSubtitleCodecFor(output.FileName);
     if (subtitle < 0 || (!burn && codec.empty())) {
         output.DisableSubtitle = true;
         return;

@@ -77,9 +77,11 @@ enum class TSubtitleMode {
     Burn, // drawn into the picture
 };
 
-// The subtitle track a job uses, as its index in SubtitleTracks, or -1: text tracks only, the
-// one flagged default first, else the first in the preferred language, else the first.
-int ChooseSubtitleTrack(const TSourceSummary& source, const std::string& language);
+// The subtitle track a job uses, as its index in SubtitleTracks, or -1: text tracks only (and
+// bitmap ones too when `bitmaps`, for burning in), the one flagged default first, else the first
+// in the preferred language, else the first.
+int ChooseSubtitleTrack(const TSourceSummary& source, const std::string& language,
+                        bool bitmaps = false);
 
 // The text subtitle encoder of an output file by its extension: mov_text for MP4, M4V and MOV,
 // WebVTT for WebM; empty for containers without text subtitles.

@@ -222,9 +222,12 @@ public:
     void OpenSubtitleFile(const std::string& fileName);
     // True when libavfilter has the filter that draws text subtitles (libass).
     static bool CanBurnSubtitles();
-    // Draws the text subtitles of the source's stream `stream` (index in the file; -1: the
-    // first), or of `file` when one is given, into the output's picture.
+    // Draws the subtitles of the source's stream `stream` (index in the file; -1: the first),
+    // or of `file` when one is given, into the output's picture: text through libass, the
+    // pictures of a bitmap stream through an overlay.
     void BurnSubtitlesFrom(const std::string& file, int stream);
+    // After BurnSubtitlesFrom: the stream burned in is a bitmap one, which needs no libass.
+    bool BurnsBitmapSubtitles() const;
     // Creates one output with its streams and checks where its file goes; raises on failure.
     // A failure before the streams exist leaves no output behind.
     void OpenOutputFile(const std::string& fileName);

@@ -162,6 +162,7 @@ bool TCustomFFmpeg::CanBurnSubtitles() {
 }
 
 void TCustomFFmpeg::BurnSubtitlesFrom(const std::string& file, int stream) {
+    Settings.BurnBitmapStream = -1;
     if (!file.empty()) {
         Settings.BurnSubtitleFile = file;
         Settings.BurnSubtitleIndex = 0;
@@ -173,11 +174,14 @@ void TCustomFFmpeg::BurnSubtitlesFrom(const std::string& file, int stream) {
     const AVFormatContext* source = InputFiles.front().Context.get();
     int ordinal = 0;
     bool found = false;
+    unsigned chosen = 0;
     for (unsigned i = 0; i < source->nb_streams && !found; ++i) {
         if (source->streams[i]->codecpar->codec_type != AVMEDIA_TYPE_SUBTITLE)
             continue;
         found = stream < 0 || static_cast<int>(i) == stream;
-        if (!found)
+        if (found)
+            chosen = i;
+        else
             ++ordinal;
     }
     if (!found)
@@ -185,6 +189,15 @@ void TCustomFFmpeg::BurnSubtitlesFrom(const std::string& file, int stream) {
             StringPrintf("'%s' has no subtitle stream %d to burn in", source->url, stream));
     Settings.BurnSubtitleFile = source->url;
     Settings.BurnSubtitleIndex = ordinal;
+    // libass draws text only: pictures go through the overlay, found by their stream index.
+    const AVCodecDescriptor* codec =
+        AVCodecHlpr::avcodec_descriptor_get(source->streams[chosen]->codecpar->codec_id);
+    if (codec && (codec->props & AV_CODEC_PROP_BITMAP_SUB))
+        Settings.BurnBitmapStream = static_cast<int>(chosen);
+}
+
+bool TCustomFFmpeg::BurnsBitmapSubtitles() const {
+    return Settings.BurnBitmapStream >= 0;
 }
 
 OwnedInput TCustomFFmpeg::OpenInputContext(const std::string& fileName) {

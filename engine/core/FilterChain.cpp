@@ -2,6 +2,7 @@
 
 #include "AVFilterHlpr.h"
 #include "AVUtilHlpr.h"
+#include "BitmapSubtitles.h"
 #include "FFmpeg.h"
 #include "MyUtils.h"
 
@@ -124,6 +125,9 @@ const char* ScaleRangeName(AVColorRange range) {
 
 } // namespace
 
+TFilterChain::TFilterChain() = default;
+TFilterChain::~TFilterChain() = default;
+
 void TFilterChain::Configure(const TaskSettings& s, const AVCodecParameters* input,
                              AVCodecContext* codec, const TPictureSteps& steps) {
     if (s.CropTop || s.CropBottom || s.CropLeft || s.CropRight)
@@ -169,7 +173,8 @@ void TFilterChain::Configure(const TaskSettings& s, const AVCodecParameters* inp
         tail = Append(graph, tail, "scale", "scale", arguments);
     }
 
-    tail = AppendBurnIn(tail);
+    encoderFormat_ = codec->pix_fmt;
+    tail = AppendBurnIn(tail, width, height, turnedWidth, turnedHeight);
 
     if (!s.VideoFilters.empty())
         ParseUserGraph(graph, s.VideoFilters, tail, sink_);
@@ -204,17 +209,63 @@ std::string OptionValue(const std::string& text) {
     return escaped;
 }
 
+// The overlay blends in the encoder's layout: left to choose, it may pull the film through
+// a format with alpha or RGB and back, which shifts every pixel a little.
+std::string OverlayFormat(AVPixelFormat encoder) {
+    const AVPixFmtDescriptor* layout = AVUtilHlpr::av_pix_fmt_desc_get(encoder);
+    if (!layout)
+        return "format=yuv420";
+    if (layout->flags & AV_PIX_FMT_FLAG_RGB)
+        return "format=gbrp";
+    // This generation blends ten bits in 4:2:0 and 4:2:2 only.
+    const char* depth = layout->comp[0].depth > 8 ? "p10" : "";
+    if (layout->log2_chroma_w == 1 && layout->log2_chroma_h == 1)
+        return std::string("format=yuv420") + depth;
+    if (layout->log2_chroma_w == 1)
+        return std::string("format=yuv422") + depth;
+    return "format=yuv444";
+}
+
 } // namespace
 
 void TFilterChain::BurnSubtitles(std::string file, int index, std::int64_t offset) {
     burnFile_ = std::move(file);
     burnIndex_ = index;
     burnOffset_ = offset;
+    burnStream_ = -1;
 }
 
-AVFilterContext* TFilterChain::AppendBurnIn(AVFilterContext* tail) {
+void TFilterChain::BurnBitmapSubtitles(std::string file, int stream, std::int64_t offset) {
+    burnFile_ = std::move(file);
+    burnStream_ = stream;
+    burnOffset_ = offset;
+}
+
+// The subtitle pictures come as canvases of this picture's size, one pushed with every
+// picture and at its time, so the overlay never waits for a subtitle that is not due.
+AVFilterContext* TFilterChain::AppendBitmapBurnIn(AVFilterContext* tail, int width, int height,
+                                                  int frameWidth, int frameHeight) {
+    bitmaps_ = std::make_unique<TBitmapSubtitles>(burnFile_, burnStream_, width, height, frameWidth,
+                                                  frameHeight);
+    AVFilterGraph* graph = graph_.get();
+    canvasSource_ =
+        CreateFilter(graph, "buffer", "burn_canvas",
+                     StringPrintf("video_size=%dx%d:pix_fmt=%d:time_base=1/%d:pixel_aspect=1/1",
+                                  width, height, AV_PIX_FMT_RGBA, AV_TIME_BASE)
+                         .c_str());
+    AVFilterContext* overlay =
+        CreateFilter(graph, "overlay", "burn_in", OverlayFormat(encoderFormat_).c_str());
+    Check(AVFilterHlpr::avfilter_link(tail, 0, overlay, 0));
+    Check(AVFilterHlpr::avfilter_link(canvasSource_, 0, overlay, 1));
+    return overlay;
+}
+
+AVFilterContext* TFilterChain::AppendBurnIn(AVFilterContext* tail, int width, int height,
+                                            int frameWidth, int frameHeight) {
     if (burnFile_.empty())
         return tail;
+    if (burnStream_ >= 0)
+        return AppendBitmapBurnIn(tail, width, height, frameWidth, frameHeight);
     AVFilterGraph* graph = graph_.get();
     const auto append = [&](const char* filter, const char* name, const std::string& arguments) {
         if (!AVFilterHlpr::avfilter_get_by_name(filter))
@@ -235,6 +286,19 @@ AVFilterContext* TFilterChain::AppendBurnIn(AVFilterContext* tail) {
 }
 
 bool TFilterChain::Push(AVFrame* picture) {
+    if (canvasSource_ && !picture) {
+        // Closing ends the canvases with the film; a second close is refused and harmless.
+        [[maybe_unused]] const int closed =
+            AVFilterHlpr::av_buffersrc_add_frame_flags(canvasSource_, nullptr, 0);
+    } else if (canvasSource_) {
+        // The subtitles run on the file's clock, as the text burn-in's do.
+        AVFrame* canvas = bitmaps_->CanvasAt(picture->pts - burnOffset_);
+        canvas->pts = picture->pts;
+        const int added = AVFilterHlpr::av_buffersrc_add_frame_flags(canvasSource_, canvas,
+                                                                     AV_BUFFERSRC_FLAG_KEEP_REF);
+        if (added < 0)
+            throw LibraryFailure("Error while burning in subtitles", added);
+    }
     return AVFilterHlpr::av_buffersrc_add_frame_flags(
                source_, picture, picture ? AV_BUFFERSRC_FLAG_KEEP_REF : 0) >= 0;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "ColourTags.h"
@@ -12,6 +13,7 @@
 
 namespace velto {
 
+class TBitmapSubtitles;
 struct TaskSettings;
 
 // What the chain does to the picture before the user's graph.
@@ -23,6 +25,8 @@ struct TPictureSteps {
 
 class TFilterChain {
 public:
+    TFilterChain();
+    ~TFilterChain();
     // Builds the chain from the input stream's pictures to the encoder's size and format; the
     // encoder's size becomes what the chain delivers plus the padding. Raises "Error opening
     // filters: ..." with the reason (the library's where a call failed).
@@ -32,6 +36,9 @@ public:
     // stream) into the scaled picture. Pictures carry the run's clock, which is the file's
     // clock plus offset microseconds.
     void BurnSubtitles(std::string file, int index, std::int64_t offset);
+    // Before Configure: the chain draws the bitmap subtitles of stream `stream` of `file` (DVD,
+    // Blu-ray, DVB) at the same place, over the same clock.
+    void BurnBitmapSubtitles(std::string file, int stream, std::int64_t offset);
     // Hands a decoded picture (timestamp in microseconds) to the chain, which keeps its own
     // reference; false when the chain refuses it. With null: no more pictures come.
     bool Push(AVFrame* picture);
@@ -46,8 +53,16 @@ private:
     std::string burnFile_;
     int burnIndex_ = 0;
     std::int64_t burnOffset_ = 0;
+    int burnStream_ = -1; // the bitmap stream burned in; -1: text or nothing
+    std::unique_ptr<TBitmapSubtitles> bitmaps_;
+    AVFilterContext* canvasSource_ = nullptr; // owned by the graph; set with bitmaps_
+    AVPixelFormat encoderFormat_ = AV_PIX_FMT_NONE;
 
-    AVFilterContext* AppendBurnIn(AVFilterContext* tail);
+    // The picture at this point is width x height; the source's own (turned) is frame.
+    AVFilterContext* AppendBurnIn(AVFilterContext* tail, int width, int height, int frameWidth,
+                                  int frameHeight);
+    AVFilterContext* AppendBitmapBurnIn(AVFilterContext* tail, int width, int height,
+                                        int frameWidth, int frameHeight);
 };
 
 } // namespace velto

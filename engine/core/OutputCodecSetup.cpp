@@ -291,9 +291,13 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
         std::string(ScaleMatrixName(SourceMatrix(input))) != ScaleMatrixName(steps.Output.Matrix);
     if (Settings.FiltersInUse || steps.Rotation != 0 || steps.ToneMap || matrixOnly) {
         ist.Filters = std::make_unique<TFilterChain>();
-        if (!Settings.BurnSubtitleFile.empty())
+        const std::int64_t clock = InputFiles[ist.FileIndex].TimestampOffset;
+        if (!Settings.BurnSubtitleFile.empty() && Settings.BurnBitmapStream >= 0)
+            ist.Filters->BurnBitmapSubtitles(Settings.BurnSubtitleFile, Settings.BurnBitmapStream,
+                                             clock);
+        else if (!Settings.BurnSubtitleFile.empty())
             ist.Filters->BurnSubtitles(Settings.BurnSubtitleFile, Settings.BurnSubtitleIndex,
-                                       InputFiles[ist.FileIndex].TimestampOffset);
+                                       clock);
         ist.Filters->Configure(Settings, ist.Stream->codecpar, ost.Encoder, steps);
     }
     codec->color_primaries = steps.Output.Primaries;

@@ -189,6 +189,9 @@ struct TaskSettings {
     // file's subtitle streams. Empty: nothing is burned in.
     std::string BurnSubtitleFile;
     int BurnSubtitleIndex = 0;
+    // A bitmap subtitle stream (DVD, Blu-ray, DVB) drawn instead: its index among all the file's
+    // streams, as the overlay reads it with a demuxer of its own; -1 for text.
+    int BurnBitmapStream = -1;
 
     // Generic option holders: library contexts that collect the options the table does not know,
     // so that the set-up can copy them into real contexts (ApplyGenericOptions). Allocated by

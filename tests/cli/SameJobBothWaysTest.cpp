@@ -224,5 +224,32 @@ TEST_F(SameJobBothWays, SoundTrackPreferenceAndSubtitlesAgreeAndReachTheFile) {
     EXPECT_EQ(run.status, 2);
 }
 
+TEST_F(SameJobBothWays, BitmapSubtitlesAreBurnedInOnRequest) {
+    MediaRecipe recipe;
+    recipe.seconds = 2.0;
+    recipe.video.push_back(VideoTrack{});
+    recipe.audio.push_back(AudioTrack{});
+    recipe.bitmapSubtitles = {BitmapSubtitleTrack{}};
+    const std::string source = MakeMedia(folder + "/dvd.mkv", recipe);
+    const char* phone = "3GP MPEG-4 Video (320x240) (*.3gp)";
+    const std::string output = CommandLineJob(phone, source).Output.FileName;
+    TProgramRunner runner(folder, config);
+    TProgramRun run = runner.Program({"convert", "-p", phone, "-o", out, "--quiet", source});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Picture clean = PictureAt(output, 0.8);
+    fs::rename(output, out + "/clean.3gp");
+    run = runner.Program(
+        {"convert", "-p", phone, "-o", out, "--quiet", "--subtitles", "burn", source});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(StreamsOfType(ProbeStreams(output), AVMEDIA_TYPE_SUBTITLE).empty());
+    // The block covers rows 40..100 of 144: bright there during its span, the film elsewhere.
+    const Picture burned = PictureAt(output, 0.8);
+    ASSERT_FALSE(burned.luma.empty());
+    EXPECT_GT(MeanDifference(clean, burned, 0.35, 0.6), 8.0);
+    EXPECT_LT(MeanDifference(clean, burned, 0.8, 1.0), 1.5);
+    EXPECT_LT(MeanDifference(PictureAt(out + "/clean.3gp", 1.6), PictureAt(output, 1.6), 0.0, 1.0),
+              1.5);
+}
+
 } // namespace
 } // namespace velto::test

@@ -266,6 +266,50 @@ TEST_F(SoundAndSubtitleTracks, ContainersWithoutTextSubtitlesGetThemOnlyBurnedIn
             .empty());
 }
 
+TEST_F(SoundAndSubtitleTracks, BitmapSubtitlesAreChosenOnlyToBeBurnedIn) {
+    // A DVD subtitle track is all the source has: kept nowhere, drawn when asked.
+    test::MediaRecipe recipe;
+    recipe.seconds = 2.0;
+    recipe.video.push_back(test::VideoTrack{});
+    recipe.audio.push_back(test::AudioTrack{});
+    recipe.bitmapSubtitles = {test::BitmapSubtitleTrack{}};
+    const std::string dvd = test::MakeMedia(folder + "/dvdsub.mkv", recipe);
+    const TSourceSummary summary = Summary(dvd);
+    ASSERT_EQ(summary.SubtitleTracks.size(), 1u);
+    EXPECT_FALSE(summary.SubtitleTracks[0].Text);
+    EXPECT_EQ(ChooseSubtitleTrack(summary, ""), -1);
+    EXPECT_EQ(ChooseSubtitleTrack(summary, "", true), 0);
+
+    const TJobOutcome kept = Convert(kPhoneMp4, dvd);
+    ASSERT_EQ(kept.Failure, "");
+    EXPECT_TRUE(kept.Job.Output.DisableSubtitle);
+    EXPECT_FALSE(kept.Job.Output.BurnSubtitle);
+    EXPECT_TRUE(
+        test::StreamsOfType(test::ProbeStreams(kept.Job.Output.FileName), AVMEDIA_TYPE_SUBTITLE)
+            .empty());
+    const TJobOutcome burned = Convert(
+        kPhoneMp4, dvd, [](TJobBuilder& builder) { builder.SetSubtitleMode(TSubtitleMode::Burn); });
+    ASSERT_EQ(burned.Failure, "");
+    EXPECT_TRUE(burned.Job.Output.BurnSubtitle);
+    EXPECT_EQ(burned.Job.Output.SubtitleStream, 2);
+
+    // Beside a text track: the default-flagged bitmap one wins only when burning.
+    test::BitmapSubtitleTrack flagged;
+    flagged.isDefault = true;
+    flagged.language = "fre";
+    recipe.subtitles = {{"srt", 2, 0, "eng", false}};
+    recipe.bitmapSubtitles = {flagged};
+    const TSourceSummary both = Summary(test::MakeMedia(folder + "/both.mkv", recipe));
+    ASSERT_EQ(both.SubtitleTracks.size(), 2u);
+    EXPECT_EQ(ChooseSubtitleTrack(both, "eng"), 0);
+    EXPECT_EQ(ChooseSubtitleTrack(both, "eng", true), 1);
+    flagged.isDefault = false;
+    recipe.bitmapSubtitles = {flagged};
+    const TSourceSummary unflagged = Summary(test::MakeMedia(folder + "/unflagged.mkv", recipe));
+    EXPECT_EQ(ChooseSubtitleTrack(unflagged, "fr", true), 1);
+    EXPECT_EQ(ChooseSubtitleTrack(unflagged, "", true), 0);
+}
+
 TEST(TrackRules, LanguagesMatchAcrossCodeForms) {
     EXPECT_TRUE(SameLanguage("en", "eng"));
     EXPECT_TRUE(SameLanguage("FRE", "fra"));

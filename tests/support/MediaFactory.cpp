@@ -67,6 +67,8 @@ struct Track {
     int cues = 0;
     int cueStartMs = 0;
     CodecContextPtr subtitleEncoder; // text cues through the library's encoder
+    bool bitmap = false;             // the one subtitle of a BitmapSubtitleTrack
+    BitmapSubtitleTrack block;
 };
 
 const AVCodec* FindEncoder(const std::string& name) {
@@ -262,6 +264,78 @@ void WriteTextCue(AVFormatContext* output, Track& track, AVPacket* packet) {
     track.flushed = track.cue >= track.cues;
 }
 
+Track AddBitmapSubtitles(AVFormatContext* output, const BitmapSubtitleTrack& wanted) {
+    Track track;
+    track.stream = AVFormatHlpr::avformat_new_stream(output, nullptr);
+    track.bitmap = true;
+    track.block = wanted;
+    track.nextPts = wanted.startMs;
+    if (wanted.undecodable) {
+        track.stream->codecpar->codec_type = AVMEDIA_TYPE_SUBTITLE;
+        track.stream->codecpar->codec_id = AV_CODEC_ID_DVB_SUBTITLE;
+    } else {
+        const AVCodec* codec = FindEncoder("dvdsub");
+        track.subtitleEncoder.reset(AVCodecHlpr::avcodec_alloc_context3(codec));
+        AVCodecContext* context = track.subtitleEncoder.get();
+        context->time_base = AVRational{1, 1000};
+        context->width = wanted.frameWidth;
+        context->height = wanted.frameHeight;
+        Check(AVCodecHlpr::avcodec_open2(context, codec, nullptr), "open dvdsub");
+        Check(AVCodecHlpr::avcodec_parameters_from_context(track.stream->codecpar, context),
+              "subtitle parameters");
+    }
+    track.stream->time_base = AVRational{1, 1000};
+    if (!wanted.language.empty())
+        AVUtilHlpr::av_dict_set(&track.stream->metadata, "language", wanted.language.c_str(), 0);
+    track.stream->disposition = wanted.isDefault ? AV_DISPOSITION_DEFAULT : 0;
+    return track;
+}
+
+// The block as one DVD subtitle: palette index 1 (opaque white) everywhere, on a clear ground.
+int EncodeBlock(Track& track, std::uint8_t* buffer, int size) {
+    const BitmapSubtitleTrack& wanted = track.block;
+    std::vector<std::uint8_t> indexes(static_cast<std::size_t>(wanted.width) * wanted.height, 1);
+    std::uint32_t palette[4] = {0x00000000, 0xFFFFFFFF, 0xFF000000, 0xFF808080};
+    AVSubtitleRect rect{};
+    rect.type = SUBTITLE_BITMAP;
+    rect.x = wanted.x;
+    rect.y = wanted.y;
+    rect.w = wanted.width;
+    rect.h = wanted.height;
+    rect.nb_colors = 4;
+    rect.data[0] = indexes.data();
+    rect.linesize[0] = wanted.width;
+    rect.data[1] = reinterpret_cast<std::uint8_t*>(palette);
+    rect.linesize[1] = 4 * 4;
+    AVSubtitleRect* rects[] = {&rect};
+    AVSubtitle subtitle{};
+    subtitle.num_rects = 1;
+    subtitle.rects = rects;
+    subtitle.pts = wanted.startMs * 1000LL;
+    subtitle.end_display_time = static_cast<std::uint32_t>(wanted.endMs - wanted.startMs);
+    return AVCodecHlpr::avcodec_encode_subtitle(track.subtitleEncoder.get(), buffer, size,
+                                                &subtitle);
+}
+
+void WriteBitmapSubtitle(AVFormatContext* output, Track& track, AVPacket* packet) {
+    std::vector<std::uint8_t> buffer(1 << 16, 0xAB);
+    const int size = track.subtitleEncoder
+                         ? EncodeBlock(track, buffer.data(), static_cast<int>(buffer.size()))
+                         : 16;
+    Check(size, "encode bitmap subtitle");
+    Check(AVCodecHlpr::av_new_packet(packet, size), "subtitle packet");
+    std::memcpy(packet->data, buffer.data(), size);
+    const AVRational ms{1, 1000};
+    packet->pts = packet->dts =
+        AVUtilHlpr::av_rescale_q(track.block.startMs, ms, track.stream->time_base);
+    packet->duration = AVUtilHlpr::av_rescale_q(track.block.endMs - track.block.startMs, ms,
+                                                track.stream->time_base);
+    packet->flags |= AV_PKT_FLAG_KEY;
+    packet->stream_index = track.stream->index;
+    Check(AVFormatHlpr::av_interleaved_write_frame(output, packet), "write bitmap subtitle");
+    track.flushed = true;
+}
+
 void FillPicture(AVFrame* frame, std::int64_t index) {
     Check(AVUtilHlpr::av_frame_make_writable(frame), "writable picture");
     const AVPixFmtDescriptor* descriptor =
@@ -434,6 +508,10 @@ void WriteEncoded(AVFormatContext* output, Track& track, AVPacket* packet) {
 
 // Feeds one more frame (or the drain) of a track into the muxer.
 void Advance(AVFormatContext* output, Track& track, AVPacket* packet) {
+    if (track.bitmap) {
+        WriteBitmapSubtitle(output, track, packet);
+        return;
+    }
     if (track.subtitleEncoder) {
         WriteTextCue(output, track, packet);
         return;
@@ -477,7 +555,7 @@ void Advance(AVFormatContext* output, Track& track, AVPacket* packet) {
 }
 
 AVRational TrackTimeBase(const Track& track) {
-    if (track.subtitleEncoder)
+    if (track.subtitleEncoder || track.bitmap)
         return AVRational{1, 1000};
     return track.encoder ? track.encoder->time_base : track.stream->time_base;
 }
@@ -507,6 +585,8 @@ std::string MakeMedia(const std::string& path, const MediaRecipe& recipe) {
         tracks.push_back(AddSubtitles(output.get(), recipe.subtitleCues));
     for (const SubtitleTrack& subtitles : recipe.subtitles)
         tracks.push_back(AddTextSubtitles(output.get(), subtitles));
+    for (const BitmapSubtitleTrack& subtitles : recipe.bitmapSubtitles)
+        tracks.push_back(AddBitmapSubtitles(output.get(), subtitles));
     for (const auto& [key, value] : recipe.tags)
         AVUtilHlpr::av_dict_set(&output->metadata, key.c_str(), value.c_str(), 0);
 

@@ -60,6 +60,23 @@ struct SubtitleTrack {
     bool isDefault = false;
 };
 
+// Bitmap subtitles made by the library's DVD subtitle encoder: one subtitle, a solid white block
+// at x, y (width x height, in the frame's pixels) shown from startMs to endMs. `undecodable`
+// writes a DVB subtitle stream whose one packet no decoder accepts instead.
+struct BitmapSubtitleTrack {
+    int x = 48;
+    int y = 40;
+    int width = 80;
+    int height = 60;
+    int startMs = 400;
+    int endMs = 1200;
+    int frameWidth = 176; // the frame the block is placed in, as the stream declares it
+    int frameHeight = 144;
+    std::string language;
+    bool isDefault = false;
+    bool undecodable = false;
+};
+
 struct MediaRecipe {
     std::string muxer;        // empty: guessed from the file name
     std::string muxerOptions; // "name=value:name=value", e.g. "movflags=faststart"
@@ -67,7 +84,8 @@ struct MediaRecipe {
     std::vector<VideoTrack> video;
     std::vector<AudioTrack> audio;
     int subtitleCues = 0; // subrip cues, one a second; needs a muxer that takes text subtitles
-    std::vector<SubtitleTrack> subtitles; // after subtitleCues' stream
+    std::vector<SubtitleTrack> subtitles;             // after subtitleCues' stream
+    std::vector<BitmapSubtitleTrack> bitmapSubtitles; // after the text ones
     // Stream order: video first, then audio, then subtitles, unless audioFirst is set.
     bool audioFirst = false;
     // Container tags ("title", "creation_time", "location", ...).
