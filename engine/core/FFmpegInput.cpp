@@ -255,6 +255,7 @@ void TCustomFFmpeg::ReadInputStream(AVStream* stream, TInputStreamSetup& setup,
         Settings.FrameAspectRatio =
             InputAspectRatio(stream->sample_aspect_ratio, parameters->sample_aspect_ratio,
                              parameters->width, parameters->height);
+        Settings.AspectFromInput = true;
         codec->pix_fmt = static_cast<AVPixelFormat>(InputPixelFormat(parameters->format, fileName));
         Settings.FramePixelFormat = codec->pix_fmt;
 

@@ -254,6 +254,7 @@ void TCustomFFmpeg::OptAspectRatio(const std::string& value) {
     if (ratio == 0.0)
         throw FFMpegException("Incorrect aspect ratio specification.");
     Settings.FrameAspectRatio = static_cast<float>(ratio);
+    Settings.AspectFromInput = false;
 }
 
 // Logs the heading line (format -1) and one line per format, as the "list" value asks.

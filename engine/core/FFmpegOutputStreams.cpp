@@ -196,10 +196,15 @@ void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* str
 
     codec->width = Settings.FrameWidth + Settings.PadRight + Settings.PadLeft;
     codec->height = Settings.FrameHeight + Settings.PadTop + Settings.PadBottom;
-    const double aspect =
-        codec->width * codec->height != 0
-            ? Settings.FrameAspectRatio * static_cast<double>(codec->height) / codec->width
-            : Settings.FrameAspectRatio * 3.0 / 4.0;
+    // A picture turned a quarter shows the source's shape the other way up; an aspect given
+    // for the output already describes the turned picture.
+    double shape = Settings.FrameAspectRatio;
+    if (Settings.AspectFromInput && shape > 0 &&
+        (Settings.Rotation == 90 || Settings.Rotation == 270))
+        shape = 1.0 / shape;
+    const double aspect = codec->width * codec->height != 0
+                              ? shape * static_cast<double>(codec->height) / codec->width
+                              : shape * 3.0 / 4.0;
     codec->sample_aspect_ratio = AVUtilHlpr::av_d2q(aspect, 255);
     stream->sample_aspect_ratio = codec->sample_aspect_ratio;
 

@@ -119,6 +119,8 @@ struct TaskSettings {
     int FrameWidth = 0;
     int FrameHeight = 0;
     float FrameAspectRatio = 0.0f;
+    // FrameAspectRatio is the source's shape as read, before any turn; false once "aspect" set it.
+    bool AspectFromInput = false;
     int FramePixelFormat = AV_PIX_FMT_NONE;
     bool PixelFormatNamed = false; // set by the pix_fmt option, not taken from the source
     AVRational FrameRate = {0, 0};

@@ -203,6 +203,14 @@ TEST_F(PhoneSources, FixedFrameDevicesTakeAPortraitPictureInsideTheirFrame) {
         EXPECT_EQ(SeenGrid(seen, inner, innerRight), UprightGrid(90));
     } else {
         EXPECT_EQ(SeenGrid(seen), UprightGrid(90));
+        // Stretched into the frame, the picture is shown at its upright shape: the source's
+        // the other way up.
+        TAVProbe output;
+        ASSERT_TRUE(output.LoadFile(job.Output.FileName)) << output.LastError;
+        const TSourcePicture shape = SourcePictureOf(output);
+        const TSourcePicture turned = Summary(source).Picture;
+        ASSERT_GT(turned.Height, 0);
+        EXPECT_NEAR(shape.DisplayAspect, double(turned.Height) / turned.Width, 0.02);
     }
 }
 
