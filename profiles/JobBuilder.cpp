@@ -259,7 +259,9 @@ void TJobBuilder::ChooseTracks(const TSourceSummary& source, TOutputOptions& out
     // Containers take subtitles as text only; pictures can only be drawn into the film.
     const int subtitle =
         FSubtitleMode == TSubtitleMode::None ? -1 : ChooseSubtitleTrack(source, FLanguage, burn);
-    const std::string codec = TextSubtitleCodecFor(output.FileName);
+    // The PSP's MP4 variant takes no subtitle stream: its muxer refuses the header.
+    const std::string codec =
+        output.FileFormat == "psp" ? std::string() : TextSubtitleCodecFor(output.FileName);
     if (subtitle < 0 || (!burn && codec.empty())) {
         output.DisableSubtitle = true;
         return;

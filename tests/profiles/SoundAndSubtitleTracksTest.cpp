@@ -256,6 +256,13 @@ TEST_F(SoundAndSubtitleTracks, ContainersWithoutTextSubtitlesGetThemOnlyBurnedIn
     const test::Picture cleanBetween = test::PictureAt(out + "/clean.3gp", 0.9);
     EXPECT_LT(test::MeanDifference(cleanBetween, between, 0.7, 1.0), 1.5);
 
+    // The PSP's MP4 variant (profile 7) takes no subtitle stream: left out, the job runs.
+    const TJobOutcome psp = Convert(7, source);
+    ASSERT_EQ(psp.Failure, "");
+    EXPECT_TRUE(
+        test::StreamsOfType(test::ProbeStreams(psp.Job.Output.FileName), AVMEDIA_TYPE_SUBTITLE)
+            .empty());
+
     // "none" leaves them out of an MP4 too.
     const TJobOutcome none = Convert(kPhoneMp4, source, [](TJobBuilder& builder) {
         builder.SetSubtitleMode(TSubtitleMode::None);
