@@ -2,6 +2,7 @@
 // and the checks that decide which kinds of streams it gets.
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <ctime>
 #include <sys/stat.h>
 
@@ -176,8 +177,9 @@ void TCustomFFmpeg::AddOutputStreams(AVFormatContext* context) {
         useAudio = useAudio && hasAudio;
         useSubtitle = useSubtitle && hasSubtitle;
     }
-    // A first pass measures the picture alone.
-    const bool picture = FitPass() == 1;
+    // A first pass measures the picture alone, but the PSP's muxer will not start a file
+    // without its sound.
+    const bool picture = FitPass() == 1 && std::strcmp(format->name, "psp") != 0;
     struct StreamStep {
         bool wanted;
         void (TCustomFFmpeg::*create)(AVFormatContext*);
