@@ -1,11 +1,37 @@
 #include "OutputVerifier.h"
 
+#include "AVCodecHlpr.h"
+#include "AVFormatHlpr.h"
 #include "AVProbe.h"
+#include "LibraryObjects.h"
 #include "MyUtils.h"
 
 #include <algorithm>
 
 namespace velto {
+
+namespace {
+
+// A stream can be declared and hold no packet (an encoder that was never given a picture): the
+// file then plays as nothing, whatever its header says of its length.
+bool HoldsPackets(const TAVProbe& probe, int stream) {
+    AVFormatContext* context = probe.FormatContext();
+    OwnedPacket packet(AVCodecHlpr::av_packet_alloc());
+    if (!context || !packet)
+        return true;
+    // Streams are interleaved within a second or so: this many packets without one means none.
+    for (int read = 0; read < 4096; ++read) {
+        if (AVFormatHlpr::av_read_frame(context, packet.get()) < 0)
+            return false;
+        const bool found = packet->stream_index == stream;
+        AVCodecHlpr::av_packet_unref(packet.get());
+        if (found)
+            return true;
+    }
+    return true;
+}
+
+} // namespace
 
 std::int64_t DurationTolerance(std::int64_t expected) {
     return std::max<std::int64_t>(1000000, expected / 20);
@@ -24,6 +50,12 @@ TOutputCheck VerifyOutput(const std::string& fileName, const TOutputExpectation&
     }
     if (expected.Audio && probe.AudioStreamCount <= 0) {
         check.Problem = "it holds no audio stream";
+        return check;
+    }
+    const int kept = expected.Video ? probe.FirstVideoStreamIndex : probe.FirstAudioStreamIndex;
+    if ((expected.Video || expected.Audio) && kept >= 0 && !HoldsPackets(probe, kept)) {
+        check.Problem = expected.Video ? "its video stream holds no pictures"
+                                       : "its audio stream holds no sound";
         return check;
     }
     TFormatInfo info{};

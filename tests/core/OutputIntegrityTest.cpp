@@ -341,6 +341,23 @@ TEST_F(OutputIntegrityTest, PipesAndFoldersAreRefusedWithoutWaiting) {
     }
 }
 
+TEST(OutputVerifierTest, AStreamWithoutPacketsIsNoPicture) {
+    LoadTestLibraries();
+    const std::string folder = ScratchFolder();
+    // Headers that declare a picture and a sound and hold neither, as an encoder that was never
+    // given a frame leaves them.
+    MediaRecipe recipe;
+    recipe.seconds = 0;
+    recipe.video.push_back({});
+    recipe.audio.push_back({});
+    const std::string empty = MakeMedia(folder + "/empty.avi", recipe);
+    TOutputCheck check = VerifyOutput(empty, {true, true, 0});
+    EXPECT_NE(check.Verdict, ovValid);
+    EXPECT_EQ(check.Problem, "its video stream holds no pictures");
+    check = VerifyOutput(MakeAviMpeg4Mp2(folder, 1.0), {true, true, 1000000});
+    EXPECT_EQ(check.Verdict, ovValid) << check.Problem;
+}
+
 TEST(OutputVerifierTest, ToleranceAndClockTimes) {
     for (auto [expected, tolerance] : {std::pair<std::int64_t, std::int64_t>{0, 1000000},
                                        {14000000, 1000000},
