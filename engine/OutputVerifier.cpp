@@ -53,7 +53,8 @@ TOutputCheck VerifyOutput(const std::string& fileName, const TOutputExpectation&
         return check;
     }
     const int kept = expected.Video ? probe.FirstVideoStreamIndex : probe.FirstAudioStreamIndex;
-    if ((expected.Video || expected.Audio) && kept >= 0 && !HoldsPackets(probe, kept)) {
+    if (expected.Packets && (expected.Video || expected.Audio) && kept >= 0 &&
+        !HoldsPackets(probe, kept)) {
         check.Problem = expected.Video ? "its video stream holds no pictures"
                                        : "its audio stream holds no sound";
         return check;

@@ -12,6 +12,8 @@ struct TOutputExpectation {
     bool Video = false;
     bool Audio = false;
     std::int64_t Duration = -1; // microseconds; -1 when the source did not say
+    // The expected stream must hold a packet; off for a job stopped before it wrote any.
+    bool Packets = true;
 };
 
 enum TOutputVerdict {

@@ -216,7 +216,9 @@ void TCustomFFmpeg::FinishOutputFiles() {
         const TOutputFile& output = OutputFiles[i];
         if (output.TempName.empty())
             continue;
-        const TOutputExpectation expected = ExpectedOutput(i);
+        TOutputExpectation expected = ExpectedOutput(i);
+        // Stopped before its first picture, an output is still kept unfinished when asked.
+        expected.Packets = !stopped;
         const TOutputCheck check = VerifyOutput(output.TempName, expected);
         if (check.Verdict == ovInvalid) {
             if (stopped) {
