@@ -141,6 +141,8 @@ void TCustomFFmpeg::CheckOutputWrites(int file) {
 
 TOutputExpectation TCustomFFmpeg::ExpectedOutput(int file) const {
     TOutputExpectation expected;
+    // Stopped before its first picture, an output is still kept unfinished when asked.
+    expected.Packets = !StopRequested.load();
     // With "shortest" the run ends with the first input to end.
     std::int64_t longest = -1;
     std::int64_t shortest = -1;
@@ -216,9 +218,7 @@ void TCustomFFmpeg::FinishOutputFiles() {
         const TOutputFile& output = OutputFiles[i];
         if (output.TempName.empty())
             continue;
-        TOutputExpectation expected = ExpectedOutput(i);
-        // Stopped before its first picture, an output is still kept unfinished when asked.
-        expected.Packets = !stopped;
+        const TOutputExpectation expected = ExpectedOutput(i);
         const TOutputCheck check = VerifyOutput(output.TempName, expected);
         if (check.Verdict == ovInvalid) {
             if (stopped) {
