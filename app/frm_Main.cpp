@@ -103,10 +103,8 @@ TfrmMain::TfrmMain(TAppPaths paths, TMainServices services, QWidget* parent)
             close();
     });
     // Log-off or shutdown: the program ends at once, without asking.
-    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
-        ExitFlag = true;
-        close();
-    });
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { EndWithoutAsking(); });
     if (!paths_.SettingsError.isEmpty())
         controller_->LogMessage(QStringLiteral("***Settings: ") + paths_.SettingsError);
     controller_->RestoreQueue();
@@ -528,6 +526,13 @@ void TfrmMain::ShowGuide(const QString& section) {
 void TfrmMain::ShowError(const QString& message, bool engineError) {
     services_.Messages->Show(ErrorBoxText(message), engineError ? IMessageBox::TIcon::Exclamation
                                                                 : IMessageBox::TIcon::Error);
+}
+
+void TfrmMain::EndWithoutAsking() {
+    ExitFlag = true;
+    // A preview or dialog left open would keep the program running after the window.
+    if (close())
+        QCoreApplication::quit();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

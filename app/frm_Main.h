@@ -79,6 +79,8 @@ public:
     void UpdateStatus();
     // Files and folders named on the command line, added once the window is up.
     void AddFromCommandLine(const QStringList& sources);
+    // Log-off or a signal to end: running jobs stop, the list is kept, nothing is asked.
+    void EndWithoutAsking();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -5,6 +5,7 @@
 #include "Language.h"
 #include "QtMainThreadDispatcher.h"
 #include "QueueFile.h"
+#include "QuitSignals.h"
 #include "SettingsStore.h"
 #include "SourceFiles.h"
 #include "frm_Main.h"
@@ -72,6 +73,9 @@ int main(int argc, char* argv[]) {
     {
         velto::TfrmMain window(paths);
         application.MainForm = &window;
+        velto::TQuitSignals quitSignals;
+        QObject::connect(&quitSignals, &velto::TQuitSignals::QuitRequested, &window,
+                         &velto::TfrmMain::EndWithoutAsking);
         window.show();
         window.AddFromCommandLine(sources);
         QObject::connect(&handOff, &velto::TInstanceHandOff::FilesHandedOver, &window,

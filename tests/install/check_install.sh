@@ -8,7 +8,8 @@ build=$1
 source=$2
 stage=$(mktemp -d)
 home=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$stage" "$home"' EXIT
+# The program is ended before its home goes.
+trap '[ -z "$pid" ] || { kill "$pid"; wait "$pid"; } 2>/dev/null; rm -rf "$stage" "$home"' EXIT
 pid=
 
 fail() {
@@ -57,8 +58,21 @@ cmp -s "$data/Velto3GPConverter.ini" "$source/data/Velto3GPConverter.ini" ||
     fail "the staged factory settings differ from the shipped ones"
 
 settings=$home/.config/Velto3GPConverter/Velto3GPConverter.ini
-env -i HOME="$home" PATH="$PATH" QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 \
-    "$stage/bin/Velto3GPConverter" &
+# The hand-off socket goes to the temporary folder when there is no runtime folder.
+sockets=$home/tmp
+mkdir -p "$sockets"
+window=(env -i HOME="$home" PATH="$PATH" TMPDIR="$sockets" QT_QPA_PLATFORM=offscreen LANG=C.UTF-8
+    "$stage/bin/Velto3GPConverter")
+# Ended by a signal, the program ends as its Quit does: status 0 and no socket left behind.
+end_window() {
+    kill -"$1" "$pid"
+    wait "$pid" && status=0 || status=$?
+    pid=
+    [ "$1" = KILL ] || [ "$status" -eq 0 ] || fail "the program ended with status $status on SIG$1"
+    [ "$1" = KILL ] || ! compgen -G "$sockets/*.socket" >/dev/null ||
+        fail "the program left $(ls "$sockets"/*.socket) on SIG$1"
+}
+"${window[@]}" &
 pid=$!
 for _ in $(seq 1 300); do
     [ -s "$settings" ] && break
@@ -69,21 +83,20 @@ done
 sleep 0.5
 kill -0 "$pid" 2>/dev/null || fail "the installed program did not keep running"
 # A second copy ("Open with" from a file manager) hands its files to the running one and ends.
-timeout 30 env -i HOME="$home" PATH="$PATH" QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 \
-    "$stage/bin/Velto3GPConverter" ||
-    fail "a second copy did not hand over to the running one and end"
+timeout 30 "${window[@]}" || fail "a second copy did not hand over to the running one and end"
 kill -0 "$pid" 2>/dev/null || fail "the running copy ended when a second one handed over"
-kill "$pid"
-wait "$pid" 2>/dev/null || true
+end_window TERM
 # Killed, it left its socket: the next copy must not hand over to nobody, it runs.
-env -i HOME="$home" PATH="$PATH" QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 \
-    "$stage/bin/Velto3GPConverter" &
+"${window[@]}" &
+pid=$!
+sleep 1.5
+end_window KILL
+compgen -G "$sockets/*.socket" >/dev/null || fail "a killed copy left no socket; this check tests nothing"
+"${window[@]}" &
 pid=$!
 sleep 1.5
 kill -0 "$pid" 2>/dev/null || fail "a copy started after a killed one did not keep running"
-kill "$pid"
-wait "$pid" 2>/dev/null || true
-pid=
+end_window HUP
 
 cmp -s "$settings" "$data/Velto3GPConverter.ini" || fail "the user's settings are not the factory copy"
 [ "$(sha256sum <"$data/Velto3GPConverter.ini")" = "$factory_before" ] ||
