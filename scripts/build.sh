@@ -131,6 +131,7 @@ test)
     if [[ $checks == *" package "* ]]; then
         package_status=0
         package_log=$build/package-check.log
+        mkdir -p "$build"
         : >"$package_log"
         deb=$(make_package) && "$root/tests/package/check_package.sh" "$deb" 2>&1 |
             tee "$package_log" || package_status=$?
