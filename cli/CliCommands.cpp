@@ -303,12 +303,7 @@ bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection
         }
         if (args_.SkipExisting && SkipDone(static_cast<int>(id), source, records))
             continue;
-        if (args_.DryRun) {
-            jobs_.push_back(PlannedJob(static_cast<int>(id), source, records));
-            view_.Forecast(jobs_.back());
-            continue;
-        }
-        if (!scratch_.Path().empty()) {
+        if (!args_.DryRun && !scratch_.Path().empty()) {
             const std::string own = scratch_.Path() + "/" + std::to_string(id);
             std::error_code error;
             if (std::filesystem::create_directory(own, error)) {
@@ -324,6 +319,12 @@ bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection
             continue;
         }
         jobs_.push_back(PlannedJob(static_cast<int>(id), source, records));
+        // A dry run forecasts only what a real run would take: the engine's checks ran.
+        if (args_.DryRun) {
+            engine_.RemoveTask(added.Index);
+            view_.Forecast(jobs_.back());
+            continue;
+        }
         view_.Added(jobs_.back(), title);
     }
     return true;

@@ -190,10 +190,13 @@ void TConvertView::Ended(const TJobView& job) {
     if (mode_ == TViewMode::Json) {
         TJsonLine line;
         line.Add("event", result).Add("job", job.Id).Add("source", job.Source);
-        if (job.Result == jrFinished || job.Result == jrIncomplete)
+        if (job.Result == jrFinished || job.Result == jrIncomplete) {
             line.Add("output", job.Output).Add("size", job.Size);
-        else
+            if (job.Forecast >= 0)
+                line.Add("forecast", job.Forecast);
+        } else {
             line.AddNull("output");
+        }
         if (!job.Message.empty())
             line.Add("message", job.Message);
         Print(line.Text());

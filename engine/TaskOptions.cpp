@@ -222,10 +222,14 @@ void ApplyOutputRecord(TFFmpeg& task, const std::string& fileName, TOutputOption
                              "'%s' has no %s stream",
                              task.InputOptions.FileName.c_str(), video ? "audio" : "video"));
     }
-    if (record.DisableVideo || record.DisableAudio) {
-        // An output of one kind from a source without it would hold no stream at all.
+    {
+        // An output of one kind from a source without it would hold no stream at all; one of
+        // subtitles or data alone, nothing to watch or hear.
         bool video = false, audio = false, subtitle = false;
         task.CheckInputStreamKinds(video, audio, subtitle);
+        if (!video && !audio)
+            throw FFMpegException(StringPrintf("'%s' holds neither a picture nor sound to convert",
+                                               task.InputOptions.FileName.c_str()));
         if (record.DisableVideo && !record.DisableAudio && !audio)
             throw FFMpegException(StringPrintf("This output profile makes a sound file, and '%s' "
                                                "has no sound to put in it",

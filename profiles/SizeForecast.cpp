@@ -38,6 +38,11 @@ constexpr TContainerCost kContainerCosts[] = {
     {".mkv", 14, 4096}, {".webm", 14, 4096}};
 constexpr double kOtherContainerShare = 0.04;
 
+// A VCD's muxer pads every second to the format's fixed rate of 1411.2 kbit/s in 2352-byte
+// sectors of 2324 bytes written: its size follows from its length alone.
+constexpr int kVcdTarget = 1;
+constexpr double kVcdBytesPerSecond = 1411200.0 / 8.0 * 2324.0 / 2352.0;
+
 double FrameRateOf(const TOutputOptions& output, const TSourceSummary& source) {
     const std::string& text = output.FrameRate;
     if (!text.empty()) {
@@ -164,14 +169,27 @@ std::string FitIntoSize(TOutputOptions& output, const TSourceSummary& source, st
     if (seconds <= 0)
         return "The length of the source is unknown, so its output cannot be fitted into " +
                SizeText(limit);
+    const std::string length = FormatClockTime(static_cast<std::int64_t>(seconds * 1e6));
+    if (output.Target == kVcdTarget) {
+        const auto bytes = static_cast<std::int64_t>(kVcdBytesPerSecond * seconds);
+        if (bytes > limit)
+            return StringPrintf("The limit of %s is less than the %s a VCD of %s takes "
+                                "(the format fixes its rate at 1411 kbit/s)",
+                                SizeText(limit).c_str(), SizeText(bytes).c_str(), length.c_str());
+        return {}; // a lower video rate would only be padded out
+    }
     const std::int64_t sound = StreamBytes(SoundBitRate(output, source), seconds);
     const std::int64_t overhead = ContainerOverhead(output, source);
+    if (sound + overhead >= limit && sound == 0)
+        return StringPrintf("The limit of %s is less than the %s the container alone takes "
+                            "for %s",
+                            SizeText(limit).c_str(), SizeText(overhead).c_str(), length.c_str());
     if (sound + overhead >= limit)
         return StringPrintf("The limit of %s is less than the %s the sound alone takes "
                             "(%lld kbit/s for %s)",
                             SizeText(limit).c_str(), SizeText(sound + overhead).c_str(),
                             static_cast<long long>(SoundBitRate(output, source) / 1000),
-                            FormatClockTime(static_cast<std::int64_t>(seconds * 1e6)).c_str());
+                            length.c_str());
     if (!HasVideo(output, source))
         return {}; // the sound's own rate fits: nothing to fit
     // Aim a little under the limit: the encoder's rate control lands within a few per cent,
@@ -200,6 +218,8 @@ std::int64_t ForecastSize(const TJobRecords& job, const TSourceSummary& source) 
     const double seconds = ConvertedSeconds(output, source);
     if (seconds <= 0)
         return -1;
+    if (output.Target == kVcdTarget)
+        return static_cast<std::int64_t>(kVcdBytesPerSecond * seconds);
     std::int64_t bytes = StreamBytes(SoundBitRate(output, source), seconds);
     if (HasVideo(output, source))
         bytes += StreamBytes(std::max(0, output.VideoBitRate), seconds);

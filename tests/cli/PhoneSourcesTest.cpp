@@ -359,12 +359,21 @@ TEST_F(PhoneSources, FeaturePhone3gpCarriesAmrWhereTheBuildHasIt) {
     }
 }
 
-TEST_F(PhoneSources, ASoundProfileForASilentVideoIsRefusedAtAdd) {
+TEST_F(PhoneSources, SourcesWithNothingForTheProfileAreRefusedAtAdd) {
     const std::string source = MakeVideoOnly(folder);
     const TProgramRun run =
         runner->Program({"convert", "-p", "MP3 Audio (*.mp3)", "-o", out, "--json", source});
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.out.find("has no sound to put in it"), std::string::npos) << run.out;
+    // A subtitle file alone made an MP4 of one text track that passed as finished.
+    const std::string cues = MakeSrtFile(folder + "/cues.srt", 3);
+    for (const char* dry : {"--dry-run", "--json"}) {
+        const TProgramRun text = runner->Program({"convert", "-p", "0", "-o", out, dry, cues});
+        EXPECT_EQ(text.status, 1) << text.err;
+        EXPECT_NE((text.out + text.err).find("holds neither a picture nor sound"),
+                  std::string::npos)
+            << dry << text.out << text.err;
+    }
     EXPECT_TRUE(fs::is_empty(out));
 }
 

@@ -117,7 +117,30 @@ TEST_F(SizeLimitTest, BadSizesAndLimitsTheSoundOverrunAreRefused) {
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_NE(run.err.find("The limit of 100 KB is less than the"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("128 kbit/s for 0:00:20"), std::string::npos) << run.err;
+    // Without sound it is the container that overruns a tiny limit, not a silent track.
+    const TProgramRun silent = runner->Program(
+        {"convert", "-p", "24", "-o", out, "--max-size", "2K", MakeVideoOnly(folder, 20.0)});
+    EXPECT_EQ(silent.status, 1) << silent.err;
+    EXPECT_NE(silent.err.find("the container alone takes for 0:00:20"), std::string::npos)
+        << silent.err;
+    // A VCD's muxer pads to the format's fixed rate: a limit under that is refused at once,
+    // one over it is kept without a second pass.
+    const TProgramRun vcd =
+        runner->Program({"convert", "-p", "16", "-o", out, "--max-size", "2M", source});
+    EXPECT_EQ(vcd.status, 1) << vcd.err;
+    EXPECT_NE(vcd.err.find("a VCD of 0:00:20 takes"), std::string::npos) << vcd.err;
     ExpectEmpty(out);
+    const TProgramRun held = runner->Program(
+        {"convert", "-p", "16", "-o", out, "--json", "--max-size", "3600K", source});
+    ASSERT_EQ(held.status, 0) << held.err;
+    int finished = 0;
+    for (const JsonValue& event : held.Events())
+        if (event["event"].text == "finished" && ++finished) {
+            EXPECT_LE(event["size"].number, 3600.0 * 1024);
+            EXPECT_NEAR(event["size"].number, event["forecast"].number, 64.0 * 1024);
+            fs::remove(event["output"].text);
+        }
+    EXPECT_EQ(finished, 1) << held.out;
 }
 
 TEST_F(SizeLimitTest, DryRunForecastsEachFileAndWritesNothing) {
