@@ -227,7 +227,7 @@ void ApplyOutputRecord(TFFmpeg& task, const std::string& fileName, TOutputOption
         // subtitles or data alone, nothing to watch or hear.
         bool video = false, audio = false, subtitle = false;
         task.CheckInputStreamKinds(video, audio, subtitle);
-        if (!video && !audio)
+        if (!video && !audio && !task.InputFiles.empty())
             throw FFMpegException(StringPrintf("'%s' holds neither a picture nor sound to convert",
                                                task.InputOptions.FileName.c_str()));
         if (record.DisableVideo && !record.DisableAudio && !audio)
