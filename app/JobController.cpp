@@ -95,6 +95,18 @@ TJobController::TJobController(TFFmpegEngine& engine, TAppPaths paths, TJobServi
     : QObject(parent), engine_(engine), paths_(std::move(paths)), services_(services),
       queueFile_(services.QueueFile) {
     actions_.Apply(TActionEvent::Created, 0);
+    // Only rows appended keep the taken paths; anything else may have changed a name.
+    const auto forgetTaken = [this] { takenRows_ = -1; };
+    connect(&model_, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int) {
+                if (first < takenRows_)
+                    takenRows_ = -1;
+            });
+    connect(&model_, &QAbstractItemModel::rowsRemoved, this, forgetTaken);
+    connect(&model_, &QAbstractItemModel::rowsMoved, this, forgetTaken);
+    connect(&model_, &QAbstractItemModel::modelReset, this, forgetTaken);
+    connect(&model_, &QAbstractItemModel::layoutChanged, this, forgetTaken);
+    connect(&model_, &QAbstractItemModel::dataChanged, this, forgetTaken);
     desktop_ = std::make_unique<TBatchDesktop>(
         TDesktopEdges{services_.Desktop, services_.Power, services_.Shell, services_.Countdown,
                       services_.PowerOffCountdownSeconds, services_.CountdownTickMs},
@@ -939,22 +951,35 @@ void TJobController::JobEnded(const TEnded& ended) {
         services_.Messages->Show(ended.Message, IMessageBox::TIcon::Exclamation);
 }
 
-TTakenPaths TJobController::TakenPaths(int exceptOutputOf) const {
+const std::string& TJobController::NormalPath(const QString& path) const {
     // Each path is put in its normal form once: a list of thousands would otherwise go to the
     // disk for every entry at every file added.
-    const auto normal = [this](const QString& path) -> const std::string& {
-        auto known = normalPaths_.find(path);
-        if (known == normalPaths_.end())
-            known = normalPaths_.emplace(path, TTakenPaths::NormalForm(path.toStdString())).first;
-        return known->second;
-    };
+    auto known = normalPaths_.find(path);
+    if (known == normalPaths_.end())
+        known = normalPaths_.emplace(path, TTakenPaths::NormalForm(path.toStdString())).first;
+    return known->second;
+}
+
+TTakenPaths TJobController::TakenPaths(int exceptOutputOf) const {
     TTakenPaths taken;
     for (int i = 0; i < model_.Count(); ++i) {
-        taken.AddNormal(normal(model_.Row(i)->SourcePath));
+        taken.AddNormal(NormalPath(model_.Row(i)->SourcePath));
         if (i != exceptOutputOf)
-            taken.AddNormal(normal(model_.Row(i)->OutputPath));
+            taken.AddNormal(NormalPath(model_.Row(i)->OutputPath));
     }
     return taken;
+}
+
+const TTakenPaths& TJobController::TakenPaths() const {
+    if (takenRows_ < 0 || takenRows_ > model_.Count()) {
+        taken_ = TTakenPaths();
+        takenRows_ = 0;
+    }
+    for (; takenRows_ < model_.Count(); ++takenRows_) {
+        taken_.AddNormal(NormalPath(model_.Row(takenRows_)->SourcePath));
+        taken_.AddNormal(NormalPath(model_.Row(takenRows_)->OutputPath));
+    }
+    return taken_;
 }
 
 TBatchOutcome TJobController::BatchOutcome() const {

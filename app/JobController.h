@@ -216,7 +216,11 @@ private:
     void AppendLog(const QString& line);
     void JobEnded(const TEnded& ended);
     // The sources and outputs of the listed jobs, but the output of the row given.
-    TTakenPaths TakenPaths(int exceptOutputOf = -1) const;
+    TTakenPaths TakenPaths(int exceptOutputOf) const;
+    // All of them, kept between calls: rows appended since are added, any other change of the
+    // list builds it afresh. Thousands of files added would otherwise cost the square.
+    const TTakenPaths& TakenPaths() const;
+    const std::string& NormalPath(const QString& path) const;
     // Puts the engine's tasks in the order of their rows.
     void SyncTaskOrder();
     int PlaceWaiting(int row, int target);
@@ -241,6 +245,9 @@ private:
     bool watchRoom_ = false;
     // Paths of the list in the form names are compared in, worked out once each.
     mutable std::unordered_map<QString, std::string> normalPaths_;
+    mutable TTakenPaths taken_;
+    // Rows taken_ holds, from the first; -1 when it must be built afresh.
+    mutable int takenRows_ = -1;
     QElapsedTimer roomChecked_;
     std::int64_t finalElapsedMs_ = 0;
     // Output folders opened in this batch: each opens once, however many jobs end there.

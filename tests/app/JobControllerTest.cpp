@@ -39,6 +39,7 @@ struct TFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, IPowerO
     bool answer = true;               // to every question
     QStringList questions;
     int outputs = 0;
+    TTakenPaths lastTaken;
     QStringList messages, opened;
     int powerOffs = 0;
     std::function<void()> onOpen; // runs inside the job-end handling
@@ -50,7 +51,8 @@ struct TFakes : IFileChooser, IOutputFormatChooser, IMessageBox, IShell, IPowerO
         files.pop_front();
         return {file};
     }
-    bool Choose(const TSourceSummary& source, const TTakenPaths&, TJobRecords& job) override {
+    bool Choose(const TSourceSummary& source, const TTakenPaths& taken, TJobRecords& job) override {
+        lastTaken = taken;
         job.Input.FileName = source.FileName;
         TOutputOptions& output = job.Output;
         output.FileName = (outputFolder.empty() ? folder : outputFolder) + "/out" +
@@ -353,6 +355,37 @@ TEST_F(JobControllerTest, RemoveRenumbersAndClearEmptiesTheList) {
     EXPECT_FALSE(controller->ListVisible());
     EXPECT_TRUE(controller->Log().isEmpty());
     EXPECT_TRUE(controller->Actions().Add);
+}
+
+// Names of the listed jobs are never given to a new one: the paths the choice is given follow
+// the list as rows are appended, removed and cleared.
+TEST_F(JobControllerTest, ANewJobIsToldEveryListedPathAndNoRemovedOne) {
+    AddClips(3, 0.5);
+    ASSERT_EQ(controller->Model().Count(), 3);
+    const auto listed = [&](int i) {
+        const TJobNodeData* row = controller->Model().Row(i);
+        return std::pair{row->SourcePath.toStdString(), row->OutputPath.toStdString()};
+    };
+    // The third was told of the first two jobs, not of itself.
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(fakes.lastTaken.Contains(listed(i).first)) << i;
+        EXPECT_TRUE(fakes.lastTaken.Contains(listed(i).second)) << i;
+    }
+    EXPECT_FALSE(fakes.lastTaken.Contains(listed(2).second));
+    const auto removed = listed(1);
+    const auto kept = listed(2);
+    controller->Remove(1);
+    fakes.files = {QString::fromStdString(sources[0])};
+    Add();
+    ASSERT_EQ(controller->Model().Count(), 3);
+    EXPECT_FALSE(fakes.lastTaken.Contains(removed.first));
+    EXPECT_FALSE(fakes.lastTaken.Contains(removed.second));
+    EXPECT_TRUE(fakes.lastTaken.Contains(kept.second));
+    controller->Clear();
+    fakes.files = {QString::fromStdString(sources[0])};
+    Add();
+    ASSERT_EQ(controller->Model().Count(), 1);
+    EXPECT_EQ(fakes.lastTaken.size(), 0u);
 }
 
 // Start asks before any work when the queued jobs' forecast is more than their folder has free;
