@@ -49,8 +49,9 @@ bool TEncoder::AllocatePacket() {
 
 namespace {
 
-// libx265 writes its banner and statistics to the terminal itself, past the library log: it is
-// told the log level asked for, unless its own parameters already name one.
+// libx265 writes its banner and statistics to the terminal itself, past the library log and
+// whatever filter the program puts on it: it says its errors only, unless the library log is
+// verbose or the encoder's own parameters name a level.
 void QuietX265(const AVCodec* codec, AVDictionary*& options) {
     if (std::strcmp(codec->name, "libx265") != 0)
         return;
@@ -60,8 +61,7 @@ void QuietX265(const AVCodec* codec, AVDictionary*& options) {
         return;
     const int level = AVUtilHlpr::av_log_get_level();
     const char* x265Level = level < AV_LOG_ERROR     ? "none"
-                            : level < AV_LOG_WARNING ? "error"
-                            : level < AV_LOG_INFO    ? "warning"
+                            : level < AV_LOG_VERBOSE ? "error"
                             : level < AV_LOG_DEBUG   ? "info"
                                                      : "debug";
     params += (params.empty() ? "" : ":") + std::string("log-level=") + x265Level;

@@ -359,6 +359,17 @@ TEST_F(PhoneSources, FeaturePhone3gpCarriesAmrWhereTheBuildHasIt) {
     }
 }
 
+// libx265 prints past the library log, straight to the terminal: its banner and statistics
+// came out even with -q.
+TEST_F(PhoneSources, HevcSaysNothingOnTheTerminalOfItsOwn) {
+    const std::string source = MakeMp4H264Aac(folder, 1.0);
+    const TProgramRun run = runner->Program(
+        {"convert", "-q", "-p", "Apple HEVC/H.265 Video (1080p) (*.mp4)", "-o", out, source});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find("x265 ["), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("x265 ["), std::string::npos) << run.out;
+}
+
 TEST_F(PhoneSources, SourcesWithNothingForTheProfileAreRefusedAtAdd) {
     const std::string source = MakeVideoOnly(folder);
     const TProgramRun run =
