@@ -72,6 +72,10 @@ struct TOutputStreamState {
     int VideoResample = 0;
     OwnedFrame TempPicture; // owns its pixel buffer
     OwnedScaler ImageResampler;
+    // A picture whose size or format is not the stream's (a decoder that cannot crop to an
+    // odd offset, a size change midway) is brought to the stream's first.
+    OwnedFrame AdaptedPicture;
+    OwnedScaler PictureAdapter;
     int ResampleHeight = 0;
     int VideoCrop = 0;
     int TopBand = 0;

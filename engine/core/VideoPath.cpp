@@ -42,6 +42,34 @@ void SetPlanes(AVFrame* frame, const VeltoPicture& planes) {
     }
 }
 
+// The picture scaled to the size and format the stream was set up for, or null when the
+// scaler cannot take it.
+AVFrame* AdaptPicture(TOutputStreamState& ost, const AVFrame& picture,
+                      const AVCodecParameters& input) {
+    if (picture.width <= 0 || picture.height <= 0 || picture.format < 0)
+        return nullptr;
+    ost.PictureAdapter.reset(SwScaleHlpr::sws_getCachedContext(
+        ost.PictureAdapter.release(), picture.width, picture.height,
+        static_cast<AVPixelFormat>(picture.format), input.width, input.height,
+        static_cast<AVPixelFormat>(input.format), SWS_BICUBIC, nullptr, nullptr, nullptr));
+    if (!ost.PictureAdapter)
+        return nullptr;
+    if (!ost.AdaptedPicture) {
+        ost.AdaptedPicture.reset(AVUtilHlpr::av_frame_alloc());
+        if (!ost.AdaptedPicture)
+            throw FFMpegException("av_malloc fail");
+        ost.AdaptedPicture->format = input.format;
+        ost.AdaptedPicture->width = input.width;
+        ost.AdaptedPicture->height = input.height;
+    }
+    AVFrame* adapted = ost.AdaptedPicture.get();
+    MakeFrameWritable(adapted);
+    SwScaleHlpr::sws_scale(ost.PictureAdapter.get(), picture.data, picture.linesize, 0,
+                           picture.height, adapted->data, adapted->linesize);
+    AVUtilHlpr::av_frame_copy_props(adapted, &picture);
+    return adapted;
+}
+
 } // namespace
 
 void TCustomFFmpeg::SetPreview(bool on) {
@@ -96,14 +124,17 @@ AVFrame* TCustomFFmpeg::FormatPicture(TOutputStreamState& ost, int inputStream, 
     };
     if (!filtered) {
         // The crop bands and the scaler were set up for the stream's size and format; a picture
-        // that changed either would be read past its end.
+        // that differs in either would be read past its end, so it is brought to them first.
         const AVCodecParameters* input = ist.Stream->codecpar;
         if (picture->width != input->width || picture->height != input->height ||
             picture->format != input->format) {
-            ++run_->Counters.DroppedFrames;
-            if (Settings.Verbosity > 2)
-                Log(1, "*** drop!");
-            return nullptr;
+            picture = AdaptPicture(ost, *picture, *input);
+            if (!picture) {
+                ++run_->Counters.DroppedFrames;
+                if (Settings.Verbosity > 2)
+                    Log(1, "*** drop!");
+                return nullptr;
+            }
         }
     }
     const auto decoderFormat = static_cast<AVPixelFormat>(picture->format);

@@ -2,6 +2,7 @@
 // alike: turned pictures come out upright, HDR comes out tone-mapped and tagged, and the date,
 // title and place of the source reach the output. Every output is decoded and looked at.
 #include "AVCodecHlpr.h"
+#include "AVFormatHlpr.h"
 #include "AVProbe.h"
 #include "CliArguments.h"
 #include "CliProfiles.h"
@@ -19,6 +20,7 @@ extern "C" {
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace velto::test {
@@ -357,6 +359,42 @@ TEST_F(PhoneSources, FeaturePhone3gpCarriesAmrWhereTheBuildHasIt) {
         EXPECT_EQ(sound->codec_id, AV_CODEC_ID_AAC);
         EXPECT_NE(run.err.find("no AMR-NB encoder"), std::string::npos) << run.err;
     }
+}
+
+// Pictures whose size is not the one the stream declared were all dropped: a decoder that cannot
+// crop to an odd offset (Theora) gave files without a picture, a size change midway (a recording
+// joined from two) lost everything after it.
+TEST_F(PhoneSources, PicturesOfAnotherSizeThanDeclaredAreConvertedNotDropped) {
+    MediaRecipe small;
+    small.muxer = "mpeg";
+    small.seconds = 1.0;
+    small.video = {VideoTrack{"mpeg2video", 176, 144}};
+    MediaRecipe large = small;
+    large.video[0].width = 320;
+    large.video[0].height = 240;
+    const std::string joined = folder + "/joined.mpg";
+    {
+        std::ofstream both(joined, std::ios::binary);
+        for (const std::string& part :
+             {MakeMedia(folder + "/a.mpg", small), MakeMedia(folder + "/b.mpg", large)})
+            both << std::ifstream(part, std::ios::binary).rdbuf();
+    }
+    const TProgramRun run = runner->Program({"convert", "-p", "0", "-o", out, "--json", joined});
+    ASSERT_EQ(run.status, 0) << run.err << run.out;
+    std::string output;
+    for (const JsonValue& event : run.Events())
+        if (event["event"].text == "finished")
+            output = event["output"].text;
+    TAVProbe probe;
+    ASSERT_TRUE(probe.LoadFile(output)) << run.out;
+    AVPacket* packet = AVCodecHlpr::av_packet_alloc();
+    int pictures = 0;
+    while (AVFormatHlpr::av_read_frame(probe.FormatContext(), packet) >= 0) {
+        pictures += packet->stream_index == probe.FirstVideoStreamIndex;
+        AVCodecHlpr::av_packet_unref(packet);
+    }
+    AVCodecHlpr::av_packet_free(&packet);
+    EXPECT_GE(pictures, 45) << "2 s at 25 pictures a second";
 }
 
 // libx265 prints past the library log, straight to the terminal: its banner and statistics
