@@ -3,6 +3,8 @@
 // message that cannot be from a copy of the program is dropped.
 #include "InstanceHandOff.h"
 
+#include "TestApplication.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLocalSocket>
@@ -15,14 +17,6 @@
 
 namespace velto::test {
 namespace {
-
-void NeedApplication() {
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance())
-        new QApplication(argc, argv);
-}
 
 // A later copy runs on a thread of its own: it blocks until the first copy, on this thread's
 // event loop, has taken its files.

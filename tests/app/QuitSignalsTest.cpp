@@ -3,6 +3,8 @@
 // come back when the catcher goes.
 #include "QuitSignals.h"
 
+#include "TestApplication.h"
+
 #include <QApplication>
 #include <QSignalSpy>
 
@@ -11,14 +13,6 @@
 
 namespace velto::test {
 namespace {
-
-void NeedApplication() {
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance())
-        new QApplication(argc, argv);
-}
 
 sighandler_t HandlerOf(int signal) {
     struct sigaction now {};
