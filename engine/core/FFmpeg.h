@@ -347,10 +347,11 @@ private:
     // ---- Fitting the output into a size (FFmpegSizeFit.cpp) ----
     struct TSizeFit {
         int Pass = 0;
-        int RepeatsLeft = 0;         // second passes still allowed at a lower rate
-        double RateScale = 1.0;      // the video rate against the one the job asked for
-        std::int64_t OverSize = 0;   // bytes of the last output that came out over; 0: none
-        std::int64_t VideoBytes = 0; // the video's share of it
+        int RepeatsLeft = 0;          // second passes still allowed at a lower rate
+        double RateScale = 1.0;       // the video rate against the one the job asked for
+        std::int64_t OverSize = 0;    // bytes of the last output that came out over; 0: none
+        std::int64_t VideoBytes = 0;  // the video's share of it
+        std::int64_t EarlierSize = 0; // the over-size output of the repeat before, 0: none
         std::string LogPrefix;
     };
     TSizeFit sizeFit_;

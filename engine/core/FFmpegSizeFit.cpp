@@ -47,9 +47,10 @@ private:
     std::string prefix_;
 };
 
-// Second passes after the first: enough for a container whose overhead was guessed badly, few
-// enough that a job that cannot fit fails in bounded time.
-constexpr int kRepeats = 2;
+// Second passes after the first: enough for a container whose overhead was guessed badly and an
+// encoder whose size follows its rate less than fully, few enough that a job that cannot fit
+// fails in bounded time.
+constexpr int kRepeats = 3;
 
 } // namespace
 
@@ -82,16 +83,19 @@ void TCustomFFmpeg::RunFittedPasses() {
         while (!StopRequested.load()) {
             ReopenForNextPass();
             Log(1, "Second pass");
+            sizeFit_.EarlierSize = sizeFit_.OverSize;
             sizeFit_.OverSize = 0;
             Transcode();
             if (sizeFit_.OverSize == 0)
                 break;
             // Take the excess off the video, and a per cent of the limit more for the
-            // encoder's own drift.
+            // encoder's own drift; more at each repeat, since MPEG-4 Part 2 near its coarsest
+            // quantiser gives back less than the rate taken off.
             const double video =
                 static_cast<double>(std::max<std::int64_t>(sizeFit_.VideoBytes, 1));
+            const int repeat = kRepeats - sizeFit_.RepeatsLeft;
             const double excess = static_cast<double>(sizeFit_.OverSize - Settings.FitSize) +
-                                  0.01 * static_cast<double>(Settings.FitSize);
+                                  0.01 * (1 + 2 * repeat) * static_cast<double>(Settings.FitSize);
             sizeFit_.RateScale *= std::clamp((video - excess) / video, 0.25, 0.98);
             --sizeFit_.RepeatsLeft;
             Finished = false;
@@ -117,9 +121,16 @@ bool TCustomFFmpeg::OverFitSize(int file) {
         sizeFit_.VideoBytes = run_->Counters.VideoSize;
         return true;
     }
-    throw FFMpegException(StringPrintf("The output '%s' came to %lld bytes, over its limit of %lld",
-                                       OutputName(file), static_cast<long long>(output.ClosedSize),
-                                       static_cast<long long>(Settings.FitSize)));
+    // A rate cut that hardly shrank the file: the encoder's coarsest quantiser is reached.
+    const bool floor =
+        sizeFit_.EarlierSize > 0 &&
+        static_cast<double>(output.ClosedSize) > 0.95 * static_cast<double>(sizeFit_.EarlierSize);
+    throw FFMpegException(StringPrintf(
+        "The output '%s' came to %lld bytes, over its limit of %lld%s", OutputName(file),
+        static_cast<long long>(output.ClosedSize), static_cast<long long>(Settings.FitSize),
+        floor ? ": this encoder makes it no smaller at this frame size; a smaller frame size or a "
+                "larger limit would fit"
+              : ""));
 }
 
 } // namespace velto

@@ -81,11 +81,13 @@ TEST_F(MainWindowTest, SelectedRunningRowStandsOutInFusionAndTheDefaultStyle) {
         // Rendered the moment the first progress reaches the row, while it surely runs: a
         // short job may end before a later look.
         QImage list;
+        int shownPercent = 0;
         const auto connection =
             QObject::connect(&Controller().Model(), &QAbstractItemModel::dataChanged, [&] {
                 if (!list.isNull() || Row(0).Status != TJobStatus::Running || Row(0).Percent <= 0)
                     return;
                 Select(0);
+                shownPercent = Row(0).Percent;
                 list = window->vstFiles->viewport()->grab().toImage();
             });
         window->actStart->trigger();
@@ -101,9 +103,18 @@ TEST_F(MainWindowTest, SelectedRunningRowStandsOutInFusionAndTheDefaultStyle) {
             // The selection is drawn: the row's background is not the plain list's.
             EXPECT_NE(background, window->vstFiles->palette().color(QPalette::Base).rgb());
         }
-        // The progress bar shows the job's percentage in text that can be read.
-        const QRect bar = window->vstFiles->visualRect(Controller().Model().index(0, 4));
-        EXPECT_GE(TextContrast(list.copy(bar.adjusted(3, 3, -3, -3))), 3.0);
+        // The progress bar shows the job's percentage in text that can be read, on the filled
+        // part and on the empty one: each side of the filled part's edge is measured alone.
+        const QRect bar =
+            window->vstFiles->visualRect(Controller().Model().index(0, 4)).adjusted(3, 3, -3, -3);
+        const int edge = bar.left() + bar.width() * shownPercent / 100;
+        double readable = 1.0;
+        for (const QRect side :
+             {QRect(QPoint(bar.left(), bar.top()), QPoint(edge - 2, bar.bottom())),
+              QRect(QPoint(edge + 2, bar.top()), bar.bottomRight())})
+            if (side.width() > 4)
+                readable = std::max(readable, TextContrast(list.copy(side)));
+        EXPECT_GE(readable, 3.0) << shownPercent << " %";
         // Progress never takes the selection away from the user's row.
         Select(1);
         const int percent = Row(0).Percent;
