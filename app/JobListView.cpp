@@ -9,7 +9,22 @@
 #include <QMimeData>
 #include <QPainter>
 
+#include <cmath>
+
 namespace velto {
+
+namespace {
+
+// Relative luminance of a colour, as contrast ratios are worked out from.
+double Luminance(const QColor& colour) {
+    const auto linear = [](double c) {
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+           0.0722 * linear(colour.blueF());
+}
+
+} // namespace
 
 void TProgressDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
@@ -44,6 +59,11 @@ void TProgressDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     // background, not on the selection.
     bar.palette.setCurrentColorGroup(QPalette::Active);
     bar.state &= ~QStyle::State_Selected;
+    // The percentage over the filled part: black or white, whichever reads better on it (the
+    // styles' own white on a mid blue is under 3:1).
+    bar.palette.setColor(QPalette::HighlightedText,
+                         Luminance(bar.palette.color(QPalette::Highlight)) > 0.18 ? Qt::black
+                                                                                  : Qt::white);
     style->drawControl(QStyle::CE_ProgressBar, &bar, painter, widget);
 }
 
