@@ -207,38 +207,36 @@ void ApplyHookFields(TFFmpeg& task, const TOutputOptions& r, const TCustomHookHa
     }
 }
 
+// The source's streams against what the output needs of them: an output of one kind from a
+// source without it would hold no stream at all; one of subtitles or data alone, nothing to
+// watch or hear.
+void CheckSourceFeedsOutput(TFFmpeg& task, const TOutputOptions& record) {
+    bool video = false, audio = false, subtitle = false;
+    task.CheckInputStreamKinds(video, audio, subtitle);
+    const char* source = task.InputOptions.FileName.c_str();
+    if (record.NeedsVideoAndAudio && (!video || !audio))
+        throw FFMpegException(StringPrintf("This output profile needs a source with both video "
+                                           "and audio; '%s' has no %s stream",
+                                           source, video ? "audio" : "video"));
+    if (!video && !audio && !task.InputFiles.empty())
+        throw FFMpegException(
+            StringPrintf("'%s' holds neither a picture nor sound to convert", source));
+    if (record.DisableVideo && !record.DisableAudio && !audio)
+        throw FFMpegException(StringPrintf(
+            "This output profile makes a sound file, and '%s' has no sound to put in it", source));
+    if (record.DisableAudio && !record.DisableVideo && !video)
+        throw FFMpegException(StringPrintf("This output profile makes a picture-only file, and "
+                                           "'%s' has no picture to put in it",
+                                           source));
+}
+
 } // namespace
 
 void ApplyOutputRecord(TFFmpeg& task, const std::string& fileName, TOutputOptions& record,
                        const TCustomHookHandler& customHook, const TBeforeHookHandler& beforeHook) {
     if (record.FileName.empty())
         record.FileName = fileName;
-    if (record.NeedsVideoAndAudio) {
-        bool video = false, audio = false, subtitle = false;
-        task.CheckInputStreamKinds(video, audio, subtitle);
-        if (!video || !audio)
-            throw FFMpegException(
-                StringPrintf("This output profile needs a source with both video and audio; "
-                             "'%s' has no %s stream",
-                             task.InputOptions.FileName.c_str(), video ? "audio" : "video"));
-    }
-    {
-        // An output of one kind from a source without it would hold no stream at all; one of
-        // subtitles or data alone, nothing to watch or hear.
-        bool video = false, audio = false, subtitle = false;
-        task.CheckInputStreamKinds(video, audio, subtitle);
-        if (!video && !audio && !task.InputFiles.empty())
-            throw FFMpegException(StringPrintf("'%s' holds neither a picture nor sound to convert",
-                                               task.InputOptions.FileName.c_str()));
-        if (record.DisableVideo && !record.DisableAudio && !audio)
-            throw FFMpegException(StringPrintf("This output profile makes a sound file, and '%s' "
-                                               "has no sound to put in it",
-                                               task.InputOptions.FileName.c_str()));
-        if (record.DisableAudio && !record.DisableVideo && !video)
-            throw FFMpegException(StringPrintf("This output profile makes a picture-only file, "
-                                               "and '%s' has no picture to put in it",
-                                               task.InputOptions.FileName.c_str()));
-    }
+    CheckSourceFeedsOutput(task, record);
     task.OutputOptions = record;
     const TOutputOptions& r = record;
     task.KeepUnfinishedOutput = r.KeepUnfinished;

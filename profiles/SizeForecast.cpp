@@ -43,6 +43,10 @@ constexpr double kOtherContainerShare = 0.04;
 constexpr int kVcdTarget = 1;
 constexpr double kVcdBytesPerSecond = 1411200.0 / 8.0 * 2324.0 / 2352.0;
 
+std::int64_t VcdBytes(double seconds) {
+    return static_cast<std::int64_t>(kVcdBytesPerSecond * seconds);
+}
+
 double FrameRateOf(const TOutputOptions& output, const TSourceSummary& source) {
     const std::string& text = output.FrameRate;
     if (!text.empty()) {
@@ -171,7 +175,7 @@ std::string FitIntoSize(TOutputOptions& output, const TSourceSummary& source, st
                SizeText(limit);
     const std::string length = FormatClockTime(static_cast<std::int64_t>(seconds * 1e6));
     if (output.Target == kVcdTarget) {
-        const auto bytes = static_cast<std::int64_t>(kVcdBytesPerSecond * seconds);
+        const std::int64_t bytes = VcdBytes(seconds);
         if (bytes > limit)
             return StringPrintf("The limit of %s is less than the %s a VCD of %s takes "
                                 "(the format fixes its rate at 1411 kbit/s)",
@@ -219,7 +223,7 @@ std::int64_t ForecastSize(const TJobRecords& job, const TSourceSummary& source) 
     if (seconds <= 0)
         return -1;
     if (output.Target == kVcdTarget)
-        return static_cast<std::int64_t>(kVcdBytesPerSecond * seconds);
+        return VcdBytes(seconds);
     std::int64_t bytes = StreamBytes(SoundBitRate(output, source), seconds);
     if (HasVideo(output, source))
         bytes += StreamBytes(std::max(0, output.VideoBitRate), seconds);
