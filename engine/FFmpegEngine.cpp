@@ -334,6 +334,7 @@ void TCustomFFmpegEngine::ClearTasks() {
 void TCustomFFmpegEngine::Forget(TFFmpeg* task) {
     pending_.erase(std::remove(pending_.begin(), pending_.end(), task), pending_.end());
     Erase(pauseOnStart_, task);
+    Erase(endedRuns_, task);
     // Due on a timer but not begun: no report will come. A task being started, running or
     // reporting still reports.
     if (!Contains(starting_, task) && !task->ReportDue())
@@ -833,8 +834,32 @@ void TCustomFFmpegEngine::DoTerminate(TFFmpeg* task) {
     if (handler)
         eventsDone_.notify_all();
     Finish(work);
+    JoinEarlierRuns(task);
     if (failure)
         std::rethrow_exception(failure);
+}
+
+void TCustomFFmpegEngine::JoinEarlierRuns(TFFmpeg* reported) {
+    std::vector<std::pair<TFFmpeg*, TTaskUse>> due;
+    {
+        TEngineLock guard(*this);
+        for (TFFmpeg* ended : endedRuns_)
+            due.emplace_back(ended, TTaskUse(*ended));
+        endedRuns_.clear();
+        if (IndexOf(reported) >= 0)
+            endedRuns_.push_back(reported);
+    }
+    std::vector<TFFmpeg*> left;
+    for (auto& [task, use] : due) {
+        if (!task->JoinEndedThreads())
+            left.push_back(task);
+    }
+    // A thread still unwinding is joined at a later report; the uses keep the tasks till then.
+    TEngineLock guard(*this);
+    for (TFFmpeg* task : left) {
+        if (IndexOf(task) >= 0 && !Contains(endedRuns_, task))
+            endedRuns_.push_back(task);
+    }
 }
 
 void TCustomFFmpegEngine::LibraryLogLine(std::uint32_t, int level, const std::string& line) {

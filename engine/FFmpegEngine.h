@@ -164,6 +164,10 @@ private:
     void CheckBatchEnd(TDeferred& work);
     // Without the lock.
     void Finish(TDeferred& work);
+    // Joins the ended threads of the tasks that reported before reported (whose thread is the
+    // caller's), and keeps reported for the next report: a batch of thousands would otherwise
+    // hold every run's thread stack until its list is cleared (24 KiB of memory a job).
+    void JoinEarlierRuns(TFFmpeg* reported);
     void StartTask(TFFmpeg* task, TConvertPriority priority, TDeferred& work);
     // Frees now what the caller may wait for; keeps the rest for later.
     void Dispose(std::vector<std::unique_ptr<TFFmpeg>> tasks);
@@ -193,6 +197,8 @@ private:
     // pause reached before their worker existed are paused as it is made.
     std::vector<TFFmpeg*> starting_;
     std::vector<TFFmpeg*> pauseOnStart_;
+    // Tasks that have reported and may hold a thread that has not been joined yet.
+    std::vector<TFFmpeg*> endedRuns_;
     // Threads raising a task's OnTerminate, and threads raising a batch's final event.
     std::vector<std::thread::id> reportingThreads_;
     std::vector<std::thread::id> endingThreads_;

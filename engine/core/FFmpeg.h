@@ -329,6 +329,10 @@ public:
     // The thread bodies (FFmpegThread.cpp).
     void RunWrapper();
     void ReportTermination();
+    // Joins the threads of its runs and reports that have ended, so that their stacks go now
+    // rather than with the task; true when none is left. The calling thread's own is left
+    // alone. Any thread.
+    bool JoinEndedThreads();
     // Some thread still uses the task (holds a TTaskUse): freeing it now would have to wait.
     bool ThreadsActive() const;
     // A run or a termination report is under way, up to the terminate sink's return: the task

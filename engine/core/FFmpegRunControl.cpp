@@ -370,6 +370,19 @@ void TCustomFFmpeg::ResetState() {
     pauseRequested_ = false;
 }
 
+bool TCustomFFmpeg::JoinEndedThreads() {
+    std::vector<std::shared_ptr<TSuspendedThread>> ended;
+    bool left = false;
+    {
+        std::lock_guard guard(runLock_);
+        ended = TakeEnded(threads_);
+        left = !threads_.empty();
+    }
+    // Joined here, with the lock released: each body has ended, so the join waits for no work.
+    ended.clear();
+    return !left;
+}
+
 void TCustomFFmpeg::StopAndWait() {
     Stop();
     std::vector<std::shared_ptr<TSuspendedThread>> threads;
