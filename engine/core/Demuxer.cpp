@@ -122,9 +122,7 @@ int TDemuxer::Correct(int file, AVPacket* packet) {
         packet->dts += offset;
     if (packet->pts != AV_NOPTS_VALUE)
         packet->pts += offset;
-    const double scale = file < kMaxFiles && packet->stream_index < kMaxStreams
-                             ? task_.Settings.InputTimestampScale[file][packet->stream_index]
-                             : 0.0;
+    const double scale = task_.Settings.InputTimestampScale.At(file, packet->stream_index);
     if (scale != 0.0) {
         if (packet->dts != AV_NOPTS_VALUE)
             packet->dts = std::llround(static_cast<double>(packet->dts) * scale);

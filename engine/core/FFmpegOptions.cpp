@@ -150,7 +150,7 @@ void TCustomFFmpeg::OptInputTimestampScale(const std::string& value) {
     const std::size_t input = InputFiles.size();
     if (input >= static_cast<std::size_t>(kMaxFiles))
         throw FFMpegException(StringPrintf("input file index over MAX_FILES(%d)", kMaxFiles));
-    Settings.InputTimestampScale[input][stream] = scale;
+    Settings.InputTimestampScale.Set(static_cast<int>(input), stream, scale);
 }
 
 void TCustomFFmpeg::OptTimestamp(const std::string& value) {

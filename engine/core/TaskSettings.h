@@ -63,6 +63,36 @@ struct TMetaDataMap {
     int InFile = 0;
 };
 
+// The "itsscale" factors by input and stream. Tasks seldom set one, and a full 20 x 20 table took
+// 3 KiB in every waiting job, so only those set are kept.
+class TTimestampScales {
+public:
+    // The factor set for that input's stream; 0 (no scaling) when none was.
+    double At(int input, int stream) const {
+        for (const TEntry& entry : entries_)
+            if (entry.Input == input && entry.Stream == stream)
+                return entry.Scale;
+        return 0.0;
+    }
+    void Set(int input, int stream, double scale) {
+        for (TEntry& entry : entries_)
+            if (entry.Input == input && entry.Stream == stream) {
+                entry.Scale = scale;
+                return;
+            }
+        entries_.push_back({input, stream, scale});
+    }
+    bool Empty() const { return entries_.empty(); }
+
+private:
+    struct TEntry {
+        int Input = 0;
+        int Stream = 0;
+        double Scale = 0.0;
+    };
+    std::vector<TEntry> entries_;
+};
+
 // Flags are int 0/1 unless said. Times are microseconds unless said. Text settings the option
 // table calls "string copies" use an empty string for "none".
 struct TaskSettings {
@@ -73,9 +103,9 @@ struct TaskSettings {
     std::int64_t RecordingTime = std::numeric_limits<std::int64_t>::max();
     int ExpectedDuration = -1; // milliseconds
     std::int64_t InputTimestampOffset = 0;
-    double InputTimestampScale[kMaxFiles][kMaxStreams] = {}; // [input][stream], 0 = no scaling
-    std::int64_t RecordingTimestamp = 0;                     // seconds since 1970
-    std::uint64_t FileSizeLimit = 0;                         // bytes, 0 = no limit
+    TTimestampScales InputTimestampScale;
+    std::int64_t RecordingTimestamp = 0; // seconds since 1970
+    std::uint64_t FileSizeLimit = 0;     // bytes, 0 = no limit
     // The verified output must hold at most this many bytes: the video is encoded in two passes
     // and again at a lower rate when it comes out over ("fit_size"); 0 = no such limit.
     std::int64_t FitSize = 0;

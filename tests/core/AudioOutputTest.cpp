@@ -179,6 +179,9 @@ TEST_F(AudioOutputTest, SyncFillsGapsAndDropsSamplesAheadOfTime) {
         {"late start", 0, 0, "itsoffset=0.5", "async=1", 2.5, 0.5},
         {"early start", 0, 0, "itsoffset=-0.3", "async=1", 1.7, 0.0},
         {"early start without sync", 0, 0, "itsoffset=-0.3", "", 2.0, 0.0},
+        // Every timestamp of stream 0 doubled: the 2 s of tone spread over twice their span,
+        // each packet followed by a gap of silence of its length (none after the last).
+        {"stretched clock with sync", 0, 0, "itsscale=0:2", "async=1", 3.92, 1.91},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -60,17 +60,19 @@ TEST_F(GeneralOptionsTest, TimesAndDates) {
 TEST_F(GeneralOptionsTest, TimestampScaleGoesToTheNextInput) {
     EXPECT_EQ(Failure("itsscale", "20:1.5"), "stream index over MAX_STREAMS(20)");
     EXPECT_EQ(Failure("itsscale", "-1:1.5"), "stream index over MAX_STREAMS(20)");
-    for (const auto& row : task.Settings.InputTimestampScale)
-        for (double scale : row)
-            EXPECT_EQ(scale, 0.0);
+    EXPECT_TRUE(task.Settings.InputTimestampScale.Empty());
 
     task.SetOption("itsscale", "0x1:2.5");
-    EXPECT_DOUBLE_EQ(task.Settings.InputTimestampScale[0][1], 2.5);
+    EXPECT_DOUBLE_EQ(task.Settings.InputTimestampScale.At(0, 1), 2.5);
     task.InputFiles.push_back({}); // one input opened
     task.SetOption("itsscale", "1:1.5");
-    EXPECT_DOUBLE_EQ(task.Settings.InputTimestampScale[1][1], 1.5);
+    EXPECT_DOUBLE_EQ(task.Settings.InputTimestampScale.At(1, 1), 1.5);
+    EXPECT_DOUBLE_EQ(task.Settings.InputTimestampScale.At(0, 1), 2.5) << "the first input's kept";
+    task.SetOption("itsscale", "1:0.5");
+    EXPECT_DOUBLE_EQ(task.Settings.InputTimestampScale.At(1, 1), 0.5) << "set again, replaced";
     task.SetOption("itsscale", "3");
-    EXPECT_DOUBLE_EQ(task.Settings.InputTimestampScale[1][3], 0.0);
+    EXPECT_DOUBLE_EQ(task.Settings.InputTimestampScale.At(1, 3), 0.0);
+    EXPECT_DOUBLE_EQ(task.Settings.InputTimestampScale.At(1, 2), 0.0) << "never set";
 
     task.InputFiles.resize(kMaxFiles); // no further input can be opened
     EXPECT_EQ(Failure("itsscale", "1:1.5"), "input file index over MAX_FILES(20)");
