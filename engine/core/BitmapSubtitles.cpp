@@ -5,6 +5,7 @@
 #include "MyUtils.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -149,7 +150,25 @@ std::unique_ptr<TBitmapSubtitles::TShown> TBitmapSubtitles::Keep(const AVSubtitl
     return shown;
 }
 
+void TBitmapSubtitles::SkipTo(std::int64_t time) {
+    // A subtitle shown for longer than this before the run's start is rare; one is kept.
+    constexpr std::int64_t kLead = 10 * 1000000LL;
+    const std::int64_t target = time - kLead;
+    if (ended_ || !next_ || next_->Start >= target)
+        return;
+    if (AVFormatHlpr::avformat_seek_file(input_.get(), -1, INT64_MIN, target, target, 0) < 0)
+        return; // read on from here: slower, the same pictures
+    AVCodecHlpr::avcodec_flush_buffers(decoder_.get());
+    current_.reset();
+    next_.reset();
+    ReadNext();
+}
+
 AVFrame* TBitmapSubtitles::CanvasAt(std::int64_t time) {
+    if (!asked_) {
+        asked_ = true;
+        SkipTo(time);
+    }
     for (;;) {
         if (!next_)
             ReadNext();

@@ -61,11 +61,15 @@ private:
     bool ended_ = false;
     int serials_ = 0;
     int drawn_ = -1; // the serial of what the canvas shows; 0: nothing, -1: not drawn yet
+    bool asked_ = false;
 
     void Open();
     // Decodes packets until the next subtitle is in next_ or the stream ends.
     void ReadNext();
     std::unique_ptr<TShown> Keep(const AVSubtitle& subtitle);
+    // Before the first canvas: a run that starts late in the film seeks to a little before
+    // time instead of reading the film from its beginning up to there.
+    void SkipTo(std::int64_t time);
     void Draw(const TShown* shown);
 };
 

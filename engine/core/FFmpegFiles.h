@@ -34,6 +34,7 @@ struct TInputStreamSetup {
 struct TInputFile {
     OwnedInput Context;
     std::int64_t TimestampOffset = 0;       // microseconds
+    std::int64_t StartSkipped = 0;          // microseconds of the file before its start time
     std::vector<TInputStreamSetup> Streams; // index = AVStream index in Context
 };
 

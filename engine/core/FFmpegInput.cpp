@@ -88,13 +88,14 @@ void TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     std::int64_t timestamp = Settings.StartTime;
     if (context->start_time != AV_NOPTS_VALUE)
         timestamp += context->start_time;
+    TInputFile input;
     if (Settings.StartTime != 0) {
         // A failed seek leaves the input where the library put it.
         AVFormatHlpr::av_seek_frame(context.get(), -1, timestamp, AVSEEK_FLAG_BACKWARD);
+        input.StartSkipped = std::max<std::int64_t>(0, Settings.StartTime);
         Settings.StartTime = 0;
     }
 
-    TInputFile input;
     input.Streams.resize(context->nb_streams);
     for (unsigned i = 0; i < context->nb_streams; ++i)
         ReadInputStream(context->streams[i], input.Streams[i], fileName);

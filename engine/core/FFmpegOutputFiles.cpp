@@ -163,6 +163,9 @@ TOutputExpectation TCustomFFmpeg::ExpectedOutput(int file) const {
                                               AV_TIME_BASE_Q);
         else if (InputFiles[ist.FileIndex].Context->duration > 0)
             length = InputFiles[ist.FileIndex].Context->duration;
+        // An input opened at a start time holds only what follows it.
+        if (length > 0)
+            length = std::max<std::int64_t>(1, length - InputFiles[ist.FileIndex].StartSkipped);
         longest = std::max(longest, length);
         if (length > 0 && (shortest < 0 || length < shortest))
             shortest = length;

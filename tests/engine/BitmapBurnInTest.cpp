@@ -33,9 +33,10 @@ protected:
     }
 
     // Two seconds of 176x144 MPEG-4 with the block's subtitle track as stream 1.
-    std::string Clip(const BitmapSubtitleTrack& block, const std::string& name = "dvdsub.mkv") {
+    std::string Clip(const BitmapSubtitleTrack& block, const std::string& name = "dvdsub.mkv",
+                     double seconds = 2.0) {
         MediaRecipe recipe;
-        recipe.seconds = 2.0;
+        recipe.seconds = seconds;
         recipe.video.push_back(VideoTrack{});
         recipe.bitmapSubtitles = {block};
         return MakeMedia(folder + "/" + name, recipe);
@@ -43,12 +44,13 @@ protected:
 
     // Converts to MPEG-4 in AVI, burning stream 1 in when asked; empty when it finished.
     std::string Convert(const std::string& source, const std::string& name, bool burn,
-                        const std::string& frameSize = "") {
+                        const std::string& frameSize = "", int startMs = -1) {
         TFFmpeg task;
         task.InitOptions();
         task.Settings.Verbosity = -1;
         TInputOptions input;
         input.FileName = source;
+        input.StartTime = startMs;
         TOutputOptions output;
         output.FileName = folder + "/" + name;
         output.VideoCodec = "mpeg4";
@@ -117,6 +119,24 @@ TEST_F(BitmapBurnIn, BlockFollowsThePictureIntoAResizedOutput) {
     EXPECT_GT(MeanLuma(drawn, 112, 96, 240, 184), 230.0);
     EXPECT_LT(std::abs(MeanLuma(drawn, 272, 0, 352, 288) - MeanLuma(clean, 272, 0, 352, 288)), 1.5);
     EXPECT_LT(std::abs(MeanLuma(drawn, 0, 0, 80, 288) - MeanLuma(clean, 0, 0, 80, 288)), 1.5);
+}
+
+TEST_F(BitmapBurnIn, ARunStartingLateShowsTheSubtitleAlreadyOnScreenThen) {
+    // A 16 s film with the block shown from 0.6 s to 1.4 s of every second; the run starts at
+    // 12 s, far enough in for the subtitle reader to seek rather than read up to there.
+    BitmapSubtitleTrack block;
+    block.startMs = 600;
+    block.endMs = 1400;
+    block.repeats = 15;
+    const std::string source = Clip(block, "late.mkv", 16.0);
+    ASSERT_EQ(Convert(source, "late.avi", true, "", 12000), "");
+    ASSERT_EQ(Convert(source, "late_plain.avi", false, "", 12000), "");
+    const std::string burned = folder + "/late.avi", plain = folder + "/late_plain.avi";
+    // 11.6 to 12.4 s is on screen as the run starts, and 12.6 to 13.4 s comes next.
+    for (const double at : {0.2, 1.0})
+        EXPECT_GT(MeanLuma(PictureAt(burned, at), 56, 48, 120, 92), 230.0) << 12 + at << " s";
+    EXPECT_LT(MeanDifference(PictureAt(plain, 0.5), PictureAt(burned, 0.5), 0.0, 1.0), 1.5)
+        << "12.5 s, between two";
 }
 
 TEST_F(BitmapBurnIn, UndecodableTrackFailsTheJobWithTheReason) {

@@ -67,7 +67,7 @@ struct Track {
     int cues = 0;
     int cueStartMs = 0;
     CodecContextPtr subtitleEncoder; // text cues through the library's encoder
-    bool bitmap = false;             // the one subtitle of a BitmapSubtitleTrack
+    bool bitmap = false;             // the subtitles of a BitmapSubtitleTrack
     BitmapSubtitleTrack block;
 };
 
@@ -311,7 +311,7 @@ int EncodeBlock(Track& track, std::uint8_t* buffer, int size) {
     AVSubtitle subtitle{};
     subtitle.num_rects = 1;
     subtitle.rects = rects;
-    subtitle.pts = wanted.startMs * 1000LL;
+    subtitle.pts = (wanted.startMs + track.cue * std::int64_t(wanted.repeatEveryMs)) * 1000;
     subtitle.end_display_time = static_cast<std::uint32_t>(wanted.endMs - wanted.startMs);
     return AVCodecHlpr::avcodec_encode_subtitle(track.subtitleEncoder.get(), buffer, size,
                                                 &subtitle);
@@ -326,14 +326,16 @@ void WriteBitmapSubtitle(AVFormatContext* output, Track& track, AVPacket* packet
     Check(AVCodecHlpr::av_new_packet(packet, size), "subtitle packet");
     std::memcpy(packet->data, buffer.data(), size);
     const AVRational ms{1, 1000};
-    packet->pts = packet->dts =
-        AVUtilHlpr::av_rescale_q(track.block.startMs, ms, track.stream->time_base);
+    const std::int64_t start =
+        track.block.startMs + track.cue * std::int64_t(track.block.repeatEveryMs);
+    packet->pts = packet->dts = AVUtilHlpr::av_rescale_q(start, ms, track.stream->time_base);
     packet->duration = AVUtilHlpr::av_rescale_q(track.block.endMs - track.block.startMs, ms,
                                                 track.stream->time_base);
     packet->flags |= AV_PKT_FLAG_KEY;
     packet->stream_index = track.stream->index;
     Check(AVFormatHlpr::av_interleaved_write_frame(output, packet), "write bitmap subtitle");
-    track.flushed = true;
+    track.nextPts = start + track.block.repeatEveryMs;
+    track.flushed = ++track.cue >= std::max(1, track.block.repeats);
 }
 
 void FillPicture(AVFrame* frame, std::int64_t index) {

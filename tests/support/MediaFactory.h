@@ -70,6 +70,9 @@ struct BitmapSubtitleTrack {
     int height = 60;
     int startMs = 400;
     int endMs = 1200;
+    // Shown this many times, each repeatEveryMs after the one before.
+    int repeats = 1;
+    int repeatEveryMs = 1000;
     int frameWidth = 176; // the frame the block is placed in, as the stream declares it
     int frameHeight = 144;
     std::string language;
