@@ -11,7 +11,10 @@ extern "C" {
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <system_error>
 
 namespace velto {
@@ -86,25 +89,67 @@ bool SameLanguage(const std::string& a, const std::string& b) {
     return !a.empty() && !b.empty() && CanonicalLanguage(a) == CanonicalLanguage(b);
 }
 
+namespace {
+
+const TCueFileKind* CueFileKind(const std::filesystem::path& file) {
+    const std::string extension = Lower(file.extension().string());
+    const auto kind = std::find_if(std::begin(kCueFileKinds), std::end(kCueFileKinds),
+                                   [&](const TCueFileKind& k) { return extension == k.Extension; });
+    return kind == std::end(kCueFileKinds) ? nullptr : kind;
+}
+
+// The cue files of a folder, read from the disk again only once the folder has changed: a
+// folder of thousands of films was read through once for each of them (10^8 entries at 10,000).
+// Any thread: the window probes on several.
+std::vector<std::filesystem::path> CueFilesIn(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    struct TListing {
+        fs::file_time_type Changed;
+        std::vector<fs::path> Files;
+    };
+    static std::mutex lock;
+    static std::map<fs::path, TListing> listings;
+    std::error_code error;
+    const fs::file_time_type changed = fs::last_write_time(folder, error);
+    if (error)
+        return {};
+    // A folder's time moves in steps of a clock tick: one changed within the last seconds may
+    // change again without its time moving, so it is read afresh each time.
+    const bool settled = fs::file_time_type::clock::now() - changed > std::chrono::seconds(2);
+    std::lock_guard guard(lock);
+    if (const auto known = listings.find(folder);
+        settled && known != listings.end() && known->second.Changed == changed)
+        return known->second.Files;
+    TListing listing{changed, {}};
+    for (fs::directory_iterator entries(folder, error), end; !error && entries != end;
+         entries.increment(error)) {
+        std::error_code kindError;
+        if (CueFileKind(entries->path()) && entries->is_regular_file(kindError))
+            listing.Files.push_back(entries->path());
+    }
+    // The folders of one batch are few; a long session's are not kept for ever.
+    if (listings.size() >= 64)
+        listings.clear();
+    if (settled)
+        listings[folder] = listing;
+    return listing.Files;
+}
+
+} // namespace
+
 std::vector<TSourceTrack> FindSubtitleFiles(const std::string& sourceFile) {
     namespace fs = std::filesystem;
     std::vector<TSourceTrack> found;
     const fs::path source(sourceFile);
     const std::string stem = source.stem().string();
-    std::error_code error;
-    fs::directory_iterator entries(
-        source.parent_path().empty() ? fs::path(".") : source.parent_path(), error);
-    if (error || stem.empty())
+    if (stem.empty())
         return found;
-    for (const fs::directory_entry& entry : entries) {
-        if (!entry.is_regular_file(error))
-            continue;
-        const std::string name = entry.path().filename().string();
-        const std::string extension = Lower(entry.path().extension().string());
-        const auto kind =
-            std::find_if(std::begin(kCueFileKinds), std::end(kCueFileKinds),
-                         [&](const TCueFileKind& k) { return extension == k.Extension; });
-        if (kind == std::end(kCueFileKinds) || name.size() < stem.size() + extension.size() ||
+    for (const fs::path& file :
+         CueFilesIn(source.parent_path().empty() ? fs::path(".") : source.parent_path())) {
+        const std::string name = file.filename().string();
+        const std::string extension = file.extension().string();
+        const TCueFileKind* kind = CueFileKind(file);
+        if (!kind || name.size() < stem.size() + extension.size() ||
             name.compare(0, stem.size(), stem) != 0 || name[stem.size()] != '.')
             continue;
         // "film.srt" has nothing between; "film.eng.srt" its language.
@@ -115,7 +160,7 @@ std::vector<TSourceTrack> FindSubtitleFiles(const std::string& sourceFile) {
         TSourceTrack track;
         track.Codec = kind->Codec;
         track.Text = true;
-        track.FileName = entry.path().string();
+        track.FileName = file.string();
         if (!middle.empty()) {
             const std::string last = middle.substr(middle.rfind('.') + 1);
             if (LooksLikeLanguage(last))

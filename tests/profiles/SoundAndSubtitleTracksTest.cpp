@@ -11,6 +11,7 @@
 #include "SettingsStore.h"
 #include "TestLibraries.h"
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
@@ -132,12 +133,28 @@ TEST_F(SoundAndSubtitleTracks, SummaryListsTracksAndSubtitleFilesBesideTheSource
     test::MakeSrtFile(stem + ".srt", 1);
     test::MakeSrtFile(stem + ".part2.srt", 1);
     test::MakeSrtFile(stem + "x.srt", 1);
+    // An hour old: the folder's listing is kept for the films that follow.
+    const auto anHourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    fs::last_write_time(folder, anHourAgo);
     const TSourceSummary beside = Summary(film);
     ASSERT_EQ(beside.SubtitleTracks.size(), 2u);
     EXPECT_EQ(beside.SubtitleTracks[0].FileName, stem + ".srt");
     EXPECT_EQ(beside.SubtitleTracks[0].Language, "");
     EXPECT_EQ(beside.SubtitleTracks[1].FileName, stem + ".eng.srt");
     EXPECT_EQ(beside.SubtitleTracks[1].Language, "eng");
+
+    // A file put there or taken away since counts, whether the folder changed just now or not.
+    test::MakeSrtFile(stem + ".fre.srt", 1);
+    fs::remove(stem + ".srt");
+    for (const bool justNow : {true, false}) {
+        SCOPED_TRACE(justNow ? "just changed" : "changed a while ago");
+        if (!justNow)
+            fs::last_write_time(folder, anHourAgo + std::chrono::seconds(1));
+        const TSourceSummary later = Summary(film);
+        ASSERT_EQ(later.SubtitleTracks.size(), 2u);
+        EXPECT_EQ(later.SubtitleTracks[0].FileName, stem + ".eng.srt");
+        EXPECT_EQ(later.SubtitleTracks[1].FileName, stem + ".fre.srt");
+    }
 }
 
 TEST_F(SoundAndSubtitleTracks, TheChosenSoundTrackIsTheOneHeard) {
