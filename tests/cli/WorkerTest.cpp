@@ -214,14 +214,17 @@ TEST_F(WorkerTest, FullDiskExitsWithTemporaryFailure) {
     fs::create_directory(tiny);
     if (geteuid() != 0 || mount("tmpfs", tiny.c_str(), "tmpfs", 0, "size=8m") != 0)
         GTEST_SKIP() << "needs root and a tmpfs mount to make a full disk";
-    const std::string source = MakeMotionClip(folder, 20.0, 320, 240);
+    // Long enough to be still writing when the card fills (it converts at some 40 times its
+    // pace), short enough for its forecast to fit at the start.
+    const std::string source = MakeMotionClip(folder, 45.0, 320, 240);
     report = folder + "/report.jsonl";
     const pid_t pid =
         runner->Start({"convert", "-p", "0", "-o", tiny, "--json", "--report", report, source});
     const bool started = runner->WaitForOutput("\"progress\"");
     {
+        // Small blocks: a large one that does not fit would leave room for the rest of a job.
         std::ofstream filler(tiny + "/filler", std::ios::binary);
-        const std::string block(64 * 1024, 'x');
+        const std::string block(4096, 'x');
         while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) &&
                filler.flush()) {
         }
