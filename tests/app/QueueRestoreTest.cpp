@@ -227,6 +227,9 @@ TEST_F(MainWindowTest, QueueChildRunUntilKilled) {
     qputenv("XDG_STATE_HOME", qgetenv(kChildStateKey));
     Settings("OpenFolderWhenDone=0\nSimultaneousJobs=1\n");
     fakes.folder = qEnvironmentVariable(kChildOutputsKey).toStdString();
+    // At the clips' own pace: converted faster, the two-minute job could end before the kept
+    // list said it was running.
+    fakes.inputOptions = "re";
     window = std::make_unique<TfrmMain>(
         paths, TMainServices{&fakes, &fakes, &fakes, &fakes, &fakes, &fakes, &fakes});
     AddFiles(qEnvironmentVariable(kChildFilesKey).split(QLatin1Char('\n')));
