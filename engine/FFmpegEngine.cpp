@@ -158,6 +158,8 @@ TCustomFFmpegEngine::~TCustomFFmpegEngine() {
         OnProgress = nullptr;
         OnTerminate = nullptr;
         pending_.clear();
+        // A worker still reporting must not reach for a task freed below.
+        endedRuns_.clear();
         batchRunning_ = false;
         tasks = tasks_.ExtractAll();
         for (auto& task : retired_)
@@ -842,6 +844,8 @@ void TCustomFFmpegEngine::DoTerminate(TFFmpeg* task) {
 void TCustomFFmpegEngine::JoinEarlierRuns(TFFmpeg* reported) {
     std::vector<std::pair<TFFmpeg*, TTaskUse>> due;
     {
+        // Every task listed here is still in the list: whatever takes one out (removal,
+        // clearing, the component's end) drops it from here under this lock before freeing it.
         TEngineLock guard(*this);
         for (TFFmpeg* ended : endedRuns_)
             due.emplace_back(ended, TTaskUse(*ended));

@@ -197,7 +197,8 @@ private:
     // pause reached before their worker existed are paused as it is made.
     std::vector<TFFmpeg*> starting_;
     std::vector<TFFmpeg*> pauseOnStart_;
-    // Tasks that have reported and may hold a thread that has not been joined yet.
+    // Tasks that have reported and may hold a thread that has not been joined yet; each is in
+    // tasks_ (a task leaves here when it leaves the list).
     std::vector<TFFmpeg*> endedRuns_;
     // Threads raising a task's OnTerminate, and threads raising a batch's final event.
     std::vector<std::thread::id> reportingThreads_;
