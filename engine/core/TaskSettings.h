@@ -3,6 +3,7 @@
 // idle; read by the run on the task's worker thread.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -69,18 +70,14 @@ class TTimestampScales {
 public:
     // The factor set for that input's stream; 0 (no scaling) when none was.
     double At(int input, int stream) const {
-        for (const TEntry& entry : entries_)
-            if (entry.Input == input && entry.Stream == stream)
-                return entry.Scale;
-        return 0.0;
+        const auto entry = Find(input, stream);
+        return entry == entries_.end() ? 0.0 : entry->Scale;
     }
     void Set(int input, int stream, double scale) {
-        for (TEntry& entry : entries_)
-            if (entry.Input == input && entry.Stream == stream) {
-                entry.Scale = scale;
-                return;
-            }
-        entries_.push_back({input, stream, scale});
+        if (const auto entry = Find(input, stream); entry != entries_.end())
+            entries_[static_cast<std::size_t>(entry - entries_.begin())].Scale = scale;
+        else
+            entries_.push_back({input, stream, scale});
     }
     bool Empty() const { return entries_.empty(); }
 
@@ -90,6 +87,11 @@ private:
         int Stream = 0;
         double Scale = 0.0;
     };
+    std::vector<TEntry>::const_iterator Find(int input, int stream) const {
+        return std::find_if(entries_.begin(), entries_.end(), [&](const TEntry& entry) {
+            return entry.Input == input && entry.Stream == stream;
+        });
+    }
     std::vector<TEntry> entries_;
 };
 
