@@ -178,7 +178,7 @@ bool LoggedBitBounds(const AVCodecContext* codec, double& fewest, double& most, 
 
 } // namespace
 
-void TEncoder::HoldRateWithinLog(AVCodecContext* codec) {
+void TEncoder::HoldRateWithinLog(AVCodecContext* codec) const {
     // libavcodec's own second pass refuses a rate its quantisers cannot reach, and 5.1 then frees
     // its rate-control expression twice: the rate is checked against the log first.
     double fewest = 0, most = 0;
@@ -192,11 +192,13 @@ void TEncoder::HoldRateWithinLog(AVCodecContext* codec) {
     const double lowest = fewest * 1.05 / seconds;
     const double highest = most * 0.95 / seconds;
     if (static_cast<double>(codec->bit_rate) < lowest)
-        throw FFMpegException(StringPrintf(
-            "The video cannot be made as small as %lld kbit/s: at this frame size and frame rate "
-            "it needs at least %lld kbit/s",
-            static_cast<long long>(codec->bit_rate / 1000),
-            static_cast<long long>(std::llround(lowest / 1000))));
+        throw TRateOutOfReach(StringPrintf("The video cannot be made as small as %lld kbit/s: at "
+                                           "this frame size and frame rate "
+                                           "it needs at least %lld kbit/s",
+                                           static_cast<long long>(codec->bit_rate / 1000),
+                                           static_cast<long long>(std::llround(lowest / 1000))),
+                              static_cast<double>(codec->bit_rate) / lowest,
+                              task_.PictureMayShrink());
     if (static_cast<double>(codec->bit_rate) > highest && highest > lowest)
         codec->bit_rate = static_cast<std::int64_t>(highest);
 }

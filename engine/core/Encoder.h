@@ -28,7 +28,7 @@ public:
     void OpenPassLog(int outputStream);
     std::string PassLogName(int outputStream) const;
     // A second pass's rate brought within what its first pass's log says the encoder can reach.
-    static void HoldRateWithinLog(AVCodecContext* codec);
+    void HoldRateWithinLog(AVCodecContext* codec) const;
     // Receives every packet the encoder of an output stream has ready and writes it; returns
     // the bytes written.
     int WritePackets(int outputStream);

@@ -25,6 +25,17 @@ public:
     using FFMpegException::FFMpegException;
 };
 
+// A second pass asked for fewer bits than the encoder's coarsest quantiser gives the first
+// pass's pictures. Share is the rate asked for against the least the log allows; Shrinkable says
+// that the job's picture could be made smaller instead.
+class TRateOutOfReach : public FFMpegException {
+public:
+    TRateOutOfReach(const std::string& message, double share, bool shrinkable)
+        : FFMpegException(message), Share(share), Shrinkable(shrinkable) {}
+    double Share;
+    bool Shrinkable;
+};
+
 // A malformed integer or floating-point option value ("'%s' is not a valid integer value").
 class EConvertError : public std::runtime_error {
 public:

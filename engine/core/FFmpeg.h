@@ -346,6 +346,9 @@ public:
     // encoders read it to name the private log of the passes.
     int FitPass() const { return sizeFit_.Pass; }
     const std::string& FitLogPrefix() const { return sizeFit_.LogPrefix; }
+    // In a fitted run: its video encoders take any even picture size, no filter of the user's
+    // sets it, and a smaller picture is still allowed.
+    bool PictureMayShrink() const;
 
 private:
     // ---- Fitting the output into a size (FFmpegSizeFit.cpp) ----
@@ -356,6 +359,10 @@ private:
         std::int64_t OverSize = 0;    // bytes of the last output that came out over; 0: none
         std::int64_t VideoBytes = 0;  // the video's share of it
         std::int64_t EarlierSize = 0; // the over-size output of the repeat before, 0: none
+        // The picture's sides against the job's; below 1 once the rate alone could not fit.
+        double FrameScale = 1.0;
+        int ShrinksLeft = 0;
+        bool ShrinkDue = false; // the last output is to be made again at a smaller picture
         std::string LogPrefix;
     };
     TSizeFit sizeFit_;
@@ -363,6 +370,11 @@ private:
     // by the excess measured; the files are opened again for each.
     void RunFittedPasses();
     void ReopenForNextPass();
+    // The job's picture size and pads, made smaller once the rate alone could not fit; the
+    // video encoder's set-up calls it.
+    void ScalePictureForFit();
+    // The first pass again, at a picture made smaller by the excess of the last output.
+    void ShrinkPicture();
     // In FinishOutputFiles: true when the verified output is over its limit and the run is to
     // be repeated (nothing takes the output name); raises when it may not be.
     bool OverFitSize(int file);

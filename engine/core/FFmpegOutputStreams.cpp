@@ -194,6 +194,7 @@ void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* str
     codec->framerate = rate;
     codec->time_base = av_inv_q(rate);
 
+    ScalePictureForFit();
     codec->width = Settings.FrameWidth + Settings.PadRight + Settings.PadLeft;
     codec->height = Settings.FrameHeight + Settings.PadTop + Settings.PadBottom;
     // A picture turned a quarter shows the source's shape the other way up; an aspect given
