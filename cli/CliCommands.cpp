@@ -28,6 +28,8 @@ extern "C" {
 #include <iostream>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
+#include <utility>
 
 namespace velto::cli {
 
@@ -184,6 +186,7 @@ int Probe(const TCliArguments& args, const TCliPaths& paths, const TCliContext& 
 // copy.
 struct TEngineEvent {
     enum { Progress, Log, Ended, BatchEnded } Kind = Log;
+    std::uint64_t Serial = 0; // the task's; 0 for the engine's own lines
     int Index = -1;
     int CurrentMs = 0, TotalMs = -1, Fps = 0;
     std::int64_t Size = 0;
@@ -226,7 +229,12 @@ private:
     void WatchRoom();
     void Push(TEngineEvent event);
     void Handle(const TEngineEvent& event);
-    TJobView* JobOfTask(int index);
+    TJobView* JobOfTask(std::uint64_t serial);
+    // The engine holds the jobs running and a few to start next; the rest wait here as their
+    // records, so a list of thousands costs little. Called as jobs end.
+    void FeedEngine(int atOnce, bool interrupted);
+    // Jobs the engine holds at once: those that run, and some to start as soon as one ends.
+    int TasksAhead() const;
 
     const TCliArguments& args_;
     const TCliPaths& paths_;
@@ -234,8 +242,11 @@ private:
     TConvertView view_;
     TFFmpegEngine engine_;
     std::vector<std::string> sources_; // what to convert, in order: Id is the position here
-    std::vector<TJobView> jobs_;       // one per file that became a task, in task order
-    std::vector<int> addFailures_;     // files that did not
+    std::vector<TJobView> jobs_;       // one per file that passed Add's checks, in order
+    std::unordered_map<std::uint64_t, int> jobOfSerial_; // engine task serial -> jobs_ position
+    std::deque<std::pair<int, TJobRecords>> waiting_;    // jobs not yet given to the engine
+    int batches_ = 0;                                    // started and not yet ended
+    std::vector<int> addFailures_;                       // files that did not
     std::vector<std::string> addFailureMessages_;
     int skipped_ = 0;
     TJobReport report_;
@@ -244,7 +255,6 @@ private:
     std::mutex lock_;
     std::condition_variable changed_;
     std::deque<TEngineEvent> events_;
-    bool batchEnded_ = false;
     Clock::time_point roomChecked_{};
     Clock::time_point pausedForRoom_{};
     bool roomPaused_ = false;
@@ -258,8 +268,46 @@ void TConvertRun::Push(TEngineEvent event) {
     changed_.notify_all();
 }
 
-TJobView* TConvertRun::JobOfTask(int index) {
-    return index >= 0 && index < static_cast<int>(jobs_.size()) ? &jobs_[index] : nullptr;
+TJobView* TConvertRun::JobOfTask(std::uint64_t serial) {
+    const auto at = jobOfSerial_.find(serial);
+    return at == jobOfSerial_.end() ? nullptr : &jobs_[static_cast<size_t>(at->second)];
+}
+
+int TConvertRun::TasksAhead() const {
+    return SimultaneousJobs(args_.Jobs, static_cast<int>(sources_.size()), MachineCores()) + 2;
+}
+
+void TConvertRun::FeedEngine(int atOnce, bool interrupted) {
+    bool added = false;
+    while (!interrupted && !waiting_.empty() && engine_.TaskCount() < TasksAhead()) {
+        auto [position, records] = std::move(waiting_.front());
+        waiting_.pop_front();
+        TJobView& job = jobs_[static_cast<size_t>(position)];
+        const TAddedJob again = AddJob(engine_, records);
+        if (again.Index < 0) {
+            // The file changed or went since the checks: the job fails as any failed run does.
+            TEngineEvent ended;
+            ended.Kind = TEngineEvent::Ended;
+            ended.Result = jrFailed;
+            ended.Text = again.Error;
+            const std::uint64_t serial = ~std::uint64_t{0} - static_cast<std::uint64_t>(position);
+            jobOfSerial_[serial] = position;
+            ended.Serial = serial;
+            Handle(ended);
+            continue;
+        }
+        const std::uint64_t serial = engine_.TaskSerial(again.Index);
+        jobOfSerial_[serial] = position;
+        job.Began = Clock::time_point{};
+        // The checks' lines were shown when the job was first added.
+        std::lock_guard guard(lock_);
+        std::erase_if(events_, [serial](const TEngineEvent& event) {
+            return event.Serial == serial && event.Kind == TEngineEvent::Log;
+        });
+        added = true;
+    }
+    if (added && !engine_.StartTasks(atOnce))
+        ++batches_;
 }
 
 bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection& selection,
@@ -318,12 +366,17 @@ bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection
             refuse(static_cast<int>(id), file, added.Error);
             continue;
         }
+        jobOfSerial_[engine_.TaskSerial(added.Index)] = static_cast<int>(jobs_.size());
         jobs_.push_back(PlannedJob(static_cast<int>(id), source, records));
         // A dry run forecasts only what a real run would take: the engine's checks ran.
         if (args_.DryRun) {
             engine_.RemoveTask(added.Index);
             view_.Forecast(jobs_.back());
             continue;
+        }
+        if (engine_.TaskCount() > TasksAhead()) {
+            engine_.RemoveTask(added.Index);
+            waiting_.emplace_back(static_cast<int>(jobs_.size()) - 1, std::move(records));
         }
         view_.Added(jobs_.back(), title);
     }
@@ -436,7 +489,7 @@ void TConvertRun::Report(const TJobOutcome& outcome) {
 }
 
 void TConvertRun::Handle(const TEngineEvent& event) {
-    TJobView* job = JobOfTask(event.Index);
+    TJobView* job = JobOfTask(event.Serial);
     if (job && !job->Ended && job->Began == Clock::time_point{})
         job->Began = Clock::now();
     switch (event.Kind) {
@@ -491,7 +544,7 @@ void TConvertRun::Handle(const TEngineEvent& event) {
         break;
     }
     case TEngineEvent::BatchEnded:
-        batchEnded_ = true;
+        --batches_;
         break;
     }
 }
@@ -501,6 +554,7 @@ void TConvertRun::BindEvents() {
                                 std::int64_t size, int totalMs) {
         TEngineEvent event;
         event.Kind = TEngineEvent::Progress;
+        event.Serial = TFFmpegEngine::ReportingTaskSerial();
         event.Index = index;
         event.Fps = fps;
         event.CurrentMs = currentMs;
@@ -511,6 +565,7 @@ void TConvertRun::BindEvents() {
     engine_.OnLog = [this](int index, TLogLevel level, const std::string& message) {
         TEngineEvent event;
         event.Kind = TEngineEvent::Log;
+        event.Serial = TFFmpegEngine::ReportingTaskSerial();
         event.Index = index;
         event.Level = level;
         event.Text = message;
@@ -520,6 +575,7 @@ void TConvertRun::BindEvents() {
                                  TJobResult result) {
         TEngineEvent event;
         event.Kind = index < 0 ? TEngineEvent::BatchEnded : TEngineEvent::Ended;
+        event.Serial = index < 0 ? 0 : TFFmpegEngine::ReportingTaskSerial();
         event.Index = index;
         event.Text = message;
         event.Result = result;
@@ -540,7 +596,7 @@ bool TConvertRun::RunBatch() {
         Handle(event);
     for (TJobView& job : jobs_)
         job.Began = Clock::time_point{};
-    engine_.StartTasks(atOnce);
+    batches_ = engine_.StartTasks(atOnce) ? 0 : 1;
     auto nextTick = Clock::now();
     for (;;) {
         std::deque<TEngineEvent> events;
@@ -550,9 +606,18 @@ bool TConvertRun::RunBatch() {
                               [this] { return !events_.empty(); });
             events.swap(events_);
         }
-        for (const TEngineEvent& event : events)
+        for (const TEngineEvent& event : events) {
             Handle(event);
-        if (batchEnded_)
+            // An ended job leaves the engine, and one that waits takes its place.
+            if (event.Kind == TEngineEvent::Ended && event.Serial != 0) {
+                const int index = engine_.TaskIndex(event.Serial);
+                if (index >= 0)
+                    engine_.RemoveTask(index);
+                FeedEngine(atOnce, interrupted);
+            }
+        }
+        FeedEngine(atOnce, interrupted);
+        if (batches_ <= 0 && (waiting_.empty() || interrupted))
             break;
         if (!interrupted && context_.Interrupted && context_.Interrupted->load()) {
             interrupted = true;

@@ -769,8 +769,10 @@ void TCustomFFmpegEngine::DoLog(TFFmpeg* task, int level, const std::string& tex
         handler = OnLog;
         index = IndexOf(task);
     }
-    if (handler)
+    if (handler) {
+        const TReportingTask reporting(task ? task->Serial : 0);
         handler(index, LogLevelFromLibraryLevel(level), text);
+    }
 }
 
 void TCustomFFmpegEngine::DoProgress(TFFmpeg* task, int frameNumber, int framesPerSecond,

@@ -108,8 +108,8 @@ public:
     std::uint64_t TaskSerial(int index) const;
     // Where the task with that serial is in the list, -1 once it has gone.
     int TaskIndex(std::uint64_t serial) const;
-    // Inside an OnProgress or OnTerminate handler: the serial of the task it reports on, since
-    // the index it was given can move under it; 0 on any other thread or outside the handler.
+    // Inside an OnLog, OnProgress or OnTerminate handler: the serial of the task it reports on,
+    // since the index it was given can move under it; 0 on any other thread or outside the handler.
     static std::uint64_t ReportingTaskSerial();
     // The task has left the waiting line: about to start, running or ended (false for an index
     // outside the list).

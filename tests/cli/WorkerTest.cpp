@@ -207,6 +207,37 @@ TEST_F(WorkerTest, TerminatedWhileAddingALongListExitsWith143) {
         ADD_FAILURE() << "left behind: " << entry.path();
 }
 
+// Jobs wait as their records and are opened when their turn comes: a source removed after it was
+// added fails alone, at its turn, and the jobs around it finish.
+TEST_F(WorkerTest, ASourceGoneBeforeItsTurnFailsAlone) {
+    std::vector<std::string> files{MakeMotionClip(folder, 8.0, 320, 240)};
+    const std::string clip = MakeAviMpeg4Mp2(folder, 0.5);
+    for (int i = 1; i < 8; ++i) {
+        files.push_back(folder + "/c" + std::to_string(i) + ".avi");
+        fs::create_hard_link(clip, files.back());
+    }
+    std::vector<std::string> args = {"convert", "-p", "10", "-s", "640x480",
+                                     "-j",      "1",  "-o", out,  "--json"};
+    args.insert(args.end(), files.begin(), files.end());
+    const pid_t pid = runner->Start(args);
+    ASSERT_TRUE(runner->WaitForOutput("\"progress\"")) << FileContents(folder + "/stderr");
+    fs::remove(files[6]);
+    const TProgramRun run = runner->Finish(pid);
+    EXPECT_EQ(run.status, 1) << run.err;
+    int finished = 0;
+    std::vector<std::string> failed;
+    for (const JsonValue& event : run.Events()) {
+        if (event["event"].text == "finished")
+            ++finished;
+        if (event["event"].text == "failed")
+            failed.push_back(event["source"].text + ": " + event["message"].text);
+    }
+    EXPECT_EQ(finished, 7) << run.out;
+    ASSERT_EQ(failed.size(), 1u) << run.out;
+    EXPECT_EQ(failed[0].rfind(files[6] + ": ", 0), 0u) << failed[0];
+    EXPECT_NE(failed[0].find("no such file or directory"), std::string::npos) << failed[0];
+}
+
 // A full disk is a failure that may pass: 75, so that a scheduler tries again later. The card
 // has room for the forecast at the start and is filled by something else during the run.
 TEST_F(WorkerTest, FullDiskExitsWithTemporaryFailure) {
