@@ -183,6 +183,16 @@ void ApplyFileFields(TFFmpeg& task, const TOutputOptions& r) {
     if (r.Target >= 1 && r.Target <= 3) {
         const char* norm = r.TargetNorm == 1 ? "pal" : r.TargetNorm == 2 ? "ntsc" : "auto";
         task.SetTarget(kTargets[r.Target], norm, r.TargetFallbackNorm == 1 ? "pal" : "ntsc");
+        // The disc's rates are defaults: those the job asks for (the profile's, the dialog's, or
+        // what a size limit worked out) are what its forecast counts on. A VCD's rate is fixed.
+        if (r.Target != 1) {
+            SetGenericNumber(task, "vb", r.VideoBitRate);
+            SetGenericNumber(task, "bt", r.VideoBitRateTolerance);
+            SetGenericNumber(task, "maxrate", r.MaxRate);
+            SetGenericNumber(task, "minrate", r.MinRate);
+            SetGenericNumber(task, "bufsize", r.BufSize);
+            SetGenericNumber(task, "ab", r.AudioBitRate);
+        }
     }
 }
 

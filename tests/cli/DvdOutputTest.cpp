@@ -1,5 +1,5 @@
 // The DVD profile's program stream reads back cleanly: every stream's timestamps rise from
-// packet to packet and the AC-3 sound decodes without a complaint.
+// packet to packet and the AC-3 sound, at the profile's rate, decodes without a complaint.
 #include "AVCodecHlpr.h"
 #include "AVFormatHlpr.h"
 #include "AVUtilHlpr.h"
@@ -38,6 +38,8 @@ TEST(DvdOutput, TimestampsRiseAndTheSoundDecodes) {
     ASSERT_GE(sound, 0);
     const AVCodecParameters* parameters = input->streams[sound]->codecpar;
     EXPECT_EQ(parameters->codec_id, AV_CODEC_ID_AC3);
+    // The profile's rate, not the disc's default of 448 kbit/s: the forecast counts on it.
+    EXPECT_EQ(parameters->bit_rate, 192000);
     const AVCodec* codec = AVCodecHlpr::avcodec_find_decoder(parameters->codec_id);
     AVCodecContext* decoder = AVCodecHlpr::avcodec_alloc_context3(codec);
     AVCodecHlpr::avcodec_parameters_to_context(decoder, parameters);
