@@ -361,6 +361,8 @@ private:
         std::int64_t EarlierSize = 0; // the over-size output of the repeat before, 0: none
         // The picture's sides against the job's; below 1 once the rate alone could not fit.
         double FrameScale = 1.0;
+        bool FewerPictures = false;  // the job's frame rate halved
+        std::int64_t ShrunkFrom = 0; // the size that made the last smaller picture
         int ShrinksLeft = 0;
         bool ShrinkDue = false; // the last output is to be made again at a smaller picture
         std::string LogPrefix;

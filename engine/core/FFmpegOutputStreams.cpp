@@ -180,6 +180,7 @@ void TCustomFFmpeg::ChooseVideoEncoder(AVFormatContext* output, TOutputStreamSet
 void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* stream,
                                           TOutputStreamSetup& setup) {
     AVCodecContext* codec = setup.CodecContext.get();
+    ScalePictureForFit();
     // A frame rate needs both terms; an unknown one falls back to 25 frames per second.
     const AVRational fps = Settings.FrameRate.num > 0 && Settings.FrameRate.den > 0
                                ? Settings.FrameRate
@@ -194,7 +195,6 @@ void TCustomFFmpeg::ConfigureVideoEncoder(AVFormatContext* output, AVStream* str
     codec->framerate = rate;
     codec->time_base = av_inv_q(rate);
 
-    ScalePictureForFit();
     codec->width = Settings.FrameWidth + Settings.PadRight + Settings.PadLeft;
     codec->height = Settings.FrameHeight + Settings.PadTop + Settings.PadBottom;
     // A picture turned a quarter shows the source's shape the other way up; an aspect given

@@ -55,8 +55,9 @@ private:
 // encoder whose size follows its rate less than fully, few enough that a job that cannot fit
 // fails in bounded time.
 constexpr int kRepeats = 3;
-// Smaller pictures after the rate alone failed: each takes the sides down by the excess.
-constexpr int kShrinks = 2;
+// Smaller pictures after the rate alone failed: each takes the sides down by the excess, or
+// halves the frame rate once when a smaller picture hardly helped.
+constexpr int kShrinks = 3;
 constexpr int kSmallestSide = 64;
 
 // Both sides made smaller, on the 16-pixel grid the block encoders like. Of the widths a few
@@ -93,6 +94,8 @@ void TCustomFFmpeg::ReopenForNextPass() {
 }
 
 void TCustomFFmpeg::ScalePictureForFit() {
+    if (sizeFit_.FewerPictures && Settings.FrameRate.num > 0 && Settings.FrameRate.den > 0)
+        Settings.FrameRate.den *= 2;
     const double scale = sizeFit_.FrameScale;
     if (scale >= 1.0 || Settings.FrameWidth <= 0 || Settings.FrameHeight <= 0)
         return;
@@ -115,7 +118,15 @@ void TCustomFFmpeg::ShrinkPicture() {
     // the root of the excess, with a margin; the rate goes back to the whole budget.
     const double factor =
         std::clamp(std::sqrt(static_cast<double>(Settings.FitSize) / over) * 0.92, 0.5, 0.9);
-    sizeFit_.FrameScale *= factor;
+    // Where the pictures' count costs more than their area (frequent key pictures, a source's
+    // pictures repeated up to the output's rate), half as many do what smaller ones did not.
+    const bool areaHelped = sizeFit_.ShrunkFrom == 0 || over < 0.95 * sizeFit_.ShrunkFrom;
+    const bool fewer = !areaHelped && !sizeFit_.FewerPictures;
+    if (fewer)
+        sizeFit_.FewerPictures = true;
+    else
+        sizeFit_.FrameScale *= factor;
+    sizeFit_.ShrunkFrom = over;
     sizeFit_.ShrinkDue = false;
     --sizeFit_.ShrinksLeft;
     sizeFit_.RateScale = 1.0;
@@ -124,11 +135,13 @@ void TCustomFFmpeg::ShrinkPicture() {
     sizeFit_.EarlierSize = 0;
     sizeFit_.Pass = 1;
     ReopenForNextPass();
+    const std::string change = fewer ? StringPrintf("the frame rate is halved, to %.4g per second",
+                                                    av_q2d(Settings.FrameRate))
+                                     : StringPrintf("the picture is made smaller, to %dx%d",
+                                                    Settings.FrameWidth, Settings.FrameHeight);
     Log(0, StringPrintf("At this picture size the output comes to about %.0f bytes, over the "
-                        "limit of %lld, and this encoder makes it no smaller: the picture is made "
-                        "smaller, to %dx%d",
-                        over, static_cast<long long>(Settings.FitSize), Settings.FrameWidth,
-                        Settings.FrameHeight));
+                        "limit of %lld, and this encoder makes it no smaller: %s",
+                        over, static_cast<long long>(Settings.FitSize), change.c_str()));
     Log(1, "First pass: measuring the smaller picture");
     Transcode();
     Finished = false;
