@@ -229,6 +229,8 @@ private:
     void WatchRoom();
     void Push(TEngineEvent event);
     void Handle(const TEngineEvent& event);
+    // Handles what the engine has raised so far, on the calling thread.
+    void HandleWaitingEvents();
     TJobView* JobOfTask(std::uint64_t serial);
     // The engine holds the jobs running and a few to start next; the rest wait here as their
     // records, so a list of thousands costs little. Called as jobs end.
@@ -266,6 +268,16 @@ void TConvertRun::Push(TEngineEvent event) {
         events_.push_back(std::move(event));
     }
     changed_.notify_all();
+}
+
+void TConvertRun::HandleWaitingEvents() {
+    std::deque<TEngineEvent> events;
+    {
+        std::lock_guard guard(lock_);
+        events.swap(events_);
+    }
+    for (const TEngineEvent& event : events)
+        Handle(event);
 }
 
 TJobView* TConvertRun::JobOfTask(std::uint64_t serial) {
@@ -334,6 +346,14 @@ bool TConvertRun::AddJobs(const TOutputProfile& profile, const TProfileSelection
         // Ctrl-C or a scheduler's cancel stops a long list while it is still being added.
         if (context_.Interrupted && context_.Interrupted->load())
             break;
+        // What the last job's checks logged is shown now rather than held for the whole list;
+        // a dry run shows only its forecast.
+        if (args_.DryRun) {
+            std::lock_guard guard(lock_);
+            events_.clear();
+        } else {
+            HandleWaitingEvents();
+        }
         const std::string& file = sources_[id];
         TAVProbe& probe = engine_.Probe;
         if (!probe.LoadFile(file)) {
@@ -587,13 +607,7 @@ bool TConvertRun::RunBatch() {
     bool interrupted = false;
     const int atOnce = SimultaneousJobs(args_.Jobs, static_cast<int>(jobs_.size()), MachineCores());
     // What Add logged comes first; a job's time counts from its first event of the run.
-    std::deque<TEngineEvent> added;
-    {
-        std::lock_guard guard(lock_);
-        added.swap(events_);
-    }
-    for (const TEngineEvent& event : added)
-        Handle(event);
+    HandleWaitingEvents();
     for (TJobView& job : jobs_)
         job.Began = Clock::time_point{};
     batches_ = engine_.StartTasks(atOnce) ? 0 : 1;
