@@ -102,6 +102,15 @@ void ApplyAudioFields(TFFmpeg& task, const TOutputOptions& r) {
     SetText(task, "atag", r.AudioTag);
 }
 
+// The video rates the job asks for; applied again after a disc's target, whose own are defaults.
+void ApplyVideoRates(TFFmpeg& task, const TOutputOptions& r) {
+    SetGenericNumber(task, "vb", r.VideoBitRate);
+    SetGenericNumber(task, "maxrate", r.MaxRate);
+    SetGenericNumber(task, "minrate", r.MinRate);
+    SetGenericNumber(task, "bt", r.VideoBitRateTolerance);
+    SetGenericNumber(task, "bufsize", r.BufSize);
+}
+
 void ApplyVideoFields(TFFmpeg& task, const TOutputOptions& r) {
     SetText(task, "vcodec", r.VideoCodec);
     if (r.DisableVideo)
@@ -120,11 +129,7 @@ void ApplyVideoFields(TFFmpeg& task, const TOutputOptions& r) {
     // There are no system colour indexes here; only the RGB bits count.
     task.SetPadColor(r.PadColor & 0xFFFFFF);
     SetGenericNumber(task, "gop", r.GopSize);
-    SetGenericNumber(task, "vb", r.VideoBitRate);
-    SetGenericNumber(task, "maxrate", r.MaxRate);
-    SetGenericNumber(task, "minrate", r.MinRate);
-    SetGenericNumber(task, "bt", r.VideoBitRateTolerance);
-    SetGenericNumber(task, "bufsize", r.BufSize);
+    ApplyVideoRates(task, r);
     task.SetVideoSyncMethod(r.VideoSync);
     SetText(task, "vtag", r.VideoTag);
     SetText(task, "vfilters", r.VideoFilters);
@@ -186,11 +191,7 @@ void ApplyFileFields(TFFmpeg& task, const TOutputOptions& r) {
         // The disc's rates are defaults: those the job asks for (the profile's, the dialog's, or
         // what a size limit worked out) are what its forecast counts on. A VCD's rate is fixed.
         if (r.Target != 1) {
-            SetGenericNumber(task, "vb", r.VideoBitRate);
-            SetGenericNumber(task, "bt", r.VideoBitRateTolerance);
-            SetGenericNumber(task, "maxrate", r.MaxRate);
-            SetGenericNumber(task, "minrate", r.MinRate);
-            SetGenericNumber(task, "bufsize", r.BufSize);
+            ApplyVideoRates(task, r);
             SetGenericNumber(task, "ab", r.AudioBitRate);
         }
     }
