@@ -102,7 +102,7 @@ void ApplyAudioFields(TFFmpeg& task, const TOutputOptions& r) {
     SetText(task, "atag", r.AudioTag);
 }
 
-// The video rates the job asks for; applied again after a disc's target, whose own are defaults.
+// The video rates the job asks for; for a size limit, applied again after a disc's target.
 void ApplyVideoRates(TFFmpeg& task, const TOutputOptions& r) {
     SetGenericNumber(task, "vb", r.VideoBitRate);
     SetGenericNumber(task, "maxrate", r.MaxRate);
@@ -188,9 +188,9 @@ void ApplyFileFields(TFFmpeg& task, const TOutputOptions& r) {
     if (r.Target >= 1 && r.Target <= 3) {
         const char* norm = r.TargetNorm == 1 ? "pal" : r.TargetNorm == 2 ? "ntsc" : "auto";
         task.SetTarget(kTargets[r.Target], norm, r.TargetFallbackNorm == 1 ? "pal" : "ntsc");
-        // The disc's rates are defaults: those the job asks for (the profile's, the dialog's, or
-        // what a size limit worked out) are what its forecast counts on. A VCD's rate is fixed.
-        if (r.Target != 1) {
+        // A disc holds its own rates over the list's, but a size limit's are what the limit was
+        // worked out from (the sound's included). A VCD's rate is fixed by its standard.
+        if (r.Target != 1 && task.Settings.FitSize > 0) {
             ApplyVideoRates(task, r);
             SetGenericNumber(task, "ab", r.AudioBitRate);
         }
