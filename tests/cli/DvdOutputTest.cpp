@@ -15,6 +15,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The file opened and read far enough to know its streams, or null.
+AVFormatContext* OpenToRead(const std::string& path) {
+    AVFormatContext* input = nullptr;
+    if (AVFormatHlpr::avformat_open_input(&input, path.c_str(), nullptr, nullptr) < 0)
+        return nullptr;
+    if (AVFormatHlpr::avformat_find_stream_info(input, nullptr) < 0)
+        AVFormatHlpr::avformat_close_input(&input);
+    return input;
+}
+
 TEST(DvdOutput, TimestampsRiseAndTheSoundDecodes) {
     LoadTestLibraries();
     const std::string folder = ScratchFolder();
@@ -30,9 +40,8 @@ TEST(DvdOutput, TimestampsRiseAndTheSoundDecodes) {
         output = entry.path().string();
     ASSERT_FALSE(output.empty());
 
-    AVFormatContext* input = nullptr;
-    ASSERT_GE(AVFormatHlpr::avformat_open_input(&input, output.c_str(), nullptr, nullptr), 0);
-    ASSERT_GE(AVFormatHlpr::avformat_find_stream_info(input, nullptr), 0);
+    AVFormatContext* input = OpenToRead(output);
+    ASSERT_TRUE(input) << output;
     const int sound =
         AVFormatHlpr::av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     ASSERT_GE(sound, 0);
@@ -99,9 +108,8 @@ TEST(DvdOutput, ASizeLimitHoldsAtTheRatesWorkedOutForIt) {
             output = event["output"].text;
         }
     ASSERT_FALSE(output.empty()) << run.out;
-    AVFormatContext* input = nullptr;
-    ASSERT_GE(AVFormatHlpr::avformat_open_input(&input, output.c_str(), nullptr, nullptr), 0);
-    ASSERT_GE(AVFormatHlpr::avformat_find_stream_info(input, nullptr), 0);
+    AVFormatContext* input = OpenToRead(output);
+    ASSERT_TRUE(input) << output;
     const int sound =
         AVFormatHlpr::av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     ASSERT_GE(sound, 0);
