@@ -187,7 +187,6 @@ int Probe(const TCliArguments& args, const TCliPaths& paths, const TCliContext& 
 struct TEngineEvent {
     enum { Progress, Log, Ended, BatchEnded } Kind = Log;
     std::uint64_t Serial = 0; // the task's; 0 for the engine's own lines
-    int Index = -1;
     int CurrentMs = 0, TotalMs = -1, Fps = 0;
     std::int64_t Size = 0;
     TLogLevel Level = llInfo;
@@ -232,6 +231,8 @@ private:
     // Handles what the engine has raised so far, on the calling thread.
     void HandleWaitingEvents();
     TJobView* JobOfTask(std::uint64_t serial);
+    // The job's end: shown, reported, its own scratch removed.
+    void EndJob(TJobView& job, TJobResult result, const std::string& message);
     // The engine holds the jobs running and a few to start next; the rest wait here as their
     // records, so a list of thousands costs little. Called as jobs end.
     void FeedEngine(int atOnce, bool interrupted);
@@ -298,14 +299,8 @@ void TConvertRun::FeedEngine(int atOnce, bool interrupted) {
         const TAddedJob again = AddJob(engine_, records);
         if (again.Index < 0) {
             // The file changed or went since the checks: the job fails as any failed run does.
-            TEngineEvent ended;
-            ended.Kind = TEngineEvent::Ended;
-            ended.Result = jrFailed;
-            ended.Text = again.Error;
-            const std::uint64_t serial = ~std::uint64_t{0} - static_cast<std::uint64_t>(position);
-            jobOfSerial_[serial] = position;
-            ended.Serial = serial;
-            Handle(ended);
+            job.Began = Clock::now();
+            EndJob(job, jrFailed, again.Error);
             continue;
         }
         const std::uint64_t serial = engine_.TaskSerial(again.Index);
@@ -531,62 +526,62 @@ void TConvertRun::Handle(const TEngineEvent& event) {
     case TEngineEvent::Log:
         view_.Log(job, event.Level, event.Text);
         break;
-    case TEngineEvent::Ended: {
-        if (!job)
-            return;
-        job->Running = false;
-        job->Ended = true;
-        job->Result = event.Result;
-        job->Message = event.Text;
-        TJobOutcome outcome;
-        outcome.Source = job->Source;
-        outcome.Result = JobResultName(event.Result);
-        outcome.Message = event.Text;
-        outcome.Seconds = std::chrono::duration<double>(Clock::now() - job->Began).count();
-        if (event.Result == jrFinished || event.Result == jrIncomplete) {
-            std::error_code error;
-            const auto size = std::filesystem::file_size(job->Output, error);
-            if (!error)
-                job->Size = static_cast<std::int64_t>(size);
-            outcome.Output = job->Output;
-            outcome.Size = error ? -1 : job->Size;
-            if (report_.IsOpen()) {
-                const TOutputCheck check = VerifyOutput(job->Output, {});
-                outcome.Duration = check.Duration > 0 ? check.Duration / 1e6 : -1.0;
-            }
-        }
-        view_.Ended(*job);
-        Report(outcome);
-        if (!scratch_.Path().empty()) {
-            std::error_code error;
-            std::filesystem::remove_all(scratch_.Path() + "/" + std::to_string(job->Id), error);
-        }
+    case TEngineEvent::Ended:
+        if (job)
+            EndJob(*job, event.Result, event.Text);
         break;
-    }
     case TEngineEvent::BatchEnded:
         --batches_;
         break;
     }
 }
 
+void TConvertRun::EndJob(TJobView& job, TJobResult result, const std::string& message) {
+    job.Running = false;
+    job.Ended = true;
+    job.Result = result;
+    job.Message = message;
+    TJobOutcome outcome;
+    outcome.Source = job.Source;
+    outcome.Result = JobResultName(result);
+    outcome.Message = message;
+    outcome.Seconds = std::chrono::duration<double>(Clock::now() - job.Began).count();
+    if (result == jrFinished || result == jrIncomplete) {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(job.Output, error);
+        if (!error)
+            job.Size = static_cast<std::int64_t>(size);
+        outcome.Output = job.Output;
+        outcome.Size = error ? -1 : job.Size;
+        if (report_.IsOpen()) {
+            const TOutputCheck check = VerifyOutput(job.Output, {});
+            outcome.Duration = check.Duration > 0 ? check.Duration / 1e6 : -1.0;
+        }
+    }
+    view_.Ended(job);
+    Report(outcome);
+    if (!scratch_.Path().empty()) {
+        std::error_code error;
+        std::filesystem::remove_all(scratch_.Path() + "/" + std::to_string(job.Id), error);
+    }
+}
+
 void TConvertRun::BindEvents() {
-    engine_.OnProgress = [this](int index, int, int fps, int currentMs, float, float,
-                                std::int64_t size, int totalMs) {
+    engine_.OnProgress = [this](int, int, int fps, int currentMs, float, float, std::int64_t size,
+                                int totalMs) {
         TEngineEvent event;
         event.Kind = TEngineEvent::Progress;
         event.Serial = TFFmpegEngine::ReportingTaskSerial();
-        event.Index = index;
         event.Fps = fps;
         event.CurrentMs = currentMs;
         event.Size = size;
         event.TotalMs = totalMs;
         Push(std::move(event));
     };
-    engine_.OnLog = [this](int index, TLogLevel level, const std::string& message) {
+    engine_.OnLog = [this](int, TLogLevel level, const std::string& message) {
         TEngineEvent event;
         event.Kind = TEngineEvent::Log;
         event.Serial = TFFmpegEngine::ReportingTaskSerial();
-        event.Index = index;
         event.Level = level;
         event.Text = message;
         Push(std::move(event));
@@ -596,7 +591,6 @@ void TConvertRun::BindEvents() {
         TEngineEvent event;
         event.Kind = index < 0 ? TEngineEvent::BatchEnded : TEngineEvent::Ended;
         event.Serial = index < 0 ? 0 : TFFmpegEngine::ReportingTaskSerial();
-        event.Index = index;
         event.Text = message;
         event.Result = result;
         Push(std::move(event));
@@ -622,12 +616,11 @@ bool TConvertRun::RunBatch() {
         }
         for (const TEngineEvent& event : events) {
             Handle(event);
-            // An ended job leaves the engine, and one that waits takes its place.
+            // An ended job leaves the engine; one that waits takes its place below.
             if (event.Kind == TEngineEvent::Ended && event.Serial != 0) {
                 const int index = engine_.TaskIndex(event.Serial);
                 if (index >= 0)
                     engine_.RemoveTask(index);
-                FeedEngine(atOnce, interrupted);
             }
         }
         FeedEngine(atOnce, interrupted);
